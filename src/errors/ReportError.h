@@ -1,0 +1,43 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "platform/ErrorSink.h"
+
+namespace ostrell::errors {
+
+// The particulars of one failure, in the order the trap hands them over.
+struct Failure {
+    int32_t number = 0;
+    std::string description;
+    std::string helpContext = "0";
+    std::string source;
+    int32_t line = 0;
+    std::string moduleName = "frmMain";
+    std::string procedureName;
+    std::string extraText;
+};
+
+// The program's name and version text as they go to the sink.
+inline constexpr const char* ProgramName = "Ostrell";
+std::string programVersionText();  // "2.4.11"
+
+// The one routine that reports failures. A fresh sink per report; the answer 999 ends the program.
+// Its own failures (no sink, a sink that throws, an answer outside 16 bits) are passed over.
+class ErrorReporter {
+public:
+    ErrorReporter(platform::ErrorSinkFactory& sinks, platform::ProgramTerminator& terminator)
+        : sinks_(sinks), terminator_(terminator) {}
+
+    void ReportError(const Failure& failure);
+
+    // The last sink answer, as a 16-bit value; 0 between reports.
+    int16_t lastResult() const { return result_; }
+
+private:
+    platform::ErrorSinkFactory& sinks_;
+    platform::ProgramTerminator& terminator_;
+    int16_t result_ = 0;
+};
+
+}  // namespace ostrell::errors

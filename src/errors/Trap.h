@@ -1,0 +1,57 @@
+#pragma once
+#include <exception>
+#include <string>
+#include <utility>
+
+#include "errors/ReportError.h"
+#include "platform/PlatformError.h"
+
+namespace ostrell::errors {
+
+// The error trap of one procedure: "report it and carry on with the next statement".
+//
+//   Trap trap(reporter, "GetFiles");
+//   trap(80, [&] { fs.append(path, line, true); });          // a statement with its line label
+//   while (trap.value(95, [&] { return moreLines(); }, false)) // a loop test that fails ends the loop
+//
+// A statement that throws has no further effect; the failure is reported once with the procedure's
+// name and the statement's label, and the procedure goes on. ProgramEnding is not a failure: it passes.
+class Trap {
+public:
+    Trap(ErrorReporter& reporter, std::string procedure) : reporter_(reporter), procedure_(std::move(procedure)) {}
+
+    // Runs one statement; returns true when it completed.
+    template <class F>
+    bool operator()(int label, F&& statement) {
+        try {
+            std::forward<F>(statement)();
+            return true;
+        } catch (const std::exception& e) {
+            report(label, e);
+            return false;
+        }
+    }
+
+    // Runs an expression; on failure reports it and gives fallback (the default a failed function gives).
+    template <class F, class T>
+    T value(int label, F&& expression, T fallback) {
+        try {
+            return std::forward<F>(expression)();
+        } catch (const std::exception& e) {
+            report(label, e);
+            return fallback;
+        }
+    }
+
+    const std::string& procedure() const { return procedure_; }
+    int failures() const { return failures_; }
+
+private:
+    void report(int label, const std::exception& e);
+
+    ErrorReporter& reporter_;
+    std::string procedure_;
+    int failures_ = 0;
+};
+
+}  // namespace ostrell::errors

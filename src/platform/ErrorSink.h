@@ -1,0 +1,49 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace ostrell::platform {
+
+// The sixteen inputs of one report, in the order the sink takes them.
+struct ErrorSinkInputs {
+    int32_t number = 0;
+    std::string description;
+    std::string helpContext;
+    std::string source;
+    int32_t line = 0;
+    std::string moduleName;
+    std::string procedureName;
+    std::string extraText;
+    std::string programName;
+    int32_t input10 = 0;
+    std::string input11 = " ";
+    std::string input12 = " ";
+    std::string input13;
+    std::string programVersion;
+    std::string input15;
+    std::string input16;
+};
+
+// The external error handler. Only its answer 999 means something to the agent: end at once.
+class ErrorSink {
+public:
+    virtual ~ErrorSink() = default;
+    virtual int32_t HandleError(const ErrorSinkInputs& in) = 0;
+};
+
+// Makes a fresh sink for each report; may throw PlatformError when no sink can be made.
+class ErrorSinkFactory {
+public:
+    virtual ~ErrorSinkFactory() = default;
+    virtual std::unique_ptr<ErrorSink> create() = 0;
+};
+
+// Ends the program on the spot: no further statement of any procedure runs.
+class ProgramTerminator {
+public:
+    virtual ~ProgramTerminator() = default;
+    [[noreturn]] virtual void endNow() = 0;
+};
+
+}  // namespace ostrell::platform

@@ -1,0 +1,34 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace ostrell::platform {
+
+// The file operations of the agent. Every failure throws PlatformError; nothing fails silently.
+// Each operation opens and closes the file itself: nothing is held open between operations.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    // True when path names an ordinary file (not a directory, not hidden by a dot name rule).
+    virtual bool isFile(const std::string& path) = 0;
+    virtual bool isDirectory(const std::string& path) = 0;
+    // Whole content, as bytes.
+    virtual std::string readAll(const std::string& path) = 0;
+    // Appends bytes in one write (created when missing); with durable, fsyncs the file before returning
+    // (and the directory when the file was created).
+    virtual void append(const std::string& path, const std::string& bytes, bool durable) = 0;
+    // Creates or empties path and writes bytes in one go, then fsyncs the file.
+    virtual void writeDurable(const std::string& path, const std::string& bytes) = 0;
+    virtual int64_t length(const std::string& path) = 0;
+    virtual void remove(const std::string& path) = 0;
+    // Atomic within one directory; replaces an existing target.
+    virtual void rename(const std::string& from, const std::string& to) = 0;
+    // Makes entries (create, rename, delete) of a directory durable.
+    virtual void syncDirectory(const std::string& dir) = 0;
+};
+
+// The directory part of a path (everything before the last '/'), "." when there is none.
+std::string parentDirectory(const std::string& path);
+
+}  // namespace ostrell::platform

@@ -1,0 +1,18 @@
+#pragma once
+#include <string>
+
+namespace ostrell::platform {
+
+// The per-user settings store shared with the host product: application, section, key, text value.
+// Each call is one independent operation; the store is re-read for every GetSetting, so changes the
+// host makes while we run are seen at the next read. Failures throw PlatformError.
+class SettingsStore {
+public:
+    virtual ~SettingsStore() = default;
+    virtual std::string GetSetting(const std::string& app, const std::string& section, const std::string& key,
+                                   const std::string& defaultValue) = 0;
+    virtual void SaveSetting(const std::string& app, const std::string& section, const std::string& key,
+                             const std::string& value) = 0;
+};
+
+}  // namespace ostrell::platform
