@@ -1,0 +1,167 @@
+#include "platform/fake/FakeFileSystem.h"
+
+#include <cerrno>
+
+#include "platform/PlatformError.h"
+
+namespace ostrell::fake {
+
+using platform::errnoError;
+using platform::parentDirectory;
+
+FakeFileSystem::FakeFileSystem() { dirs_.insert("/"); }
+
+void FakeFileSystem::addDirectory(const std::string& dir) {
+    std::string d = dir;
+    while (d.size() > 1 && d.back() == '/') d.pop_back();
+    dirs_.insert(d);
+}
+
+void FakeFileSystem::setReadOnly(const std::string& dir, bool readOnly) {
+    if (readOnly)
+        readOnly_.insert(dir);
+    else
+        readOnly_.erase(dir);
+}
+
+void FakeFileSystem::putFile(const std::string& path, const std::string& bytes) {
+    addDirectory(parentDirectory(path));
+    auto node = std::make_shared<Inode>(Inode{bytes, bytes});
+    entries_[path] = node;
+    durableEntries_[path] = node;
+}
+
+std::string FakeFileSystem::content(const std::string& path) const {
+    auto it = entries_.find(path);
+    return it == entries_.end() ? std::string() : it->second->data;
+}
+
+std::vector<std::string> FakeFileSystem::list(const std::string& dir) const {
+    std::vector<std::string> names;
+    for (const auto& [path, node] : entries_)
+        if (parentDirectory(path) == dir) names.push_back(path.substr(path.find_last_of('/') + 1));
+    return names;
+}
+
+void FakeFileSystem::failOn(Op op, int errnum, int nth) { injections_.push_back({op, errnum, nth}); }
+
+void FakeFileSystem::powerLoss() {
+    entries_ = durableEntries_;
+    for (auto& [path, node] : entries_) node->data = node->synced;
+}
+
+void FakeFileSystem::enter(Op op, const std::string& path) {
+    ++operations_;
+    if (beforeOp) beforeOp(op, path);
+    for (auto it = injections_.begin(); it != injections_.end(); ++it) {
+        if (it->op != op) continue;
+        if (--it->countdown == 0) {
+            const int e = it->errnum;
+            injections_.erase(it);
+            throw errnoError(e, path);
+        }
+        break;
+    }
+}
+
+void FakeFileSystem::checkParentWritable(const std::string& path) const {
+    const std::string dir = parentDirectory(path);
+    if (!dirs_.count(dir)) throw errnoError(ENOENT, path);
+    if (readOnly_.count(dir)) throw errnoError(EACCES, path);
+}
+
+int64_t FakeFileSystem::usedBytes() const {
+    int64_t used = 0;
+    std::set<const Inode*> seen;
+    for (const auto& [path, node] : entries_)
+        if (seen.insert(node.get()).second) used += static_cast<int64_t>(node->data.size());
+    return used;
+}
+
+void FakeFileSystem::checkSpace(int64_t extra) const {
+    if (capacity_ >= 0 && usedBytes() + extra > capacity_) throw errnoError(ENOSPC, "write");
+}
+
+bool FakeFileSystem::isFile(const std::string& path) { return entries_.count(path) != 0; }
+
+bool FakeFileSystem::isDirectory(const std::string& path) {
+    std::string d = path;
+    while (d.size() > 1 && d.back() == '/') d.pop_back();
+    return dirs_.count(d) != 0;
+}
+
+std::string FakeFileSystem::readAll(const std::string& path) {
+    enter(Op::Read, path);
+    if (isDirectory(path)) throw errnoError(EISDIR, path);
+    auto it = entries_.find(path);
+    if (it == entries_.end()) throw errnoError(ENOENT, path);
+    return it->second->data;
+}
+
+void FakeFileSystem::append(const std::string& path, const std::string& bytes, bool durable) {
+    enter(Op::Append, path);
+    if (isDirectory(path)) throw errnoError(EISDIR, path);
+    auto it = entries_.find(path);
+    if (it == entries_.end()) {
+        checkParentWritable(path);
+        checkSpace(static_cast<int64_t>(bytes.size()));
+        auto node = std::make_shared<Inode>();
+        node->data = bytes;
+        entries_[path] = node;
+        if (durable) {
+            node->synced = node->data;
+            durableEntries_[path] = node;
+        }
+        return;
+    }
+    if (readOnly_.count(parentDirectory(path))) throw errnoError(EACCES, path);
+    checkSpace(static_cast<int64_t>(bytes.size()));
+    it->second->data += bytes;
+    if (durable) it->second->synced = it->second->data;
+}
+
+void FakeFileSystem::writeDurable(const std::string& path, const std::string& bytes) {
+    enter(Op::Write, path);
+    if (isDirectory(path)) throw errnoError(EISDIR, path);
+    checkParentWritable(path);
+    auto it = entries_.find(path);
+    const int64_t old = it == entries_.end() ? 0 : static_cast<int64_t>(it->second->data.size());
+    checkSpace(static_cast<int64_t>(bytes.size()) - old);
+    if (it == entries_.end()) it = entries_.emplace(path, std::make_shared<Inode>()).first;
+    it->second->data = bytes;
+    it->second->synced = bytes;
+}
+
+int64_t FakeFileSystem::length(const std::string& path) {
+    enter(Op::Length, path);
+    auto it = entries_.find(path);
+    if (it == entries_.end()) throw errnoError(ENOENT, path);
+    return static_cast<int64_t>(it->second->data.size());
+}
+
+void FakeFileSystem::remove(const std::string& path) {
+    enter(Op::Remove, path);
+    checkParentWritable(path);
+    if (!entries_.erase(path)) throw errnoError(ENOENT, path);
+}
+
+void FakeFileSystem::rename(const std::string& from, const std::string& to) {
+    enter(Op::Rename, from);
+    checkParentWritable(to);
+    if (readOnly_.count(parentDirectory(from))) throw errnoError(EACCES, from);
+    auto it = entries_.find(from);
+    if (it == entries_.end()) throw errnoError(ENOENT, from);
+    auto node = it->second;
+    entries_.erase(it);
+    entries_[to] = node;
+}
+
+void FakeFileSystem::syncDirectory(const std::string& dir) {
+    enter(Op::SyncDir, dir);
+    for (auto it = durableEntries_.begin(); it != durableEntries_.end();)
+        it = parentDirectory(it->first) == dir ? durableEntries_.erase(it) : std::next(it);
+    for (const auto& [path, node] : entries_)
+        if (parentDirectory(path) == dir) durableEntries_[path] = node;
+}
+
+}  // namespace ostrell::fake

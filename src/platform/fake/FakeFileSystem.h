@@ -1,0 +1,80 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/FileSystem.h"
+
+namespace ostrell::fake {
+
+// Thrown by a test's beforeOp hook to stop the program at an operation, as a kill would.
+// Not a std::exception, so error traps let it pass.
+struct SimulatedCrash {};
+
+// An in-memory file system that knows what is durable. File data becomes durable at fsync; directory
+// entries (create, rename, delete) become durable at syncDirectory (or, for a new file, at a durable
+// append, which syncs its directory). powerLoss() throws away everything that was not durable.
+// Any operation can be made to fail with an errno value.
+class FakeFileSystem : public platform::FileSystem {
+public:
+    enum class Op { Read, Append, Write, Rename, Remove, SyncDir, Length };
+
+    FakeFileSystem();
+
+    // --- set-up and inspection, for tests ---
+    void addDirectory(const std::string& dir);
+    void setReadOnly(const std::string& dir, bool readOnly = true);
+    void putFile(const std::string& path, const std::string& bytes);  // durable at once
+    bool has(const std::string& path) const { return entries_.count(path) != 0; }
+    std::string content(const std::string& path) const;               // "" when absent
+    std::vector<std::string> list(const std::string& dir) const;      // names of files in dir
+    // The nth (1-based) coming operation of kind op fails with errnum.
+    void failOn(Op op, int errnum, int nth = 1);
+    // Limit on the total bytes of all files; a write past it fails with ENOSPC.
+    void setCapacity(int64_t bytes) { capacity_ = bytes; }
+    // Called before every operation with its kind and path; may throw SimulatedCrash.
+    std::function<void(Op, const std::string&)> beforeOp;
+    // Drops everything not durable, as a power cut would.
+    void powerLoss();
+    int64_t operations() const { return operations_; }
+
+    // --- FileSystem ---
+    bool isFile(const std::string& path) override;
+    bool isDirectory(const std::string& path) override;
+    std::string readAll(const std::string& path) override;
+    void append(const std::string& path, const std::string& bytes, bool durable) override;
+    void writeDurable(const std::string& path, const std::string& bytes) override;
+    int64_t length(const std::string& path) override;
+    void remove(const std::string& path) override;
+    void rename(const std::string& from, const std::string& to) override;
+    void syncDirectory(const std::string& dir) override;
+
+private:
+    struct Inode {
+        std::string data;
+        std::string synced;
+    };
+    struct Injection {
+        Op op;
+        int errnum;
+        int countdown;
+    };
+    void enter(Op op, const std::string& path);
+    void checkParentWritable(const std::string& path) const;
+    void checkSpace(int64_t extra) const;
+    int64_t usedBytes() const;
+
+    std::map<std::string, std::shared_ptr<Inode>> entries_;
+    std::map<std::string, std::shared_ptr<Inode>> durableEntries_;
+    std::set<std::string> dirs_;
+    std::set<std::string> readOnly_;
+    std::vector<Injection> injections_;
+    int64_t capacity_ = -1;
+    int64_t operations_ = 0;
+};
+
+}  // namespace ostrell::fake

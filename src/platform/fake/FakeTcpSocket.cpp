@@ -1,0 +1,82 @@
+#include "platform/fake/FakeTcpSocket.h"
+
+#include "platform/PlatformError.h"
+
+namespace ostrell::fake {
+
+void FakeTcpSocket::connect(const std::string& host, int32_t port) {
+    if (state_ != StateClosed) throw platform::PlatformError(platform::err::SocketError, "Wrong protocol or connection state for the requested transaction or request");
+    ++connectCalls;
+    lastHost = host;
+    lastPort = port;
+    state_ = StateConnecting;
+    const uint64_t gen = ++generation_;
+    partialLine_.clear();
+    inbox_.clear();
+    if (!acceptConnections) return;
+    loop_.post(connectDelayMs, [this, gen] {
+        if (gen != generation_) return;
+        if (refuseConnections) {
+            state_ = StateClosed;
+            if (events_) events_->onError(10061, "Connection is forcefully rejected");
+            return;
+        }
+        state_ = StateConnected;
+        if (onAccepted) onAccepted();
+        if (events_) events_->onConnect();
+    });
+}
+
+void FakeTcpSocket::send(const std::string& bytes) {
+    if (state_ != StateConnected) throw platform::PlatformError(platform::err::SocketError, "Wrong protocol or connection state for the requested transaction or request");
+    sentBytes += bytes;
+    partialLine_ += bytes;
+    for (auto lf = partialLine_.find('\n'); lf != std::string::npos; lf = partialLine_.find('\n')) {
+        std::string line = partialLine_.substr(0, lf);
+        partialLine_.erase(0, lf + 1);
+        sentLines.push_back(line);
+        if (onLine) onLine(line);
+    }
+}
+
+std::string FakeTcpSocket::takeAll() {
+    std::string out;
+    out.swap(inbox_);
+    return out;
+}
+
+void FakeTcpSocket::close() {
+    ++closeCalls;
+    ++generation_;
+    state_ = StateClosed;
+    inbox_.clear();
+}
+
+void FakeTcpSocket::peerSend(const std::string& bytes, int64_t delayMs) {
+    const uint64_t gen = generation_;
+    loop_.post(delayMs, [this, gen, bytes] {
+        if (gen != generation_ || state_ != StateConnected) return;
+        inbox_ += bytes;
+        if (events_) events_->onDataArrival(static_cast<int64_t>(inbox_.size()));
+    });
+}
+
+void FakeTcpSocket::peerClose(int64_t delayMs) {
+    const uint64_t gen = generation_;
+    loop_.post(delayMs, [this, gen] {
+        if (gen != generation_ || state_ != StateConnected) return;
+        state_ = StateClosed;  // the platform leaves a closing state; the close event follows
+        if (events_) events_->onClose();
+    });
+}
+
+void FakeTcpSocket::peerError(int32_t number, const std::string& description, int64_t delayMs) {
+    const uint64_t gen = generation_;
+    loop_.post(delayMs, [this, gen, number, description] {
+        if (gen != generation_) return;
+        state_ = StateClosed;
+        if (events_) events_->onError(number, description);
+    });
+}
+
+}  // namespace ostrell::fake

@@ -1,0 +1,52 @@
+#pragma once
+#include <string>
+
+// Every settings key the agent touches, with its section and the default it reads with.
+// The host product shares this store: names, sections and defaults must stay exactly as they are.
+namespace ostrell::settings {
+
+inline constexpr const char* App = "BKX";
+
+namespace section {
+inline constexpr const char* Ostrell = "Ostrell";
+inline constexpr const char* Application = "Application";
+inline constexpr const char* Version = "Version";
+inline constexpr const char* VRX1 = "VRX1";
+}  // namespace section
+
+// Installation values: the server used when "IPadd" is empty, and the shown default local address.
+inline constexpr const char* DefaultServerAddress = "127.0.0.1";
+inline constexpr const char* DefaultLocalAddress = "127.0.0.1";
+inline constexpr int DefaultServerPort = 6667;
+// The host version assumed when none is stored, and the lowest host version we run beside.
+inline constexpr const char* DefaultHostVersion = "0.0.0";
+inline constexpr const char* MinimumHostVersion = "2.3.119";
+
+struct Key {
+    std::string section;
+    std::string name;
+    std::string defaultValue;
+};
+
+namespace keys {
+inline Key EndFlag() { return {section::Application, "EndFlag", ""}; }
+inline Key DirName() { return {section::Application, "DirName", ""}; }
+inline Key HostVersion() { return {section::Version, "Brannhall", DefaultHostVersion}; }
+inline Key OwnVersion(const std::string& programName) { return {section::Version, programName, ""}; }
+inline Key DataDir() { return {section::Ostrell, "DataDir", ""}; }
+inline Key TimeOut() { return {section::Ostrell, "TimeOut", "15"}; }
+inline Key Loop() { return {section::Ostrell, "Loop", "10"}; }
+inline Key Exit() { return {section::Ostrell, "Exit", "No"}; }
+inline Key LoNumber(int index) { return {section::Ostrell, "LoNumber" + std::to_string(index), ""}; }
+inline Key UpLoad() { return {section::Ostrell, "UpLoad", ""}; }
+inline Key IPadd() { return {section::Ostrell, "IPadd", ""}; }
+inline Key IPport() { return {section::Ostrell, "IPport", "0"}; }
+inline Key IPLocalport() { return {section::Ostrell, "IPLocalport", "0"}; }
+inline Key LocalIP() { return {section::Ostrell, "LocalIP", DefaultLocalAddress}; }
+inline Key LastTry() { return {section::Ostrell, "LastTry", ""}; }
+inline Key Last() { return {section::Ostrell, "Last", ""}; }
+inline Key Batch(int kind) { return {section::Ostrell, "Batch" + std::to_string(kind), "0"}; }
+inline Key DBase() { return {section::VRX1, "DBase", ""}; }
+}  // namespace keys
+
+}  // namespace ostrell::settings
