@@ -45,7 +45,7 @@ private:
     int64_t now_ = 0;
     uint64_t seq_ = 0;
     int64_t yields_ = 0;
-    int64_t epochSeconds_ = 1796601600;  // 2026-12-06 00:00:00 UTC
+    int64_t epochSeconds_ = 1796515200;  // 2026-12-06 00:00:00 UTC
     bool endRequested_ = false;
     std::map<Key, std::function<void()>> events_;
 };

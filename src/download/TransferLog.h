@@ -1,0 +1,34 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "errors/ReportError.h"
+#include "platform/EventLoop.h"
+#include "platform/FileSystem.h"
+#include "settings/Parameters.h"
+
+namespace ostrell::download {
+
+inline constexpr const char* TransferLogName = "VRXlogOUT.txt";
+inline constexpr int64_t TransferLogLimit = 5242880;  // rotated when strictly larger
+
+// The permanent trace in the data directory: one line per event, date and time first, CR LF last.
+// Beyond 5 MiB the log becomes the single ".bak" backup.
+class TransferLog {
+public:
+    TransferLog(platform::FileSystem& fs, const platform::EventLoop& clock, errors::ErrorReporter& reporter,
+                const settings::Parameters& params)
+        : fs_(fs), clock_(clock), reporter_(reporter), params_(params) {}
+
+    void LogRec(const std::string& text);
+
+    std::string logPath() const { return params_.DataDirPath + TransferLogName; }
+
+private:
+    platform::FileSystem& fs_;
+    const platform::EventLoop& clock_;
+    errors::ErrorReporter& reporter_;
+    const settings::Parameters& params_;
+};
+
+}  // namespace ostrell::download

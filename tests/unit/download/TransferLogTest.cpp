@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "download/TransferLog.h"
+#include "platform/fake/FakeEventLoop.h"
+#include "platform/fake/FakeFileSystem.h"
+#include "platform/fake/RecordingErrorSink.h"
+
+using namespace ostrell;
+
+namespace {
+struct Fixture {
+    fake::FakeEventLoop clock;
+    fake::FakeFileSystem fs;
+    fake::RecordingErrorSinks sinks;
+    fake::ThrowingTerminator terminator;
+    errors::ErrorReporter reporter{sinks, terminator};
+    settings::Parameters params;
+    download::TransferLog log{fs, clock, reporter, params};
+    Fixture() {
+        fs.addDirectory("/data");
+        params.DataDirPath = "/data/";
+    }
+};
+}  // namespace
+
+TEST(TransferLog, EachCallAddsOneDatedLineEvenForAnEmptyText) {
+    Fixture f;
+    f.log.LogRec("10|\"1\",\"x\"");
+    f.log.LogRec("");
+    EXPECT_EQ(f.fs.content("/data/VRXlogOUT.txt"),
+              "2026-12-06 00:00:00 10|\"1\",\"x\"\r\n2026-12-06 00:00:00 \r\n");
+}
+
+TEST(TransferLog, RotatesOnlyWhenStrictlyLargerThanTheLimitKeepingOneBackup) {
+    Fixture f;
+    const std::string prefix = "2026-12-06 00:00:00 ";
+    // A file that the next line takes to exactly the limit stays.
+    const int64_t lineLen = static_cast<int64_t>(prefix.size()) + 2;
+    f.fs.putFile("/data/VRXlogOUT.txt", std::string(download::TransferLogLimit - lineLen, 'a'));
+    f.fs.putFile("/data/VRXlogOUT.txt.bak", "old backup");
+    f.log.LogRec("");
+    EXPECT_EQ(f.fs.content("/data/VRXlogOUT.txt").size(), static_cast<size_t>(download::TransferLogLimit));
+    EXPECT_EQ(f.fs.content("/data/VRXlogOUT.txt.bak"), "old backup");
+    // One more line takes it past the limit: that line is the last of the backup.
+    f.log.LogRec("last");
+    EXPECT_FALSE(f.fs.has("/data/VRXlogOUT.txt"));
+    const std::string bak = f.fs.content("/data/VRXlogOUT.txt.bak");
+    EXPECT_EQ(bak.size(), static_cast<size_t>(download::TransferLogLimit) + prefix.size() + 6);
+    EXPECT_EQ(bak.substr(bak.size() - 6), "last\r\n");
+    f.log.LogRec("fresh");
+    EXPECT_EQ(f.fs.content("/data/VRXlogOUT.txt"), prefix + "fresh\r\n");
+    EXPECT_TRUE(f.sinks.reports.empty());
+}
+
+TEST(TransferLog, AMissingDirectoryOrFullDiskIsReportedAndTheCallerCarriesOn) {
+    Fixture f;
+    f.params.DataDirPath = "/nowhere/";
+    f.log.LogRec("lost");
+    f.params.DataDirPath = "/data/";
+    f.fs.failOn(fake::FakeFileSystem::Op::Append, ENOSPC);
+    f.log.LogRec("also lost");
+    f.log.LogRec("kept");
+    EXPECT_EQ(f.sinks.where(), (std::vector<std::string>{"LogRec:10", "LogRec:10"}));
+    EXPECT_EQ(f.sinks.reports[1].number, platform::err::DiskFull);
+    EXPECT_EQ(f.fs.content("/data/VRXlogOUT.txt"), "2026-12-06 00:00:00 kept\r\n");
+}
