@@ -1,0 +1,29 @@
+#pragma once
+#include <string>
+
+#include "net/Views.h"
+#include "settings/Parameters.h"
+
+namespace ostrell::app {
+
+// Tray pictures, by their resource numbers.
+enum class TrayPicture { Smiling = 101, Neutral = 102, Frowning = 103, Flag = 104 };
+
+// The desktop side that the agent core drives: the main window's boxes, the tray, message boxes and
+// the end of the program. The Qt window implements it; the headless program prints instead.
+class Shell : public net::ConnectionView, public net::MonitorView {
+public:
+    // A modal message box with an OK button only; returns when it is closed.
+    virtual void showMessage(const std::string& title, const std::string& text) = 0;
+    // txtTO.
+    virtual void showTickCount(int count) = 0;
+    // txtTimeout, txtLoop, txtAppDir, txtDataDir, txtBKnum from the refreshed parameters.
+    virtual void showParameters(const settings::Parameters& p) = 0;
+    // Adds the tray icon with the window caption as its tip and hides the window unless the monitor is on.
+    virtual void addTrayIcon() = 0;
+    // Sets the window's icon and the tray icon to one of the four pictures.
+    virtual void setTrayPicture(TrayPicture picture) = 0;
+    virtual void deleteTrayIcon() = 0;
+};
+
+}  // namespace ostrell::app
