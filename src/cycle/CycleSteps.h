@@ -1,0 +1,36 @@
+#pragma once
+
+// The upload and download steps as the sync cycle calls them. The real units implement these; the
+// cycle, the tray picture and the tests only see the interfaces. Header-only, so the step libraries
+// can implement them without linking the cycle.
+namespace ostrell::cycle {
+
+class Uploader {
+public:
+    virtual ~Uploader() = default;
+    // True when at least one outgoing file waits. Also asked by the tray picture: touches no upload state.
+    virtual bool TransFiles() = 0;
+    // Sends and disposes of every waiting outgoing file over the held connection.
+    virtual void SendFiles() = 0;
+};
+
+class Downloader {
+public:
+    virtual ~Downloader() = default;
+    // The download exchange, ending with the quit exchange when still connected.
+    virtual void GetFiles() = 0;
+};
+
+// Stand-ins while no real step is wired in: nothing waits, nothing is fetched.
+class NoUpload : public Uploader {
+public:
+    bool TransFiles() override { return false; }
+    void SendFiles() override {}
+};
+
+class NoDownload : public Downloader {
+public:
+    void GetFiles() override {}
+};
+
+}  // namespace ostrell::cycle
