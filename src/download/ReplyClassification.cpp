@@ -1,0 +1,39 @@
+#include "download/ReplyClassification.h"
+
+#include <algorithm>
+
+namespace ostrell::download {
+
+namespace {
+bool containsNoneInAnyCase(const std::string& reply) {
+    static const std::string none = "none";
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    return std::search(reply.begin(), reply.end(), none.begin(), none.end(),
+                       [&](char a, char b) { return lower(a) == b; }) != reply.end();
+}
+}  // namespace
+
+ReplyKind classifyReply(const std::string& reply, const std::string& type) {
+    if (reply.find(type) == std::string::npos) return reply.compare(0, 3, "BAD") == 0 ? ReplyKind::Failure : ReplyKind::Unexpected;
+    if (containsNoneInAnyCase(reply)) return ReplyKind::EndOfRecords;
+    if (reply.size() <= 7) return ReplyKind::Short;
+    return ReplyKind::Record;
+}
+
+std::string recordLine(const std::string& reply) {
+    const size_t quote = reply.find('"');
+    return quote == std::string::npos ? reply : reply.substr(quote);
+}
+
+const char* replyKindName(ReplyKind kind) {
+    switch (kind) {
+        case ReplyKind::Failure: return "Failure";
+        case ReplyKind::Unexpected: return "Unexpected";
+        case ReplyKind::EndOfRecords: return "EndOfRecords";
+        case ReplyKind::Short: return "Short";
+        case ReplyKind::Record: return "Record";
+    }
+    return "?";
+}
+
+}  // namespace ostrell::download

@@ -1,0 +1,58 @@
+#include <gtest/gtest.h>
+
+#include "download/SplitFields.h"
+
+using ostrell::download::SplitFields;
+using Fields = std::vector<std::string>;
+
+TEST(SplitFields, GivesFieldsOneToKWithATrailingSeparatorClosingTheLastField) {
+    struct Case {
+        std::string text;
+        Fields fields;  // 1..k
+    };
+    const Case cases[] = {
+        {"a|b|c", {"a", "b", "c"}},
+        {"a|b|c|", {"a", "b", "c"}},
+        {"a||c", {"a", "", "c"}},
+        {"", {""}},
+        {"|", {""}},
+        {"a|b||", {"a", "b", ""}},
+        {"||", {"", ""}},
+        {"|a", {"", "a"}},
+        {"abc", {"abc"}},
+        {" a | b ", {" a ", " b "}},
+        {std::string("\x01|\xff\xfe|\t", 6), {"\x01", "\xff\xfe", "\t"}},
+    };
+    for (const auto& c : cases) {
+        const Fields got = SplitFields(c.text, "|");
+        ASSERT_FALSE(got.empty()) << c.text;
+        EXPECT_EQ(got[0], "") << "element 0 carries no field: " << c.text;
+        EXPECT_EQ(Fields(got.begin() + 1, got.end()), c.fields) << c.text;
+    }
+}
+
+TEST(SplitFields, HasNoSixteenBitLimitOnFieldCountOrFieldLength) {
+    // 40,000 fields is past the 32,766 a 16-bit count allows; a 70,000-character field past 32,767.
+    std::string many;
+    for (int i = 0; i < 40000; ++i) many += std::to_string(i) + "|";
+    const Fields got = SplitFields(many, "|");
+    ASSERT_EQ(got.size(), 40001u);
+    EXPECT_EQ(got[1], "0");
+    EXPECT_EQ(got[40000], "39999");
+
+    const std::string longField(70000, 'x');
+    const Fields two = SplitFields(longField + "|y", "|");
+    ASSERT_EQ(two.size(), 3u);
+    EXPECT_EQ(two[1], longField);
+    EXPECT_EQ(two[2], "y");
+}
+
+TEST(SplitFields, LeavesTheCallersTextAndSeparatorAloneAndTakesOtherSeparators) {
+    const std::string text = "a, b";
+    const std::string sep = ", ";
+    EXPECT_EQ(SplitFields(text, sep), (Fields{"", "a", "b"}));
+    EXPECT_EQ(text, "a, b");
+    EXPECT_EQ(SplitFields("a, b, ", sep), (Fields{"", "a", "b"}));
+    // An empty separator cannot split: the whole text is the one field (no endless search).
+    EXPECT_EQ(SplitFields("a|b", ""), (Fields{"", "a|b"}));
+}
