@@ -1,0 +1,72 @@
+#include "upload/RecordConversion.h"
+
+namespace ostrell::upload {
+
+namespace {
+
+// Left to right; a match is not looked for inside the replacement or an earlier match.
+std::string replaceAll(const std::string& text, const std::string& from, const std::string& to) {
+    std::string out;
+    out.reserve(text.size());
+    size_t pos = 0;
+    for (;;) {
+        const size_t hit = text.find(from, pos);
+        if (hit == std::string::npos) break;
+        out.append(text, pos, hit - pos);
+        out += to;
+        pos = hit + from.size();
+    }
+    out.append(text, pos, std::string::npos);
+    return out;
+}
+
+void blankAfterTrailingBar(std::string& record) {
+    if (!record.empty() && record.back() == '|') record += ' ';
+}
+
+}  // namespace
+
+std::string barSeparated(const std::string& line) {
+    std::string out;
+    out.reserve(line.size());
+    bool inQuotes = false;
+    for (const char c : line) {
+        switch (c) {
+            case '"': inQuotes = !inQuotes; break;
+            case ',': out += inQuotes ? ',' : '|'; break;
+            case '\n': out += ' '; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+bool kindHasBatchMarker(int kind) { return kind == 3 || kind == 4 || kind == 7; }
+
+WireRecord convertRecord(int kind, const std::string& line, int16_t batchMarker) {
+    WireRecord wire;
+    std::string record = barSeparated(line);
+    switch (kind) {
+        case 1:
+        case 6:
+            // Twice: one pass leaves every second bar of a run unmatched ("|||" -> "| ||").
+            record = replaceAll(replaceAll(record, "||", "| |"), "||", "| |");
+            blankAfterTrailingBar(record);
+            break;
+        case 3:
+        case 4:
+        case 7:
+            if (record.size() >= 7)
+                record = record.substr(0, 7) + std::to_string(batchMarker) + "|" + record.substr(7);
+            else
+                wire.markerSkipped = true;
+            blankAfterTrailingBar(record);
+            break;
+        case 5: record = replaceAll(record, "|0|", "|0000|"); break;
+        default: break;
+    }
+    wire.text = std::to_string(kind) + "|" + record;
+    return wire;
+}
+
+}  // namespace ostrell::upload
