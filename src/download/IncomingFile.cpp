@@ -1,0 +1,46 @@
+#include "download/IncomingFile.h"
+
+namespace ostrell::download {
+
+void IncomingFile::load(const std::string& path) {
+    path_.clear();  // stays unloaded if the read below fails
+    const std::string content = fs_.isFile(path) ? fs_.readAll(path) : std::string();
+    std::unordered_set<std::string> lines;
+    size_t start = 0;
+    while (start < content.size()) {
+        size_t end = content.find('\n', start);
+        const bool open = end == std::string::npos;
+        if (open) end = content.size();
+        size_t stop = end;
+        if (!open && stop > start && content[stop - 1] == '\r') --stop;
+        lines.insert(content.substr(start, stop - start));
+        start = end + 1;
+    }
+    lines_ = std::move(lines);
+    knownLength_ = static_cast<int64_t>(content.size());
+    lastLineOpen_ = !content.empty() && content.back() != '\n';
+    path_ = path;
+}
+
+IncomingFile::Outcome IncomingFile::store(const std::string& path, const std::string& line) {
+    const int64_t length = fs_.isFile(path) ? fs_.length(path) : 0;
+    if (path != path_ || length != knownLength_) load(path);
+    if (lines_.count(line)) {
+        // Already in the file, but perhaps only in the cache of a write whose fsync failed: make it
+        // durable before the caller acknowledges it.
+        fs_.append(path, std::string(), true);
+        return Outcome::AlreadyStored;
+    }
+    // A tail without a line end (a torn write, or a file the host wrote without a final line end) is
+    // closed first, so the record does not run into it.
+    const std::string bytes = (lastLineOpen_ ? "\r\n" : "") + line + "\r\n";
+    path_.clear();  // if the append fails, what the file now holds is unknown: read it again next time
+    fs_.append(path, bytes, true);
+    lines_.insert(line);
+    knownLength_ += static_cast<int64_t>(bytes.size());
+    lastLineOpen_ = false;
+    path_ = path;
+    return Outcome::Appended;
+}
+
+}  // namespace ostrell::download
