@@ -1,0 +1,55 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cycle/CycleSteps.h"
+#include "download/TransferLog.h"
+#include "errors/ReportError.h"
+#include "net/LineExchange.h"
+#include "platform/FileSystem.h"
+#include "settings/Parameters.h"
+#include "settings/Settings.h"
+
+namespace ostrell::upload {
+
+// The upload step: finds the outgoing files Brannick left in the data directory, sends their records
+// one request line each, and afterwards deletes a file sent in full, cuts a file sent in part down to
+// the lines not accepted, and leaves a file of which nothing was accepted as it was.
+class FileUploader : public cycle::Uploader {
+public:
+    FileUploader(platform::FileSystem& fs, net::LineExchange& exchange, download::TransferLog& log,
+                 settings::Settings& settings, errors::ErrorReporter& reporter, const settings::Parameters& params)
+        : fs_(fs), exchange_(exchange), log_(log), settings_(settings), reporter_(reporter), params_(params) {}
+
+    // Whether any of the seven outgoing files exists. Reads no field below: the tray timer asks it
+    // while a send is waiting for a reply.
+    bool TransFiles() override;
+    // Sends and disposes of every waiting file, kinds 1 to 7 in order.
+    void SendFiles() override;
+    // Sends the loaded file's records in order; true when every one was accepted. Gives the file up at
+    // an exact "BAD" or when the file's five failed attempts are used up.
+    bool SendFileOK();
+
+    // The file being sent; they live only while SendFiles runs. Record n of the file is element n-1.
+    std::vector<std::string> OutLines;
+    std::vector<bool> OutLineSent;  // accepted by the server
+    bool OutAnySent = false;        // at least one record accepted
+    int32_t OutFileIndex = 0;       // kind (1 to 7) of the file being sent
+
+private:
+    void clearOutFile();
+
+    platform::FileSystem& fs_;
+    net::LineExchange& exchange_;
+    download::TransferLog& log_;
+    settings::Settings& settings_;
+    errors::ErrorReporter& reporter_;
+    const settings::Parameters& params_;
+    std::string outBytesRead_;  // the file's bytes as read for sending, to tell what the host added since
+};
+
+// Failed attempts allowed per file (not per record).
+inline constexpr int32_t RetryBudget = 5;
+
+}  // namespace ostrell::upload

@@ -1,0 +1,74 @@
+#include "upload/OutFileCutDown.h"
+
+#include "upload/OutFileNames.h"
+#include "upload/OutLineReading.h"
+
+namespace ostrell::upload {
+
+CutDownPlan planCutDown(const std::string& bytesRead, const std::vector<std::string>& lines,
+                        const std::vector<bool>& accepted, const std::string& bytesNow) {
+    CutDownPlan plan;
+    if (bytesNow.size() < bytesRead.size() || bytesNow.compare(0, bytesRead.size(), bytesRead) != 0) {
+        plan.action = CutDownPlan::Action::Replaced;
+        return plan;
+    }
+    const std::vector<std::string> now = readOutLines(bytesNow);
+    std::string kept;
+    size_t keptLines = 0;
+    for (size_t n = 0; n < now.size(); ++n) {
+        // The last line read may have been caught before the host finished it; grown since, it is a
+        // line the server never saw.
+        const bool wasSent = n < lines.size() && n < accepted.size() && accepted[n] && now[n] == lines[n];
+        if (wasSent) {
+            ++plan.removed;
+            continue;
+        }
+        if (n >= lines.size()) ++plan.added;
+        kept += now[n];
+        kept += "\r\n";
+        ++keptLines;
+    }
+    if (keptLines == 0)
+        plan.action = CutDownPlan::Action::Delete;
+    else if (plan.removed == 0)
+        plan.action = CutDownPlan::Action::LeaveAlone;
+    else {
+        plan.action = CutDownPlan::Action::Rewrite;
+        plan.content = std::move(kept);
+    }
+    return plan;
+}
+
+void settleSentFile(platform::FileSystem& fs, download::TransferLog& log, errors::Trap& trap,
+                    const std::string& path, const std::string& bytesRead, const std::vector<std::string>& lines,
+                    const std::vector<bool>& accepted) {
+    const std::string dir = platform::parentDirectory(path);
+    // Taken away by the host while we sent: nothing left to dispose of.
+    if (!trap.value(100, [&] { return fs.isFile(path); }, false)) return;
+    std::string bytesNow;
+    if (!trap(105, [&] { bytesNow = fs.readAll(path); })) return;
+
+    const CutDownPlan plan = planCutDown(bytesRead, lines, accepted, bytesNow);
+    switch (plan.action) {
+        case CutDownPlan::Action::LeaveAlone: return;
+        case CutDownPlan::Action::Replaced:
+            log.LogRec("File changed while being sent - left as it is: " + path);
+            return;
+        case CutDownPlan::Action::Delete:
+            if (trap(110, [&] { fs.remove(path); })) trap(115, [&] { fs.syncDirectory(dir); });
+            return;
+        case CutDownPlan::Action::Rewrite: break;
+    }
+
+    const std::string temp = outTempPath(path);
+    const bool swapped = trap(120, [&] { fs.writeDurable(temp, plan.content); }) &&
+                         trap(125, [&] { fs.rename(temp, path); });
+    if (!swapped) {
+        // The original is untouched; a half-written or unrenamed copy must not stay beside it.
+        trap(130, [&] { if (fs.isFile(temp)) fs.remove(temp); });
+        return;
+    }
+    trap(135, [&] { fs.syncDirectory(dir); });
+}
+
+}  // namespace ostrell::upload
