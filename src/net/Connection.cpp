@@ -1,0 +1,116 @@
+#include "net/Connection.h"
+
+#include "errors/Trap.h"
+#include "net/ReplyCleanup.h"
+#include "platform/PlatformError.h"
+
+namespace ostrell::net {
+
+using platform::TcpSocket;
+
+Connection::Connection(platform::TcpSocket& wsock, platform::EventLoop& loop, errors::ErrorReporter& reporter,
+                       Monitor& monitor, ConnectionView& view, const settings::ConnectionSettings& server)
+    : wsock_(wsock), loop_(loop), reporter_(reporter), monitor_(monitor), view_(view), server_(server) {
+    wsock_.setEvents(this);
+}
+
+Connection::~Connection() { wsock_.setEvents(nullptr); }
+
+void Connection::showSocketEnds() {
+    view_.showSocketEnds(wsock_.localPort(), wsock_.localIP(), wsock_.remotePort(), wsock_.remoteHostIP());
+}
+
+void Connection::resetReceiveSide() {
+    framer_.clear();
+    ++arrivals_;
+    awaitingLogonReply_ = false;
+}
+
+void Connection::closeSocket() {
+    // Bytes of a link we gave up on mean nothing on the next one.
+    resetReceiveSide();
+    wsock_.close();
+}
+
+void Connection::startConnection() {
+    // The socket layer takes no port outside 1..65535; such a setting is a failed connection, not a crash.
+    if (server_.ServerPort < 1 || server_.ServerPort > 65535)
+        throw platform::PlatformError(platform::err::InvalidProcedureCall,
+                                      "Invalid server port " + std::to_string(server_.ServerPort));
+    resetReceiveSide();
+    logonReplyTaken_ = false;
+    wsock_.connect(server_.ServerIP, server_.ServerPort);
+}
+
+void Connection::TryToConnect() {
+    errors::Trap trap(reporter_, "TryToConnect");
+    int16_t ConnectTries = ConnectTests;
+    const auto socketConnected = [&] { return wsock_.state() == TcpSocket::StateConnected; };
+    // The connection wait keeps its fixed test times even when the socket connects earlier: a greeting
+    // the server sends on accepting then arrives before the logon line, which drops it, and is never
+    // taken for the logon reply.
+    const auto pause = [&](int ms) { loop_.waitUntil([] { return false; }, ms); };
+    trap(10, [&] { view_.showCountdown(ConnectTries); });
+    if (trap.value(15, [&] { return wsock_.state() == TcpSocket::StateClosed; }, false)) {
+        trap(20, [&] { startConnection(); });
+        trap(25, [&] { pause(ConnectSettleMs); });
+    }
+    trap(30, [&] { showSocketEnds(); });
+    trap(35, [&] { view_.showCountdown(ConnectTries); });
+
+    // Connection wait: decided by the socket state alone, tested on the countdown's period.
+    for (;;) {
+        trap(40, [&] { Connected = socketConnected(); });
+        if (Connected) break;
+        --ConnectTries;
+        trap(45, [&] { view_.showCountdown(ConnectTries); });
+        if (ConnectTries <= 0) {
+            trap(50, [&] { closeSocket(); });
+            return;
+        }
+        trap(55, [&] { pause(ConnectPauseMs); });
+    }
+
+    // Logon: any reply of three or more characters ends the wait; its text decides nothing.
+    const std::string logon = std::string(LogonUser) + "|" + LogonCredential;
+    GotResponse = false;
+    monitor_.ShowTXT("S {logon}");
+    awaitingLogonReply_ = true;
+    trap(60, [&] { wsock_.send(logon + "\n"); });
+    trap(65, [&] { loop_.yield(); });
+    int16_t LogonTries = LogonTests;
+    for (;;) {
+        if (GotResponse) {
+            const size_t at = lowerCase(RecvBuffer).find("success");
+            ReplyPos = at == std::string::npos ? 0 : static_cast<int32_t>(at + 1);
+            if (onLoggedOn_) trap(70, [&] { onLoggedOn_(); });
+            return;
+        }
+        --LogonTries;
+        trap(75, [&] { view_.showCountdown(LogonTries); });
+        if (LogonTries <= 0) {
+            monitor_.ShowTXT("I {closeing port .. no response.}");
+            // Connected stays True: the next request finds the socket closed and connects afresh.
+            trap(80, [&] { closeSocket(); });
+            return;
+        }
+        trap(85, [&] { loop_.waitUntil([&] { return GotResponse; }, LogonPauseMs); });
+    }
+}
+
+void Connection::wsock_Connect() { Connected = true; }
+
+void Connection::wsock_Close() {
+    errors::Trap trap(reporter_, "wsock_Close");
+    trap(10, [&] { closeSocket(); });
+    Connected = false;
+}
+
+void Connection::wsock_Error(int32_t /*number*/, const std::string& description) {
+    errors::Trap trap(reporter_, "wsock_Error");
+    Connected = false;
+    monitor_.ShowTXT("E {Error - " + description + "}");
+    trap(10, [&] { closeSocket(); });
+}
+
+}  // namespace ostrell::net

@@ -1,0 +1,112 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "errors/ReportError.h"
+#include "net/LineExchange.h"
+#include "net/LineFramer.h"
+#include "net/Monitor.h"
+#include "net/Views.h"
+#include "platform/EventLoop.h"
+#include "platform/TcpSocket.h"
+#include "settings/Parameters.h"
+
+namespace ostrell::net {
+
+// Fixed logon values, held in the program and never shown on the monitor.
+inline constexpr const char* LogonUser = "tolvane";
+inline constexpr const char* LogonCredential = "QHT514";
+inline constexpr const char* QuitLine = "quit\n";
+
+// The waits, in the rhythm the host's technicians know: tests and the pauses between them.
+inline constexpr int ConnectSettleMs = 400;  // after starting a connection, before its first test
+inline constexpr int ConnectTests = 10;      // txtLP 10..0
+inline constexpr int ConnectPauseMs = 300;
+inline constexpr int LogonTests = 40;        // txtLP 39..0
+inline constexpr int LogonPauseMs = 300;
+inline constexpr int ReplyTests = 40;        // 39 pauses: a reply is given up 7.8 s after the request
+inline constexpr int ReplyPauseMs = 200;
+inline constexpr int QuitPauseMs = 300;      // after the quit line of a download, for the server to read it
+
+// Receive-side framing: an unfinished line is taken as it is after this much silence, and a line
+// longer than the limit drops the connection (a server that never ends a line cannot fill memory).
+inline constexpr int64_t PartialLineFlushMs = 200;
+inline constexpr size_t MaxLineBytes = 1048576;
+inline constexpr const char* LineTooLongText = "line too long";
+
+// The one connection to the server: the socket wrapper, connection and logon, the line exchange and
+// the receive side. Everything runs on the event-loop thread; the waits dispatch events while they wait
+// and let ProgramEnding pass so that an end request stops a running cycle.
+class Connection : public platform::TcpSocketEvents, public LineExchange {
+public:
+    Connection(platform::TcpSocket& wsock, platform::EventLoop& loop, errors::ErrorReporter& reporter,
+               Monitor& monitor, ConnectionView& view, const settings::ConnectionSettings& server);
+    ~Connection() override;
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Called when a logon reply has been taken, so the tray shows the connected state (tmrFlash_Timer).
+    void setLogonHook(std::function<void()> hook) { onLoggedOn_ = std::move(hook); }
+
+    // Connects when the socket is closed, waits for the connection, logs on and waits for any reply.
+    void TryToConnect();
+
+    // LineExchange.
+    std::string WaitForResponse(const std::string& request) override;
+    void QuitExchange() override;
+
+    // The bare quit line of the scheduler and the exit command, sent only while the socket is connected.
+    // No monitor line, nothing awaited. A send failure throws PlatformError for the caller's trap.
+    void SendQuitLine();
+
+    // Socket events.
+    void wsock_Connect();
+    void wsock_DataArrival(int64_t bytesTotal);
+    void wsock_Close();
+    void wsock_Error(int32_t number, const std::string& description);
+
+    int socketState() const { return wsock_.state(); }
+
+    // The socket is taken to be connected and logged on.
+    bool Connected = false;
+    // The reply being awaited: the cleaned text of the latest line until a reply is taken, then that
+    // reply until the next request clears GotResponse. Lines after the reply do not replace it.
+    std::string RecvBuffer;
+    // A reply (a line of three or more characters after clean-up) has arrived since it was last cleared.
+    bool GotResponse = false;
+    // Where "success" stands in the lower-cased logon reply (1-based, 0 when absent). Shown to no one:
+    // any reply ends the logon wait.
+    int32_t ReplyPos = 0;
+
+private:
+    // platform::TcpSocketEvents
+    void onConnect() override { wsock_Connect(); }
+    void onDataArrival(int64_t bytesTotal) override { wsock_DataArrival(bytesTotal); }
+    void onClose() override { wsock_Close(); }
+    void onError(int32_t number, const std::string& description) override { wsock_Error(number, description); }
+
+    void startConnection();
+    void closeSocket();
+    void resetReceiveSide();
+    void showSocketEnds();
+    void takeLine(const std::string& raw);
+    void flushPartialLine(uint64_t arrival);
+
+    platform::TcpSocket& wsock_;
+    platform::EventLoop& loop_;
+    errors::ErrorReporter& reporter_;
+    Monitor& monitor_;
+    ConnectionView& view_;
+    const settings::ConnectionSettings& server_;
+    std::function<void()> onLoggedOn_;
+
+    LineFramer framer_{MaxLineBytes};
+    uint64_t arrivals_ = 0;              // bumps at every arrival and reset: a pending flush checks it
+    bool awaitingLogonReply_ = false;    // the logon line is out and its reply not yet taken
+    bool logonReplyTaken_ = false;       // on this connection: the greeting rule no longer applies
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);  // posted flushes die with the connection
+};
+
+}  // namespace ostrell::net

@@ -1,0 +1,29 @@
+#pragma once
+#include <cstddef>
+#include <string>
+
+#include "errors/ReportError.h"
+#include "net/Views.h"
+
+namespace ostrell::net {
+
+// The live view of the exchange in the main window (txtMon): newest line first, lines separated by
+// CR LF, dropped while the window is hidden. Not a log: the transfer log is the permanent trace.
+class Monitor {
+public:
+    static constexpr size_t CutAbove = 5000;  // a longer text is cut...
+    static constexpr size_t KeepFirst = 500;  // ...to its newest part
+
+    Monitor(MonitorView& view, errors::ErrorReporter& reporter) : view_(view), reporter_(reporter) {}
+
+    void ShowTXT(const std::string& line);
+
+    // True while the monitor is on (the window shown through the tray menu); the tray code reads it.
+    bool MonitorMode = false;
+
+private:
+    MonitorView& view_;
+    errors::ErrorReporter& reporter_;
+};
+
+}  // namespace ostrell::net

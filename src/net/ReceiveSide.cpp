@@ -1,0 +1,69 @@
+#include <exception>
+
+#include "net/Connection.h"
+#include "net/ReplyCleanup.h"
+#include "platform/PlatformError.h"
+
+namespace ostrell::net {
+
+namespace {
+// The receive side passes over a failing step without a report; the next step runs.
+template <class F>
+bool silently(F&& step) {
+    try {
+        step();
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+}  // namespace
+
+void Connection::wsock_DataArrival(int64_t /*bytesTotal*/) {
+    std::string bytes;
+    if (!silently([&] { bytes = wsock_.takeAll(); }) || bytes.empty()) return;
+    const uint64_t arrival = ++arrivals_;
+    const auto result = framer_.feed(bytes, [&](const std::string& line) { takeLine(line); });
+    if (result == LineFramer::Result::LineTooLong) {
+        // A line past the limit is a broken link, handled as the socket's own errors are:
+        // "E {Error - line too long}", Connected False, socket closed.
+        wsock_Error(platform::err::LineTooLong, LineTooLongText);
+        return;
+    }
+    if (!framer_.hasPartial()) return;
+    // An unfinished line is taken as it is when no more bytes follow it for a while.
+    std::weak_ptr<int> alive = alive_;
+    silently([&] {
+        loop_.post(PartialLineFlushMs, [this, alive, arrival] {
+            if (alive.lock()) flushPartialLine(arrival);
+        });
+    });
+}
+
+void Connection::flushPartialLine(uint64_t arrival) {
+    if (arrival != arrivals_ || !framer_.hasPartial()) return;  // more bytes came, or the link was reset
+    takeLine(framer_.takePartial());
+}
+
+void Connection::takeLine(const std::string& raw) {
+    // The greeting rule is for what a server says before the logon is answered; a record that mentions
+    // the word later must reach its file unaltered.
+    CleanedLine line;
+    if (!silently([&] { line = cleanLine(raw, !logonReplyTaken_); })) return;
+    if (!line.counts) {
+        if (!GotResponse) RecvBuffer = line.text;
+        return;
+    }
+    monitor_.ShowTXT("R [ " + line.text + " ]");
+    // Strict request and reply: the first line after a request is its reply. Later lines are
+    // unsolicited; the next request clears GotResponse before it is sent, which drops them.
+    if (GotResponse) return;
+    RecvBuffer = line.text;
+    GotResponse = true;
+    if (awaitingLogonReply_) {
+        awaitingLogonReply_ = false;
+        logonReplyTaken_ = true;
+    }
+}
+
+}  // namespace ostrell::net
