@@ -80,7 +80,10 @@ TEST(OutgoingFiles, AnUnreadableFileIsReportedLeftAsItIsAndTheNextFileStillGoes)
         UploadFixture f;
         f.fs.putFile(f.path("Child"), "c1\r\n");
         f.fs.putFile(f.path("EndDate"), "e1\r\n");
-        f.fs.failOn(Op::Read, errnum);
+        // Unreadable for as long as it is tried (held open by the host, no permission, not a file).
+        f.fs.beforeOp = [&](Op op, const std::string& p) {
+            if (op == Op::Read && p == f.path("Child")) throw platform::errnoError(errnum, p);
+        };
         f.up.SendFiles();
         EXPECT_EQ(f.fs.content(f.path("Child")), "c1\r\n") << errnum;
         EXPECT_EQ(f.server.requests, Strings{"2|e1"}) << errnum;
