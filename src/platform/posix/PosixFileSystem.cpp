@@ -1,0 +1,184 @@
+#include "platform/posix/PosixFileSystem.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/PlatformError.h"
+
+namespace ostrell::platform {
+
+namespace {
+
+bool isDirectoryPath(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// ENOENT for a path whose directory is missing is a missing path, not a missing file.
+PlatformError fileError(int errnum, const std::string& what, const std::string& path) {
+    if (errnum == ENOENT && !isDirectoryPath(parentDirectory(path)))
+        return PlatformError(err::PathNotFound, what + " " + path + ": directory not found");
+    return errnoError(errnum, what + " " + path);
+}
+
+// Owns one descriptor; closing is checked by the operation, the destructor only cleans up after a throw.
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int get() const { return fd_; }
+    void close(const std::string& path) {
+        const int fd = fd_;
+        fd_ = -1;
+        // Linux frees the descriptor even when close fails, so no retry on EINTR.
+        if (::close(fd) != 0 && errno != EINTR) throw fileError(errno, "close", path);
+    }
+
+private:
+    int fd_;
+};
+
+int openRetrying(const std::string& path, int flags, mode_t mode = 0) {
+    for (;;) {
+        const int fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EINTR) return fd;
+    }
+}
+
+void writeFully(int fd, const std::string& bytes, const std::string& path) {
+    const char* p = bytes.data();
+    size_t left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw fileError(errno, "write", path);
+        }
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
+}
+
+void syncFd(int fd, const std::string& path) {
+    while (::fsync(fd) != 0) {
+        if (errno != EINTR) throw fileError(errno, "fsync", path);
+    }
+}
+
+// Opens path for writing with extra flags; tells whether this call created the file.
+Fd openForWriting(const std::string& path, int flags, bool& created) {
+    for (;;) {
+        int fd = openRetrying(path, O_WRONLY | flags);
+        if (fd >= 0) {
+            created = false;
+            return Fd(fd);
+        }
+        if (errno != ENOENT) throw fileError(errno, "open", path);
+        fd = openRetrying(path, O_WRONLY | O_CREAT | O_EXCL | flags, 0666);
+        if (fd >= 0) {
+            created = true;
+            return Fd(fd);
+        }
+        if (errno != EEXIST) throw fileError(errno, "create", path);
+        // Someone else created it in between: open the existing file.
+    }
+}
+
+}  // namespace
+
+bool PosixFileSystem::isFile(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return false;
+        throw fileError(errno, "stat", path);
+    }
+    if (!S_ISREG(st.st_mode)) return false;
+    // A dot name is a hidden file, and hidden files do not count.
+    const auto slash = path.find_last_of('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return name.empty() || name[0] != '.';
+}
+
+bool PosixFileSystem::isDirectory(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return false;
+        throw fileError(errno, "stat", path);
+    }
+    return S_ISDIR(st.st_mode);
+}
+
+std::string PosixFileSystem::readAll(const std::string& path) {
+    Fd fd(openRetrying(path, O_RDONLY));
+    if (fd.get() < 0) throw fileError(errno, "open", path);
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) throw fileError(errno, "stat", path);
+    if (S_ISDIR(st.st_mode)) throw fileError(EISDIR, "read", path);
+    std::string content;
+    if (S_ISREG(st.st_mode)) content.reserve(static_cast<size_t>(st.st_size));
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw fileError(errno, "read", path);
+        }
+        if (n == 0) break;
+        content.append(buffer, static_cast<size_t>(n));
+    }
+    fd.close(path);
+    return content;
+}
+
+void PosixFileSystem::append(const std::string& path, const std::string& bytes, bool durable) {
+    bool created = false;
+    Fd fd = openForWriting(path, O_APPEND, created);
+    writeFully(fd.get(), bytes, path);
+    if (durable) syncFd(fd.get(), path);
+    fd.close(path);
+    if (created) syncDirectory(parentDirectory(path));
+}
+
+void PosixFileSystem::writeDurable(const std::string& path, const std::string& bytes) {
+    bool created = false;
+    Fd fd = openForWriting(path, O_TRUNC, created);
+    writeFully(fd.get(), bytes, path);
+    syncFd(fd.get(), path);
+    fd.close(path);
+    if (created) syncDirectory(parentDirectory(path));
+}
+
+int64_t PosixFileSystem::length(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) throw fileError(errno, "stat", path);
+    if (S_ISDIR(st.st_mode)) throw fileError(EISDIR, "length of", path);
+    return static_cast<int64_t>(st.st_size);
+}
+
+void PosixFileSystem::remove(const std::string& path) {
+    if (::unlink(path.c_str()) != 0) throw fileError(errno, "delete", path);
+}
+
+void PosixFileSystem::rename(const std::string& from, const std::string& to) {
+    if (::rename(from.c_str(), to.c_str()) == 0) return;
+    const int errnum = errno;
+    // ENOENT names either a missing source or a missing target directory.
+    if (errnum == ENOENT && ::access(from.c_str(), F_OK) != 0) throw fileError(errnum, "rename", from);
+    throw fileError(errnum, "rename " + from + " to", to);
+}
+
+void PosixFileSystem::syncDirectory(const std::string& dir) {
+    Fd fd(openRetrying(dir, O_RDONLY | O_DIRECTORY));
+    if (fd.get() < 0) throw fileError(errno, "open directory", dir);
+    syncFd(fd.get(), dir);
+    fd.close(dir);
+}
+
+}  // namespace ostrell::platform

@@ -1,0 +1,21 @@
+#pragma once
+#include "platform/FileSystem.h"
+
+namespace ostrell::platform {
+
+// Files through plain POSIX calls. Each operation opens and closes what it needs; every failed call
+// (open, read, write, fsync, close, rename, unlink) throws PlatformError with an errno-derived number.
+class PosixFileSystem : public FileSystem {
+public:
+    bool isFile(const std::string& path) override;
+    bool isDirectory(const std::string& path) override;
+    std::string readAll(const std::string& path) override;
+    void append(const std::string& path, const std::string& bytes, bool durable) override;
+    void writeDurable(const std::string& path, const std::string& bytes) override;
+    int64_t length(const std::string& path) override;
+    void remove(const std::string& path) override;
+    void rename(const std::string& from, const std::string& to) override;
+    void syncDirectory(const std::string& dir) override;
+};
+
+}  // namespace ostrell::platform

@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+
+#include "AdapterTestSupport.h"
+#include "platform/PlatformError.h"
+#include "platform/posix/PosixFileSystem.h"
+
+using ostrell::adaptertest::OpenTempDir;
+using ostrell::adaptertest::UnprivilegedFiles;
+using ostrell::platform::PlatformError;
+using ostrell::platform::PosixFileSystem;
+namespace err = ostrell::platform::err;
+
+namespace {
+
+// The error number a file operation fails with, or 0 when it did not fail.
+template <class F>
+int failureNumber(F&& operation) {
+    try {
+        operation();
+    } catch (const PlatformError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+}  // namespace
+
+TEST(PosixFileSystem, AppendsWholeLinesAndRewritesFilesWithExactBytes) {
+    OpenTempDir dir;
+    ASSERT_TRUE(dir.isValid());
+    PosixFileSystem fs;
+    const std::string log = dir.file("VRXlogOUT.txt");
+
+    EXPECT_FALSE(fs.isFile(log));
+    fs.append(log, "first line\r\n", false);
+    fs.append(log, "second line\r\n", true);
+    fs.append(log, "", true);
+    EXPECT_TRUE(fs.isFile(log));
+    EXPECT_EQ(fs.readAll(log), "first line\r\nsecond line\r\n");
+    EXPECT_EQ(fs.length(log), 25);
+
+    // Bytes travel unchanged, NULs and high bytes included, and files larger than one read buffer whole.
+    std::string binary("\0\xe9\xff\r\n", 5);
+    std::string big(200000, 'x');
+    for (size_t i = 0; i < big.size(); i += 97) big[i] = static_cast<char>(i % 251);
+    const std::string work = dir.file("Prices.tmp");
+    fs.writeDurable(work, binary + big);
+    EXPECT_EQ(fs.readAll(work), binary + big);
+    fs.writeDurable(work, "short\r\n");
+    EXPECT_EQ(fs.readAll(work), "short\r\n") << "a rewrite must empty the file first";
+
+    // Rename replaces the target; the directory entry change is then made durable.
+    const std::string original = dir.file("Prices.csv");
+    fs.writeDurable(original, "old content\r\n");
+    fs.rename(work, original);
+    fs.syncDirectory(dir.path());
+    EXPECT_EQ(fs.readAll(original), "short\r\n");
+    EXPECT_FALSE(fs.isFile(work));
+
+    fs.remove(original);
+    EXPECT_FALSE(fs.isFile(original));
+
+    // Only ordinary, visible files count as files.
+    EXPECT_FALSE(fs.isFile(dir.path()));
+    EXPECT_TRUE(fs.isDirectory(dir.path()));
+    EXPECT_FALSE(fs.isDirectory(log));
+    EXPECT_FALSE(fs.isFile("/dev/null"));
+    fs.writeDurable(dir.file(".hidden.csv"), "x");
+    EXPECT_FALSE(fs.isFile(dir.file(".hidden.csv")));
+    EXPECT_FALSE(fs.isFile(log + "/below-a-file"));
+}
+
+TEST(PosixFileSystem, EveryFailedOperationThrowsWithAFittingNumber) {
+    OpenTempDir dir;
+    ASSERT_TRUE(dir.isValid());
+    PosixFileSystem fs;
+    const std::string missingDir = dir.file("no-such-dir");
+    const std::string file = dir.file("InBookings.csv");
+    fs.writeDurable(file, "1|a\r\n");
+
+    EXPECT_EQ(failureNumber([&] { fs.append(missingDir + "/InBookings.csv", "x\r\n", true); }), err::PathNotFound);
+    EXPECT_EQ(failureNumber([&] { fs.writeDurable(missingDir + "/Prices.csv", "x"); }), err::PathNotFound);
+    EXPECT_EQ(failureNumber([&] { fs.append(file + "/x", "x", false); }), err::PathNotFound);
+    EXPECT_EQ(failureNumber([&] { fs.readAll(dir.file("absent.csv")); }), err::FileNotFound);
+    EXPECT_EQ(failureNumber([&] { fs.length(dir.file("absent.csv")); }), err::FileNotFound);
+    EXPECT_EQ(failureNumber([&] { fs.remove(dir.file("absent.csv")); }), err::FileNotFound);
+    EXPECT_EQ(failureNumber([&] { fs.rename(dir.file("absent.csv"), file); }), err::FileNotFound);
+    EXPECT_EQ(failureNumber([&] { fs.rename(file, missingDir + "/moved.csv"); }), err::PathNotFound);
+    EXPECT_EQ(failureNumber([&] { fs.syncDirectory(missingDir); }), err::FileNotFound);
+    EXPECT_EQ(fs.readAll(file), "1|a\r\n") << "a failed rename must leave the source alone";
+
+    // A directory given where a file belongs.
+    EXPECT_EQ(failureNumber([&] { fs.readAll(dir.path()); }), err::PathFileAccessError);
+    EXPECT_EQ(failureNumber([&] { fs.append(dir.path(), "x", true); }), err::PathFileAccessError);
+    EXPECT_EQ(failureNumber([&] { fs.writeDurable(dir.path(), "x"); }), err::PathFileAccessError);
+    EXPECT_EQ(failureNumber([&] { fs.remove(dir.path()); }), err::PathFileAccessError);
+
+    // A full disk: the write fails, and that is never taken as success.
+    EXPECT_EQ(failureNumber([&] { fs.append("/dev/full", "line\r\n", true); }), err::DiskFull);
+    EXPECT_EQ(failureNumber([&] { fs.writeDurable("/dev/full", "line\r\n"); }), err::DiskFull);
+}
+
+TEST(PosixFileSystem, ReadOnlyDirectoryRefusesEveryChange) {
+    OpenTempDir dir;
+    ASSERT_TRUE(dir.isValid());
+    PosixFileSystem fs;
+    const std::string readOnly = dir.file("ro");
+    ASSERT_EQ(::mkdir(readOnly.c_str(), 0755), 0);
+    const std::string existing = readOnly + "/Payment.csv";
+    fs.writeDurable(existing, "kept\r\n");
+    ASSERT_EQ(::chmod(existing.c_str(), 0444), 0);
+    ASSERT_EQ(::chmod(readOnly.c_str(), 0555), 0);
+    struct Writable {
+        std::string path;
+        ~Writable() { ::chmod(path.c_str(), 0755); }  // so the temporary directory can be removed
+    } restore{readOnly};
+
+    UnprivilegedFiles unprivileged;
+    if (!unprivileged.active()) GTEST_SKIP() << "permissions cannot be enforced for this user";
+    EXPECT_EQ(failureNumber([&] { fs.append(readOnly + "/new.csv", "x\r\n", true); }), err::PermissionDenied);
+    EXPECT_EQ(failureNumber([&] { fs.writeDurable(readOnly + "/new.tmp", "x"); }), err::PermissionDenied);
+    EXPECT_EQ(failureNumber([&] { fs.append(existing, "x\r\n", true); }), err::PermissionDenied);
+    EXPECT_EQ(failureNumber([&] { fs.rename(existing, readOnly + "/renamed.csv"); }), err::PermissionDenied);
+    EXPECT_EQ(failureNumber([&] { fs.remove(existing); }), err::PermissionDenied);
+    EXPECT_EQ(fs.readAll(existing), "kept\r\n");
+    EXPECT_FALSE(fs.isFile(readOnly + "/new.csv"));
+}
