@@ -1,0 +1,118 @@
+#include "platform/qt/QtEventLoop.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QEventLoop>
+#include <QLocale>
+#include <QTimer>
+#include <algorithm>
+
+#include "platform/qt/QtCallbackGuard.h"
+
+namespace ostrell::platform {
+
+namespace {
+
+// A wait looks at its condition at least this often, events or not.
+constexpr int64_t RecheckMs = 50;
+
+class QtTimer : public Timer {
+public:
+    explicit QtTimer(std::function<void()> onTick) : onTick_(std::move(onTick)) {
+        QObject::connect(&timer_, &QTimer::timeout, [this] { runFromEventLoop("a timer tick", onTick_); });
+    }
+    void setInterval(int ms) override {
+        interval_ = std::max(ms, 0);
+        if (interval_ == 0)
+            timer_.stop();
+        else
+            timer_.start(interval_);
+    }
+    int interval() const override { return interval_; }
+
+private:
+    std::function<void()> onTick_;
+    QTimer timer_;
+    int interval_ = 0;
+};
+
+// The user's long time format without its time-zone part: stamps show the clock time only, as the
+// host product's desktop does.
+QString longTimeFormatWithoutZone() {
+    const QString format = QLocale::system().timeFormat(QLocale::LongFormat);
+    QString out;
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == u'\'') quoted = !quoted;
+        if (!quoted && c == u't') continue;
+        out += c;
+    }
+    return out.trimmed();
+}
+
+}  // namespace
+
+QtEventLoop::QtEventLoop() { clock_.start(); }
+
+int64_t QtEventLoop::nowMs() const { return clock_.elapsed(); }
+
+std::string QtEventLoop::localDateTimeText() const {
+    const QDateTime now = QDateTime::currentDateTime();
+    const QLocale locale = QLocale::system();
+    const QString text = locale.toString(now.date(), QLocale::ShortFormat) + u' ' +
+                         locale.toString(now.time(), longTimeFormatWithoutZone());
+    return text.toStdString();
+}
+
+std::string QtEventLoop::logTimestamp() const {
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
+}
+
+void QtEventLoop::yield() { QCoreApplication::processEvents(); }
+
+void QtEventLoop::throwIfEnding() const {
+    if (endRequested_) throw ProgramEnding{};
+}
+
+bool QtEventLoop::waitUntil(const std::function<bool()>& done, int64_t timeoutMs) {
+    throwIfEnding();
+    if (done()) return true;
+    timeoutMs = std::max<int64_t>(timeoutMs, 0);
+    const int64_t deadline = nowMs() + timeoutMs;
+    // The wake-up makes the blocking dispatch below return even when nothing else happens.
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
+    for (;;) {
+        const int64_t left = deadline - nowMs();
+        if (left <= 0) return done();
+        // Re-armed each round: a condition on the outside world (a file, another process) changes without
+        // any event, and a timer that fired a little early against this clock must not leave us blocked.
+        if (!wake.isActive()) wake.start(static_cast<int>(std::min<int64_t>(left, RecheckMs)));
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        throwIfEnding();
+        if (done()) return true;
+    }
+}
+
+std::unique_ptr<Timer> QtEventLoop::createTimer(std::function<void()> onTick) {
+    return std::make_unique<QtTimer>(std::move(onTick));
+}
+
+void QtEventLoop::post(int64_t delayMs, std::function<void()> fn) {
+    const int delay = static_cast<int>(std::clamp<int64_t>(delayMs, 0, INT32_MAX));
+    QTimer::singleShot(delay, Qt::PreciseTimer, &context_,
+                       [fn = std::move(fn)] { runFromEventLoop("a posted call", fn); });
+}
+
+void QtEventLoop::requestEnd() {
+    endRequested_ = true;
+    QCoreApplication::quit();
+}
+
+int QtEventLoop::run() {
+    if (endRequested_) return 0;
+    return QCoreApplication::exec();
+}
+
+}  // namespace ostrell::platform

@@ -1,0 +1,40 @@
+#pragma once
+#include <QElapsedTimer>
+#include <QObject>
+#include <memory>
+
+#include "platform/EventLoop.h"
+
+namespace ostrell::platform {
+
+// The event loop of the Qt application thread. A QCoreApplication (or QApplication) must exist first.
+class QtEventLoop : public EventLoop {
+public:
+    QtEventLoop();
+
+    int64_t nowMs() const override;
+    std::string localDateTimeText() const override;
+    std::string logTimestamp() const override;
+
+    void yield() override;
+    bool waitUntil(const std::function<bool()>& done, int64_t timeoutMs) override;
+
+    std::unique_ptr<Timer> createTimer(std::function<void()> onTick) override;
+    void post(int64_t delayMs, std::function<void()> fn) override;
+
+    void requestEnd() override;
+    bool endRequested() const override { return endRequested_; }
+
+    // Runs the main loop until requestEnd(); returns at once when the end came before the loop started
+    // (a quit request is lost when no loop is running yet).
+    int run();
+
+private:
+    void throwIfEnding() const;
+
+    QElapsedTimer clock_;
+    QObject context_;  // owns posted calls, so none outlives the loop
+    bool endRequested_ = false;
+};
+
+}  // namespace ostrell::platform

@@ -1,0 +1,23 @@
+#pragma once
+#include "platform/posix/LibraryErrorSink.h"
+#include "platform/posix/PosixFileSystem.h"
+#include "platform/qt/QtEventLoop.h"
+#include "platform/qt/QtProcessLauncher.h"
+#include "platform/qt/QtSettingsStore.h"
+#include "platform/qt/QtTcpSocket.h"
+
+namespace ostrell::platform {
+
+// One of each real platform service, for the program to hand to its parts. Make it after the
+// QApplication and destroy it before. The error sink is looked for in the program's own directory.
+struct QtPlatform {
+    QtEventLoop loop;
+    QtTcpSocket socket;
+    PosixFileSystem files;
+    QtProcessLauncher launcher;
+    QtSettingsStore settings;
+    ErrorSinkLoader errorSinks{launcher.programDirectory()};
+    ProcessTerminator terminator;
+};
+
+}  // namespace ostrell::platform
