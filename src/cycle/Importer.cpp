@@ -1,0 +1,29 @@
+#include "cycle/Importer.h"
+
+#include "errors/Trap.h"
+
+namespace ostrell::cycle {
+
+std::string importerPath(const std::string& programDirectory) {
+    std::string dir = programDirectory;
+    if (dir.empty() || dir.back() != '/') dir += '/';
+    return dir + ImporterName;
+}
+
+void Importer::CheckVRX() {
+    errors::Trap trap(reporter_, "CheckVRX");
+    std::string path;
+    if (!trap(10, [&] { path = importerPath(launcher_.programDirectory()); })) return;
+    std::string dbase;
+    trap(15, [&] { dbase = settings_.text(settings::keys::DBase()); });
+    if (dbase.empty()) return;
+    const bool stillRunning =
+        lastStarted_ && trap.value(20, [&] { return launcher_.isRunning(*lastStarted_); }, false);
+    if (stillRunning) {
+        log_.LogRec(ImporterStillRunningText);
+        return;
+    }
+    trap(25, [&] { lastStarted_ = launcher_.startProgram(path); });
+}
+
+}  // namespace ostrell::cycle

@@ -1,0 +1,39 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "download/TransferLog.h"
+#include "errors/ReportError.h"
+#include "platform/ProcessLauncher.h"
+#include "settings/Settings.h"
+
+namespace ostrell::cycle {
+
+inline constexpr const char* ImporterName = "BKrunVRX.exe";
+inline constexpr const char* ImporterStillRunningText = "BKrunVRX.exe still running - not started again.";
+
+// The path of the importer: the program directory, a "/" unless it ends with one, then the name.
+std::string importerPath(const std::string& programDirectory);
+
+// The hand-off to Brannick's importer at the end of a cycle that reached the server.
+class Importer {
+public:
+    Importer(platform::ProcessLauncher& launcher, settings::Settings& settings, download::TransferLog& log,
+             errors::ErrorReporter& reporter)
+        : launcher_(launcher), settings_(settings), log_(log), reporter_(reporter) {}
+
+    // Starts the importer when VRX1 "DBase" is not empty, without waiting for it. While the copy we
+    // started last is still running it is not started again (two copies would work on the same files);
+    // the transfer log says so.
+    void CheckVRX();
+
+private:
+    platform::ProcessLauncher& launcher_;
+    settings::Settings& settings_;
+    download::TransferLog& log_;
+    errors::ErrorReporter& reporter_;
+    std::optional<int64_t> lastStarted_;
+};
+
+}  // namespace ostrell::cycle

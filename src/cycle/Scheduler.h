@@ -1,0 +1,54 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "cycle/CycleSteps.h"
+#include "cycle/Importer.h"
+#include "errors/ReportError.h"
+#include "net/Connection.h"
+#include "platform/EventLoop.h"
+#include "settings/Parameters.h"
+#include "settings/Settings.h"
+
+namespace ostrell::cycle {
+
+inline constexpr int TickIntervalMs = 1000;
+
+// The main loop of the agent: the one-second tick of tmrMain counts towards the cycle length and then
+// runs one sync cycle (connect, upload, download, quit, importer) with its own timer stopped, so a
+// cycle is never entered twice even though its waits let the other timers and the menu run.
+class Scheduler {
+public:
+    struct Steps {
+        net::Connection& connection;
+        Uploader& uploader;
+        Downloader& downloader;
+        Importer& importer;
+    };
+
+    Scheduler(platform::EventLoop& loop, settings::Settings& settings, const settings::Parameters& params,
+              errors::ErrorReporter& reporter, Steps steps, std::function<void(int)> showTickCount);
+
+    // The tick procedure of tmrMain.
+    void tmrMain_Timer();
+
+    // Stopped (interval 0) until start-up sets 1000 ms; 0 again while a cycle runs.
+    platform::Timer& tmrMain() { return *tmrMain_; }
+
+    // Seconds counted towards the next cycle; start-up sets 999 so that the first tick runs a cycle.
+    int32_t TickCount = 0;
+
+private:
+    void runCycle(errors::Trap& trap);
+
+    platform::EventLoop& loop_;
+    settings::Settings& settings_;
+    const settings::Parameters& params_;
+    errors::ErrorReporter& reporter_;
+    Steps steps_;
+    std::function<void(int)> showTickCount_;
+    std::unique_ptr<platform::Timer> tmrMain_;
+};
+
+}  // namespace ostrell::cycle
