@@ -7,7 +7,7 @@ namespace ostrell::download {
 enum class ReplyKind {
     Failure,       // no type digits, begins with "BAD": the line exchange or the server gave up
     Unexpected,    // no type digits, anything else
-    EndOfRecords,  // type digits and "NONE" in any case: nothing more for this BK number
+    EndOfRecords,  // type digits and "NONE" in any case before any record line: nothing more for this BK number
     Short,         // type digits, no "NONE", 7 characters or fewer
     Record,        // type digits, no "NONE", 8 characters or more
 };

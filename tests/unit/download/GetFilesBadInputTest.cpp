@@ -39,15 +39,15 @@ TEST(DownloadBadInput, MalformedRepliesAreRejectedOrStoredAsTheyCameButNeverAckn
     EXPECT_EQ(f.sinks.where(), (Lines{"Valid8:10"}));
 }
 
-TEST(DownloadBadInput, NoneInsideARecordEndsItsNumberAndItsRecordWaitsOnTheServer) {
+TEST(DownloadBadInput, TheWordNoneInsideARecordIsDataNotTheEndOfTheQueue) {
     DownloadFixture f;
     f.params.LoNumbers[2] = "BK2";
     f.server.record("10|BK1", 7, "10|" + bookingLine("7", "Nonesuch Lodge"));
     f.server.record("10|BK2", 8, "10|" + bookingLine("8"));
     f.GetFiles();
-    EXPECT_EQ(f.exchange.acks(), (Lines{"12|8"}));
-    EXPECT_EQ(f.fs.content(BookingsPath), bookingLine("8") + "\r\n");
-    EXPECT_EQ(f.server.queues["10|BK1"].size(), 1u);
+    EXPECT_EQ(f.exchange.acks(), (Lines{"12|7", "12|8"}));
+    EXPECT_EQ(fileLines(f.fs.content(BookingsPath)), (Lines{bookingLine("7", "Nonesuch Lodge"), bookingLine("8")}));
+    EXPECT_TRUE(f.server.queues["10|BK1"].empty());
 }
 
 TEST(DownloadBadInput, AnUnusableDataDirectoryIsReportedAndNothingUnstoredIsAcknowledged) {

@@ -34,7 +34,8 @@ TEST(ReplyClassification, AppliesTheRulesInOrderFirstMatchWins) {
         {"10|none", "10", K::EndOfRecords},
         {"NoNe10", "10", K::EndOfRecords},
         {"BAD 10 NONE", "10", K::EndOfRecords},
-        {"10|\"Nonesuch Lodge\",\"5\"", "10", K::EndOfRecords},  // a record that happens to hold the word
+        {"10|\"Nonesuch Lodge\",\"5\"", "10", K::Record},  // the word inside the record line is data
+        {"10|none\"x\"", "10", K::EndOfRecords},
         // 3: seven characters or fewer.
         {"10", "10", K::Short},
         {"10|1234", "10", K::Short},
