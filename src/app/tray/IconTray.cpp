@@ -1,0 +1,75 @@
+#include "app/tray/IconTray.h"
+
+namespace ostrell::app {
+
+IconTray::IconTray(int hostPollMs) : tray_(std::make_unique<QSystemTrayIcon>()), status_(std::make_unique<StatusWindow>()) {
+    connect(tray_.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) { emit activated(eventFor(reason)); });
+    connect(status_.get(), &StatusWindow::activated, this, &IconTray::activated);
+    hostPoll_.setInterval(hostPollMs);
+    connect(&hostPoll_, &QTimer::timeout, this, &IconTray::followHost);
+}
+
+IconTray::~IconTray() {
+    hostPoll_.stop();
+    tray_->hide();
+    status_->hide();
+}
+
+void IconTray::AddTrayIcon(QWidget& window, const std::string& tip, bool monitorMode) {
+    tip_ = QString::fromStdString(trayTipText(tip, window.windowTitle().toStdString()));
+    icon_ = window.windowIcon();
+    tray_->setIcon(icon_);
+    tray_->setToolTip(tip_);
+    status_->setPicture(icon_);
+    status_->setTip(tip_);
+    added_ = true;
+    usingTray_ = !QSystemTrayIcon::isSystemTrayAvailable();  // so that followHost acts the first time
+    followHost();
+    hostPoll_.start();
+    if (!monitorMode) window.hide();
+}
+
+void IconTray::ModifyTrayIcon(QWidget& window) {
+    icon_ = window.windowIcon();
+    tray_->setIcon(icon_);
+    status_->setPicture(icon_);
+}
+
+void IconTray::DeleteTrayIcon(QWidget&) {
+    added_ = false;
+    hostPoll_.stop();
+    tray_->hide();
+    status_->hide();
+}
+
+bool IconTray::inTray() const { return added_ && usingTray_; }
+
+void IconTray::followHost() {
+    if (!added_) return;
+    const bool host = QSystemTrayIcon::isSystemTrayAvailable();
+    if (host == usingTray_) return;
+    usingTray_ = host;
+    if (host) {
+        tray_->show();
+        status_->hide();
+    } else {
+        tray_->hide();
+        status_->placeOnScreen();
+        status_->show();
+    }
+    emit hostChanged(host);
+}
+
+TrayEvent IconTray::eventFor(QSystemTrayIcon::ActivationReason reason) {
+    switch (reason) {
+        case QSystemTrayIcon::Context: return TrayEvent::Context;
+        case QSystemTrayIcon::DoubleClick: return TrayEvent::DoubleClick;
+        case QSystemTrayIcon::Trigger: return TrayEvent::Trigger;
+        case QSystemTrayIcon::MiddleClick: return TrayEvent::MiddleClick;
+        case QSystemTrayIcon::Unknown: break;
+    }
+    return TrayEvent::Unknown;
+}
+
+}  // namespace ostrell::app

@@ -1,0 +1,58 @@
+#pragma once
+#include <QIcon>
+#include <QObject>
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QWidget>
+#include <memory>
+#include <string>
+
+#include "app/TrayActivation.h"
+#include "app/tray/StatusWindow.h"
+
+namespace ostrell::app {
+
+// The tray module: one icon in the notification area that shows the window's icon with the window's
+// caption as its tip. Where no tray host runs, a small status window takes its place, and the icon
+// moves to the tray as soon as a host appears (and back if it goes away).
+class IconTray : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int HostPollMs = 3000;
+
+    explicit IconTray(int hostPollMs = HostPollMs);
+    ~IconTray() override;
+
+    // Adds the icon (tip: the given text, or the window's caption when it is empty) and hides the window
+    // unless the monitor is on.
+    void AddTrayIcon(QWidget& window, const std::string& tip, bool monitorMode);
+    // Shows the window's current icon; the tip stays as it was added.
+    void ModifyTrayIcon(QWidget& window);
+    void DeleteTrayIcon(QWidget& window);
+
+    bool isAdded() const { return added_; }
+    // Where the icon is shown now: in the tray, or in the status window.
+    bool inTray() const;
+    QSystemTrayIcon& trayIcon() { return *tray_; }
+    StatusWindow& statusWindow() { return *status_; }
+
+signals:
+    void activated(ostrell::app::TrayEvent event);
+    // The icon moved between the tray and the status window.
+    void hostChanged(bool inTray);
+
+private:
+    void followHost();
+    static TrayEvent eventFor(QSystemTrayIcon::ActivationReason reason);
+
+    std::unique_ptr<QSystemTrayIcon> tray_;
+    std::unique_ptr<StatusWindow> status_;
+    QTimer hostPoll_;
+    QIcon icon_;
+    QString tip_;
+    bool added_ = false;
+    bool usingTray_ = false;
+};
+
+}  // namespace ostrell::app

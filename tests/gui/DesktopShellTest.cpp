@@ -1,0 +1,338 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QSystemTrayIcon>
+#include <QTest>
+#include <QCursor>
+#include <QFontMetrics>
+
+#include "GuiSupport.h"
+#include "StubActions.h"
+#include "app/Twips.h"
+#include "app/window/MainWindow.h"
+
+using namespace ostrell;
+using guitest::screenshot;
+using guitest::waitFor;
+
+namespace {
+
+constexpr int FastHostPoll = 200;
+
+#define NEED_DISPLAY()                                                                              \
+    do {                                                                                            \
+        if (!guitest::hasDisplay()) GTEST_SKIP() << "no display: run under xvfb-run (tests/gui/run)"; \
+    } while (0)
+
+settings::Parameters sampleParameters() {
+    settings::Parameters p;
+    p.TimeOutSecs = 15;
+    p.LoopCount = 10;
+    p.DataDirPath = "/var/lib/brannick/data/";
+    p.AppDirPath = "/opt/brannick/";
+    p.LoNumbers[1] = "4711";
+    p.HasLoNumber = true;
+    return p;
+}
+
+// The window as start-up leaves it: parameters and socket ends shown, icon in the tray, window hidden.
+void startLikeTheAgent(app::MainWindow& w) {
+    w.showParameters(sampleParameters());
+    w.showSocketEnds(0, "127.0.0.1", 6667, "127.0.0.1");
+    w.showTickCount(3);
+    w.showCountdown(0);
+    w.addTrayIcon();
+    w.setTrayPicture(app::TrayPicture::Neutral);
+}
+
+template <class T>
+T* child(QWidget& w, const char* name) {
+    return w.findChild<T*>(name);
+}
+
+// Clicks an item of the open tray menu as a person would.
+void clickMenuItem(QMenu& menu, const char* name) {
+    QAction* item = menu.findChild<QAction*>(name);
+    ASSERT_NE(item, nullptr) << name;
+    QTest::mouseClick(&menu, Qt::LeftButton, {}, menu.actionGeometry(item).center());
+}
+
+void answerPassword(const QString& typed) {
+    guitest::onNextModal([typed](QWidget* modal) {
+        auto* box = qobject_cast<QInputDialog*>(modal);
+        if (!box) {
+            modal->close();
+            return;
+        }
+        auto* edit = box->findChild<QLineEdit*>();
+        if (edit) {
+            EXPECT_EQ(edit->echoMode(), QLineEdit::Password);
+            QTest::keyClicks(edit, typed);
+        }
+        EXPECT_EQ(box->labelText(), "Password ? ");
+        screenshot("password-box");
+        box->accept();
+    });
+}
+
+}  // namespace
+
+TEST(DesktopTray, TheIconSitsInTheTrayAndOnlyTheSecondaryButtonOpensTheMenu) {
+    NEED_DISPLAY();
+    if (!guitest::TrayHost::installed()) GTEST_SKIP() << "trayer is not installed";
+    guitest::TrayHost host;
+    ASSERT_TRUE(host.start()) << "trayer did not come up as the tray";
+
+    guitest::StubActions actions;
+    app::MainWindow w(actions, FastHostPoll);
+    startLikeTheAgent(w);
+
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_TRUE(w.tray().inTray());
+    EXPECT_FALSE(w.tray().statusWindow().isVisible());
+    EXPECT_EQ(w.tray().trayIcon().toolTip(), "Veltrana Interface");
+    ASSERT_TRUE(waitFor([] { return guitest::trayIconWidget() && guitest::trayIconWidget()->isVisible(); }))
+        << "no tray icon was embedded";
+    QWidget* icon = guitest::trayIconWidget();
+    // Docked in trayer at the top right of the screen.
+    QRect where;
+    ASSERT_TRUE(waitFor([&] { return (where = guitest::screenGeometry(icon)).left() > 0; }))
+        << "the icon was not docked into the tray";
+    EXPECT_LT(where.top(), 40) << where.x() << "," << where.y();
+    EXPECT_GT(where.left(), QGuiApplication::primaryScreen()->geometry().width() / 2);
+    QCursor::setPos(where.center());
+    screenshot("tray-icon");
+
+    // A left click and a middle click do nothing.
+    QTest::mouseClick(icon, Qt::LeftButton);
+    QTest::mouseClick(icon, Qt::MiddleButton);
+    QTest::qWait(100);
+    EXPECT_FALSE(w.trayMenu().isVisible());
+    EXPECT_FALSE(w.isVisible());
+
+    // The secondary button opens the menu: Cancel, Monitor, Exit.
+    QTest::mouseClick(icon, Qt::RightButton);
+    ASSERT_TRUE(waitFor([&] { return w.trayMenu().isVisible(); }));
+    QStringList items;
+    for (QAction* a : w.trayMenu().actions()) items << a->text();
+    EXPECT_EQ(items, (QStringList{"Cancel", "Monitor", "Exit"}));
+    screenshot("tray-menu");
+
+    // Cancel only closes the menu.
+    clickMenuItem(w.trayMenu(), "mnuCancel");
+    ASSERT_TRUE(waitFor([&] { return !w.trayMenu().isVisible(); }));
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_EQ(actions.exitCalls, 0);
+
+    // Monitor with a wrong code changes nothing; with "qoz" it shows the window.
+    QTest::mouseClick(icon, Qt::RightButton);
+    ASSERT_TRUE(waitFor([&] { return w.trayMenu().isVisible(); }));
+    answerPassword("QOZ");
+    clickMenuItem(w.trayMenu(), "mnuMonitor");
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_FALSE(actions.monitor);
+
+    QTest::mouseClick(icon, Qt::RightButton);
+    ASSERT_TRUE(waitFor([&] { return w.trayMenu().isVisible(); }));
+    answerPassword("qoz");
+    clickMenuItem(w.trayMenu(), "mnuMonitor");
+    ASSERT_TRUE(waitFor([&] { return w.isVisible(); }));
+    EXPECT_TRUE(actions.monitor);
+    EXPECT_EQ(w.trayMenu().findChild<QAction*>("mnuMonitor")->text(), "Monitor Off");
+    w.setMonitorText("R [ 10|4711|OK ]\r\nS 10|4711\r\nR [ OK ]\r\nS {logon}");
+    EXPECT_EQ(child<QPlainTextEdit>(w, "txtMon")->toPlainText(), "R [ 10|4711|OK ]\nS 10|4711\nR [ OK ]\nS {logon}");
+    screenshot("monitor-window");
+
+    // Re-adding the icon while monitoring keeps the window shown.
+    w.addTrayIcon();
+    EXPECT_TRUE(w.isVisible());
+
+    // Monitor Off hides and empties; Exit goes to the core.
+    QTest::mouseClick(icon, Qt::RightButton);
+    ASSERT_TRUE(waitFor([&] { return w.trayMenu().isVisible(); }));
+    clickMenuItem(w.trayMenu(), "mnuMonitor");
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_EQ(w.monitorText(), "");
+    EXPECT_EQ(w.trayMenu().findChild<QAction*>("mnuMonitor")->text(), "Monitor");
+
+    QTest::mouseClick(icon, Qt::RightButton);
+    ASSERT_TRUE(waitFor([&] { return w.trayMenu().isVisible(); }));
+    clickMenuItem(w.trayMenu(), "mnuExit");
+    EXPECT_EQ(actions.exitCalls, 1);
+    EXPECT_TRUE(actions.sinks.reports.empty());
+
+    w.deleteTrayIcon();
+    EXPECT_FALSE(w.tray().trayIcon().isVisible());
+}
+
+TEST(DesktopTray, WithoutATrayHostAStatusWindowStandsInUntilATrayAppears) {
+    NEED_DISPLAY();
+    guitest::TrayHost host;
+    ASSERT_TRUE(host.stop()) << "another tray host is running";
+
+    guitest::StubActions actions;
+    app::MainWindow w(actions, FastHostPoll);
+    startLikeTheAgent(w);
+    w.setTrayPicture(app::TrayPicture::Flag);
+
+    app::StatusWindow& status = w.tray().statusWindow();
+    ASSERT_TRUE(waitFor([&] { return status.isVisible(); }));
+    EXPECT_FALSE(w.tray().inTray());
+    EXPECT_FALSE(w.tray().trayIcon().isVisible());
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_EQ(status.toolTip(), "Veltrana Interface");
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_TRUE(screen.contains(status.frameGeometry()));
+    screenshot("status-window");
+
+    // A left click does nothing; the secondary button opens the same menu; a double click keeps the window hidden.
+    QTest::mouseClick(&status, Qt::LeftButton);
+    QTest::mouseDClick(&status, Qt::LeftButton);
+    QTest::qWait(100);
+    EXPECT_FALSE(w.trayMenu().isVisible());
+    EXPECT_FALSE(w.isVisible());
+    QCursor::setPos(status.mapToGlobal(status.rect().center()));
+    QTest::mouseClick(&status, Qt::RightButton);
+    ASSERT_TRUE(waitFor([&] { return w.trayMenu().isVisible(); }));
+    screenshot("status-window-menu");
+    answerPassword("qoz");
+    clickMenuItem(w.trayMenu(), "mnuMonitor");
+    ASSERT_TRUE(waitFor([&] { return w.isVisible(); }));
+    w.setMonitorText("I not connected");
+    screenshot("status-window-monitor");
+
+    // Closing the status window is not a way out: it stays.
+    status.close();
+    EXPECT_TRUE(status.isVisible());
+
+    // A tray host appears: the icon moves into it.
+    if (!guitest::TrayHost::installed()) GTEST_SKIP() << "trayer is not installed: cannot show the move to a tray";
+    ASSERT_TRUE(host.start());
+    ASSERT_TRUE(waitFor([&] { return w.tray().inTray(); }, 3000));
+    EXPECT_FALSE(status.isVisible());
+    EXPECT_TRUE(w.tray().trayIcon().isVisible());
+    screenshot("status-window-gave-way");
+
+    // And back when the host goes away.
+    ASSERT_TRUE(host.stop());
+    ASSERT_TRUE(waitFor([&] { return status.isVisible(); }, 3000));
+    w.deleteTrayIcon();
+    EXPECT_FALSE(status.isVisible());
+}
+
+TEST(DesktopWindow, EveryControlSitsAtItsPlaceAndThePanelButtonsWork) {
+    NEED_DISPLAY();
+    guitest::StubActions actions;
+    actions.monitor = true;
+    app::MainWindow w(actions, FastHostPoll);
+    startLikeTheAgent(w);
+    w.setWindowVisible(true);
+    ASSERT_TRUE(waitFor([&] { return w.isVisible(); }));
+
+    EXPECT_EQ(w.objectName(), "frmMain");
+    EXPECT_EQ(w.windowTitle(), "Veltrana Interface");
+    const double dpi = w.logicalDpiX();
+    EXPECT_EQ(w.size(), QSize(app::twipsToPixels(8970, dpi), app::twipsToPixels(7065, dpi)));
+    struct Expect {
+        const char* name;
+        app::TwipsRect at;
+        const char* text;
+    };
+    const Expect controls[] = {
+        {"txtMon", {120, 0, 5535, 6855}, nullptr},          {"Label1", {6000, 270, 855, 255}, "TimeOut"},
+        {"txtTimeout", {6720, 240, 735, 285}, nullptr},     {"txtTO", {7680, 240, 735, 285}, nullptr},
+        {"Label2", {6000, 630, 855, 255}, "Loop"},          {"txtLoop", {6720, 600, 735, 285}, nullptr},
+        {"txtLP", {7680, 600, 735, 285}, nullptr},          {"Frame1", {6120, 1200, 2175, 975}, nullptr},
+        {"Label6", {360, 270, 615, 285}, "Socket"},         {"txtLocal", {1320, 240, 735, 285}, nullptr},
+        {"txtLocalIP", {360, 600, 1695, 285}, nullptr},     {"Frame2", {6120, 2280, 2175, 975}, nullptr},
+        {"Label7", {360, 270, 615, 285}, "Socket"},         {"txtRemote", {1320, 240, 735, 285}, nullptr},
+        {"txtRemIP", {360, 600, 1695, 285}, nullptr},       {"Label3", {6240, 3270, 1695, 255}, "Data Directory"},
+        {"txtDataDir", {6000, 3480, 2775, 645}, nullptr},   {"cmdDir", {8400, 2760, 375, 375}, nullptr},
+        {"Label4", {6240, 4440, 1695, 255}, "Application Directory"},
+        {"txtAppDir", {6000, 4650, 2775, 645}, nullptr},    {"Label5", {6720, 5520, 975, 255}, "BK number"},
+        {"txtBKnum", {6840, 5760, 735, 285}, nullptr},      {"cmdSave", {6600, 6240, 1215, 495}, nullptr},
+    };
+    for (const Expect& c : controls) {
+        QWidget* widget = w.findChild<QWidget*>(c.name);
+        ASSERT_NE(widget, nullptr) << c.name;
+        const app::PixelRect r = app::toPixels(c.at, dpi);
+        if (c.text) {
+            // Labels keep their place and may grow to fit their caption.
+            EXPECT_EQ(widget->pos(), QPoint(r.left, r.top)) << c.name;
+            EXPECT_EQ(widget->height(), r.height) << c.name;
+            EXPECT_GE(widget->width(), r.width) << c.name;
+            EXPECT_GE(widget->width(), qobject_cast<QLabel*>(widget)->sizeHint().width()) << c.name;
+        } else {
+            EXPECT_EQ(widget->geometry(), QRect(r.left, r.top, r.width, r.height)) << c.name;
+        }
+        if (c.text) {
+            EXPECT_EQ(qobject_cast<QLabel*>(widget)->text(), c.text) << c.name;
+        }
+    }
+    EXPECT_EQ(child<QGroupBox>(w, "Frame1")->title(), "Local");
+    EXPECT_EQ(child<QGroupBox>(w, "Frame2")->title(), "Remote");
+    EXPECT_EQ(child<QWidget>(w, "txtLocal")->parentWidget()->objectName(), "Frame1");
+    EXPECT_EQ(child<QWidget>(w, "txtRemIP")->parentWidget()->objectName(), "Frame2");
+    EXPECT_EQ(child<QPushButton>(w, "cmdSave")->text(), "Save");
+    EXPECT_FALSE(child<QPushButton>(w, "cmdDir")->icon().isNull());
+    EXPECT_TRUE(child<QPlainTextEdit>(w, "txtMon")->isReadOnly());
+    const QFontMetrics mon(child<QPlainTextEdit>(w, "txtMon")->font());
+    EXPECT_EQ(mon.horizontalAdvance("iiiiiiii"), mon.horizontalAdvance("MMMMMMMM")) << "txtMon is not fixed pitch";
+    EXPECT_EQ(child<QPlainTextEdit>(w, "txtMon")->font().pointSize(), 9);
+    EXPECT_FALSE(child<QLineEdit>(w, "txtTimeout")->isReadOnly());
+    EXPECT_FALSE(child<QPlainTextEdit>(w, "txtDataDir")->isReadOnly());
+
+    // What start-up showed.
+    EXPECT_EQ(child<QLineEdit>(w, "txtTimeout")->text(), "15");
+    EXPECT_EQ(child<QLineEdit>(w, "txtLoop")->text(), "10");
+    EXPECT_EQ(child<QLineEdit>(w, "txtBKnum")->text(), "4711");
+    EXPECT_EQ(child<QLineEdit>(w, "txtRemote")->text(), "6667");
+    EXPECT_EQ(child<QLineEdit>(w, "txtRemIP")->text(), "127.0.0.1");
+    EXPECT_EQ(child<QPlainTextEdit>(w, "txtDataDir")->toPlainText(), "/var/lib/brannick/data/");
+    w.setMonitorText("S 11|4711\r\nR [ 10|4711|ENDOFDATA ]\r\nS 10|4711\r\nR [ OK ]\r\nS {logon}");
+    screenshot("control-panel");
+
+    // Save with a time-out that is not a number: the message, then the focus back on the box.
+    child<QLineEdit>(w, "txtTimeout")->setText("abc");
+    QString message;
+    guitest::onNextModal([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        message = box->windowTitle() + "|" + box->text();
+        screenshot("invalid-timeout");
+        box->accept();
+    });
+    QTest::mouseClick(child<QPushButton>(w, "cmdSave"), Qt::LeftButton);
+    EXPECT_EQ(message, "Ostrell|Invalid timeout");
+    EXPECT_EQ(w.focusWidget(), child<QLineEdit>(w, "txtTimeout"));
+    EXPECT_TRUE(actions.store.writes.empty());
+
+    child<QLineEdit>(w, "txtTimeout")->setText("20");
+    child<QPlainTextEdit>(w, "txtDataDir")->setPlainText("/srv/data/");
+    QTest::mouseClick(child<QPushButton>(w, "cmdSave"), Qt::LeftButton);
+    EXPECT_EQ(actions.store.writes, (std::vector<std::string>{"Ostrell/DataDir=/srv/data/", "Ostrell/TimeOut=20"}));
+
+    // A double click on the application directory shows the server address.
+    guitest::onNextModal([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        message = box->text();
+        box->accept();
+    });
+    QTest::mouseDClick(child<QPlainTextEdit>(w, "txtAppDir")->viewport(), Qt::LeftButton);
+    EXPECT_EQ(message, "IP: 127.0.0.1\nPort: 6667");
+
+    // The close button asks the core; refused, the window stays.
+    w.close();
+    EXPECT_TRUE(w.isVisible());
+    actions.allowClose = true;
+    w.close();
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_EQ(actions.closeRequests,
+              (std::vector<app::CloseReason>{app::CloseReason::ControlMenu, app::CloseReason::ControlMenu}));
+    w.deleteTrayIcon();
+}
