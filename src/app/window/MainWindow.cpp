@@ -100,8 +100,11 @@ QString qtFilter(const std::string& hostFilter) {
 
 }  // namespace
 
-MainWindow::MainWindow(WindowActions& actions, int trayHostPollMs)
-    : QWidget(nullptr), actions_(actions), tray_(trayHostPollMs) {
+MainWindow::MainWindow(WindowActions& actions, int trayHostPollMs) : MainWindow(trayHostPollMs) {
+    actions_ = &actions;
+}
+
+MainWindow::MainWindow(int trayHostPollMs) : QWidget(nullptr), tray_(trayHostPollMs) {
     initDesktopResources();
     setObjectName("frmMain");
     QFont panelFont = font();
@@ -260,7 +263,7 @@ void MainWindow::showParameters(const settings::Parameters& p) {
     txtBKnum_->setText(displayText(p.LoNumbers[1]));
 }
 
-void MainWindow::addTrayIcon() { tray_.AddTrayIcon(*this, "", actions_.monitorMode()); }
+void MainWindow::addTrayIcon() { tray_.AddTrayIcon(*this, "", actions_ && actions_->monitorMode()); }
 
 void MainWindow::setTrayPicture(TrayPicture picture) {
     picture_ = picture;
@@ -310,14 +313,17 @@ void MainWindow::setWindowVisible(bool visible) {
     }
 }
 
-void MainWindow::setMonitorMode(bool on) { actions_.setMonitorMode(on); }
+void MainWindow::setMonitorMode(bool on) {
+    if (actions_) actions_->setMonitorMode(on);
+}
 
 void MainWindow::setMonitorCaption(const std::string& caption) { mnuMonitor_->setText(QString::fromStdString(caption)); }
 
 // --- events ---
 
 void MainWindow::Form_MouseMove(TrayEvent event) {
-    errors::Trap trap(actions_.reporter(), "Form_MouseMove");
+    if (!actions_) return;
+    errors::Trap trap(actions_->reporter(), "Form_MouseMove");
     switch (trayActionFor(event)) {
         case TrayAction::OpenMenu:
             trap(80, [&] { mnuTray_->popup(QCursor::pos()); });
@@ -331,15 +337,25 @@ void MainWindow::Form_MouseMove(TrayEvent event) {
     }
 }
 
-void MainWindow::cmdSave_Click() { app::cmdSave_Click(*this, actions_.settings(), actions_.reporter()); }
+void MainWindow::cmdSave_Click() {
+    if (actions_) app::cmdSave_Click(*this, actions_->settings(), actions_->reporter());
+}
 
-void MainWindow::cmdDir_Click() { app::cmdDir_Click(*this, actions_.files()); }
+void MainWindow::cmdDir_Click() {
+    if (actions_) app::cmdDir_Click(*this, actions_->files());
+}
 
-void MainWindow::txtAppDir_DblClick() { showMessage(ProgramTitle, actions_.serverAddressText()); }
+void MainWindow::txtAppDir_DblClick() {
+    if (actions_) showMessage(ProgramTitle, actions_->serverAddressText());
+}
 
-void MainWindow::mnuMonitor_Click() { app::mnuMonitor_Click(*this, actions_.reporter()); }
+void MainWindow::mnuMonitor_Click() {
+    if (actions_) app::mnuMonitor_Click(*this, actions_->reporter());
+}
 
-void MainWindow::mnuExit_Click() { actions_.mnuExit_Click(); }
+void MainWindow::mnuExit_Click() {
+    if (actions_) actions_->mnuExit_Click();
+}
 
 void MainWindow::onSessionEnding() {
     sessionEnding_ = true;
@@ -348,7 +364,7 @@ void MainWindow::onSessionEnding() {
 
 void MainWindow::closeEvent(QCloseEvent* e) {
     const CloseReason reason = sessionEnding_ ? CloseReason::SessionEnding : CloseReason::ControlMenu;
-    if (actions_.Form_QueryUnload(reason)) {
+    if (actions_ && actions_->Form_QueryUnload(reason)) {
         e->accept();
     } else {
         sessionEnding_ = false;

@@ -30,7 +30,11 @@ class MainWindow : public QWidget,
 public:
     static constexpr const char* Caption = "Veltrana Interface";
 
-    explicit MainWindow(WindowActions& actions, int trayHostPollMs = IconTray::HostPollMs);
+    // The core is attached after both exist (each needs the other); until then the window's own events
+    // do nothing and a close is refused.
+    explicit MainWindow(int trayHostPollMs = IconTray::HostPollMs);
+    MainWindow(WindowActions& actions, int trayHostPollMs = IconTray::HostPollMs);
+    void setActions(WindowActions& actions) { actions_ = &actions; }
     ~MainWindow() override;
 
     // --- Shell ---
@@ -86,7 +90,7 @@ private:
     void placeControls();
     void onSessionEnding();
 
-    WindowActions& actions_;
+    WindowActions* actions_ = nullptr;
     IconTray tray_;
     TrayPicture picture_ = TrayPicture::Neutral;
     std::string monitor_;  // txtMon's text as the core wrote it, CR LF and all
