@@ -26,13 +26,15 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Ostrell")
 set(CPACK_PACKAGE_CONTACT "Ostrell maintainers <maintainers@ostrell.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Desktop agent linking Brannick with the Veltrana booking service")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Ostrell sits in the notification area, exchanges bookings, payments and rates with the Veltrana\n"
-    "server on a fixed cycle, and hands what it received to Brannick's importer.")
+set(CPACK_PACKAGE_DESCRIPTION "Ostrell sits in the notification area, exchanges bookings, payments and rates \
+with the Veltrana server on a fixed cycle, and hands what it received to Brannick's importer.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The Qt 6 runtime; the SVG plug-ins draw the icons, and the platform plug-ins come with libqt6gui6.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6widgets6, libqt6network6, libqt6gui6, libqt6core6, libqt6svg6, libc6, libstdc++6")
+# The autostart entry is configuration: a local edit survives an upgrade.
+file(WRITE ${CMAKE_BINARY_DIR}/debian/conffiles "/etc/xdg/autostart/ostrell.desktop\n")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/debian/conffiles)
 include(CPack)
