@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSessionManager>
 
@@ -305,6 +306,15 @@ std::optional<std::string> MainWindow::askPassword(const std::string& prompt) {
 
 void MainWindow::setWindowVisible(bool visible) {
     if (visible) {
+        if (!placed_) {
+            // The first time it is shown, the panel comes up in the middle of the screen.
+            if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+                QRect r = rect();
+                r.moveCenter(screen->availableGeometry().center());
+                move(r.topLeft());
+            }
+            placed_ = true;
+        }
         showNormal();
         raise();
         activateWindow();

@@ -95,6 +95,7 @@ private:
     TrayPicture picture_ = TrayPicture::Neutral;
     std::string monitor_;  // txtMon's text as the core wrote it, CR LF and all
     bool sessionEnding_ = false;
+    bool placed_ = false;
 
     QPlainTextEdit* txtMon_ = nullptr;
     QLabel* Label1_ = nullptr;

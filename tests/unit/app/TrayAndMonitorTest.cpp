@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/DisplayChoice.h"
 #include "app/MonitorSwitch.h"
 #include "app/TrayActivation.h"
 #include "errors/ReportError.h"
@@ -108,4 +109,18 @@ TEST(MonitorSwitch, AFailingStepIsReportedAndTheSwitchStillCompletes) {
     EXPECT_TRUE(v.visible);
     EXPECT_TRUE(v.monitorMode);
     EXPECT_EQ(f.sinks.where(), (std::vector<std::string>{"mnuMonitor_Click:125"}));
+}
+
+TEST(DisplayChoice, TheWindowNeedsADisplayAndNoHeadlessRequest) {
+    using app::desktopWanted;
+    EXPECT_TRUE(desktopWanted({":0", "", ""}, {}));
+    EXPECT_TRUE(desktopWanted({"", "wayland-0", ""}, {}));
+    EXPECT_TRUE(desktopWanted({":99", "", "xcb"}, {}));
+    EXPECT_FALSE(desktopWanted({"", "", ""}, {}));
+    EXPECT_FALSE(desktopWanted({"", "", "xcb"}, {}));
+    EXPECT_FALSE(desktopWanted({":0", "", "offscreen"}, {}));
+    EXPECT_FALSE(desktopWanted({":0", "", "offscreen:fontengine=freetype"}, {}));
+    EXPECT_FALSE(desktopWanted({":0", "", "minimal"}, {}));
+    EXPECT_FALSE(desktopWanted({":0", "", ""}, {"--headless"}));
+    EXPECT_TRUE(desktopWanted({":0", "", ""}, {"--other"}));
 }
