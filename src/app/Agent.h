@@ -1,0 +1,126 @@
+#pragma once
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/Shell.h"
+#include "app/WindowActions.h"
+#include "cycle/CycleSteps.h"
+#include "cycle/Importer.h"
+#include "cycle/Scheduler.h"
+#include "download/TransferLog.h"
+#include "errors/ReportError.h"
+#include "net/Connection.h"
+#include "net/Monitor.h"
+#include "platform/ErrorSink.h"
+#include "platform/EventLoop.h"
+#include "platform/FileSystem.h"
+#include "platform/ProcessLauncher.h"
+#include "platform/SettingsStore.h"
+#include "platform/TcpSocket.h"
+#include "settings/Parameters.h"
+#include "settings/Settings.h"
+
+namespace ostrell::app {
+
+// The platform services the agent runs on: the real adapters in the program, the fakes in tests.
+struct AgentPlatform {
+    platform::EventLoop& loop;
+    platform::TcpSocket& socket;
+    platform::SettingsStore& store;
+    platform::FileSystem& files;
+    platform::ProcessLauncher& launcher;
+    platform::ErrorSinkFactory& errorSinks;
+    platform::ProgramTerminator& terminator;
+};
+
+// What the upload and download units are built on.
+struct StepContext {
+    net::LineExchange& exchange;
+    platform::FileSystem& files;
+    platform::ProcessLauncher& launcher;
+    errors::ErrorReporter& reporter;
+    settings::Settings& settings;
+    const settings::Parameters& params;
+    download::TransferLog& transferLog;
+};
+using UploaderFactory = std::function<std::unique_ptr<cycle::Uploader>(const StepContext&)>;
+using DownloaderFactory = std::function<std::unique_ptr<cycle::Downloader>(const StepContext&)>;
+UploaderFactory realUploader();
+DownloaderFactory realDownloader();
+
+inline constexpr int Timer1IntervalMs = 10000;     // end-request check
+inline constexpr int tmrFlashIntervalMs = 60000;   // tray picture
+inline constexpr int tmrParamsIntervalMs = 60000;  // parameter refresh
+inline constexpr const char* EndFlagValue = "Y";
+
+// The agent: owns the settings copies, the connection, the monitor, the transfer log, the cycle and
+// the four timers of the main window, and drives the desktop through the Shell. Everything visible
+// goes through the Shell, so the same agent runs with the Qt window, headless, or in tests.
+class Agent : public WindowActions {
+public:
+    Agent(const AgentPlatform& platform, Shell& shell, UploaderFactory uploader = realUploader(),
+          DownloaderFactory downloader = realDownloader());
+    ~Agent() override;
+    Agent(const Agent&) = delete;
+    Agent& operator=(const Agent&) = delete;
+
+    // Start-up, once: end request, own version, version gate, parameters, timers, connection settings,
+    // socket, tray. May end the program (end request, refused host version).
+    void Form_Load();
+
+    // The end-request check: "EndFlag" exactly "Y" removes the tray icon and ends the program at once.
+    // No trap of its own: a failure goes to the caller's (start-up's, or the timer tick's).
+    void Timer1_Timer();
+    // The parameter refresh.
+    void tmrParams_Timer();
+    // The tray picture for the current state.
+    void tmrFlash_Timer();
+    // The server address box's double click: a message with the address and the port.
+    void txtAppDir_DblClick();
+
+    // WindowActions
+    settings::Settings& settings() override { return settings_; }
+    errors::ErrorReporter& reporter() override { return reporter_; }
+    platform::FileSystem& files() override { return platform_.files; }
+    bool monitorMode() const override { return monitor_.MonitorMode; }
+    void setMonitorMode(bool on) override { monitor_.MonitorMode = on; }
+    std::string serverAddressText() override;
+    // Quit line when connected, close, then the close request (which the Exit choice allows); ends the
+    // main loop and every running wait.
+    void mnuExit_Click() override;
+    // Allows the close (tray icon removed, program ending) or refuses it (nothing shown).
+    bool Form_QueryUnload(CloseReason reason) override;
+
+    // The parts, for the window and for tests.
+    net::Connection& connection() { return connection_; }
+    net::Monitor& monitor() { return monitor_; }
+    cycle::Scheduler& scheduler() { return scheduler_; }
+    settings::Parameters& parameters() { return params_; }
+    const settings::ConnectionSettings& connectionSettings() const { return server_; }
+    download::TransferLog& transferLog() { return transferLog_; }
+    platform::Timer& Timer1() { return *Timer1_; }
+    platform::Timer& tmrFlash() { return *tmrFlash_; }
+    platform::Timer& tmrParams() { return *tmrParams_; }
+
+private:
+    AgentPlatform platform_;
+    Shell& shell_;
+    errors::ErrorReporter reporter_;
+    settings::Settings settings_;
+    settings::Parameters params_;
+    settings::ConnectionSettings server_;
+    net::Monitor monitor_;
+    net::Connection connection_;
+    download::TransferLog transferLog_;
+    std::unique_ptr<cycle::Uploader> uploader_;
+    std::unique_ptr<cycle::Downloader> downloader_;
+    cycle::Importer importer_;
+    cycle::Scheduler scheduler_;
+    bool exitChosen_ = false;
+    std::unique_ptr<platform::Timer> Timer1_;
+    std::unique_ptr<platform::Timer> tmrFlash_;
+    std::unique_ptr<platform::Timer> tmrParams_;
+};
+
+}  // namespace ostrell::app
