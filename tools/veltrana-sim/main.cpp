@@ -88,13 +88,14 @@ int main(int argc, char** argv) {
                      listenError.toLocal8Bit().constData());
         return 2;
     }
+    // The port file first: whoever reads the stdout line may rely on the file as well.
     const std::string port = std::to_string(server.port());
-    std::printf("listening on 127.0.0.1:%s\n", port.c_str());
-    std::fflush(stdout);
     if (!options.portFile.empty() && !writeFileWhole(options.portFile, port + "\n")) {
         std::fprintf(stderr, "veltrana-sim: cannot write %s: %s\n", options.portFile.c_str(), std::strerror(errno));
         return 2;
     }
+    std::printf("listening on 127.0.0.1:%s\n", port.c_str());
+    std::fflush(stdout);
 
     AdminPort admin(server, store, rules, faults);
     if (options.adminPort >= 0) {
@@ -104,12 +105,12 @@ int main(int argc, char** argv) {
             return 2;
         }
         const std::string adminPort = std::to_string(admin.port());
-        std::printf("admin on 127.0.0.1:%s\n", adminPort.c_str());
-        std::fflush(stdout);
         if (!options.adminPortFile.empty() && !writeFileWhole(options.adminPortFile, adminPort + "\n")) {
             std::fprintf(stderr, "veltrana-sim: cannot write %s\n", options.adminPortFile.c_str());
             return 2;
         }
+        std::printf("admin on 127.0.0.1:%s\n", adminPort.c_str());
+        std::fflush(stdout);
     }
 
     // SIGTERM and SIGINT end the event loop through a socket pair: nothing unsafe runs in the handler.
