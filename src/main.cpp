@@ -1,14 +1,35 @@
 // The agent program: chooses its shell, builds the agent on the real platform, runs the event loop.
+#include <QApplication>
 #include <QCoreApplication>
 #include <iostream>
 
 #include "app/Agent.h"
+#include "app/DisplayChoice.h"
 #include "app/HeadlessShell.h"
+#include "app/window/MainWindow.h"
 #include "platform/qt/QtPlatform.h"
 
 using namespace ostrell;
 
+namespace {
+
+// With a display: the window, hidden in the tray (or behind its status window where no tray runs).
+int runDesktop(int argc, char** argv) {
+    QApplication qt(argc, argv);
+    // The window is hidden most of the time; closing a message box must not end the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    platform::QtPlatform p;
+    app::MainWindow window;
+    app::Agent agent({p.loop, p.socket, p.settings, p.files, p.launcher, p.errorSinks, p.terminator}, window);
+    window.setActions(agent);
+    agent.Form_Load();
+    return p.loop.run();
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (app::desktopWanted(argc, argv)) return runDesktop(argc, argv);
     QCoreApplication qt(argc, argv);
     platform::QtPlatform p;
     app::HeadlessShell shell(p.loop, std::cout, std::cerr);
