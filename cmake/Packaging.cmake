@@ -38,3 +38,12 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6widgets6, libqt6network6, libqt6gui6, li
 file(WRITE ${CMAKE_BINARY_DIR}/debian/conffiles "/etc/xdg/autostart/ostrell.desktop\n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/debian/conffiles)
 include(CPack)
+
+# The package is checked with the other tests: contents, dependencies, and the program inside starting.
+if(OSTRELL_BUILD_TESTS AND TARGET ostrell)
+  find_program(OSTRELL_DPKG_DEB dpkg-deb)
+  if(OSTRELL_DPKG_DEB)
+    add_test(NAME debian_package COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-deb.sh ${CMAKE_BINARY_DIR})
+    set_tests_properties(debian_package PROPERTIES LABELS packaging TIMEOUT 300)
+  endif()
+endif()

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Builds the Debian package from a build directory and checks it: its name, version and Qt 6 runtime
+# dependencies, every file it must carry, and that the program inside starts from the unpacked tree.
+# Usage: scripts/check-deb.sh BUILD_DIR
+set -euo pipefail
+build=$(cd "$1" && pwd)
+work=$(mktemp -d "${TMPDIR:-/tmp}/ostrell-deb.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+fail() { echo "check-deb: $*" >&2; exit 1; }
+
+(cd "$build" && cpack -G DEB -B "$work/out" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; fail "cpack failed"; }
+deb=$(ls "$work"/out/ostrell_*.deb 2>/dev/null | head -1)
+[ -n "$deb" ] || fail "no ostrell_*.deb was made"
+
+field() { dpkg-deb -f "$deb" "$1"; }
+[ "$(field Package)" = ostrell ] || fail "package name is '$(field Package)'"
+[ "$(field Version)" = 2.4.11 ] || fail "version is '$(field Version)'"
+for dep in libqt6widgets6 libqt6network6 libqt6svg6; do
+  field Depends | grep -q "\b$dep\b" || fail "Depends lacks $dep: $(field Depends)"
+done
+
+contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
+for f in ./usr/bin/ostrell ./usr/share/applications/ostrell.desktop ./etc/xdg/autostart/ostrell.desktop \
+         ./usr/share/icons/hicolor/scalable/apps/ostrell-101.svg ./usr/share/icons/hicolor/scalable/apps/ostrell-102.svg \
+         ./usr/share/icons/hicolor/scalable/apps/ostrell-103.svg ./usr/share/icons/hicolor/scalable/apps/ostrell-104.svg; do
+  grep -qx "$f" <<<"$contents" || fail "the package lacks $f"
+done
+dpkg-deb -e "$deb" "$work/control"
+grep -qx /etc/xdg/autostart/ostrell.desktop "$work/control/conffiles" || fail "the autostart entry is not a conffile"
+
+dpkg-deb -x "$deb" "$work/root"
+autostart=$work/root/etc/xdg/autostart/ostrell.desktop
+for line in 'Exec=ostrell' 'X-KDE-autostart-after=panel' 'X-LXQt-Need-Tray=true'; do
+  grep -qx "$line" "$autostart" || fail "autostart entry lacks $line"
+done
+grep -q '^X-GNOME-Autostart-Delay=[0-9]' "$autostart" || fail "autostart entry lacks X-GNOME-Autostart-Delay"
+
+# The packaged program starts: with no host version stored it refuses politely and ends by itself.
+mkdir -p "$work/config"
+out=$(XDG_CONFIG_HOME="$work/config" timeout 20 "$work/root/usr/bin/ostrell" --headless 2>&1) || fail "the packaged program failed: $out"
+grep -q "can only run with Brannick version 2.3.119 or higher" <<<"$out" || fail "unexpected output: $out"
+grep -q '^ostrell=2.4.11$' "$work/config/BKX.ini" || fail "the packaged program did not publish its version"
+echo "check-deb: $(basename "$deb") is complete and its program starts"
