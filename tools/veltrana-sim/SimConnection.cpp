@@ -112,8 +112,10 @@ void SimConnection::pump() {
         }
         if (item.piece.endlessBytes > 0) {
             while (item.piece.endlessBytes > 0 && socket_->bytesToWrite() < EndlessBacklog) {
+                // One shared filler block: the socket's buffer keeps a reference, not a fresh copy each time.
+                static const QByteArray filler(EndlessChunk, 'x');
                 const qint64 n = std::min<qint64>(EndlessChunk, static_cast<qint64>(item.piece.endlessBytes));
-                socket_->write(QByteArray(static_cast<int>(n), 'x'));
+                socket_->write(n == EndlessChunk ? filler : filler.left(n));
                 item.piece.endlessBytes -= static_cast<uint64_t>(n);
             }
             if (item.piece.endlessBytes > 0) return;  // bytesWritten brings us back

@@ -23,14 +23,14 @@ bool parseCount(std::string_view s, uint64_t& out) {
 }
 }  // namespace
 
-bool UploadRules::add(UploadVerdict verdict, std::string_view spec, std::string& error) {
-    const auto colon = spec.find(':');
+bool UploadRules::add(UploadVerdict verdict, std::string_view text, std::string& error) {
+    const auto colon = text.find(':');
     if (colon == std::string_view::npos) {
-        error = "expected KIND:WHICH, got '" + std::string(spec) + "'";
+        error = "expected KIND:WHICH, got '" + std::string(text) + "'";
         return false;
     }
-    const std::string_view kindText = spec.substr(0, colon);
-    const std::string_view which = spec.substr(colon + 1);
+    const std::string_view kindText = text.substr(0, colon);
+    const std::string_view which = text.substr(colon + 1);
     Rule rule{verdict, 0, 0, 0};
     if (kindText == "*") {
         rule.kind = 0;

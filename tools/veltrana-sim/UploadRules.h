@@ -23,8 +23,8 @@ const char* verdictName(UploadVerdict v);
 // Refuse wins; a record containing a refusal text is refused. Anything else is accepted.
 class UploadRules {
 public:
-    // spec: "KIND:WHICH" with KIND 1..7 or "*" (every kind) and WHICH "N", "N-M", "N+" or "all".
-    bool add(UploadVerdict verdict, std::string_view spec, std::string& error);
+    // text: "KIND:WHICH" with KIND 1..7 or "*" (every kind) and WHICH "N", "N-M", "N+" or "all".
+    bool add(UploadVerdict verdict, std::string_view text, std::string& error);
     void addRefuseText(std::string text) { refuseTexts_.push_back(std::move(text)); }
     void clear();
 

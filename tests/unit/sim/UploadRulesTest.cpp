@@ -38,10 +38,10 @@ TEST(SimUploadRules, CountsRecordsPerKindAndAppliesTheFirstMatchingVerdict) {
 
 TEST(SimUploadRules, MalformedRulesAreRefusedWithAReason) {
     UploadRules rules;
-    for (const char* spec : {"4", "8:1", "0:1", "4:0", "4:", "4:x", "4:3-2", "44:1", ":1", "4:-1"}) {
+    for (const char* rule : {"4", "8:1", "0:1", "4:0", "4:", "4:x", "4:3-2", "44:1", ":1", "4:-1"}) {
         std::string error;
-        EXPECT_FALSE(rules.add(UploadVerdict::Refuse, spec, error)) << spec;
-        EXPECT_FALSE(error.empty()) << spec;
+        EXPECT_FALSE(rules.add(UploadVerdict::Refuse, rule, error)) << rule;
+        EXPECT_FALSE(error.empty()) << rule;
     }
     EXPECT_EQ(rules.judge(4, "4|x"), UploadVerdict::Accept);
 }
