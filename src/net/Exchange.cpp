@@ -26,8 +26,15 @@ std::string Connection::WaitForResponse(const std::string& request) {
     trap(25, [&] { wsock_.send(request + "\n"); });
     trap(30, [&] { loop_.yield(); });
     int16_t ReplyTries = ReplyTests;
+    const auto linkGone = [&] { return wsock_.state() != TcpSocket::StateConnected; };
     for (;;) {
         if (GotResponse) return trimBlanks(RecvBuffer);
+        // A closed link can bring no reply: say so now instead of waiting out the 7.8 s.
+        if (trap.value(45, linkGone, false)) {
+            monitor_.ShowTXT("I lost connection");
+            Connected = false;
+            return "BAD - lost connection";
+        }
         --ReplyTries;
         if (ReplyTries <= 0) {
             // A reply that comes after we gave up must never be taken for the next request's:
@@ -36,7 +43,7 @@ std::string Connection::WaitForResponse(const std::string& request) {
             Connected = false;
             return "BAD - timed out";
         }
-        trap(40, [&] { loop_.waitUntil([&] { return GotResponse; }, ReplyPauseMs); });
+        trap(40, [&] { loop_.waitUntil([&] { return GotResponse || linkGone(); }, ReplyPauseMs); });
     }
 }
 

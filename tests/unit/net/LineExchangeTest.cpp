@@ -48,6 +48,21 @@ TEST(LineExchange, ALateReplyIsNeverTakenForTheNextRequestWhichLogsOnAfresh) {
               (std::vector<std::string>{"I not connected", "S {logon}", "R [ Logon success ]", "S 12|7", "R [ 12|OK ]"}));
 }
 
+TEST(LineExchange, AServerThatDropsTheLinkMidWaitGivesLostConnectionAtOnceAndTheNextRequestReconnects) {
+    Exchange f("", 10);
+    f.answer = [&f](const std::string& line) {
+        if (line == "10|4711") f.socket.peerClose(500);
+        return line == "12|7" ? std::string("12|OK\r\n") : std::string();
+    };
+    const int64_t sent = f.loop.nowMs();
+    EXPECT_EQ(f.connection.WaitForResponse("10|4711"), "BAD - lost connection");
+    EXPECT_EQ(f.loop.nowMs() - sent, 500) << "not the whole 7.8 s reply wait";
+    EXPECT_FALSE(f.connection.Connected);
+    EXPECT_EQ(f.view.lines.back(), "I lost connection");
+    EXPECT_EQ(f.connection.WaitForResponse("12|7"), "12|OK");
+    EXPECT_EQ(f.socket.connectCalls, 2);
+}
+
 TEST(LineExchange, NoServerGivesNotConnectedAfterTwoConnectionAttempts) {
     nettest::NetFixture f;
     f.socket.acceptConnections = false;
@@ -170,8 +185,9 @@ TEST(LineExchange, ALineLongerThan1MiBDropsTheConnectionAndTheNextRequestConnect
         for (int i = 0; i < 4; ++i) f.socket.peerSend(std::string(600 * 1024, 'y'), 10 + i);
         return std::string();
     };
-    EXPECT_EQ(f.connection.WaitForResponse("10|4711"), "BAD - timed out");
-    EXPECT_EQ(f.view.lines.back(), "E {Error - line too long}");
+    EXPECT_EQ(f.connection.WaitForResponse("10|4711"), "BAD - lost connection");
+    EXPECT_EQ(f.view.lines[f.view.lines.size() - 2], "E {Error - line too long}");
+    EXPECT_EQ(f.view.lines.back(), "I lost connection");
     EXPECT_EQ(f.socket.state(), TcpSocket::StateClosed);
     EXPECT_FALSE(f.connection.Connected);
 
