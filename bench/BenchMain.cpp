@@ -1,0 +1,301 @@
+// The benchmark suite: runs the ostrell program, the reference client and the test server on loopback,
+// and the product's units in-process, and prints one table of ratios measured in this run.
+//
+//   ostrell_bench [--quick | --smoke] [--rounds N] [--idle-seconds S] [--work DIR] [--only a,b,...]
+//
+// Sections (--only): download, upload, polling, idle (with memory), startup, scaling. Default work
+// directory: /dev/shm when it exists (so the per-record fsync costs what the page cache costs and the
+// ratios show the programs' own overhead), else $TMPDIR or /tmp.
+#include <fcntl.h>
+#include <sys/statfs.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+
+#include "IdleAndMemory.h"
+#include "Programs.h"
+#include "Scaling.h"
+#include "Startup.h"
+#include "Table.h"
+#include "Throughput.h"
+
+using namespace ostrell::bench;
+
+namespace {
+
+struct Plan {
+    std::string mode = "full";
+    int rounds = 5;
+    int64_t downloadRecords = 20000;
+    int64_t uploadRecords = 10000;
+    int64_t polledDownload = 10;
+    int64_t polledUpload = 20;
+    double idleSeconds = 60;
+    int64_t memoryRecords = 100000;
+    int startupRuns = 7;
+    int64_t scalingSmall = 1000;
+    int64_t scalingLarge = 100000;
+    std::set<std::string> only;
+    std::string work;
+    ProgramPaths paths{OSTRELL_AGENT_EXE, OSTRELL_SIM_EXE, OSTRELL_REFERENCE_EXE};
+
+    bool wants(const std::string& section) const { return only.empty() || only.count(section) > 0; }
+};
+
+Plan parse(int argc, char** argv) {
+    Plan p;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto next = [&]() -> std::string {
+            if (i + 1 >= argc) throw std::runtime_error(a + " needs a value");
+            return argv[++i];
+        };
+        if (a == "--quick") {
+            p.mode = "quick";
+            p.rounds = 3;
+            p.downloadRecords = 5000;
+            p.uploadRecords = 3000;
+            p.polledDownload = 5;
+            p.polledUpload = 10;
+            p.idleSeconds = 20;
+            p.memoryRecords = 10000;
+            p.startupRuns = 5;
+        } else if (a == "--smoke") {
+            p.mode = "smoke";
+            p.rounds = 1;
+            p.downloadRecords = 300;
+            p.uploadRecords = 300;
+            p.polledDownload = 2;
+            p.polledUpload = 3;
+            p.idleSeconds = 2;
+            p.memoryRecords = 0;
+            p.startupRuns = 2;
+            p.scalingSmall = 100;
+            p.scalingLarge = 2000;
+        } else if (a == "--rounds") p.rounds = std::max(1, std::atoi(next().c_str()));
+        else if (a == "--idle-seconds") p.idleSeconds = std::atof(next().c_str());
+        else if (a == "--work") p.work = next();
+        else if (a == "--only") {
+            std::stringstream list(next());
+            for (std::string s; std::getline(list, s, ',');) p.only.insert(s);
+        } else {
+            std::cerr << "usage: ostrell_bench [--quick | --smoke] [--rounds N] [--idle-seconds S] [--work DIR]"
+                         " [--only download,upload,polling,idle,startup,scaling]\n";
+            std::exit(2);
+        }
+    }
+    return p;
+}
+
+std::string defaultWorkParent() {
+    if (std::filesystem::is_directory("/dev/shm") && ::access("/dev/shm", W_OK) == 0) return "/dev/shm";
+    const char* tmp = std::getenv("TMPDIR");
+    return tmp && *tmp ? tmp : "/tmp";
+}
+
+bool onTmpfs(const std::string& path) {
+    struct statfs s {};
+    return ::statfs(path.c_str(), &s) == 0 && s.f_type == 0x01021994;  // TMPFS_MAGIC
+}
+
+// Milliseconds one append with fsync takes in dir, for the header: the disk sets the pace of durable work.
+double fsyncMs(const std::string& dir) {
+    const std::string path = dir + "/fsync-probe";
+    const int runs = 50;
+    const double t0 = nowSeconds();
+    for (int i = 0; i < runs; ++i) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        if (fd < 0) return -1;
+        const ssize_t written = ::write(fd, "probe line\r\n", 12);
+        const int synced = ::fsync(fd);
+        ::close(fd);
+        if (written != 12 || synced != 0) return -1;
+    }
+    const double ms = (nowSeconds() - t0) * 1000 / runs;
+    ::unlink(path.c_str());
+    return ms;
+}
+
+template <class F>
+Pace bestPace(int rounds, F f) {
+    Pace best;
+    for (int i = 0; i < rounds; ++i) {
+        const Pace p = f(i);
+        if (p.perSecond > best.perSecond) best = p;
+    }
+    return best;
+}
+
+Table::Verdict atLeast(double value, double target) { return value >= target ? Table::Verdict::Met : Table::Verdict::Missed; }
+Table::Verdict below(double value, double target) { return value < target ? Table::Verdict::Met : Table::Verdict::Missed; }
+
+std::string perSecond(double v) { return grouped(v) + "/s"; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication qt(argc, argv);  // the scaling section runs the product's units on the Qt clock
+    Plan plan;
+    try {
+        plan = parse(argc, argv);
+    } catch (const std::exception& e) {
+        std::cerr << e.what() << "\n";
+        return 2;
+    }
+    const std::string parent = plan.work.empty() ? defaultWorkParent() : plan.work;
+    char pattern[4096];
+    std::snprintf(pattern, sizeof pattern, "%s/ostrell-bench.XXXXXX", parent.c_str());
+    if (!::mkdtemp(pattern)) {
+        std::cerr << "cannot make a work directory in " << parent << "\n";
+        return 1;
+    }
+    const std::string work = pattern;
+
+    std::cout << "Ostrell benchmarks (" << plan.mode << "), " << sysconf(_SC_NPROCESSORS_ONLN) << " cores, work in "
+              << work << (onTmpfs(work) ? " (tmpfs)" : "") << "\n";
+    const double fsyncHere = fsyncMs(work);
+    const double fsyncDisk = fsyncMs(std::filesystem::current_path().string());
+    std::cout << "one append + fsync: " << fixed(fsyncHere, 3) << " ms in the work directory, " << fixed(fsyncDisk, 3)
+              << " ms in the current directory\n"
+              << std::flush;
+
+    Table table;
+    int status = 0;
+    try {
+        const auto alternate = [](int round, auto first, auto second) {
+            // Alternating who goes first spreads the machine's drift over both.
+            if (round % 2 == 0) {
+                first();
+                second();
+            } else {
+                second();
+                first();
+            }
+        };
+        Pace agentDown, agentUp;
+        if (plan.wants("download")) {
+            std::cout << "download: " << plan.rounds << " rounds of " << plan.downloadRecords << " bookings..." << std::endl;
+            Pace ref;
+            for (int r = 0; r < plan.rounds; ++r)
+                alternate(
+                    r,
+                    [&] {
+                        const Pace p = measureDownload(plan.paths, work, Client::Agent, plan.downloadRecords);
+                        if (p.perSecond > agentDown.perSecond) agentDown = p;
+                    },
+                    [&] {
+                        const Pace p = measureDownload(plan.paths, work, Client::Reference, plan.downloadRecords);
+                        if (p.perSecond > ref.perSecond) ref = p;
+                    });
+            const double ratio = agentDown.perSecond / ref.perSecond;
+            table.add({"Download records/s, agent ÷ reference client", fixed(ratio, 2), "≥ 0.8", atLeast(ratio, 0.8),
+                       "agent " + perSecond(agentDown.perSecond) + ", reference " + perSecond(ref.perSecond) + "; " +
+                           grouped(static_cast<double>(plan.downloadRecords)) + " bookings, best of " +
+                           std::to_string(plan.rounds)});
+        }
+        if (plan.wants("upload")) {
+            std::cout << "upload: " << plan.rounds << " rounds of " << plan.uploadRecords << " lines..." << std::endl;
+            Pace ref;
+            for (int r = 0; r < plan.rounds; ++r)
+                alternate(
+                    r,
+                    [&] {
+                        const Pace p = measureUpload(plan.paths, work, Client::Agent, plan.uploadRecords);
+                        if (p.perSecond > agentUp.perSecond) agentUp = p;
+                    },
+                    [&] {
+                        const Pace p = measureUpload(plan.paths, work, Client::Reference, plan.uploadRecords);
+                        if (p.perSecond > ref.perSecond) ref = p;
+                    });
+            const double ratio = agentUp.perSecond / ref.perSecond;
+            table.add({"Upload records/s, agent ÷ reference client", fixed(ratio, 2), "≥ 0.8", atLeast(ratio, 0.8),
+                       "agent " + perSecond(agentUp.perSecond) + ", reference " + perSecond(ref.perSecond) + "; " +
+                           grouped(static_cast<double>(plan.uploadRecords)) + "-line file, best of " +
+                           std::to_string(plan.rounds)});
+        }
+        if (plan.wants("polling")) {
+            std::cout << "polling baseline: " << plan.polledDownload << " bookings and " << plan.polledUpload
+                      << " upload lines at " << PollPeriodMs << " ms polls..." << std::endl;
+            if (agentDown.perSecond == 0) agentDown = measureDownload(plan.paths, work, Client::Agent, plan.downloadRecords);
+            if (agentUp.perSecond == 0) agentUp = measureUpload(plan.paths, work, Client::Agent, plan.uploadRecords);
+            const Pace down = measureDownload(plan.paths, work, Client::Polled, plan.polledDownload);
+            const Pace up = measureUpload(plan.paths, work, Client::Polled, plan.polledUpload);
+            const double downGain = agentDown.perSecond / down.perSecond;
+            const double upGain = agentUp.perSecond / up.perSecond;
+            table.add({"Download speed-up over replies noticed at 200 ms polls", fixed(downGain, 0) + "×", "≥ 100×",
+                       atLeast(downGain, 100),
+                       "polled " + fixed(down.perSecond, 2) + " records/s over " + std::to_string(down.records) +
+                           " records"});
+            table.add({"Upload speed-up over replies noticed at 200 ms polls", fixed(upGain, 0) + "×", "≥ 100×",
+                       atLeast(upGain, 100),
+                       "polled " + fixed(up.perSecond, 2) + " records/s over " + std::to_string(up.records) +
+                           " records"});
+        }
+        if (plan.wants("idle")) {
+            std::cout << "idle: " << plan.idleSeconds << " s window, then memory with " << plan.memoryRecords
+                      << " records each way..." << std::endl;
+            const IdleAndMemory m = measureIdleAndMemory(plan.paths, work, plan.idleSeconds, plan.memoryRecords);
+            const std::string window = fixed(m.windowSeconds, 0) + " s, " + std::to_string(m.cycles) +
+                                       " cycles (default TimeOut), server answering NONE";
+            table.add({"Idle CPU, % of one core", fixed(m.cpuPercent, 3) + " %", "< 0.1 %", below(m.cpuPercent, 0.1),
+                       window + "; on-CPU time from schedstat " + fixed(m.runPercent, 3) + " %"});
+            table.add({"Idle wake-ups per second (context switches)", fixed(m.wakeupsPerSecond, 2), "< 1.5",
+                       below(m.wakeupsPerSecond, 1.5), window});
+            const double idleMiB = static_cast<double>(m.rssIdleKiB) / 1024;
+            table.add({"Resident size idle, headless (MiB)", fixed(idleMiB, 1), "< 30", below(idleMiB, 30), "VmRSS"});
+            if (m.loadRecords > 0) {
+                const int64_t peak = std::max({m.rssAfterDownloadKiB, m.rssAfterUploadKiB, m.rssSettledKiB});
+                const double growth = static_cast<double>(peak - m.rssIdleKiB) / 1024;
+                table.add({"Resident growth after " + grouped(static_cast<double>(m.loadRecords)) +
+                               " records down and " + grouped(static_cast<double>(m.loadRecords)) + " lines up (MiB)",
+                           fixed(growth, 2), "≤ 2", growth <= 2 ? Table::Verdict::Met : Table::Verdict::Missed,
+                           "after download " + fixed(static_cast<double>(m.rssAfterDownloadKiB) / 1024, 1) +
+                               ", after upload " + fixed(static_cast<double>(m.rssAfterUploadKiB) / 1024, 1) +
+                               ", a cycle later " + fixed(static_cast<double>(m.rssSettledKiB) / 1024, 1) + " MiB"});
+            }
+        }
+        if (plan.wants("startup")) {
+            std::cout << "start-up: " << plan.startupRuns << " runs..." << std::endl;
+            std::vector<double> s = measureStartup(plan.paths, work, plan.startupRuns);
+            std::sort(s.begin(), s.end());
+            const double median = s[s.size() / 2] * 1000;
+            table.add({"Start-up to ready (spawn to \"" + std::string(ReadyText) + "\"), ms", fixed(median, 0),
+                       "< 200", below(median, 200),
+                       "median of " + std::to_string(s.size()) + "; fastest " + fixed(s.front() * 1000, 0) +
+                           ", slowest " + fixed(s.back() * 1000, 0)});
+        }
+        if (plan.wants("scaling")) {
+            std::cout << "scaling: " << plan.scalingSmall << " and " << plan.scalingLarge << " lines..." << std::endl;
+            const Scaling s = measureScaling(work, plan.scalingSmall, plan.scalingLarge);
+            const double cut = s.cutDownLarge / s.cutDownSmall;
+            const double log = s.logLarge / s.logSmall;
+            table.add({"Cut-down per line, " + grouped(static_cast<double>(s.largeLines)) + "-line ÷ " +
+                           grouped(static_cast<double>(s.smallLines)) + "-line file",
+                       fixed(cut, 2), "≤ 1.5 (linear)", cut <= 1.5 ? Table::Verdict::Met : Table::Verdict::Missed,
+                       "half accepted, rest cut down; " + fixed(s.cutDownLarge * 1e6, 1) + " µs and " +
+                           fixed(s.cutDownSmall * 1e6, 1) + " µs per line"});
+            table.add({"Transfer log per line, through a 5 MiB rotation ÷ small log", fixed(log, 2), "≤ 1.5 (linear)",
+                       log <= 1.5 ? Table::Verdict::Met : Table::Verdict::Missed,
+                       grouped(static_cast<double>(s.logLargeLines)) + " lines with one rotation vs " +
+                           grouped(static_cast<double>(s.logSmallLines)) + "; " + fixed(s.logLarge * 1e6, 1) +
+                           " µs and " + fixed(s.logSmall * 1e6, 1) + " µs per line"});
+        }
+    } catch (const std::exception& e) {
+        std::cerr << "benchmark failed: " << e.what() << "\n";
+        status = 1;
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(work, ignored);
+
+    std::cout << "\n";
+    table.print(std::cout);
+    std::cout << (table.allMet() ? "\nAll measured figures met their targets.\n" : "\nSome figures missed their targets.\n");
+    return status;
+}
