@@ -39,6 +39,7 @@ void Connection::startConnection() {
                                       "Invalid server port " + std::to_string(server_.ServerPort));
     resetReceiveSide();
     logonReplyTaken_ = false;
+    serverEndsLines_ = false;
     wsock_.connect(server_.ServerIP, server_.ServerPort);
 }
 

@@ -30,8 +30,10 @@ inline constexpr int ReplyTests = 40;        // 39 pauses: a reply is given up 7
 inline constexpr int ReplyPauseMs = 200;
 inline constexpr int QuitPauseMs = 300;      // after the quit line of a download, for the server to read it
 
-// Receive-side framing: an unfinished line is taken as it is after this much silence, and a line
-// longer than the limit drops the connection (a server that never ends a line cannot fill memory).
+// Receive-side framing: a line longer than the limit drops the connection (a server that never ends a
+// line cannot fill memory). An unfinished line is taken as it is after this much silence, but only from
+// a server that has not ended any line with LF on this connection: one that does is waiting out a
+// stall in the network, and a line cut there could be the front of a record that looks whole.
 inline constexpr int64_t PartialLineFlushMs = 200;
 inline constexpr size_t MaxLineBytes = 1048576;
 inline constexpr const char* LineTooLongText = "line too long";
@@ -106,6 +108,7 @@ private:
     uint64_t arrivals_ = 0;              // bumps at every arrival and reset: a pending flush checks it
     bool awaitingLogonReply_ = false;    // the logon line is out and its reply not yet taken
     bool logonReplyTaken_ = false;       // on this connection: the greeting rule no longer applies
+    bool serverEndsLines_ = false;       // on this connection: a line ended by LF has come
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);  // posted flushes die with the connection
 };
 

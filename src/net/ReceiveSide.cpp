@@ -23,15 +23,20 @@ void Connection::wsock_DataArrival(int64_t /*bytesTotal*/) {
     std::string bytes;
     if (!silently([&] { bytes = wsock_.takeAll(); }) || bytes.empty()) return;
     const uint64_t arrival = ++arrivals_;
-    const auto result = framer_.feed(bytes, [&](const std::string& line) { takeLine(line); });
+    const auto result = framer_.feed(bytes, [&](const std::string& line) {
+        serverEndsLines_ = true;
+        takeLine(line);
+    });
     if (result == LineFramer::Result::LineTooLong) {
         // A line past the limit is a broken link, handled as the socket's own errors are:
         // "E {Error - line too long}", Connected False, socket closed.
         wsock_Error(platform::err::LineTooLong, LineTooLongText);
         return;
     }
-    if (!framer_.hasPartial()) return;
-    // An unfinished line is taken as it is when no more bytes follow it for a while.
+    // An unfinished line is taken as it is when no more bytes follow it for a while, from a server that
+    // does not end its lines. From one that does, it is a line still on its way: its LF is waited for,
+    // within the reply wait and the line limit.
+    if (!framer_.hasPartial() || serverEndsLines_) return;
     std::weak_ptr<int> alive = alive_;
     silently([&] {
         loop_.post(PartialLineFlushMs, [this, alive, arrival] {

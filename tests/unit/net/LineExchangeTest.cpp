@@ -142,7 +142,11 @@ TEST(LineExchange, AReplySplitByteByByteIsOneReply) {
 }
 
 TEST(LineExchange, AnUnfinishedLineIsTakenAfter200MsOfSilence) {
-    Exchange f("10|NONE", 10);
+    // A server that never ends its lines, the logon reply included (one that does: PausedLineTest).
+    nettest::NetFixture f;
+    f.logonReply = "Logon success";
+    f.logOn();
+    f.answer = [](const std::string&) { return std::string("10|NONE"); };
     const int64_t sent = f.loop.nowMs();
     EXPECT_EQ(f.connection.WaitForResponse("10|4711"), "10|NONE");
     EXPECT_EQ(f.loop.nowMs() - sent, 10 + 200);
