@@ -72,6 +72,25 @@ void syncFd(int fd, const std::string& path) {
     }
 }
 
+// Writes all of bytes at the end of a file that was `size` bytes long. When the write fails part-way
+// (a full disk cuts it short), the part that went in is taken back: a reader must never find the
+// front of a line.
+void writeWholeOrNothing(int fd, off_t size, const std::string& bytes, const std::string& path) {
+    try {
+        writeFully(fd, bytes, path);
+    } catch (const PlatformError&) {
+        while (::ftruncate(fd, size) != 0 && errno == EINTR) {
+        }
+        throw;
+    }
+}
+
+off_t sizeOf(int fd, const std::string& path) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) throw fileError(errno, "stat", path);
+    return st.st_size;
+}
+
 // Opens path for writing with extra flags; tells whether this call created the file.
 Fd openForWriting(const std::string& path, int flags, bool& created) {
     for (;;) {
@@ -140,7 +159,7 @@ std::string PosixFileSystem::readAll(const std::string& path) {
 void PosixFileSystem::append(const std::string& path, const std::string& bytes, bool durable) {
     bool created = false;
     Fd fd = openForWriting(path, O_APPEND, created);
-    writeFully(fd.get(), bytes, path);
+    writeWholeOrNothing(fd.get(), sizeOf(fd.get(), path), bytes, path);
     if (durable) syncFd(fd.get(), path);
     fd.close(path);
     if (created) syncDirectory(parentDirectory(path));
@@ -149,7 +168,7 @@ void PosixFileSystem::append(const std::string& path, const std::string& bytes, 
 void PosixFileSystem::writeDurable(const std::string& path, const std::string& bytes) {
     bool created = false;
     Fd fd = openForWriting(path, O_TRUNC, created);
-    writeFully(fd.get(), bytes, path);
+    writeWholeOrNothing(fd.get(), 0, bytes, path);
     syncFd(fd.get(), path);
     fd.close(path);
     if (created) syncDirectory(parentDirectory(path));
