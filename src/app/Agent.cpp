@@ -78,7 +78,14 @@ void Agent::Form_Load() {
     // The own version is published even when the gate then refuses to run.
     trap(10, [&] { settings_.save(settings::keys::OwnVersion(platform_.launcher.programName()), errors::programVersionText()); });
     std::string hostVersion = settings::DefaultHostVersion;
-    trap(15, [&] { hostVersion = settings_.text(settings::keys::HostVersion()); });
+    // The host rewrites the settings file in place and may be half-way through it right now: a version
+    // that is missing or cut off would end the agent for good, so a refusal is looked at again a few
+    // times before it stands.
+    for (int look = 1;; ++look) {
+        trap(15, [&] { hostVersion = settings_.text(settings::keys::HostVersion()); });
+        if (hostVersionAccepted(hostVersion, settings::MinimumHostVersion) || look >= HostVersionLooks) break;
+        platform_.loop.waitUntil([] { return false; }, HostVersionLookPauseMs);
+    }
     if (!hostVersionAccepted(hostVersion, settings::MinimumHostVersion)) {
         trap(20, [&] { shell_.showMessage(VersionGateTitle, VersionGateText); });
         platform_.terminator.endNow();

@@ -53,6 +53,9 @@ inline constexpr int Timer1IntervalMs = 10000;     // end-request check
 inline constexpr int tmrFlashIntervalMs = 60000;   // tray picture
 inline constexpr int tmrParamsIntervalMs = 60000;  // parameter refresh
 inline constexpr const char* EndFlagValue = "Y";
+// A refused host version is read this many times, this far apart, before the gate ends the agent.
+inline constexpr int HostVersionLooks = 10;
+inline constexpr int HostVersionLookPauseMs = 200;
 
 // The agent: owns the settings copies, the connection, the monitor, the transfer log, the cycle and
 // the four timers of the main window, and drives the desktop through the Shell. Everything visible
