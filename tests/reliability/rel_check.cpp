@@ -1,0 +1,78 @@
+// Checks the two data-safety invariants after a run of the real agent against veltrana-sim:
+//   rel_check --ledger LEDGER --data DATADIR --before SNAPSHOTDIR
+// SNAPSHOTDIR holds copies of the outgoing files as they were before the run. Prints each violation on
+// its own line and "violations N" last; exit status 1 when there is any, 2 on bad use.
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "reliability/Invariants.h"
+#include "upload/OutFileNames.h"
+
+using namespace ostrell;
+
+namespace {
+
+std::optional<std::string> readFile(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
+reliability::OutgoingFiles outgoingIn(const std::string& dir) {
+    reliability::OutgoingFiles files;
+    for (int kind = upload::FirstOutKind; kind <= upload::LastOutKind; ++kind)
+        files[kind] = readFile(upload::outFilePath(dir, kind));
+    return files;
+}
+
+std::vector<std::string> tempFilesIn(const std::string& dir) {
+    std::vector<std::string> out;
+    DIR* d = ::opendir(dir.c_str());
+    if (!d) return out;
+    const std::string suffix = upload::outTempPath("");
+    while (dirent* e = ::readdir(d)) {
+        const std::string name = e->d_name;
+        if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+            out.push_back(name);
+    }
+    ::closedir(d);
+    return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string ledgerPath, data, before;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string opt = argv[i];
+        if (opt == "--ledger") ledgerPath = argv[i + 1];
+        else if (opt == "--data") data = argv[i + 1];
+        else if (opt == "--before") before = argv[i + 1];
+    }
+    if (ledgerPath.empty() || data.empty() || before.empty()) {
+        std::cerr << "usage: rel_check --ledger LEDGER --data DATADIR --before SNAPSHOTDIR\n";
+        return 2;
+    }
+    if (data.back() != '/') data += '/';
+    if (before.back() != '/') before += '/';
+
+    reliability::DataDirState after;
+    after.outgoing = outgoingIn(data);
+    after.bookings = readFile(data + "InBookings.csv").value_or("");
+    after.payments = readFile(data + "Payment.csv").value_or("");
+    after.leftoverTempFiles = tempFilesIn(data);
+
+    const auto violations = reliability::checkInvariants(sim::readLedgerFile(ledgerPath), outgoingIn(before), after);
+    for (const auto& v : violations) std::cout << v << '\n';
+    std::cout << "violations " << violations.size() << '\n';
+    return violations.empty() ? 0 : 1;
+}
