@@ -1,6 +1,6 @@
 #include "app/DataDirChooser.h"
 
-#include <exception>
+#include "errors/Trap.h"
 
 namespace ostrell::app {
 
@@ -28,28 +28,15 @@ std::string dataDirFromChosenFile(const std::string& path, bool fileExists) {
     return name.empty() ? path : replaceAll(path, name, "");
 }
 
-namespace {
-// The chooser's trap: carry on with the next statement, report nothing.
-template <class F>
-bool quietly(F&& statement) {
-    try {
-        statement();
-        return true;
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-}  // namespace
-
 void cmdDir_Click(DataDirPanel& panel, platform::FileSystem& files) {
     std::optional<std::string> chosen;
-    quietly([&] { chosen = panel.chooseFile(ChooserTitle, ChooserFilter); });
+    errors::passOver([&] { chosen = panel.chooseFile(ChooserTitle, ChooserFilter); });
     if (!chosen) return;
     const std::string path = *chosen;
-    quietly([&] { panel.setDataDirText(path); });
+    errors::passOver([&] { panel.setDataDirText(path); });
     bool exists = false;
-    quietly([&] { exists = files.isFile(path); });
-    quietly([&] { panel.setDataDirText(dataDirFromChosenFile(path, exists)); });
+    errors::passOver([&] { exists = files.isFile(path); });
+    errors::passOver([&] { panel.setDataDirText(dataDirFromChosenFile(path, exists)); });
 }
 
 }  // namespace ostrell::app

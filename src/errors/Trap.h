@@ -54,4 +54,16 @@ private:
     int failures_ = 0;
 };
 
+// The trap of the few procedures that carry on without a report (the receive side, the folder chooser):
+// a failing statement is passed over and the next one runs. Returns true when the statement completed.
+template <class F>
+bool passOver(F&& statement) {
+    try {
+        std::forward<F>(statement)();
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 }  // namespace ostrell::errors

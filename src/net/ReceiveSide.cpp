@@ -1,4 +1,4 @@
-#include <exception>
+#include "errors/Trap.h"
 
 #include "net/Connection.h"
 #include "net/ReplyCleanup.h"
@@ -6,22 +6,9 @@
 
 namespace ostrell::net {
 
-namespace {
-// The receive side passes over a failing step without a report; the next step runs.
-template <class F>
-bool silently(F&& step) {
-    try {
-        step();
-        return true;
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-}  // namespace
-
 void Connection::wsock_DataArrival(int64_t /*bytesTotal*/) {
     std::string bytes;
-    if (!silently([&] { bytes = wsock_.takeAll(); }) || bytes.empty()) return;
+    if (!errors::passOver([&] { bytes = wsock_.takeAll(); }) || bytes.empty()) return;
     const uint64_t arrival = ++arrivals_;
     const auto result = framer_.feed(bytes, [&](const std::string& line) {
         serverEndsLines_ = true;
@@ -38,7 +25,7 @@ void Connection::wsock_DataArrival(int64_t /*bytesTotal*/) {
     // within the reply wait and the line limit.
     if (!framer_.hasPartial() || serverEndsLines_) return;
     std::weak_ptr<int> alive = alive_;
-    silently([&] {
+    errors::passOver([&] {
         loop_.post(PartialLineFlushMs, [this, alive, arrival] {
             if (alive.lock()) flushPartialLine(arrival);
         });
@@ -54,7 +41,7 @@ void Connection::takeLine(const std::string& raw) {
     // The greeting rule is for what a server says before the logon is answered; a record that mentions
     // the word later must reach its file unaltered.
     CleanedLine line;
-    if (!silently([&] { line = cleanLine(raw, !logonReplyTaken_); })) return;
+    if (!errors::passOver([&] { line = cleanLine(raw, !logonReplyTaken_); })) return;
     if (!line.counts) {
         if (!GotResponse) RecvBuffer = line.text;
         return;
