@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+#include <utime.h>
+
+#include <QFile>
+#include <ctime>
+#include <string>
+
+#include "AdapterTestSupport.h"
+#include "platform/PlatformError.h"
+#include "platform/qt/QtSettingsStore.h"
+
+using ostrell::adaptertest::OpenTempDir;
+using ostrell::adaptertest::testApp;
+using ostrell::platform::PlatformError;
+using ostrell::platform::QtSettingsStore;
+
+namespace {
+
+class HostRewriteTest : public ::testing::Test {
+protected:
+    QCoreApplication& app_ = testApp();
+    void SetUp() override {
+        ASSERT_TRUE(home_.isValid());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.qpath()));
+    }
+    void TearDown() override { qunsetenv("XDG_CONFIG_HOME"); }
+
+    std::string path() const { return home_.file("BKX.ini"); }
+    void write(const std::string& text) {
+        QFile file(QString::fromStdString(path()));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text.data(), static_cast<qint64>(text.size()));
+    }
+    std::string content() const {
+        QFile file(QString::fromStdString(path()));
+        return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+    }
+    void ageBy(time_t seconds) {
+        utimbuf times{std::time(nullptr) - seconds, std::time(nullptr) - seconds};
+        ASSERT_EQ(::utime(path().c_str(), &times), 0);
+    }
+
+    OpenTempDir home_;
+    QtSettingsStore store_;
+};
+
+const std::string Whole = "[Ostrell]\nDataDir=/srv/brannick/data/\nTimeOut=30\n\n[Version]\nBrannhall=2.3.119\n";
+
+}  // namespace
+
+// The host rewrites the file in place: emptied, then written. A read in between must not hand out its
+// defaults for the host's values (an empty data directory is the working directory), and a write in
+// between must not put back the little the file holds then, which would lose the host's keys for good.
+TEST_F(HostRewriteTest, AFileCaughtHalfWrittenIsNeitherTakenNorWrittenBack) {
+    write(Whole);
+    EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "DataDir", ""), "/srv/brannick/data/");
+
+    for (const std::string& caught : {Whole.substr(0, 25), std::string()}) {
+        write(caught);
+        EXPECT_THROW(store_.GetSetting("BKX", "Ostrell", "DataDir", ""), PlatformError) << caught;
+        EXPECT_THROW(store_.SaveSetting("BKX", "Ostrell", "LastTry", "now"), PlatformError) << caught;
+        EXPECT_EQ(content(), caught) << "left for the host to finish";
+    }
+
+    write(Whole);
+    EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "TimeOut", "15"), "30");
+    EXPECT_NO_THROW(store_.SaveSetting("BKX", "Ostrell", "LastTry", "now"));
+    EXPECT_EQ(store_.GetSetting("BKX", "Version", "Brannhall", ""), "2.3.119");
+
+    // A file left without its last line end, or empty, long enough is what the host meant.
+    write("[Ostrell]\nTimeOut=45");
+    ageBy(60);
+    EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "TimeOut", "15"), "45");
+    write("");
+    ageBy(60);
+    EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "TimeOut", "15"), "15");
+    EXPECT_NO_THROW(store_.SaveSetting("BKX", "Ostrell", "LastTry", "now"));
+}
