@@ -1,7 +1,8 @@
 // A whole sync cycle (start-up, logon, upload with refusals, download, quit) of the real agent on the
 // fake platform, with the test server's protocol core behind the fake socket. The reference run counts
-// the cycle's writes, fsyncs, renames and deletes; then, for every one of them, a fresh world is run up
-// to that operation, the power fails there (everything not fsynced is dropped and the agent dies), the
+// the cycle's writes, fsyncs, renames and deletes and the request lines it sends; then, for every one of
+// them, a fresh world is run up to it, the power fails there (everything not fsynced is dropped and the
+// agent dies; a line is lost on its way, so the server never carries it out), the
 // agent starts again and finishes a cycle, the power fails once more, and the two invariants are
 // checked against the server's ledger:
 //   U: every outgoing line was accepted by the server or is still in its file;
@@ -160,10 +161,11 @@ struct AgentLife {
     }
 };
 
+// One place the agent can die at: before a file operation, or before a request line reaches the server
+// (so also between a record made durable and its acknowledgement).
 struct Point {
     int number;
-    Op op;
-    std::string path;
+    std::string what;
 };
 
 std::vector<std::string> runPoint(const std::string& ledgerPath, const Point* crashAt, bool dropUnsynced,
@@ -171,18 +173,21 @@ std::vector<std::string> runPoint(const std::string& ledgerPath, const Point* cr
     World w(ledgerPath);
     int seen = 0;
     bool crashed = false;
-    w.fs.beforeOp = [&](Op op, const std::string& path) {
-        if (!mutating(op)) return;
+    const auto reach = [&](const std::string& what) {
         ++seen;
-        if (trace) trace->push_back({seen, op, path});
+        if (trace) trace->push_back({seen, what});
         if (crashAt && seen == crashAt->number) {
             crashed = true;
             if (dropUnsynced) w.fs.powerLoss();
             throw fake::SimulatedCrash{};
         }
     };
+    w.fs.beforeOp = [&](Op op, const std::string& path) {
+        if (mutating(op)) reach(std::string(opName(op)) + " " + path);
+    };
     {
         AgentLife first(w);
+        first.wire.beforeLine = [&](const std::string& line) { reach("send " + line.substr(0, 40)); };
         try {
             first.live();
         } catch (const fake::SimulatedCrash&) {
@@ -190,7 +195,7 @@ std::vector<std::string> runPoint(const std::string& ledgerPath, const Point* cr
     }
     w.fs.beforeOp = nullptr;
     std::vector<std::string> violations;
-    if (crashAt && !crashed) violations.push_back("the cycle never reached this operation");
+    if (crashAt && !crashed) violations.push_back("the cycle never reached this point");
     if (crashAt) {
         const int quitsBefore = w.quits();
         AgentLife second(w);
@@ -231,7 +236,7 @@ int main(int argc, char** argv) {
     for (const Point& p : points) {
         const auto found = runPoint(ledgerPath, &p, !kill, nullptr);
         if (verbose || !found.empty())
-            std::cout << what << " before operation " << p.number << " (" << opName(p.op) << " " << p.path
+            std::cout << what << " before " << p.number << " (" << p.what
                       << "): " << (found.empty() ? "ok" : std::to_string(found.size()) + " violation(s)") << '\n';
         for (const auto& v : found) std::cout << "  " << v << '\n';
         violations += found.size();

@@ -11,6 +11,7 @@ SimBehindFakeSocket::SimBehindFakeSocket(fake::FakeTcpSocket& socket, sim::Proto
         core_.opened(session_);
     };
     socket_.onLine = [this](const std::string& line) {
+        if (beforeLine) beforeLine(line);
         core_.received(session_, line);
         const sim::Outcome out = core_.handle(session_, line);
         if (out.reply) socket_.peerSend(*out.reply + "\r\n", replyDelayMs_);

@@ -1,5 +1,7 @@
 #pragma once
 #include <cstdint>
+#include <functional>
+#include <string>
 
 #include "platform/fake/FakeTcpSocket.h"
 #include "veltrana-sim/ProtocolCore.h"
@@ -14,6 +16,9 @@ class SimBehindFakeSocket {
 public:
     SimBehindFakeSocket(fake::FakeTcpSocket& socket, sim::ProtocolCore& core, uint64_t& connections,
                         int64_t replyDelayMs = 5);
+
+    // Called with each line the agent sent, before the server sees it (may throw to stop the agent there).
+    std::function<void(const std::string& line)> beforeLine;
 
 private:
     fake::FakeTcpSocket& socket_;

@@ -1,6 +1,6 @@
 """Power loss and kills on the fake file layer: rel_powerloss runs a whole cycle of the real agent code
 on the fakes, with the test server's protocol core behind the fake socket, and fails the power (or
-kills the agent) before every write, fsync, rename and delete of it."""
+kills the agent) before every write, fsync, rename and delete of it and before every line it sends."""
 
 import re
 import subprocess
