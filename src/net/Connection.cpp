@@ -50,7 +50,7 @@ void Connection::TryToConnect() {
     // The connection wait keeps its fixed test times even when the socket connects earlier: a greeting
     // the server sends on accepting then arrives before the logon line, which drops it, and is never
     // taken for the logon reply.
-    const auto pause = [&](int ms) { loop_.waitUntil([] { return false; }, ms); };
+    const auto pause = [&](int ms) { loop_.pause(ms); };
     trap(10, [&] { view_.showCountdown(ConnectTries); });
     if (trap.value(15, [&] { return wsock_.state() == TcpSocket::StateClosed; }, false)) {
         trap(20, [&] { startConnection(); });

@@ -55,7 +55,7 @@ void Connection::QuitExchange() {
     monitor_.ShowTXT("S {quit}");
     trap(905, [&] { wsock_.send(QuitLine); });
     trap(910, [&] { loop_.yield(); });
-    trap(915, [&] { loop_.waitUntil([] { return false; }, QuitPauseMs); });
+    trap(915, [&] { loop_.pause(QuitPauseMs); });
     Connected = false;
     trap(920, [&] { loop_.yield(); });
 }

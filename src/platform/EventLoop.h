@@ -36,6 +36,12 @@ public:
     // Dispatch events until done() holds (checked after every event) or timeoutMs passes.
     // Returns done() at the end. Throws ProgramEnding when an end was requested.
     virtual bool waitUntil(const std::function<bool()>& done, int64_t timeoutMs) = 0;
+    // Dispatch events for ms with nothing to wait for (the fixed pauses of the connection). Unlike a
+    // wait it has no condition to look at, so it need not wake before its end when no event comes.
+    // Throws ProgramEnding when an end was requested.
+    virtual void pause(int64_t ms) {
+        waitUntil([] { return false; }, ms);
+    }
 
     virtual std::unique_ptr<Timer> createTimer(std::function<void()> onTick) = 0;
     // Run fn once after delayMs, on the loop.

@@ -65,7 +65,15 @@ std::string QtEventLoop::localDateTimeText() const {
 }
 
 std::string QtEventLoop::logTimestamp() const {
-    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
+    // Local time makes the C library look at the zone file again on every call, and a busy exchange
+    // writes several stamped lines per record: the text is made once per second of the clock and kept.
+    // Zone changes happen on whole seconds, so a kept text is never stale.
+    const qint64 second = QDateTime::currentSecsSinceEpoch();
+    if (second != stampSecond_) {
+        stampText_ = QDateTime::fromSecsSinceEpoch(second).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
+        stampSecond_ = second;
+    }
+    return stampText_;
 }
 
 void QtEventLoop::yield() { QCoreApplication::processEvents(); }
@@ -92,6 +100,23 @@ bool QtEventLoop::waitUntil(const std::function<bool()>& done, int64_t timeoutMs
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         throwIfEnding();
         if (done()) return true;
+    }
+}
+
+void QtEventLoop::pause(int64_t ms) {
+    throwIfEnding();
+    const int64_t deadline = nowMs() + std::max<int64_t>(ms, 0);
+    // One wake-up at the end and the events in between: an idle agent pauses in every cycle, and a
+    // re-check every RecheckMs would wake it for nothing.
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
+    for (;;) {
+        const int64_t left = deadline - nowMs();
+        if (left <= 0) return;
+        if (!wake.isActive()) wake.start(static_cast<int>(std::min<int64_t>(left, INT32_MAX)));
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        throwIfEnding();
     }
 }
 

@@ -2,6 +2,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <memory>
+#include <string>
 
 #include "platform/EventLoop.h"
 
@@ -18,6 +19,7 @@ public:
 
     void yield() override;
     bool waitUntil(const std::function<bool()>& done, int64_t timeoutMs) override;
+    void pause(int64_t ms) override;
 
     std::unique_ptr<Timer> createTimer(std::function<void()> onTick) override;
     void post(int64_t delayMs, std::function<void()> fn) override;
@@ -33,6 +35,8 @@ private:
     void throwIfEnding() const;
 
     QElapsedTimer clock_;
+    mutable int64_t stampSecond_ = -1;  // the second logTimestamp's text was made for
+    mutable std::string stampText_;
     QObject context_;  // owns posted calls, so none outlives the loop
     bool endRequested_ = false;
 };
