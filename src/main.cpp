@@ -1,4 +1,5 @@
 // The agent program: chooses its shell, builds the agent on the real platform, runs the event loop.
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCoreApplication>
 #include <iostream>
@@ -30,7 +31,17 @@ int runDesktop(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     if (app::desktopWanted(argc, argv)) return runDesktop(argc, argv);
+    // Without a desktop there is no toolkit to share the loop with: Qt's own Unix event dispatcher is
+    // leaner than glib's, which writes a wake-up to itself whenever a socket notifier is switched on or
+    // off (several times per request). The programs we start must not inherit the choice.
+    const bool chooseDispatcher = !qEnvironmentVariableIsSet("QT_NO_GLIB");
+    if (chooseDispatcher) qputenv("QT_NO_GLIB", "1");
     QCoreApplication qt(argc, argv);
+    if (chooseDispatcher) qunsetenv("QT_NO_GLIB");
+    // The trace goes out when the loop is about to wait rather than line by line: the lines of one
+    // exchange leave in one write, and nothing stays in the buffer while the agent sleeps.
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
+                     [] { std::cout.flush(); });
     platform::QtPlatform p;
     app::HeadlessShell shell(p.loop, std::cout, std::cerr);
     app::Agent agent({p.loop, p.socket, p.settings, p.files, p.launcher, p.errorSinks, p.terminator}, shell);

@@ -3,7 +3,8 @@
 namespace ostrell::app {
 
 void HeadlessShell::print(const std::string& line) {
-    out_ << clock_.logTimestamp() << ' ' << line << '\n' << std::flush;
+    // Not flushed here: the program flushes when its loop is about to wait.
+    out_ << clock_.logTimestamp() << ' ' << line << '\n';
 }
 
 void HeadlessShell::setMonitorText(const std::string& text) {
