@@ -1,6 +1,7 @@
 #include "cycle/Scheduler.h"
 
 #include "errors/Trap.h"
+#include "platform/ReleaseMemory.h"
 
 namespace ostrell::cycle {
 
@@ -39,6 +40,9 @@ void Scheduler::runCycle(errors::Trap& trap) {
         steps_.importer.CheckVRX();
     }
     trap(55, [&] { tmrMain_->setInterval(TickIntervalMs); });
+    // What the cycle's files and replies took is free again; without this the agent keeps the high-water
+    // mark of its largest transfer.
+    platform::releaseFreeMemory();
 }
 
 }  // namespace ostrell::cycle
