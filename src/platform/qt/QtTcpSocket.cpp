@@ -69,6 +69,10 @@ void QtTcpSocket::send(const std::string& bytes) {
         throw PlatformError(err::SocketError, "Wrong protocol or connection state for the requested transaction");
     if (socket_.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()))
         throw PlatformError(errorNumber(socket_.error()), socket_.errorString().toStdString());
+    // Out now rather than at the next turn of the loop: a request reaches the server without waiting
+    // for an event, and a line sent just before a close is not dropped with the buffer. What the
+    // system cannot take at once still goes out as the socket drains.
+    socket_.flush();
 }
 
 std::string QtTcpSocket::takeAll() {
