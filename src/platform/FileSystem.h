@@ -16,8 +16,8 @@ public:
     // Whole content, as bytes.
     virtual std::string readAll(const std::string& path) = 0;
     // Appends bytes in one write (created when missing); with durable, fsyncs the file before returning
-    // (and the directory when the file was created).
-    virtual void append(const std::string& path, const std::string& bytes, bool durable) = 0;
+    // (and the directory when the file was created). Gives the file's length as the write left it.
+    virtual int64_t append(const std::string& path, const std::string& bytes, bool durable) = 0;
     // Creates or empties path and writes bytes in one go, then fsyncs the file.
     virtual void writeDurable(const std::string& path, const std::string& bytes) = 0;
     virtual int64_t length(const std::string& path) = 0;

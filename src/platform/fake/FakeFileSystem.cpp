@@ -98,7 +98,7 @@ std::string FakeFileSystem::readAll(const std::string& path) {
     return it->second->data;
 }
 
-void FakeFileSystem::append(const std::string& path, const std::string& bytes, bool durable) {
+int64_t FakeFileSystem::append(const std::string& path, const std::string& bytes, bool durable) {
     enter(Op::Append, path);
     if (isDirectory(path)) throw errnoError(EISDIR, path);
     auto it = entries_.find(path);
@@ -112,12 +112,13 @@ void FakeFileSystem::append(const std::string& path, const std::string& bytes, b
             node->synced = node->data;
             durableEntries_[path] = node;
         }
-        return;
+        return static_cast<int64_t>(node->data.size());
     }
     if (readOnly_.count(parentDirectory(path))) throw errnoError(EACCES, path);
     checkSpace(static_cast<int64_t>(bytes.size()));
     it->second->data += bytes;
     if (durable) it->second->synced = it->second->data;
+    return static_cast<int64_t>(it->second->data.size());
 }
 
 void FakeFileSystem::writeDurable(const std::string& path, const std::string& bytes) {

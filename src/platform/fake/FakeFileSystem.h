@@ -46,7 +46,7 @@ public:
     bool isFile(const std::string& path) override;
     bool isDirectory(const std::string& path) override;
     std::string readAll(const std::string& path) override;
-    void append(const std::string& path, const std::string& bytes, bool durable) override;
+    int64_t append(const std::string& path, const std::string& bytes, bool durable) override;
     void writeDurable(const std::string& path, const std::string& bytes) override;
     int64_t length(const std::string& path) override;
     void remove(const std::string& path) override;

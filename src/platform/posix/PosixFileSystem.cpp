@@ -156,13 +156,15 @@ std::string PosixFileSystem::readAll(const std::string& path) {
     return content;
 }
 
-void PosixFileSystem::append(const std::string& path, const std::string& bytes, bool durable) {
+int64_t PosixFileSystem::append(const std::string& path, const std::string& bytes, bool durable) {
     bool created = false;
     Fd fd = openForWriting(path, O_APPEND, created);
-    writeWholeOrNothing(fd.get(), sizeOf(fd.get(), path), bytes, path);
+    const off_t size = sizeOf(fd.get(), path);
+    writeWholeOrNothing(fd.get(), size, bytes, path);
     if (durable) syncFd(fd.get(), path);
     fd.close(path);
     if (created) syncDirectory(parentDirectory(path));
+    return static_cast<int64_t>(size) + static_cast<int64_t>(bytes.size());
 }
 
 void PosixFileSystem::writeDurable(const std::string& path, const std::string& bytes) {
