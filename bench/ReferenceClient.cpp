@@ -120,12 +120,19 @@ void appendLine(const std::string& path, const std::string& bytes, bool durable)
     if (::close(fd) != 0) fail("close " + path);
 }
 
-std::string timestamp() {
-    char text[32];
+// Made once per second: local time costs a look at the zone file.
+const std::string& timestamp() {
+    static std::time_t second = -1;
+    static std::string text;
     const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    if (now != second) {
+        char buffer[32];
+        std::tm local{};
+        localtime_r(&now, &local);
+        std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &local);
+        text = buffer;
+        second = now;
+    }
     return text;
 }
 
@@ -194,8 +201,14 @@ long upload(Link& link, const Options& o) {
     while (start < content.size() && (o.maxRecords < 0 || records < o.maxRecords)) {
         size_t end = content.find("\r\n", start);
         if (end == std::string::npos) end = content.size();
-        std::string wire = kind;
-        for (const std::string& field : fields(content.substr(start, end - start))) wire += "|" + field;
+        // Commas outside quotes become bars, quotes go.
+        std::string wire = kind + "|";
+        bool quoted = false;
+        for (size_t i = start; i < end; ++i) {
+            const char c = content[i];
+            if (c == '"') quoted = !quoted;
+            else wire += c == ',' && !quoted ? '|' : c;
+        }
         start = end + 2;
         const std::string reply = link.ask(wire);
         if (reply.find(kind + "|SUCCESS") == std::string::npos) return -1;
