@@ -9,12 +9,16 @@ namespace ostrell::bench {
 
 namespace {
 
-// Waits until the agent has ended its connection `cycles` times in all (the server closes after "quit").
+// Waits until the agent has ended its connection `cycles` times in all (the server closes after "quit"),
+// and then for the rest of that cycle: its quit pause and the release of its memory.
 void waitForCycles(SimProcess& sim, Child& agent, int64_t cycles, double timeoutSeconds) {
     const double deadline = nowSeconds() + timeoutSeconds;
     for (;;) {
         const SimStats s = sim.stats();
-        if (s.connections >= cycles && s.open == 0) return;
+        if (s.connections >= cycles && s.open == 0) {
+            sleepSeconds(1.0);
+            return;
+        }
         if (!agent.running()) throw std::runtime_error("the agent ended");
         if (nowSeconds() > deadline) throw std::runtime_error("no cycle of the agent within the time");
         sleepSeconds(0.05);
@@ -35,7 +39,6 @@ IdleAndMemory measureIdleAndMemory(const ProgramPaths& paths, const std::string&
 
     // Past start-up and the first cycle, which runs at the first tick.
     waitForCycles(sim, *agent, 1, 30);
-    sleepSeconds(1.0);
 
     const int64_t c0 = sim.stats().connections;
     const ProcFacts f0 = readProcFacts(agent->pid());
