@@ -1,5 +1,7 @@
 #include "reliability/Invariants.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <set>
 
