@@ -227,13 +227,19 @@ class Agent:
             try:
                 self.proc.wait(timeout=END_WAIT_S)
             except subprocess.TimeoutExpired:
-                stop(self.proc)
-                self.finish()
+                self.kill()
                 return None
         self.finish()
         return self.proc.returncode
 
     def kill(self):
+        # A wrapper (strace) that is stopped lets its child run on: the program goes first, by its pid.
+        program = self._program_pid()
+        if program != self.proc.pid and self.proc.poll() is None:
+            try:
+                os.kill(program, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
         stop(self.proc, grace=2)
         self.finish()
 
