@@ -1,7 +1,8 @@
 // The benchmark suite: runs the ostrell program, the reference client and the test server on loopback,
 // and the product's units in-process, and prints one table of ratios measured in this run.
 //
-//   ostrell_bench [--quick | --smoke] [--rounds N] [--idle-seconds S] [--work DIR] [--only a,b,...]
+//   ostrell_bench [--quick | --smoke] [--rounds N] [--idle-seconds S] [--work DIR] [--agent PATH]
+//                 [--only a,b,...]
 //
 // Sections (--only): download, upload, polling, idle (with memory), startup, scaling. Default work
 // directory: /dev/shm when it exists (so the per-record fsync costs what the page cache costs and the
@@ -83,12 +84,13 @@ Plan parse(int argc, char** argv) {
         } else if (a == "--rounds") p.rounds = std::max(1, std::atoi(next().c_str()));
         else if (a == "--idle-seconds") p.idleSeconds = std::atof(next().c_str());
         else if (a == "--work") p.work = next();
+        else if (a == "--agent") p.paths.agent = next();  // another build of the program, to compare
         else if (a == "--only") {
             std::stringstream list(next());
             for (std::string s; std::getline(list, s, ',');) p.only.insert(s);
         } else {
             std::cerr << "usage: ostrell_bench [--quick | --smoke] [--rounds N] [--idle-seconds S] [--work DIR]"
-                         " [--only download,upload,polling,idle,startup,scaling]\n";
+                         " [--agent PATH] [--only download,upload,polling,idle,startup,scaling]\n";
             std::exit(2);
         }
     }
