@@ -30,20 +30,20 @@ void sleepSeconds(double seconds) {
     }
 }
 
-Child::Child(const Spec& spec) {
+Child::Child(const Launch& launch) {
     std::vector<std::string> envText;
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e;
         const std::string name = entry.substr(0, entry.find('='));
         bool replaced = false;
-        for (const auto& add : spec.env) replaced |= add.substr(0, add.find('=')) == name;
+        for (const auto& add : launch.env) replaced |= add.substr(0, add.find('=')) == name;
         if (!replaced) envText.push_back(entry);
     }
-    for (const auto& add : spec.env) envText.push_back(add);
+    for (const auto& add : launch.env) envText.push_back(add);
     std::vector<char*> envp;
     for (auto& e : envText) envp.push_back(e.data());
     envp.push_back(nullptr);
-    std::vector<std::string> argText = spec.argv;
+    std::vector<std::string> argText = launch.argv;
     std::vector<char*> argv;
     for (auto& a : argText) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -51,19 +51,19 @@ Child::Child(const Spec& spec) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     int fds[2] = {-1, -1};
-    if (spec.stdoutPath.empty()) {
+    if (launch.stdoutPath.empty()) {
         if (::pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
         posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
     } else {
-        posix_spawn_file_actions_addopen(&actions, 1, spec.stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 1, launch.stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     }
-    const std::string err = spec.stderrPath.empty() ? "/dev/null" : spec.stderrPath;
+    const std::string err = launch.stderrPath.empty() ? "/dev/null" : launch.stderrPath;
     posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int rc = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (fds[1] >= 0) ::close(fds[1]);
     pipe_ = fds[0];
-    if (rc != 0) throw std::runtime_error("cannot start " + spec.argv[0] + ": " + std::strerror(rc));
+    if (rc != 0) throw std::runtime_error("cannot start " + launch.argv[0] + ": " + std::strerror(rc));
 }
 
 Child::~Child() {

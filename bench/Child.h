@@ -10,14 +10,14 @@ namespace ostrell::bench {
 // to a pipe the benchmark reads). Ended with SIGTERM (then SIGKILL) when the object goes.
 class Child {
 public:
-    struct Spec {
+    struct Launch {
         std::vector<std::string> argv;
         std::vector<std::string> env;  // NAME=VALUE, added to the benchmark's own environment
         std::string stdoutPath;        // empty: a pipe, read with readLineWithin
         std::string stderrPath;
     };
 
-    explicit Child(const Spec& spec);
+    explicit Child(const Launch& launch);
     ~Child();
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;

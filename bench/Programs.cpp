@@ -78,13 +78,13 @@ int connectLoopback(int port) {
 SimProcess::SimProcess(const ProgramPaths& paths, const RunDir& dir, const std::vector<std::string>& options) {
     const std::string portFile = dir.path() + "/sim.port";
     const std::string adminFile = dir.path() + "/sim.admin";
-    Child::Spec spec;
-    spec.argv = {paths.sim, "--port", "0", "--port-file", portFile, "--admin-port", "0", "--admin-port-file",
+    Child::Launch launch;
+    launch.argv = {paths.sim, "--port", "0", "--port-file", portFile, "--admin-port", "0", "--admin-port-file",
                  adminFile};
-    spec.argv.insert(spec.argv.end(), options.begin(), options.end());
-    spec.stdoutPath = dir.path() + "/sim.out";
-    spec.stderrPath = dir.path() + "/sim.err";
-    child_ = std::make_unique<Child>(spec);
+    launch.argv.insert(launch.argv.end(), options.begin(), options.end());
+    launch.stdoutPath = dir.path() + "/sim.out";
+    launch.stderrPath = dir.path() + "/sim.err";
+    child_ = std::make_unique<Child>(launch);
     port_ = readPortFile(portFile, 20);
     adminPort_ = readPortFile(adminFile, 20);
     admin_ = connectLoopback(adminPort_);
@@ -145,22 +145,22 @@ void writeAgentSettings(const RunDir& dir, const AgentSettings& s) {
 }
 
 std::unique_ptr<Child> startAgent(const ProgramPaths& paths, const RunDir& dir, const std::string& stdoutPath) {
-    Child::Spec spec;
-    spec.argv = {paths.agent, "--headless"};
-    spec.env = {"XDG_CONFIG_HOME=" + dir.config()};
-    spec.stdoutPath = stdoutPath;
-    spec.stderrPath = dir.path() + "/agent.err";
-    return std::make_unique<Child>(spec);
+    Child::Launch launch;
+    launch.argv = {paths.agent, "--headless"};
+    launch.env = {"XDG_CONFIG_HOME=" + dir.config()};
+    launch.stdoutPath = stdoutPath;
+    launch.stderrPath = dir.path() + "/agent.err";
+    return std::make_unique<Child>(launch);
 }
 
 std::unique_ptr<Child> startReference(const ProgramPaths& paths, const RunDir& dir, int port,
                                       const std::vector<std::string>& options) {
-    Child::Spec spec;
-    spec.argv = {paths.reference, "--port", std::to_string(port), "--data", dir.data()};
-    spec.argv.insert(spec.argv.end(), options.begin(), options.end());
-    spec.stdoutPath = dir.path() + "/reference.out";
-    spec.stderrPath = dir.path() + "/reference.err";
-    return std::make_unique<Child>(spec);
+    Child::Launch launch;
+    launch.argv = {paths.reference, "--port", std::to_string(port), "--data", dir.data()};
+    launch.argv.insert(launch.argv.end(), options.begin(), options.end());
+    launch.stdoutPath = dir.path() + "/reference.out";
+    launch.stderrPath = dir.path() + "/reference.err";
+    return std::make_unique<Child>(launch);
 }
 
 }  // namespace ostrell::bench
