@@ -2,28 +2,11 @@
 
 #include <cerrno>
 
-#include "download/TransferLog.h"
-#include "platform/fake/FakeEventLoop.h"
-#include "platform/fake/FakeFileSystem.h"
-#include "platform/fake/RecordingErrorSink.h"
+#include "DownloadFixture.h"
 
 using namespace ostrell;
-
-namespace {
-struct Fixture {
-    fake::FakeEventLoop clock;
-    fake::FakeFileSystem fs;
-    fake::RecordingErrorSinks sinks;
-    fake::ThrowingTerminator terminator;
-    errors::ErrorReporter reporter{sinks, terminator};
-    settings::Parameters params;
-    download::TransferLog log{fs, clock, reporter, params};
-    Fixture() {
-        fs.addDirectory("/data");
-        params.DataDirPath = "/data/";
-    }
-};
-}  // namespace
+// The download's fixture: the log on the fake file system with "/data/" as the data directory.
+using Fixture = dltest::DownloadFixture;
 
 TEST(TransferLog, EachCallAddsOneDatedLineEvenForAnEmptyText) {
     Fixture f;
