@@ -256,22 +256,13 @@ class Agent:
         return [l for l in text.splitlines() if ": error " in l]
 
 
-def check_invariants(paths, ws, ledger):
-    """Runs rel_check; gives the list of violations (empty when U and D hold)."""
-    r = subprocess.run([paths.check, "--ledger", ledger, "--data", ws.data, "--before", ws.before],
-                       stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=60)
-    lines = r.stdout.decode("latin-1").splitlines()
-    if r.returncode not in (0, 1):
-        return ["rel_check failed: " + " / ".join(lines)]
-    return [l for l in lines if not l.startswith("violations ")]
-
-
 class Result:
     """What one part of the suite tried and found."""
 
     def __init__(self, name):
         self.name = name
-        self.tried = 0
+        self.tried = 0       # cases whose fault was reached
+        self.unreached = 0   # cases whose fault the run never came to: reported, not counted
         self.violations = []  # (case, text)
         self.notes = []
         self.extra = {}

@@ -12,11 +12,12 @@ def run_one(paths, name, extra):
     result = h.Result(name)
     r = subprocess.run([paths.powerloss] + extra, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=600)
     out = r.stdout.decode("latin-1")
-    m = re.search(r"points tried (\d+) violations (\d+)", out)
+    m = re.search(r"points hit (\d+) of (\d+) violations (\d+)", out)
     if not m:
         result.violations.append(("rel_powerloss", "no summary (status %d): %s" % (r.returncode, out[-500:])))
         return result
     result.tried = int(m.group(1))
+    result.unreached = int(m.group(2)) - result.tried
     case = None
     for line in out.splitlines():
         if line.startswith(("power-loss before", "kill before", "reference run")):
@@ -34,5 +35,5 @@ def run(paths, log=print):
     results = [run_one(paths, "power-loss points (fake file layer)", []),
                run_one(paths, "kill points (fake file layer)", ["--kill"])]
     for r in results:
-        log("%s: %d tried, %d violations" % (r.name, r.tried, len(r.violations)))
+        log("%s: %d hit, %d violations" % (r.name, r.tried, len(r.violations)))
     return results
