@@ -1,4 +1,4 @@
-#include <QTcpServer>
+#include <QTcpSocket>
 #include <gtest/gtest.h>
 
 #include "integration/LiveConnection.h"
@@ -48,13 +48,10 @@ TEST(ExchangeWithServer, ARequestAfterTheServerClosedReconnectsAndLogsOnByItself
 }
 
 TEST(ExchangeWithServer, ARefusedPortIsASocketErrorAndTheConnectionWaitRunsOut) {
-    int32_t port = 0;
-    {
-        QTcpServer probe;  // a loopback port that is free again once the probe is gone
-        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
-        port = probe.serverPort();
-    }
-    LiveConnection live(port);
+    // Bound but not listening: a connection is refused, and no other process can take the port meanwhile.
+    QTcpSocket holder;
+    ASSERT_TRUE(holder.bind(QHostAddress::LocalHost, 0));
+    LiveConnection live(holder.localPort());
     live.connection.TryToConnect();
     EXPECT_FALSE(live.connection.Connected);
     ASSERT_FALSE(live.view.lines.empty());

@@ -361,14 +361,16 @@ def run_case(paths, root, case, keep):
             life(paths, ws, Case("disk", case.name), out, tag="after")
     finally:
         sim.close()
-        if mounted:
-            subprocess.run(["umount", "-l", ws.data], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    if not case.churn:
-        check(paths, ws, sim.ledger, out)
-        if out.acks < case.acks:
-            out.problems.append("only %d records acknowledged, %d wanted" % (out.acks, case.acks))
-        if case.disk == "readonly" and out.acks:
-            out.problems.append("%d records acknowledged though none could be stored" % out.acks)
+        try:
+            if not case.churn:
+                check(paths, ws, sim.ledger, out)
+                if out.acks < case.acks:
+                    out.problems.append("only %d records acknowledged, %d wanted" % (out.acks, case.acks))
+                if case.disk == "readonly" and out.acks:
+                    out.problems.append("%d records acknowledged though none could be stored" % out.acks)
+        finally:
+            if mounted:  # after the check: it reads the files on the mount
+                subprocess.run(["umount", "-l", ws.data], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     if out.rss > h.RSS_LIMIT_KB:
         out.problems.append("the agent grew to %d KiB" % out.rss)
     if out.problems:
