@@ -1,150 +1,109 @@
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <fcntl.h>
 #include <unistd.h>
 
-#include <QFile>
-#include <QSettings>
+#include <chrono>
+#include <thread>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "AdapterTestSupport.h"
+#include "platform/IniDocument.h"
 #include "platform/PlatformError.h"
-#include "platform/qt/QtSettingsStore.h"
+#include "platform/posix/PosixSettingsStore.h"
 
 using ostrell::adaptertest::OpenTempDir;
-using ostrell::adaptertest::testApp;
 using ostrell::adaptertest::UnprivilegedFiles;
+using ostrell::platform::IniDocument;
 using ostrell::platform::PlatformError;
-using ostrell::platform::QtSettingsStore;
+using ostrell::platform::PosixSettingsStore;
 
 namespace {
 
-// Each test gets its own settings home.
 class SettingsStoreTest : public ::testing::Test {
 protected:
-    QCoreApplication& app_ = testApp();  // first: Qt objects below need it
-    void SetUp() override {
-        testApp();
-        ASSERT_TRUE(home_.isValid());
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.qpath()));
-    }
-    void TearDown() override { qunsetenv("XDG_CONFIG_HOME"); }
+    void SetUp() override { ASSERT_TRUE(home_.isValid()); }
 
     std::string iniPath() const { return home_.file("BKX.ini"); }
-    void writeRaw(const std::string& text) {
-        QFile file(QString::fromStdString(iniPath()));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(text.data(), static_cast<qint64>(text.size()));
-    }
-    std::string readRaw() {
-        QFile file(QString::fromStdString(iniPath()));
-        if (!file.open(QIODevice::ReadOnly)) return {};
-        return file.readAll().toStdString();
+    void writeRaw(const std::string& text) { std::ofstream(iniPath(), std::ios::binary | std::ios::trunc) << text; }
+    std::string readRaw() const {
+        std::ifstream in(iniPath(), std::ios::binary);
+        std::ostringstream out;
+        out << in.rdbuf();
+        return out.str();
     }
 
     OpenTempDir home_;
-    QtSettingsStore store_;
+    PosixSettingsStore store_{home_.path()};
 };
 
 }  // namespace
 
-TEST_F(SettingsStoreTest, ValuesAndKeyNamesRoundTripExactlyThroughTheIniFile) {
+TEST_F(SettingsStoreTest, ValuesRoundTripExactlyAndNamesMatchIgnoringCase) {
     EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "TimeOut", "15"), "15") << "no file yet: the default";
-    EXPECT_FALSE(QFile::exists(QString::fromStdString(iniPath()))) << "a read must not create the file";
+    EXPECT_NE(::access(iniPath().c_str(), F_OK), 0) << "a read must not create the file";
 
     const std::vector<std::string> values = {
-        "a,b,c",          "  padded  ",       "say \"hi\"",          "C:\\Data\\Brannick\\",
-        "Zoë Ærø ñ €",    "",                 "@odd start",          "key=value; # not a comment",
-        "[looks, like a section]", "tab\there", "line\nbreak",       "0",
-        "'single' and \"double\", and \\ too",
+        "a,b,c", "  padded  ", "say \"hi\"", "C:\\Data\\Brannick\\", "Zoë Ærø ñ €", "", "@odd start",
+        "key=value; # not a comment", "[looks, like a section]", "tab\there", "0", std::string("nul\0byte", 8),
     };
     for (size_t i = 0; i < values.size(); ++i) store_.SaveSetting("BKX", "Ostrell", "Value" + std::to_string(i), values[i]);
     for (size_t i = 0; i < values.size(); ++i)
         EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "Value" + std::to_string(i), "default"), values[i]) << "value " << i;
+    EXPECT_THROW(store_.SaveSetting("BKX", "Ostrell", "Broken", "line\nbreak"), PlatformError);
 
-    // Key names keep their case; sections are separate groups.
+    // As the host's own store: "iplocalport" is the same key, in its first spelling; sections apart.
     store_.SaveSetting("BKX", "Ostrell", "IPLocalport", "5001");
-    store_.SaveSetting("BKX", "Ostrell", "iplocalport", "other");
+    store_.SaveSetting("BKX", "ostrell", "iplocalport", "5002");
     store_.SaveSetting("BKX", "Version", "IPLocalport", "in another section");
-    EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "IPLocalport", ""), "5001");
-    EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "iplocalport", ""), "other");
+    EXPECT_EQ(store_.GetSetting("BKX", "OSTRELL", "IPLocalport", ""), "5002");
     EXPECT_EQ(store_.GetSetting("BKX", "Version", "IPLocalport", ""), "in another section");
     EXPECT_EQ(store_.GetSetting("BKX", "VRX1", "DBase", "none"), "none") << "absent section: the default";
-
-    // A later write replaces the value; the file is the host's BKX.ini with one group per section.
-    store_.SaveSetting("BKX", "Ostrell", "IPLocalport", "5002");
-    EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "IPLocalport", ""), "5002");
     const std::string raw = readRaw();
-    EXPECT_NE(raw.find("[Ostrell]"), std::string::npos) << raw;
-    EXPECT_NE(raw.find("[Version]"), std::string::npos) << raw;
-    EXPECT_NE(raw.find("IPLocalport=5002"), std::string::npos) << raw;
+    EXPECT_NE(raw.find("[Ostrell]\n"), std::string::npos) << raw;
+    EXPECT_NE(raw.find("\nIPLocalport=5002\n"), std::string::npos) << raw;
+    EXPECT_EQ(raw.find("iplocalport"), std::string::npos) << raw;
 }
 
-TEST_F(SettingsStoreTest, HostWrittenValuesAreReadAsTheirText) {
-    writeRaw("[Ostrell]\nUpLoad=/opt/brannick/import,--quiet,--all\nLoNumber1=BK-1042\n"
-             "[Application]\nEndFlag=Y\nDirName=\"/srv/brannick, main\"\n");
-    EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "UpLoad", ""), "/opt/brannick/import,--quiet,--all");
-    EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "LoNumber1", ""), "BK-1042");
-    EXPECT_EQ(store_.GetSetting("BKX", "Application", "EndFlag", ""), "Y");
-    EXPECT_EQ(store_.GetSetting("BKX", "Application", "DirName", ""), "/srv/brannick, main");
+// The host's file is a contract: a write changes the one value and nothing else, keeps the file's mode,
+// leaves no temporary file and takes the lock file the README names.
+TEST_F(SettingsStoreTest, AWriteChangesOneValueAndKeepsEveryOtherByteAndTheMode) {
+    const std::string host = "; Brannick settings\r\n[Application]\r\nDirName=C:\\Brannick\\App\\\r\n"
+                             "EndFlag=N\r\n\r\n[Ostrell]\r\nDataDir=/srv/brannick/d;x/\r\nLastTry=old\r\n"
+                             "no equals sign here\r\n# comment\r\n[Unknown]\r\nx = y\r\n";
+    writeRaw(host);
+    ASSERT_EQ(::chmod(iniPath().c_str(), 0640), 0);
+    store_.SaveSetting("BKX", "Ostrell", "LastTry", "06.12.2026 10:00:00");
+    std::string expected = host;
+    expected.replace(expected.find("old"), 3, "06.12.2026 10:00:00");
+    EXPECT_EQ(readRaw(), expected);
+    store_.SaveSetting("BKX", "Ostrell", "Last", "now");
+    expected.insert(expected.find("# comment\r\n") + 11, "Last=now\r\n");
+    EXPECT_EQ(readRaw(), expected);
+    EXPECT_EQ(store_.GetSetting("BKX", "Application", "DirName", ""), "C:\\Brannick\\App\\");
+    EXPECT_EQ(store_.GetSetting("BKX", "Unknown", "x", ""), " y");
+
+    struct stat info {};
+    ASSERT_EQ(::stat(iniPath().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    ASSERT_EQ(::stat((iniPath() + ".lock").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0007, 0u) << "the lock file is not for others";
+    EXPECT_NE(::access((iniPath() + ".tmp").c_str(), F_OK), 0);
 }
 
-TEST_F(SettingsStoreTest, ConcurrentWritersInAnotherProcessLoseNoKeyAndChangesShowAtTheNextRead) {
-    store_.SaveSetting("BKX", "Application", "EndFlag", "");
-    ASSERT_EQ(store_.GetSetting("BKX", "Application", "EndFlag", "?"), "");
-
-    constexpr int kWrites = 40;
-    const QString path = QtSettingsStore::filePath("BKX");
-    const pid_t host = ::fork();
-    ASSERT_GE(host, 0);
-    if (host == 0) {
-        // The host product: its own process, its own QSettings, writing different keys meanwhile.
-        bool ok = true;
-        for (int i = 0; i < kWrites; ++i) {
-            QSettings settings(path, QSettings::IniFormat);
-            settings.setValue(QStringLiteral("Ostrell/Host%1").arg(i), QStringLiteral("host value %1").arg(i));
-            settings.sync();
-            ok = ok && settings.status() == QSettings::NoError;
-        }
-        QSettings settings(path, QSettings::IniFormat);
-        settings.setValue(QStringLiteral("Application/EndFlag"), QStringLiteral("Y"));
-        settings.sync();
-        ::_exit(ok && settings.status() == QSettings::NoError ? 0 : 1);
-    }
-    for (int i = 0; i < kWrites; ++i)
-        store_.SaveSetting("BKX", "Ostrell", "Agent" + std::to_string(i), "agent value " + std::to_string(i));
-    int status = 0;
-    ASSERT_EQ(::waitpid(host, &status, 0), host);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the host writer failed";
-
-    int lost = 0;
-    for (int i = 0; i < kWrites; ++i) {
-        lost += store_.GetSetting("BKX", "Ostrell", "Agent" + std::to_string(i), "LOST") != "agent value " + std::to_string(i);
-        lost += store_.GetSetting("BKX", "Ostrell", "Host" + std::to_string(i), "LOST") != "host value " + std::to_string(i);
-    }
-    EXPECT_EQ(lost, 0);
-    EXPECT_EQ(store_.GetSetting("BKX", "Application", "EndFlag", ""), "Y") << "the host's change must be seen";
-}
-
-TEST_F(SettingsStoreTest, UnreadableFileGivesDefaultsAndRefusesWritesAndGarbageReadsAsNoKeys) {
-    // Not INI at all: reads give defaults and never fail. The write that drops the garbage says so; the
-    // value is written all the same and later writes go through.
-    writeRaw("\x01\x02 not an ini file \xff\n");
-    EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "TimeOut", "15"), "15");
-    EXPECT_THROW(store_.SaveSetting("BKX", "Ostrell", "LastTry", "now"), PlatformError);
-    EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "LastTry", ""), "now");
-    EXPECT_NO_THROW(store_.SaveSetting("BKX", "Ostrell", "Last", "later"));
-    EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "Last", ""), "later");
-    ASSERT_TRUE(QFile::remove(QString::fromStdString(iniPath())));
-
+TEST_F(SettingsStoreTest, UnreadableFileGivesDefaultsAndRefusesWrites) {
     // The settings path is a directory: nothing can be read or written there.
     ASSERT_EQ(::mkdir(iniPath().c_str(), 0755), 0);
     EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "TimeOut", "15"), "15");
     EXPECT_THROW(store_.SaveSetting("BKX", "Ostrell", "LastTry", "now"), PlatformError);
     ASSERT_EQ(::rmdir(iniPath().c_str()), 0);
 
-    // A file we may not read: the same.
+    // A file we may not read: the same, and the file stays as it was.
     writeRaw("[Ostrell]\nTimeOut=30\n");
     ASSERT_EQ(::chmod(iniPath().c_str(), 0), 0);
     UnprivilegedFiles unprivileged;
@@ -153,10 +112,66 @@ TEST_F(SettingsStoreTest, UnreadableFileGivesDefaultsAndRefusesWritesAndGarbageR
     EXPECT_THROW(store_.SaveSetting("BKX", "Ostrell", "LastTry", "now"), PlatformError);
 }
 
-TEST_F(SettingsStoreTest, FirstWriteCreatesAMissingSettingsDirectory) {
-    const QString nested = home_.qpath() + QStringLiteral("/not/yet");
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(nested));
-    store_.SaveSetting("BKX", "Version", "adapter_tests", "2.4.11");
-    EXPECT_TRUE(QFile::exists(nested + QStringLiteral("/BKX.ini")));
-    EXPECT_EQ(store_.GetSetting("BKX", "Version", "adapter_tests", ""), "2.4.11");
+TEST_F(SettingsStoreTest, FirstWriteCreatesAMissingSettingsDirectoryFromTheEnvironment) {
+    const std::string nested = home_.path() + "/not/yet";
+    ::setenv("XDG_CONFIG_HOME", nested.c_str(), 1);
+    PosixSettingsStore fromEnvironment;
+    fromEnvironment.SaveSetting("BKX", "Version", "adapter_tests", "2.4.11");
+    ::unsetenv("XDG_CONFIG_HOME");
+    std::ifstream in(nested + "/BKX.ini");
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, "[Version]");
+    std::getline(in, line);
+    EXPECT_EQ(line, "adapter_tests=2.4.11");
+}
+
+// A host that writes 200 times a second, in place and by rename, under the lock the README names, while
+// the agent writes too: neither loses a write. The host keeps counting up its own keys; at the end
+// every key holds its last value.
+TEST_F(SettingsStoreTest, AHostWritingTwoHundredTimesASecondAndTheAgentLoseNoWrite) {
+    writeRaw("; host\n[Application]\nEndFlag=\n[Ostrell]\nHostInPlace=0\nHostRenamed=0\n");
+    const std::string path = iniPath();
+    constexpr int HostWrites = 600;  // 3 s at 200 a second
+    const pid_t host = ::fork();
+    ASSERT_GE(host, 0);
+    if (host == 0) {
+        const int lock = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT, 0660);
+        for (int i = 1; i <= HostWrites; ++i) {
+            const auto due = std::chrono::steady_clock::now() + std::chrono::milliseconds(5);
+            if (lock < 0 || ::flock(lock, LOCK_EX) != 0) ::_exit(2);
+            std::ifstream in(path, std::ios::binary);
+            std::ostringstream text;
+            text << in.rdbuf();
+            IniDocument document(text.str());
+            const bool inPlace = i % 2 == 0;
+            document.set("Ostrell", inPlace ? "HostInPlace" : "HostRenamed", std::to_string(i));
+            if (inPlace) {
+                std::ofstream(path, std::ios::binary | std::ios::trunc) << document.text();
+            } else {
+                std::ofstream(path + ".host", std::ios::binary | std::ios::trunc) << document.text();
+                if (::rename((path + ".host").c_str(), path.c_str()) != 0) ::_exit(3);
+            }
+            ::flock(lock, LOCK_UN);
+            std::this_thread::sleep_until(due);
+        }
+        ::_exit(0);
+    }
+    int agentWrites = 0;
+    for (int status = 0; ::waitpid(host, &status, WNOHANG) == 0 && agentWrites < 10000; ++agentWrites) {
+        store_.SaveSetting("BKX", "Ostrell", "Agent" + std::to_string(agentWrites % 10), std::to_string(agentWrites));
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    int status = 0;
+    ::waitpid(host, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the host writer failed";
+    ASSERT_GT(agentWrites, 20) << "the agent wrote while the host did";
+
+    EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "HostInPlace", ""), std::to_string(HostWrites));
+    EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "HostRenamed", ""), std::to_string(HostWrites - 1));
+    for (int k = 0; k < 10 && k < agentWrites; ++k) {
+        const int last = (agentWrites - 1) - ((agentWrites - 1 - k) % 10);
+        EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "Agent" + std::to_string(k), "LOST"), std::to_string(last)) << k;
+    }
+    EXPECT_EQ(readRaw().rfind("; host\n[Application]\nEndFlag=\n[Ostrell]\n", 0), 0u);
 }
