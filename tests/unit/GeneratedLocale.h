@@ -4,6 +4,7 @@
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 namespace ostrell::testsupport {
@@ -13,19 +14,20 @@ namespace ostrell::testsupport {
 class GeneratedLocale {
 public:
     explicit GeneratedLocale(const std::string& name) {  // e.g. "de_DE.UTF-8"
-        static std::string dir = [] {
-            char templ[] = "/tmp/ostrell-locales-XXXXXX";
-            return std::string(::mkdtemp(templ) ? templ : "");
-        }();
+        char templ[] = "/tmp/ostrell-locales-XXXXXX";
+        if (!::mkdtemp(templ)) return;
+        dir_ = templ;
         const std::string base = name.substr(0, name.find('.'));
-        const std::string command = "localedef -i " + base + " -f UTF-8 " + dir + "/" + name + " >/dev/null 2>&1";
-        if (dir.empty() || std::system(command.c_str()) == -1) return;
-        ::setenv("LOCPATH", dir.c_str(), 1);
+        const std::string command = "localedef -i " + base + " -f UTF-8 " + dir_ + "/" + name + " >/dev/null 2>&1";
+        if (std::system(command.c_str()) == -1) return;
+        ::setenv("LOCPATH", dir_.c_str(), 1);
         active_ = std::setlocale(LC_ALL, name.c_str()) != nullptr;
     }
     ~GeneratedLocale() {
         std::setlocale(LC_ALL, "C");
         ::unsetenv("LOCPATH");
+        std::error_code ignored;
+        if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
     }
     GeneratedLocale(const GeneratedLocale&) = delete;
     GeneratedLocale& operator=(const GeneratedLocale&) = delete;
@@ -35,6 +37,7 @@ public:
 
 private:
     bool active_ = false;
+    std::string dir_;
 };
 
 }  // namespace ostrell::testsupport
