@@ -94,6 +94,14 @@ TEST_F(SettingsStoreTest, AWriteChangesOneValueAndKeepsEveryOtherByteAndTheMode)
     ASSERT_EQ(::stat((iniPath() + ".lock").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0007, 0u) << "the lock file is not for others";
     EXPECT_NE(::access((iniPath() + ".tmp").c_str(), F_OK), 0);
+
+    // A settings file that is a link is written through: the link stays.
+    ASSERT_EQ(::rename(iniPath().c_str(), home_.file("real.ini").c_str()), 0);
+    ASSERT_EQ(::symlink("real.ini", iniPath().c_str()), 0);
+    store_.SaveSetting("BKX", "Ostrell", "Last", "later");
+    ASSERT_EQ(::lstat(iniPath().c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "Last", ""), "later");
 }
 
 TEST_F(SettingsStoreTest, UnreadableFileGivesDefaultsAndRefusesWrites) {

@@ -162,6 +162,17 @@ void syncDirectory(const std::string& dir) {
     if (fd.get() < 0 || ::fsync(fd.get()) != 0) fail("its directory cannot be synced", dir);
 }
 
+// The file a write replaces: a BKX.ini that is a link is written through, so the link stays.
+std::string replacedFile(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved) fail("its link cannot be followed", path);
+    std::string target = resolved;
+    std::free(resolved);
+    return target;
+}
+
 }  // namespace
 
 std::string PosixSettingsStore::configDirectory() {
@@ -185,10 +196,11 @@ std::string PosixSettingsStore::GetSetting(const std::string& app, const std::st
 
 void PosixSettingsStore::SaveSetting(const std::string& app, const std::string& section, const std::string& key,
                                      const std::string& value) {
-    const std::string path = filePath(app);
+    const std::string named = filePath(app);
+    makeDirectories(named.substr(0, named.rfind('/')));
+    const Fd lock = lockBeside(named);
+    const std::string path = replacedFile(named);
     const std::string dir = path.substr(0, path.rfind('/'));
-    makeDirectories(dir);
-    const Fd lock = lockBeside(path);
     const std::string tempPath = path + ".tmp";
     for (int attempt = 0; attempt < EditAttempts; ++attempt) {
         const Snapshot before = currentFile(path);
