@@ -37,7 +37,7 @@ grep -q '^X-GNOME-Autostart-Delay=[0-9]' "$autostart" || fail "autostart entry l
 
 # The packaged program starts: with no host version stored it refuses politely and ends by itself.
 mkdir -p "$work/config"
-out=$(XDG_CONFIG_HOME="$work/config" timeout 20 "$work/root/usr/bin/ostrell" --headless 2>&1) || fail "the packaged program failed: $out"
+out=$(XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/config" timeout 20 "$work/root/usr/bin/ostrell" --headless 2>&1) || fail "the packaged program failed: $out"
 grep -q "can only run with Brannick version 2.3.119 or higher" <<<"$out" || fail "unexpected output: $out"
 grep -q '^ostrell=2.4.11$' "$work/config/BKX.ini" || fail "the packaged program did not publish its version"
 echo "check-deb: $(basename "$deb") is complete and its program starts"

@@ -2,11 +2,13 @@
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QMessageBox>
 #include <iostream>
 
 #include "app/Agent.h"
 #include "app/DisplayChoice.h"
 #include "app/HeadlessShell.h"
+#include "app/SingleInstance.h"
 #include "app/window/MainWindow.h"
 #include "platform/qt/QtPlatform.h"
 
@@ -20,8 +22,14 @@ int runDesktop(int argc, char** argv) {
     // The window is hidden most of the time; closing a message box must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);
     platform::QtPlatform p;
+    platform::InstanceLock instance;  // held until the program ends
+    if (const auto refusal = app::claimSingleInstance(instance, p.settings, std::cerr)) {
+        QMessageBox::warning(nullptr, QStringLiteral("Ostrell"), QString::fromStdString(*refusal));
+        return 1;
+    }
     app::MainWindow window;
-    app::Agent agent({p.loop, p.socket, p.settings, p.files, p.launcher, p.errorSinks, p.terminator}, window);
+    app::Agent agent({p.loop, p.socket, p.settings, p.files, p.launcher, p.errorSinks, p.terminator, &instance},
+                     window);
     window.setActions(agent);
     agent.Form_Load();
     return p.loop.run();
@@ -43,8 +51,11 @@ int main(int argc, char** argv) {
     QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
                      [] { std::cout.flush(); });
     platform::QtPlatform p;
+    platform::InstanceLock instance;  // held until the program ends
+    if (app::claimSingleInstance(instance, p.settings, std::cerr)) return 1;
     app::HeadlessShell shell(p.loop, std::cout, std::cerr);
-    app::Agent agent({p.loop, p.socket, p.settings, p.files, p.launcher, p.errorSinks, p.terminator}, shell);
+    app::Agent agent({p.loop, p.socket, p.settings, p.files, p.launcher, p.errorSinks, p.terminator, &instance},
+                     shell);
     agent.Form_Load();
     return p.loop.run();
 }

@@ -47,9 +47,10 @@ Agent::Agent(const AgentPlatform& platform, Shell& shell, UploaderFactory upload
                                                    settings_, params_, transferLog_})),
       downloader_(makeDownloader(downloader, StepContext{connection_, platform.files, platform.launcher, reporter_,
                                                          settings_, params_, transferLog_})),
+      dataDirGuard_(*uploader_, *downloader_),
       importer_(platform.launcher, settings_, transferLog_, reporter_),
       scheduler_(platform.loop, settings_, params_, reporter_,
-                 cycle::Scheduler::Steps{connection_, *uploader_, *downloader_, importer_},
+                 cycle::Scheduler::Steps{connection_, dataDirGuard_, dataDirGuard_, importer_},
                  [this](int n) { shell_.showTickCount(n); }) {
     connection_.setLogonHook([this] { tmrFlash_Timer(); });
     // The three timers run from the moment the window exists; tmrMain waits for start-up.
@@ -118,13 +119,20 @@ void Agent::tmrParams_Timer() {
     errors::Trap trap(reporter_, "tmrParams_Timer");
     trap(5, [&] { platform_.loop.yield(); });
     settings::readParameters(settings_, params_, trap);  // labels 10 to 55
+    // Save may have pointed the data directory at one where another agent works.
+    trap(58, [&] {
+        if (!platform_.directoryLock) return;
+        if (const std::string problem = dataDirGuard_.follow(*platform_.directoryLock, params_.DataDirPath);
+            !problem.empty())
+            throw platform::PlatformError(platform::err::PathFileAccessError, problem);
+    });
     trap(60, [&] { shell_.showParameters(params_); });
 }
 
 void Agent::tmrFlash_Timer() {
     errors::Trap trap(reporter_, "tmrFlash_Timer");
     const bool hasLoNumber = params_.HasLoNumber;
-    const bool filesWaiting = hasLoNumber && trap.value(10, [&] { return uploader_->TransFiles(); }, false);
+    const bool filesWaiting = hasLoNumber && trap.value(10, [&] { return dataDirGuard_.TransFiles(); }, false);
     trap(15, [&] { shell_.setTrayPicture(trayPictureFor(hasLoNumber, filesWaiting, connection_.Connected)); });
 }
 

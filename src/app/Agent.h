@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "app/DataDirectoryGuard.h"
 #include "app/Shell.h"
 #include "app/WindowActions.h"
 #include "cycle/CycleSteps.h"
@@ -12,6 +13,7 @@
 #include "errors/ReportError.h"
 #include "net/Connection.h"
 #include "net/Monitor.h"
+#include "platform/DirectoryLock.h"
 #include "platform/ErrorSink.h"
 #include "platform/EventLoop.h"
 #include "platform/FileSystem.h"
@@ -32,6 +34,8 @@ struct AgentPlatform {
     platform::ProcessLauncher& launcher;
     platform::ErrorSinkFactory& errorSinks;
     platform::ProgramTerminator& terminator;
+    // The lock of the data directory; none: every directory is ours.
+    platform::DirectoryLock* directoryLock = nullptr;
 };
 
 // What the upload and download units are built on.
@@ -53,9 +57,10 @@ inline constexpr int Timer1IntervalMs = 10000;     // end-request check
 inline constexpr int tmrFlashIntervalMs = 60000;   // tray picture
 inline constexpr int tmrParamsIntervalMs = 60000;  // parameter refresh
 inline constexpr const char* EndFlagValue = "Y";
-// A refused host version is read this many times, this far apart, before the gate ends the agent.
-inline constexpr int HostVersionLooks = 10;
+// A refused host version is read this many times, this far apart, before the gate ends the agent: for
+// longer than a half-written settings file is waited for, so the host's rewrite is seen to its end.
 inline constexpr int HostVersionLookPauseMs = 200;
+inline constexpr int HostVersionLooks = platform::HostRewriteWindowMs / HostVersionLookPauseMs + 2;
 
 // The agent: owns the settings copies, the connection, the monitor, the transfer log, the cycle and
 // the four timers of the main window, and drives the desktop through the Shell. Everything visible
@@ -118,6 +123,7 @@ private:
     download::TransferLog transferLog_;
     std::unique_ptr<cycle::Uploader> uploader_;
     std::unique_ptr<cycle::Downloader> downloader_;
+    DataDirectoryGuard dataDirGuard_;
     cycle::Importer importer_;
     cycle::Scheduler scheduler_;
     bool exitChosen_ = false;

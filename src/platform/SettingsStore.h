@@ -3,6 +3,12 @@
 
 namespace ostrell::platform {
 
+// The host rewrites the settings file in place: it empties it, then writes it. A file found empty or
+// without its last line end, changed less than this long ago, is taken to be caught half-way through,
+// and is neither read nor written back (both fail with PlatformError). Left that way longer, it is what
+// the host meant.
+inline constexpr int HostRewriteWindowMs = 2000;
+
 // The per-user settings store shared with the host product: application, section, key, text value.
 // Each call is one independent operation; the store is re-read for every GetSetting, so changes the
 // host makes while we run are seen at the next read. Failures throw PlatformError.

@@ -1,5 +1,8 @@
 #include "settings/NumberConversion.h"
 
+#include <locale.h>
+
+#include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -38,6 +41,13 @@ std::optional<std::string> numericCore(const std::string& text) {
     return s;
 }
 
+// Numbers are read with a decimal point whatever the user's locale says: the toolkit sets the locale
+// from LANG, and under a German or French one strtod would stop at the '.' of "15.5".
+locale_t cLocale() {
+    static const locale_t c = ::newlocale(LC_ALL_MASK, "C", locale_t{});
+    return c;
+}
+
 double roundedOrThrow(const std::string& text, double lo, double hi) {
     const auto v = numericValue(text);
     if (!v) throw platform::PlatformError(platform::err::TypeMismatch, "Type mismatch");
@@ -52,7 +62,7 @@ bool IsNumeric(const std::string& text) { return numericCore(text).has_value(); 
 std::optional<double> numericValue(const std::string& text) {
     const auto core = numericCore(text);
     if (!core) return std::nullopt;
-    return std::strtod(core->c_str(), nullptr);
+    return ::strtod_l(core->c_str(), nullptr, cLocale());
 }
 
 int32_t toWholeNumber(const std::string& text) {

@@ -144,6 +144,7 @@ def agent_env(ws):
     env.pop("DISPLAY", None)
     env.pop("WAYLAND_DISPLAY", None)
     env["XDG_CONFIG_HOME"] = ws.config
+    env["XDG_RUNTIME_DIR"] = ws.config  # the one-agent-per-user lock: each workspace is its own user
     env["QT_QPA_PLATFORM"] = "offscreen"
     return env
 

@@ -3,7 +3,7 @@
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtProcessLauncher.h"
-#include "platform/qt/QtSettingsStore.h"
+#include "platform/posix/PosixSettingsStore.h"
 #include "platform/qt/QtTcpSocket.h"
 
 namespace ostrell::platform {
@@ -15,7 +15,7 @@ struct QtPlatform {
     QtTcpSocket socket;
     PosixFileSystem files;
     QtProcessLauncher launcher;
-    QtSettingsStore settings;
+    PosixSettingsStore settings;
     ErrorSinkLoader errorSinks{launcher.programDirectory()};
     ProcessTerminator terminator;
 };

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/Agent.h"
+#include "platform/fake/FakeDirectoryLock.h"
 #include "platform/fake/FakeEventLoop.h"
 #include "platform/fake/FakeFileSystem.h"
 #include "platform/fake/FakeProcessLauncher.h"
@@ -57,6 +58,7 @@ struct AgentFixture {
     fake::FakeProcessLauncher launcher;
     fake::RecordingErrorSinks sinks;
     fake::ThrowingTerminator terminator;
+    fake::FakeDirectoryLock dirLock;
     RecordingShell shell;
     Steps steps;
     std::string logonReply = "Logon success\r\n";
@@ -73,7 +75,7 @@ struct AgentFixture {
             if (line == "tolvane|QHT514" && !logonReply.empty()) socket.peerSend(logonReply, 10);
         };
         agent = std::make_unique<app::Agent>(
-            app::AgentPlatform{loop, socket, store, files, launcher, sinks, terminator}, shell,
+            app::AgentPlatform{loop, socket, store, files, launcher, sinks, terminator, &dirLock}, shell,
             [this](const app::StepContext&) { return std::unique_ptr<cycle::Uploader>(new Forward(steps)); },
             [this](const app::StepContext&) { return std::unique_ptr<cycle::Downloader>(new Forward(steps)); });
     }

@@ -186,6 +186,35 @@ TEST(Parameters, TheRefreshPicksUpTheHostsChangesEveryMinute) {
     EXPECT_EQ(f.sinks.where(), std::vector<std::string>{"tmrParams_Timer:25"}) << "a bad Loop is reported, the rest read";
 }
 
+// Save points the data directory at one where another agent works (another user's, sharing it): its
+// files are that agent's, so this one neither uploads from it nor downloads into it until it is free.
+TEST(Parameters, ADataDirectoryAnotherAgentHoldsIsLeftAloneAndReportedOnce) {
+    AgentFixture f;
+    f.steps.filesWaiting = true;
+    f.agent->Form_Load();
+    f.dirLock.heldBy["/shared/"] = 4242;
+    f.dirLock.unlockable["/readonly/"] = true;
+    f.store.set("Ostrell", "DataDir", "/shared/");
+    f.loop.runFor(60000);  // the refresh picks it up
+    const int sendsBefore = f.steps.sends, downloadsBefore = f.steps.downloads;
+    ASSERT_GT(sendsBefore, 0);
+    f.loop.runFor(2 * 60000);
+    EXPECT_EQ(f.steps.sends, sendsBefore);
+    EXPECT_EQ(f.steps.downloads, downloadsBefore);
+    EXPECT_EQ(f.sinks.where(), std::vector<std::string>{"tmrParams_Timer:58"});
+    EXPECT_NE(f.sinks.reports.at(0).description.find("pid 4242"), std::string::npos) << f.sinks.reports.at(0).description;
+
+    f.dirLock.heldBy.clear();  // that agent ended
+    f.loop.runFor(60000);
+    EXPECT_GT(f.steps.sends, 1);
+    // A directory that cannot be locked is reported and worked in all the same.
+    const int sends = f.steps.sends;
+    f.store.set("Ostrell", "DataDir", "/readonly/");
+    f.loop.runFor(60000);
+    EXPECT_GT(f.steps.sends, sends);
+    EXPECT_EQ(f.sinks.where(), (std::vector<std::string>{"tmrParams_Timer:58", "tmrParams_Timer:58"}));
+}
+
 TEST(ServerAddressBox, ShowsTheConfiguredServerInAMessageWithoutTitle) {
     AgentFixture f;
     f.agent->Form_Load();

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "DownloadFixture.h"
+#include "unit/GeneratedLocale.h"
 
 using namespace ostrell;
 using namespace ostrell::dltest;
@@ -60,6 +61,19 @@ TEST(DownloadExchange, ARecordReplyWithoutQuotesIsStoredWholeWithItsTypeDigits) 
     f.GetFiles();
     EXPECT_EQ(f.fs.content(PaymentsPath), "11,4,120.50,2026-12-06\r\n");
     EXPECT_EQ(f.exchange.acks(), (Lines{"13|4"}));
+}
+
+// The toolkit takes the locale from LANG; a decimal comma must not cut "3.5" to 3, or the server hears
+// of record 3 and sends record 4 again and again.
+TEST(DownloadExchange, ARecordNumberWithAFractionIsReadWithAPointInEveryLocale) {
+    for (const char* name : {"de_DE.UTF-8", "fr_FR.UTF-8"}) {
+        testsupport::GeneratedLocale locale(name);
+        ASSERT_TRUE(locale.hasDecimalComma()) << name;
+        DownloadFixture f;
+        f.server.record("11|BK1", 4, "11,3.5,120.50,2026-12-06");
+        f.GetFiles();
+        EXPECT_EQ(f.exchange.acks(), (Lines{"13|4"})) << name;
+    }
 }
 
 TEST(DownloadExchange, AFailureReplyLeavesBookingsForPaymentsAndInPaymentsEndsTheDownload) {

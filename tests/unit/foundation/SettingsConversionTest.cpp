@@ -2,6 +2,7 @@
 
 #include "platform/PlatformError.h"
 #include "settings/NumberConversion.h"
+#include "unit/GeneratedLocale.h"
 
 using namespace ostrell::settings;
 using ostrell::platform::PlatformError;
@@ -31,6 +32,15 @@ TEST(WholeNumberConversion, RoundsHalvesToEvenAndAllowsBlanksSignsAndExponents) 
     EXPECT_EQ(toWholeNumber("2147483647"), 2147483647);
     EXPECT_EQ(toWholeNumber("-2147483648"), -2147483647 - 1);
     EXPECT_EQ(toSmallWholeNumber("32767"), 32767);
+}
+
+TEST(WholeNumberConversion, ReadsADecimalPointWhateverTheLocale) {
+    for (const char* name : {"de_DE.UTF-8", "fr_FR.UTF-8"}) {
+        ostrell::testsupport::GeneratedLocale locale(name);
+        ASSERT_TRUE(locale.hasDecimalComma()) << name;
+        EXPECT_EQ(toWholeNumber("15.5"), 16) << name;
+        EXPECT_EQ(toWholeNumber(" 14.5 "), 14) << name;
+    }
 }
 
 TEST(WholeNumberConversion, RejectsTextThatIsNotANumberAndValuesOutOfRange) {

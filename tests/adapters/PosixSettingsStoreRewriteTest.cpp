@@ -1,39 +1,32 @@
 #include <gtest/gtest.h>
 #include <utime.h>
 
-#include <QFile>
 #include <ctime>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "AdapterTestSupport.h"
 #include "platform/PlatformError.h"
-#include "platform/qt/QtSettingsStore.h"
+#include "platform/posix/PosixSettingsStore.h"
 
 using ostrell::adaptertest::OpenTempDir;
-using ostrell::adaptertest::testApp;
 using ostrell::platform::PlatformError;
-using ostrell::platform::QtSettingsStore;
+using ostrell::platform::PosixSettingsStore;
 
 namespace {
 
 class HostRewriteTest : public ::testing::Test {
 protected:
-    QCoreApplication& app_ = testApp();
-    void SetUp() override {
-        ASSERT_TRUE(home_.isValid());
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.qpath()));
-    }
-    void TearDown() override { qunsetenv("XDG_CONFIG_HOME"); }
+    void SetUp() override { ASSERT_TRUE(home_.isValid()); }
 
     std::string path() const { return home_.file("BKX.ini"); }
-    void write(const std::string& text) {
-        QFile file(QString::fromStdString(path()));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(text.data(), static_cast<qint64>(text.size()));
-    }
+    void write(const std::string& text) { std::ofstream(path(), std::ios::binary | std::ios::trunc) << text; }
     std::string content() const {
-        QFile file(QString::fromStdString(path()));
-        return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+        std::ifstream in(path(), std::ios::binary);
+        std::ostringstream out;
+        out << in.rdbuf();
+        return out.str();
     }
     void ageBy(time_t seconds) {
         utimbuf times{std::time(nullptr) - seconds, std::time(nullptr) - seconds};
@@ -41,7 +34,7 @@ protected:
     }
 
     OpenTempDir home_;
-    QtSettingsStore store_;
+    PosixSettingsStore store_{home_.path()};
 };
 
 const std::string Whole = "[Ostrell]\nDataDir=/srv/brannick/data/\nTimeOut=30\n\n[Version]\nBrannhall=2.3.119\n";

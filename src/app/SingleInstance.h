@@ -1,0 +1,18 @@
+#pragma once
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "platform/SettingsStore.h"
+#include "platform/posix/InstanceLock.h"
+
+namespace ostrell::app {
+
+// Takes the agent's locks before it starts: the user's, and that of the data directory the settings
+// name. When another agent holds either, returns "... already running (pid N)", already written to err
+// and the system log; the program shows it where it can and ends with status 1. A lock that cannot be
+// taken is reported the same way and the agent runs without it.
+std::optional<std::string> claimSingleInstance(platform::InstanceLock& lock, platform::SettingsStore& store,
+                                               std::ostream& err);
+
+}  // namespace ostrell::app

@@ -1,0 +1,102 @@
+#include "platform/posix/InstanceLock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/posix/PosixSettingsStore.h"
+
+namespace ostrell::platform {
+
+namespace {
+
+constexpr const char* UserLockName = "ostrell.lock";
+constexpr const char* DirectoryLockName = "Ostrell.lock";
+
+long holderPid(int fd) {
+    char text[32] = {};
+    const ssize_t n = ::pread(fd, text, sizeof text - 1, 0);
+    long pid = 0;
+    if (n > 0) std::from_chars(text, text + n, pid);
+    return pid;
+}
+
+// Takes the lock of path into fd (closed again when it is not ours).
+LockOutcome lockFile(const std::string& path, int& fd) {
+    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0660);
+    bool writable = fd >= 0;
+    // A read-only directory may still hold the lock file of an earlier run: it locks all the same.
+    if (fd < 0) fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return {LockOutcome::State::Unavailable, 0, path + ": " + std::strerror(errno)};
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        LockOutcome outcome{LockOutcome::State::Unavailable, 0, path + ": " + std::strerror(error)};
+        if (error == EWOULDBLOCK) outcome = {LockOutcome::State::Busy, holderPid(fd), {}};
+        ::close(fd);
+        fd = -1;
+        return outcome;
+    }
+    if (writable) {
+        const std::string pid = std::to_string(::getpid()) + "\n";
+        if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, pid.data(), pid.size(), 0) < 0) {
+            // The lock holds without the pid: a second copy says pid 0.
+        }
+    }
+    return {};
+}
+
+void release(int& fd) {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+}
+
+std::string alreadyRunning(long pid) { return "Ostrell is already running (pid " + std::to_string(pid) + ")"; }
+
+}  // namespace
+
+InstanceLock::~InstanceLock() {
+    release(dirFd_);
+    release(userFd_);
+}
+
+std::string InstanceLock::userLockDirectory() {
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime == '/') return runtime;
+    return PosixSettingsStore::configDirectory();
+}
+
+InstanceLock::Start InstanceLock::acquire(const std::string& userDir, const std::string& dataDir) {
+    Start start;
+    const LockOutcome user = lockFile(userDir + "/" + UserLockName, userFd_);
+    if (user.state == LockOutcome::State::Busy) {
+        start.refusal = alreadyRunning(user.holderPid);
+        return start;
+    }
+    if (user.state == LockOutcome::State::Unavailable)
+        start.warnings += "Ostrell cannot lock " + user.detail + "; a second copy would not be noticed\n";
+    const LockOutcome dir = claimDirectory(dataDir);
+    if (dir.state == LockOutcome::State::Busy) {
+        start.refusal = alreadyRunning(dir.holderPid) + " on the data directory " + dataDir;
+        release(userFd_);
+    }
+    // A data directory that cannot be locked is reported by the agent's parameter refresh.
+    return start;
+}
+
+LockOutcome InstanceLock::claimDirectory(const std::string& dir) {
+    if (dir == dir_ && (dirFd_ >= 0 || dir.empty())) return {};
+    release(dirFd_);
+    dir_ = dir;
+    // With no data directory the agent has no files to guard.
+    if (dir.empty()) return {};
+    // File names are appended to the data directory as it is written ("/srv/data/" + name).
+    const LockOutcome outcome = lockFile(dir + DirectoryLockName, dirFd_);
+    if (outcome.state != LockOutcome::State::Held) dir_.clear();
+    return outcome;
+}
+
+}  // namespace ostrell::platform

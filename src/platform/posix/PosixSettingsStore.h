@@ -1,0 +1,31 @@
+#pragma once
+#include <string>
+
+#include "platform/SettingsStore.h"
+
+namespace ostrell::platform {
+
+// The per-user settings shared with the host: one INI file per application, <app>.ini in
+// $XDG_CONFIG_HOME (default ~/.config), edited as IniDocument. Every read reads the file afresh; a
+// missing or unreadable file holds no keys. A write locks "<app>.ini.lock" beside it (flock, exclusive;
+// a cooperating host takes it too), edits the file as it is now, writes a temporary file in the same
+// directory, fsyncs it and renames it over the file, keeping its mode and owner. Should the file have
+// changed meanwhile (a host that does not lock), the edit is made again on the new content.
+class PosixSettingsStore : public SettingsStore {
+public:
+    // directory empty: the environment's config directory, looked up at every call.
+    explicit PosixSettingsStore(std::string directory = {}) : directory_(std::move(directory)) {}
+
+    std::string GetSetting(const std::string& app, const std::string& section, const std::string& key,
+                           const std::string& defaultValue) override;
+    void SaveSetting(const std::string& app, const std::string& section, const std::string& key,
+                     const std::string& value) override;
+
+    std::string filePath(const std::string& app) const;
+    static std::string configDirectory();  // $XDG_CONFIG_HOME, else $HOME/.config
+
+private:
+    std::string directory_;
+};
+
+}  // namespace ostrell::platform
