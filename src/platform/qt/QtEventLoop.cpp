@@ -76,6 +76,12 @@ std::string QtEventLoop::logTimestamp() const {
     return stampText_;
 }
 
+std::string QtEventLoop::isoTimestamp() const {
+    const QDateTime now = QDateTime::currentDateTime();
+    // As an offset date-time, so the text always carries the offset, "+00:00" included.
+    return now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate).toStdString();
+}
+
 void QtEventLoop::yield() { QCoreApplication::processEvents(); }
 
 void QtEventLoop::throwIfEnding() const {
