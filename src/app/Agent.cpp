@@ -155,7 +155,7 @@ void Agent::cycleEnded(bool reached) {
     trap(20, [&] { log(platform::LogLevel::Info, line); });
     if (!reached) trap(25, [&] { log(platform::LogLevel::Warning, connectionWarning(summary_)); });
     trap(30, [&] { checkLinkAlert(); });
-    trap(35, [&] { shell_.showLinkState(alerting_, lastContactTip(contacted_ ? clockTimeOf(lastContactIso_) : "", alerting_)); });
+    trap(35, [&] { shell_.showLinkState(alerting_, lastContactTip(contacted_ || alerting_ ? clockTimeOf(lastContactIso_) : "", alerting_)); });
     trap(40, [&] { writeStatus(); });
 }
 
@@ -167,7 +167,7 @@ void Agent::checkLinkAlert() {
     const std::string text = due ? linkAlertText(since) : linkRestoredText();
     log(due ? platform::LogLevel::Warning : platform::LogLevel::Info, text);
     shell_.notify(text, due);
-    shell_.showLinkState(due, lastContactTip(contacted_ ? since : "", due));
+    shell_.showLinkState(due, lastContactTip(contacted_ || due ? since : "", due));
 }
 
 void Agent::writeStatus() {

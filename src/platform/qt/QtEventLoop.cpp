@@ -78,8 +78,10 @@ std::string QtEventLoop::logTimestamp() const {
 
 std::string QtEventLoop::isoTimestamp() const {
     const QDateTime now = QDateTime::currentDateTime();
-    // As an offset date-time, so the text always carries the offset, "+00:00" included.
-    return now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate).toStdString();
+    // Qt writes a zero offset as "Z"; the status file always carries the offset in one form.
+    std::string text = now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate).toStdString();
+    if (!text.empty() && text.back() == 'Z') text.replace(text.size() - 1, 1, "+00:00");
+    return text;
 }
 
 void QtEventLoop::yield() { QCoreApplication::processEvents(); }
