@@ -52,6 +52,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries the program links come from dpkg-shlibdeps, with their versions; the SVG plug-in that
 # draws the icons is loaded at run time, so no link says it is needed.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Debian ships binaries stripped (lintian: unstripped-binary-or-object).
+set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")
 # GNOME shows no tray icons without this extension (the status window stands in meanwhile).
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gnome-shell-extension-appindicator")
