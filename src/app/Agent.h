@@ -19,6 +19,7 @@
 #include "platform/FileSystem.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/SettingsStore.h"
+#include "platform/StateWriter.h"
 #include "platform/SystemLog.h"
 #include "platform/TcpSocket.h"
 #include "settings/Parameters.h"

@@ -1,5 +1,4 @@
 #pragma once
-#include <map>
 #include <string>
 #include <vector>
 
@@ -15,14 +14,6 @@ public:
         lines.push_back(names[static_cast<int>(level)] + text);
     }
     std::vector<std::string> lines;
-};
-
-// State files in memory.
-class MemoryStateFiles : public platform::StateWriter {
-public:
-    void writeState(const std::string& name, const std::string& text) override { files[name] = text; }
-    std::string readState(const std::string& name) override { return files.count(name) ? files[name] : ""; }
-    std::map<std::string, std::string> files;
 };
 
 }  // namespace ostrell::fake

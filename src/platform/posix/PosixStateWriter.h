@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "platform/SystemLog.h"
+#include "platform/StateWriter.h"
 
 namespace ostrell::platform {
 

@@ -9,6 +9,7 @@
 #include "platform/fake/FakeSettingsStore.h"
 #include "platform/fake/FakeTcpSocket.h"
 #include "platform/fake/RecordingErrorSink.h"
+#include "platform/fake/MemoryStateFiles.h"
 #include "platform/fake/RecordingSystemLog.h"
 
 namespace ostrell::apptest {

@@ -205,7 +205,8 @@ TEST(CycleReport, EachCycleLeavesOneInfoLineARefusalAWarningNamingTheServerAndTh
               (std::vector<std::string>{
                   "info: cycle: not connected to 10.1.2.3:6000 (Connection is forcefully rejected), 0 errors, 3.1 s",
                   "warning: cannot connect to 10.1.2.3 port 6000: Connection is forcefully rejected"}));
-    app::StatusFindings down{app::parseStatusFile(f.stateFiles.files["status"])};
+    app::StatusFindings down;
+    down.status = app::parseStatusFile(f.stateFiles.files["status"]);
     EXPECT_EQ(down.status->lastAttempt, "2026-12-06T00:00:01+00:00");
     EXPECT_EQ(app::statusExitCode(down, 1796515200 + 2), 3) << "never reached the server";
 
@@ -215,7 +216,8 @@ TEST(CycleReport, EachCycleLeavesOneInfoLineARefusalAWarningNamingTheServerAndTh
     ASSERT_EQ(f.systemLog.lines.size(), 1u) << "one line per cycle, and no warning";
     EXPECT_EQ(f.systemLog.lines[0].rfind("info: cycle: connected to 10.1.2.3:6000, nothing sent, nothing stored, 0 errors", 0), 0u)
         << f.systemLog.lines[0];
-    app::StatusFindings up{app::parseStatusFile(f.stateFiles.files["status"])};
+    app::StatusFindings up;
+    up.status = app::parseStatusFile(f.stateFiles.files["status"]);
     EXPECT_EQ(up.status->server, "10.1.2.3:6000");
     const int64_t success = app::epochSecondsOf(up.status->lastSuccess).value();
     EXPECT_EQ(app::statusExitCode(up, success + 3 * 15 + 60), 0);
