@@ -242,5 +242,7 @@ TEST(OutageAlert, WarnsOnceWithinSeventySecondsOfAlertAfterAndOnceWhenTheLinkIsB
     EXPECT_EQ(f.shell.notifications.back(), "The booking server is reachable again: bookings are received");
     EXPECT_EQ(f.shell.notifications.size(), 2u);
     EXPECT_EQ(std::count(f.systemLog.lines.begin(), f.systemLog.lines.end(), "warning: " + warning), 1);
+    EXPECT_EQ(std::count(f.systemLog.lines.begin(), f.systemLog.lines.end(),
+                         "info: The booking server is reachable again: bookings are received"), 1);
     EXPECT_EQ(f.shell.linkStates.back().rfind("Last contact 00:0", 0), 0u) << f.shell.linkStates.back();
 }
