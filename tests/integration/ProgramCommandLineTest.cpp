@@ -59,9 +59,11 @@ struct Home {
         return files;
     }
 
-    ProgramRun run(const QStringList& args) const {
+    ProgramRun run(const QStringList& args, const QString& display = {}) const {
         QProcess p;
-        p.setProcessEnvironment(env());
+        QProcessEnvironment e = env();
+        if (!display.isEmpty()) e.insert("DISPLAY", display);
+        p.setProcessEnvironment(e);
         p.start(QStringLiteral(OSTRELL_PROGRAM), args);
         ProgramRun r;
         if (!p.waitForFinished(20000)) {
@@ -124,6 +126,14 @@ TEST(CommandLine, AutostartForAUserWithoutSettingsEndsAtOnceAndWritesNothing) {
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(home.snapshot(), before);
     EXPECT_FALSE(QDir(home.path("config")).exists());
+}
+
+TEST(CommandLine, AStaleDisplayFallsBackToHeadlessAndTheVersionGateRefusesWithStatusOne) {
+    Home home;
+    const ProgramRun r = home.run({}, ":97");  // no X server behind it: Xvfb takes -a numbers from 99
+    EXPECT_EQ(r.exit, 1) << r.out << r.err;
+    EXPECT_TRUE(contains(r.err, "display ':97' does not answer: running headless")) << r.err;
+    EXPECT_TRUE(contains(r.err, "can only run with Brannick version 2.3.119 or higher")) << r.err;
 }
 
 TEST(CommandLine, StatusIsZeroAfterAGoodCycleAndThreeWhileTheServerIsDown) {
