@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a build directory and checks it: its name, version and Qt 6 runtime
-# dependencies, every file it must carry, and that the program inside starts from the unpacked tree.
+# dependencies, every file it must carry, lintian and desktop-file-validate without a complaint, the
+# manual page rendering, and that the program inside starts from the unpacked tree.
 # Usage: scripts/check-deb.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -15,14 +16,20 @@ deb=$(ls "$work"/out/ostrell_*.deb 2>/dev/null | head -1)
 field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = ostrell ] || fail "package name is '$(field Package)'"
 [ "$(field Version)" = 2.4.11 ] || fail "version is '$(field Version)'"
-for dep in libqt6widgets6 libqt6network6 libqt6svg6; do
-  field Depends | grep -q "\b$dep\b" || fail "Depends lacks $dep: $(field Depends)"
+for dep in 'libqt6widgets6 (>= ' 'libqt6network6 (>= ' 'libc6 (>= ' libqt6svg6; do
+  field Depends | grep -qF "$dep" || fail "Depends lacks $dep: $(field Depends)"
 done
+field Recommends | grep -q gnome-shell-extension-appindicator || fail "Recommends lacks the GNOME tray extension"
+
+# No lintian error or warning (informational tags are allowed).
+lintian_out=$(lintian --fail-on error,warning --tag-display-limit 0 "$deb" 2>&1) || fail "lintian: $lintian_out"
 
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for f in ./usr/bin/ostrell ./usr/share/applications/ostrell.desktop ./etc/xdg/autostart/ostrell.desktop \
          ./usr/share/icons/hicolor/scalable/apps/ostrell-101.svg ./usr/share/icons/hicolor/scalable/apps/ostrell-102.svg \
-         ./usr/share/icons/hicolor/scalable/apps/ostrell-103.svg ./usr/share/icons/hicolor/scalable/apps/ostrell-104.svg; do
+         ./usr/share/icons/hicolor/scalable/apps/ostrell-103.svg ./usr/share/icons/hicolor/scalable/apps/ostrell-104.svg \
+         ./usr/share/man/man1/ostrell.1.gz ./usr/share/doc/ostrell/copyright ./usr/share/doc/ostrell/changelog.gz \
+         ./usr/share/metainfo/ostrell.metainfo.xml; do
   grep -qx "$f" <<<"$contents" || fail "the package lacks $f"
 done
 dpkg-deb -e "$deb" "$work/control"
@@ -30,14 +37,21 @@ grep -qx /etc/xdg/autostart/ostrell.desktop "$work/control/conffiles" || fail "t
 
 dpkg-deb -x "$deb" "$work/root"
 autostart=$work/root/etc/xdg/autostart/ostrell.desktop
-for line in 'Exec=ostrell' 'X-KDE-autostart-after=panel' 'X-LXQt-Need-Tray=true'; do
+desktop-file-validate --no-hints "$autostart" "$work/root/usr/share/applications/ostrell.desktop" ||
+  fail "desktop-file-validate rejects the entries"
+man_out=$(MANWIDTH=80 man --warnings -l "$work/root/usr/share/man/man1/ostrell.1.gz" 2>&1 >/dev/null) || fail "man -l failed"
+[ -z "$man_out" ] || fail "the manual page renders with warnings: $man_out"
+MANWIDTH=80 man -l "$work/root/usr/share/man/man1/ostrell.1.gz" 2>/dev/null | grep -q "EXIT STATUS" || fail "the manual page lacks EXIT STATUS"
+for line in 'Exec=ostrell --autostart' 'X-KDE-autostart-after=panel' 'X-LXQt-Need-Tray=true'; do
   grep -qx "$line" "$autostart" || fail "autostart entry lacks $line"
 done
 grep -q '^X-GNOME-Autostart-Delay=[0-9]' "$autostart" || fail "autostart entry lacks X-GNOME-Autostart-Delay"
 
-# The packaged program starts: with no host version stored it refuses politely and ends by itself.
+# The packaged program starts: with no host version stored it refuses politely (status 1) and ends by itself.
 mkdir -p "$work/config"
-out=$(XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/config" timeout 20 "$work/root/usr/bin/ostrell" --headless 2>&1) || fail "the packaged program failed: $out"
+status=0
+out=$(XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state" XDG_RUNTIME_DIR="$work/config" timeout 20 "$work/root/usr/bin/ostrell" --headless 2>&1) || status=$?
+[ "$status" = 1 ] || fail "the refused program ended with status $status: $out"
 grep -q "can only run with Brannick version 2.3.119 or higher" <<<"$out" || fail "unexpected output: $out"
 grep -q '^ostrell=2.4.11$' "$work/config/BKX.ini" || fail "the packaged program did not publish its version"
 echo "check-deb: $(basename "$deb") is complete and its program starts"

@@ -1,20 +1,127 @@
-// The agent program: chooses its shell, builds the agent on the real platform, runs the event loop.
+// The agent program: reads its command line, chooses its shell, builds the agent on the real platform,
+// runs the event loop.
 #include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QMessageBox>
+#include <QFile>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
 #include <iostream>
 
 #include "app/Agent.h"
 #include "app/DisplayChoice.h"
+#include "app/ExitStatus.h"
 #include "app/HeadlessShell.h"
 #include "app/SingleInstance.h"
+#include "app/StatusReport.h"
 #include "app/window/MainWindow.h"
+#include "errors/ReportError.h"
+#include "platform/StateDirectory.h"
+#include "platform/posix/DisplayProbe.h"
+#include "platform/posix/PosixStateWriter.h"
+#include "platform/posix/SyslogSystemLog.h"
 #include "platform/qt/QtPlatform.h"
+#include "settings/KeyTable.h"
+#include "settings/Settings.h"
 
 using namespace ostrell;
 
 namespace {
+
+struct Options {
+    bool help = false, version = false, headless = false, monitor = false, status = false, autostart = false;
+    std::string error;  // a usage error, with the reason
+};
+
+// Parsing only: nothing is written, locked or connected before the options are known to be good.
+Options parseOptions(int argc, char** argv) {
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help({"h", "help"}, ""), version({"v", "version"}, ""), headless("headless", ""),
+        monitor("monitor", ""), status("status", ""), autostart("autostart", "");
+    parser.addOptions({help, version, headless, monitor, status, autostart});
+    QStringList args;
+    for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    Options o;
+    if (!parser.parse(args)) {
+        o.error = parser.errorText().toStdString();
+        return o;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        o.error = "unexpected argument '" + parser.positionalArguments().first().toStdString() + "'";
+        return o;
+    }
+    o.help = parser.isSet(help);
+    o.version = parser.isSet(version);
+    o.headless = parser.isSet(headless);
+    o.monitor = parser.isSet(monitor);
+    o.status = parser.isSet(status);
+    o.autostart = parser.isSet(autostart);
+    return o;
+}
+
+const char* const HelpText =
+    "Usage: ostrell [--headless] [--monitor] [--autostart]\n"
+    "       ostrell --status | --help | --version\n"
+    "\n"
+    "Links Brannick with the Veltrana booking server: on a fixed cycle it sends the outgoing files of the\n"
+    "data directory and stores the bookings and payments it receives. With a display it lives in the\n"
+    "notification area; without one it runs headless.\n"
+    "\n"
+    "  --headless   run without the window and tray, even with a display\n"
+    "  --monitor    headless: print every monitor line (records included) instead of one line per cycle\n"
+    "  --status     report on the agent of this user and exit: 0 when its last success is recent, 3 when not\n"
+    "  --autostart  as started at login: end quietly when this user has no BKX.ini\n"
+    "  -h, --help   show this help and exit\n"
+    "  -v, --version  show the version and exit\n"
+    "\n"
+    "Exit status: 0 ended normally, 1 refused to run, 2 usage error, 3 (--status) stale or never.\n"
+    "Settings: $XDG_CONFIG_HOME/BKX.ini. State: $XDG_STATE_HOME/ostrell/status. See ostrell(1).\n";
+
+// True when pid is a running program named ostrell (a stale status file names a dead or reused pid).
+bool ostrellRuns(int64_t pid) {
+    if (pid <= 0) return false;
+    std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+    std::string name;
+    return std::getline(comm, name) && name == "ostrell";
+}
+
+int runStatus() {
+    app::StatusFindings f;
+    platform::PosixStateWriter state(platform::stateDirectory());
+    const std::string text = state.readState(platform::StatusFileName);
+    if (!text.empty()) f.status = app::parseStatusFile(text);
+    f.agentRunning = f.status && ostrellRuns(f.status->pid);
+    std::string dataDir;
+    try {
+        platform::PosixSettingsStore store;
+        dataDir = settings::Settings(store).text(settings::keys::DataDir());
+    } catch (const std::exception& e) {
+        std::cerr << "ostrell: cannot read the settings: " << e.what() << '\n';
+    }
+    if (!dataDir.empty()) {
+        if (dataDir.back() != '/') dataDir += '/';
+        platform::PosixFileSystem fs;
+        app::findDataFiles(fs, dataDir, f);
+    }
+    std::cout << app::statusReportText(f);
+    return app::statusExitCode(f, static_cast<int64_t>(std::time(nullptr)));
+}
+
+std::string env(const char* name) {
+    const char* v = std::getenv(name);
+    return v ? v : "";
+}
+
+// The desktop was asked for, but a DISPLAY with no server behind it would make the toolkit abort.
+bool displayAnswers() {
+    if (!env("WAYLAND_DISPLAY").empty() && platform::waylandDisplayReachable(env("WAYLAND_DISPLAY"), env("XDG_RUNTIME_DIR")))
+        return true;
+    return !env("DISPLAY").empty() && platform::xDisplayReachable(env("DISPLAY"));
+}
 
 // With a display: the window, hidden in the tray (or behind its status window where no tray runs).
 int runDesktop(int argc, char** argv) {
@@ -25,20 +132,19 @@ int runDesktop(int argc, char** argv) {
     platform::InstanceLock instance;  // held until the program ends
     if (const auto refusal = app::claimSingleInstance(instance, p.settings, std::cerr)) {
         QMessageBox::warning(nullptr, QStringLiteral("Ostrell"), QString::fromStdString(*refusal));
-        return 1;
+        return app::ExitRefused;
     }
+    platform::PosixStateWriter state(platform::stateDirectory());
     app::MainWindow window;
-    app::Agent agent({p.loop, p.socket, p.settings, p.files, p.launcher, p.errorSinks, p.terminator, &instance},
+    app::Agent agent({p.loop, p.socket, p.settings, p.files, p.launcher, p.errorSinks, p.terminator,
+                      &platform::processSystemLog(), &state, &instance},
                      window);
     window.setActions(agent);
     agent.Form_Load();
     return p.loop.run();
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    if (app::desktopWanted(argc, argv)) return runDesktop(argc, argv);
+int runHeadless(int argc, char** argv, bool monitorLines) {
     // Without a desktop there is no toolkit to share the loop with: Qt's own Unix event dispatcher is
     // leaner than glib's, which writes a wake-up to itself whenever a socket notifier is switched on or
     // off (several times per request). The programs we start must not inherit the choice.
@@ -52,10 +158,48 @@ int main(int argc, char** argv) {
                      [] { std::cout.flush(); });
     platform::QtPlatform p;
     platform::InstanceLock instance;  // held until the program ends
-    if (app::claimSingleInstance(instance, p.settings, std::cerr)) return 1;
-    app::HeadlessShell shell(p.loop, std::cout, std::cerr);
-    app::Agent agent({p.loop, p.socket, p.settings, p.files, p.launcher, p.errorSinks, p.terminator, &instance},
+    if (app::claimSingleInstance(instance, p.settings, std::cerr)) return app::ExitRefused;
+    platform::PosixStateWriter state(platform::stateDirectory());
+    app::HeadlessShell shell(p.loop, std::cout, std::cerr, {monitorLines, platform::isJournalStream(1)});
+    app::Agent agent({p.loop, p.socket, p.settings, p.files, p.launcher, p.errorSinks, p.terminator,
+                      &platform::processSystemLog(), &state, &instance},
                      shell);
     agent.Form_Load();
     return p.loop.run();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Options o = parseOptions(argc, argv);
+    if (!o.error.empty()) {
+        std::cerr << "ostrell: " << o.error << "\nTry 'ostrell --help' for more information.\n";
+        return app::ExitUsage;
+    }
+    if (o.help) {
+        std::cout << HelpText;
+        return app::ExitNormal;
+    }
+    if (o.version) {
+        std::cout << "ostrell " << errors::programVersionText() << '\n';
+        return app::ExitNormal;
+    }
+    if (o.status) return runStatus();
+
+    // Started at login for every account of the machine: only a user the host has set up runs an agent.
+    const std::string settingsFile = platform::PosixSettingsStore().filePath(settings::App);
+    if (o.autostart && !QFile::exists(QString::fromStdString(settingsFile))) {
+        platform::processSystemLog().write(platform::LogLevel::Info,
+                                           "no " + settingsFile + " for this user: not started");
+        return app::ExitNormal;
+    }
+
+    bool desktop = app::desktopWanted(argc, argv);
+    if (desktop && !displayAnswers()) {
+        const std::string line = "display '" + env("DISPLAY") + env("WAYLAND_DISPLAY") + "' does not answer: running headless";
+        platform::processSystemLog().write(platform::LogLevel::Info, line);
+        if (!platform::isJournalStream(2)) std::cerr << "ostrell: " << line << '\n';
+        desktop = false;
+    }
+    return desktop ? runDesktop(argc, argv) : runHeadless(argc, argv, o.monitor);
 }

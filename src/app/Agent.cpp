@@ -1,12 +1,17 @@
 #include "app/Agent.h"
 
+#include <unistd.h>
+
+#include "app/AgentStatus.h"
 #include "app/CloseRule.h"
+#include "app/LinkAlert.h"
 #include "app/TrayState.h"
 #include "app/VersionGate.h"
 #include "download/GetFiles.h"
 #include "errors/Trap.h"
 #include "net/ServerAddress.h"
 #include "platform/PlatformError.h"
+#include "platform/StateDirectory.h"
 #include "settings/KeyTable.h"
 #include "upload/FileUploader.h"
 
@@ -38,14 +43,16 @@ std::unique_ptr<cycle::Downloader> makeDownloader(const DownloaderFactory& f, co
 Agent::Agent(const AgentPlatform& platform, Shell& shell, UploaderFactory uploader, DownloaderFactory downloader)
     : platform_(platform),
       shell_(shell),
-      reporter_(platform.errorSinks, platform.terminator),
+      countingSinks_(platform.errorSinks, summary_),
+      reporter_(countingSinks_, platform.terminator),
       settings_(platform.store),
       monitor_(shell, reporter_),
       connection_(platform.socket, platform.loop, reporter_, monitor_, shell, server_),
+      countingExchange_(connection_, summary_),
       transferLog_(platform.files, platform.loop, reporter_, params_),
-      uploader_(makeUploader(uploader, StepContext{connection_, platform.files, platform.launcher, reporter_,
+      uploader_(makeUploader(uploader, StepContext{countingExchange_, platform.files, platform.launcher, reporter_,
                                                    settings_, params_, transferLog_})),
-      downloader_(makeDownloader(downloader, StepContext{connection_, platform.files, platform.launcher, reporter_,
+      downloader_(makeDownloader(downloader, StepContext{countingExchange_, platform.files, platform.launcher, reporter_,
                                                          settings_, params_, transferLog_})),
       dataDirGuard_(*uploader_, *downloader_),
       importer_(platform.launcher, settings_, transferLog_, reporter_),
@@ -53,10 +60,13 @@ Agent::Agent(const AgentPlatform& platform, Shell& shell, UploaderFactory upload
                  cycle::Scheduler::Steps{connection_, dataDirGuard_, dataDirGuard_, importer_},
                  [this](int n) { shell_.showTickCount(n); }) {
     connection_.setLogonHook([this] { tmrFlash_Timer(); });
+    scheduler_.setCycleHooks([this] { cycleStarted(); }, [this](bool reached) { cycleEnded(reached); });
     // The three timers run from the moment the window exists; tmrMain waits for start-up.
     Timer1_ = platform.loop.createTimer([this] {
         errors::Trap trap(reporter_, "Timer1_Timer");
         trap(10, [&] { Timer1_Timer(); });
+        // The outage warning comes within ten seconds of its time, even while cycles take long.
+        trap(20, [&] { checkLinkAlert(); });
     });
     tmrParams_ = platform.loop.createTimer([this] { tmrParams_Timer(); });
     tmrFlash_ = platform.loop.createTimer([this] { tmrFlash_Timer(); });
@@ -89,7 +99,7 @@ void Agent::Form_Load() {
     }
     if (!hostVersionAccepted(hostVersion, settings::MinimumHostVersion)) {
         trap(20, [&] { shell_.showMessage(VersionGateTitle, VersionGateText); });
-        platform_.terminator.endNow();
+        platform_.terminator.endRefused();
     }
     // OutFileNames is the upload unit's fixed table (upload/OutFileNames.h): nothing to build here.
     tmrParams_Timer();
@@ -106,6 +116,70 @@ void Agent::Form_Load() {
     trap(115, [&] { shell_.setTrayPicture(TrayPicture::Neutral); });
     trap(120, [&] { shell_.addTrayIcon(); });
     tmrFlash_Timer();
+    // The outage clock starts now: an agent that never reaches the server warns AlertAfter from here.
+    lastContactMs_ = platform_.loop.nowMs();
+    trap(125, [&] { lastContactIso_ = platform_.loop.isoTimestamp(); });
+    trap(130, [&] { shell_.showLinkState(false, lastContactTip("", false)); });
+    // The last success of an earlier run stays in the status until this run has one of its own.
+    trap(135, [&] {
+        if (platform_.stateWriter)
+            previousSuccess_ = parseStatusFile(platform_.stateWriter->readState(platform::StatusFileName)).lastSuccess;
+    });
+    trap(140, [&] { writeStatus(); });
+}
+
+void Agent::log(platform::LogLevel level, const std::string& text) {
+    if (platform_.systemLog) platform_.systemLog->write(level, text);
+}
+
+void Agent::cycleStarted() {
+    summary_ = CycleSummary{};
+    summary_.host = server_.ServerIP;
+    summary_.port = server_.ServerPort;
+    cycleStartMs_ = platform_.loop.nowMs();
+    lastAttemptIso_ = platform_.loop.isoTimestamp();
+}
+
+void Agent::cycleEnded(bool reached) {
+    errors::Trap trap(reporter_, "cycleEnded");
+    const int64_t now = platform_.loop.nowMs();
+    summary_.connected = reached;
+    summary_.failure = connection_.LastSocketError;
+    summary_.durationMs = now - cycleStartMs_;
+    if (reached) {
+        contacted_ = true;
+        lastContactMs_ = now;
+        trap(10, [&] { lastContactIso_ = platform_.loop.isoTimestamp(); });
+    }
+    const std::string line = cycleSummaryLine(summary_);
+    trap(15, [&] { shell_.showCycleSummary(line); });
+    trap(20, [&] { log(platform::LogLevel::Info, line); });
+    if (!reached) trap(25, [&] { log(platform::LogLevel::Warning, connectionWarning(summary_)); });
+    trap(30, [&] { checkLinkAlert(); });
+    trap(35, [&] { shell_.showLinkState(alerting_, lastContactTip(contacted_ || alerting_ ? clockTimeOf(lastContactIso_) : "", alerting_)); });
+    trap(40, [&] { writeStatus(); });
+}
+
+void Agent::checkLinkAlert() {
+    const bool due = linkAlertDue(platform_.loop.nowMs(), lastContactMs_, alertAfterMinutes_);
+    if (due == alerting_) return;
+    alerting_ = due;
+    const std::string since = clockTimeOf(lastContactIso_);
+    const std::string text = due ? linkAlertText(since) : linkRestoredText();
+    log(due ? platform::LogLevel::Warning : platform::LogLevel::Info, text);
+    shell_.notify(text, due);
+    shell_.showLinkState(due, lastContactTip(contacted_ || due ? since : "", due));
+}
+
+void Agent::writeStatus() {
+    if (!platform_.stateWriter) return;
+    AgentStatus s;
+    s.pid = static_cast<int64_t>(getpid());
+    s.server = server_.ServerIP + ":" + std::to_string(server_.ServerPort);
+    s.cycleSeconds = params_.TimeOutSecs;
+    s.lastAttempt = lastAttemptIso_;
+    s.lastSuccess = contacted_ ? lastContactIso_ : previousSuccess_;
+    platform_.stateWriter->writeState(platform::StatusFileName, statusFileText(s));
 }
 
 void Agent::Timer1_Timer() {
@@ -119,6 +193,7 @@ void Agent::tmrParams_Timer() {
     errors::Trap trap(reporter_, "tmrParams_Timer");
     trap(5, [&] { platform_.loop.yield(); });
     settings::readParameters(settings_, params_, trap);  // labels 10 to 55
+    trap(57, [&] { alertAfterMinutes_ = settings_.wholeNumber(settings::keys::AlertAfter()); });
     // Save may have pointed the data directory at one where another agent works.
     trap(58, [&] {
         if (!platform_.directoryLock) return;

@@ -3,6 +3,8 @@
 #include <memory>
 #include <string>
 
+#include "app/CycleCounting.h"
+#include "app/CycleSummary.h"
 #include "app/DataDirectoryGuard.h"
 #include "app/Shell.h"
 #include "app/WindowActions.h"
@@ -19,6 +21,8 @@
 #include "platform/FileSystem.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/SettingsStore.h"
+#include "platform/StateWriter.h"
+#include "platform/SystemLog.h"
 #include "platform/TcpSocket.h"
 #include "settings/Parameters.h"
 #include "settings/Settings.h"
@@ -34,6 +38,10 @@ struct AgentPlatform {
     platform::ProcessLauncher& launcher;
     platform::ErrorSinkFactory& errorSinks;
     platform::ProgramTerminator& terminator;
+    // Where the cycle's info line and the warnings go, and where the status file is written; none in
+    // tests that do not look at them.
+    platform::SystemLog* systemLog = nullptr;
+    platform::StateWriter* stateWriter = nullptr;
     // The lock of the data directory; none: every directory is ours.
     platform::DirectoryLock* directoryLock = nullptr;
 };
@@ -110,16 +118,28 @@ public:
     platform::Timer& Timer1() { return *Timer1_; }
     platform::Timer& tmrFlash() { return *tmrFlash_; }
     platform::Timer& tmrParams() { return *tmrParams_; }
+    // The owner's outage warning is up.
+    bool linkAlerting() const { return alerting_; }
 
 private:
+    void cycleStarted();
+    void cycleEnded(bool reached);
+    // Raises or clears the outage warning by the time since the last contact.
+    void checkLinkAlert();
+    void writeStatus();
+    void log(platform::LogLevel level, const std::string& text);
+
     AgentPlatform platform_;
     Shell& shell_;
+    CycleSummary summary_;
+    CountingErrorSinks countingSinks_;
     errors::ErrorReporter reporter_;
     settings::Settings settings_;
     settings::Parameters params_;
     settings::ConnectionSettings server_;
     net::Monitor monitor_;
     net::Connection connection_;
+    CountingExchange countingExchange_;
     download::TransferLog transferLog_;
     std::unique_ptr<cycle::Uploader> uploader_;
     std::unique_ptr<cycle::Downloader> downloader_;
@@ -127,6 +147,14 @@ private:
     cycle::Importer importer_;
     cycle::Scheduler scheduler_;
     bool exitChosen_ = false;
+    int alertAfterMinutes_ = 30;
+    bool alerting_ = false;
+    int64_t cycleStartMs_ = 0;
+    int64_t lastContactMs_ = 0;      // of the last cycle that reached the server, or of the start
+    std::string lastContactIso_;     // likewise
+    bool contacted_ = false;         // a cycle has reached the server in this run
+    std::string lastAttemptIso_;
+    std::string previousSuccess_;    // from the status file an earlier run left
     std::unique_ptr<platform::Timer> Timer1_;
     std::unique_ptr<platform::Timer> tmrFlash_;
     std::unique_ptr<platform::Timer> tmrParams_;

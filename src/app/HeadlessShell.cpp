@@ -13,6 +13,14 @@ void HeadlessShell::setMonitorText(const std::string& text) {
     print(end == std::string::npos ? text : text.substr(0, end));
 }
 
+void HeadlessShell::showCycleSummary(const std::string& line) {
+    if (!output_.monitorLines && !output_.outIsJournal) print(line);
+}
+
+void HeadlessShell::notify(const std::string& text, bool warning) {
+    if (!output_.outIsJournal) print((warning ? "warning: " : "") + text);
+}
+
 void HeadlessShell::showMessage(const std::string& title, const std::string& text) {
     std::string oneLine = text;
     for (size_t at = oneLine.find("\r\n"); at != std::string::npos; at = oneLine.find("\r\n", at)) oneLine.replace(at, 2, " ");

@@ -8,17 +8,26 @@
 
 namespace ostrell::app {
 
-// The agent without a desktop: each monitor line goes to out as it is written, oldest first, after the
-// log timestamp; tray picture changes go to out too; message boxes go to err and return at once.
-// The "window" counts as visible so that the monitor keeps its lines, but no text is held: each line is
-// printed and forgotten.
+// What the headless program prints on out.
+struct HeadlessOutput {
+    // Every monitor line (records included) instead of one summary line per cycle.
+    bool monitorLines = false;
+    // out is the journal itself: the cycle and outage lines already go to the system log.
+    bool outIsJournal = false;
+};
+
+// The agent without a desktop. By default out gets one summary line per cycle and the outage warning
+// and all-clear, never a record's contents; with monitorLines each monitor line instead, as it is
+// written, oldest first. Every line starts with the log timestamp; tray picture changes go to out too;
+// message boxes go to err and return at once. With the monitor lines on, the "window" counts as
+// visible so that the monitor keeps its lines, but no text is held: each line is printed and forgotten.
 class HeadlessShell : public Shell {
 public:
-    HeadlessShell(const platform::EventLoop& clock, std::ostream& out, std::ostream& err)
-        : clock_(clock), out_(out), err_(err) {}
+    HeadlessShell(const platform::EventLoop& clock, std::ostream& out, std::ostream& err, HeadlessOutput output = {})
+        : clock_(clock), out_(out), err_(err), output_(output) {}
 
     // MonitorView
-    bool isWindowVisible() const override { return true; }
+    bool isWindowVisible() const override { return output_.monitorLines; }
     std::string monitorText() const override { return {}; }
     void setMonitorText(const std::string& text) override;
 
@@ -33,6 +42,8 @@ public:
     void addTrayIcon() override;
     void setTrayPicture(TrayPicture picture) override;
     void deleteTrayIcon() override;
+    void showCycleSummary(const std::string& line) override;
+    void notify(const std::string& text, bool warning) override;
 
     // Name of a picture, for the trace.
     static std::string pictureName(TrayPicture picture);
@@ -43,6 +54,7 @@ private:
     const platform::EventLoop& clock_;
     std::ostream& out_;
     std::ostream& err_;
+    HeadlessOutput output_;
     std::optional<TrayPicture> picture_;
     bool trayShown_ = false;
 };

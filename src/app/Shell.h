@@ -24,6 +24,13 @@ public:
     // Sets the window's icon and the tray icon to one of the four pictures.
     virtual void setTrayPicture(TrayPicture picture) = 0;
     virtual void deleteTrayIcon() = 0;
+
+    // One line per cycle, counts only: the headless program prints it; the desktop has the tray.
+    virtual void showCycleSummary(const std::string& /*line*/) {}
+    // The outage warning mark on the tray picture (or not) and the tip's second line.
+    virtual void showLinkState(bool /*alerting*/, const std::string& /*tipLine*/) {}
+    // A desktop notification for the owner: the outage warning, or the all-clear.
+    virtual void notify(const std::string& /*text*/, bool /*warning*/) {}
 };
 
 }  // namespace ostrell::app

@@ -25,10 +25,12 @@ void Scheduler::tmrMain_Timer() {
 void Scheduler::runCycle(errors::Trap& trap) {
     trap(20, [&] { tmrMain_->setInterval(0); });
     TickCount = 0;  // txtTO keeps the last count until the next counting tick
+    if (cycleStarted_) trap(22, [&] { cycleStarted_(); });
     trap(25, [&] { settings_.save(settings::keys::LastTry(), loop_.localDateTimeText()); });
     net::Connection& connection = steps_.connection;
     if (!connection.Connected) connection.TryToConnect();
-    if (connection.Connected) {
+    const bool reached = connection.Connected;
+    if (reached) {
         trap(30, [&] { settings_.save(settings::keys::Last(), loop_.localDateTimeText()); });
         // HasLoNumber is read here, mid-cycle, as the refresh may have changed it during the logon.
         if (params_.HasLoNumber) {
@@ -39,6 +41,7 @@ void Scheduler::runCycle(errors::Trap& trap) {
         trap(50, [&] { connection.SendQuitLine(); });
         steps_.importer.CheckVRX();
     }
+    if (cycleEnded_) trap(52, [&] { cycleEnded_(reached); });
     trap(55, [&] { tmrMain_->setInterval(TickIntervalMs); });
     // What the cycle's files and replies took is free again; without this the agent keeps the high-water
     // mark of its largest transfer.

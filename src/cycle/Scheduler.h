@@ -36,6 +36,12 @@ public:
     // Stopped (interval 0) until start-up sets 1000 ms; 0 again while a cycle runs.
     platform::Timer& tmrMain() { return *tmrMain_; }
 
+    // Called as a cycle begins and as it ends, with whether it reached the server.
+    void setCycleHooks(std::function<void()> started, std::function<void(bool reached)> ended) {
+        cycleStarted_ = std::move(started);
+        cycleEnded_ = std::move(ended);
+    }
+
     // Seconds counted towards the next cycle; start-up sets 999 so that the first tick runs a cycle.
     int32_t TickCount = 0;
 
@@ -49,6 +55,8 @@ private:
     Steps steps_;
     std::function<void(int)> showTickCount_;
     std::unique_ptr<platform::Timer> tmrMain_;
+    std::function<void()> cycleStarted_;
+    std::function<void(bool)> cycleEnded_;
 };
 
 }  // namespace ostrell::cycle

@@ -33,6 +33,7 @@ void Connection::closeSocket() {
 }
 
 void Connection::startConnection() {
+    LastSocketError.clear();
     // The socket layer takes no port outside 1..65535; such a setting is a failed connection, not a crash.
     if (server_.ServerPort < 1 || server_.ServerPort > 65535)
         throw platform::PlatformError(platform::err::InvalidProcedureCall,
@@ -110,6 +111,7 @@ void Connection::wsock_Close() {
 void Connection::wsock_Error(int32_t /*number*/, const std::string& description) {
     errors::Trap trap(reporter_, "wsock_Error");
     Connected = false;
+    LastSocketError = description;
     monitor_.ShowTXT("E {Error - " + description + "}");
     trap(10, [&] { closeSocket(); });
 }

@@ -81,6 +81,8 @@ public:
     // Where "success" stands in the lower-cased logon reply (1-based, 0 when absent). Shown to no one:
     // any reply ends the logon wait.
     int32_t ReplyPos = 0;
+    // The socket layer's reason for the last failure on this connection attempt, for the system log.
+    std::string LastSocketError;
 
 private:
     // platform::TcpSocketEvents

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -44,6 +45,11 @@ class ProgramTerminator {
 public:
     virtual ~ProgramTerminator() = default;
     [[noreturn]] virtual void endNow() = 0;
+    // The same for a program that refuses to run (the host version gate): the exit status says so.
+    [[noreturn]] virtual void endRefused() {
+        endNow();
+        std::abort();  // not reached: endNow does not return
+    }
 };
 
 }  // namespace ostrell::platform

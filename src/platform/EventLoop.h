@@ -30,6 +30,8 @@ public:
     virtual std::string localDateTimeText() const = 0;
     // Local date and time for log lines: "YYYY-MM-DD HH:MM:SS".
     virtual std::string logTimestamp() const = 0;
+    // Local date and time with the zone's offset, ISO 8601: "2026-12-06T14:05:00+01:00".
+    virtual std::string isoTimestamp() const = 0;
 
     // Dispatch the events that are pending now, once.
     virtual void yield() = 0;

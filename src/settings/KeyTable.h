@@ -46,6 +46,8 @@ inline Key LocalIP() { return {section::Ostrell, "LocalIP", DefaultLocalAddress}
 inline Key LastTry() { return {section::Ostrell, "LastTry", ""}; }
 inline Key Last() { return {section::Ostrell, "Last", ""}; }
 inline Key Batch(int kind) { return {section::Ostrell, "Batch" + std::to_string(kind), "0"}; }
+// Minutes without a cycle reaching the server before the owner is warned; 0: never.
+inline Key AlertAfter() { return {section::Ostrell, "AlertAfter", "30"}; }
 inline Key DBase() { return {section::VRX1, "DBase", ""}; }
 }  // namespace keys
 

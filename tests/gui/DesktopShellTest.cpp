@@ -9,6 +9,10 @@
 #include <QTest>
 #include <QCursor>
 #include <QFontMetrics>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QProcess>
+#include <QStandardPaths>
 
 #include "GuiSupport.h"
 #include "StubActions.h"
@@ -167,6 +171,60 @@ TEST(DesktopTray, TheIconSitsInTheTrayAndOnlyTheSecondaryButtonOpensTheMenu) {
 
     w.deleteTrayIcon();
     EXPECT_FALSE(w.tray().trayIcon().isVisible());
+}
+
+TEST(DesktopTray, AnOutageMarksThePictureTellsSinceWhenInTheTipAndNotifiesTheOwnerOnce) {
+    NEED_DISPLAY();
+    if (!guitest::TrayHost::installed()) GTEST_SKIP() << "trayer is not installed";
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") || QStandardPaths::findExecutable("dunst").isEmpty())
+        GTEST_SKIP() << "no session bus or no dunst for the notification";
+    guitest::TrayHost host;
+    ASSERT_TRUE(host.start()) << "trayer did not come up as the tray";
+    QProcess dunst;
+    dunst.start("dunst", {});
+    ASSERT_TRUE(dunst.waitForStarted(5000));
+    auto displayed = [] {
+        QProcess ctl;
+        ctl.start("dunstctl", {"count", "displayed"});
+        ctl.waitForFinished(5000);
+        return ctl.readAllStandardOutput().trimmed().toInt();
+    };
+    ASSERT_TRUE(waitFor([] {
+        return QDBusConnection::sessionBus().interface()->isServiceRegistered("org.freedesktop.Notifications").value();
+    }, 10000)) << "dunst did not take the notifications' name";
+
+    guitest::StubActions actions;
+    app::MainWindow w(actions, FastHostPoll);
+    startLikeTheAgent(w);
+    w.showLinkState(false, "Last contact 13:35");
+    EXPECT_EQ(w.tray().trayIcon().toolTip(), "Veltrana Interface\nLast contact 13:35");
+    const QImage plain = w.windowIcon().pixmap(32, 32).toImage();
+
+    w.showLinkState(true, "No contact since 13:35");
+    w.notify("No contact with the booking server: bookings have not been received since 13:35", true);
+    EXPECT_TRUE(w.linkAlertShown());
+    EXPECT_EQ(w.tray().trayIcon().toolTip(), "Veltrana Interface\nNo contact since 13:35");
+    const QImage marked = w.windowIcon().pixmap(32, 32).toImage();
+    EXPECT_EQ(QColor(marked.pixel(24, 27)).name(), "#f5b400") << "the warning triangle in the lower right corner";
+    EXPECT_NE(QColor(plain.pixel(24, 27)).name(), "#f5b400");
+    w.setTrayPicture(app::TrayPicture::Frowning);  // a new state keeps the mark
+    EXPECT_EQ(QColor(w.windowIcon().pixmap(32, 32).toImage().pixel(24, 27)).name(), "#f5b400");
+    EXPECT_TRUE(waitFor([&] { return displayed() == 1; }, 5000)) << "the notification daemon shows nothing";
+    waitFor([] { return false; }, 500);
+    screenshot("outage-warning");
+    // The tray draws the picture small: the same picture at 64 pixels, for a person to look at.
+    if (const QString dir = qEnvironmentVariable("OSTRELL_SCREENSHOTS"); !dir.isEmpty())
+        w.windowIcon().pixmap(64, 64).save(dir + "/outage-tray-picture.png");
+
+    w.showLinkState(false, "Last contact 14:20");
+    w.notify("The booking server is reachable again: bookings are received", false);
+    EXPECT_FALSE(w.linkAlertShown());
+    EXPECT_NE(QColor(w.windowIcon().pixmap(32, 32).toImage().pixel(24, 27)).name(), "#f5b400");
+    EXPECT_TRUE(waitFor([&] { return displayed() == 2; }, 5000));
+    waitFor([] { return false; }, 500);
+    screenshot("outage-over");
+    dunst.terminate();
+    dunst.waitForFinished(5000);
 }
 
 TEST(DesktopTray, WithoutATrayHostAStatusWindowStandsInUntilATrayAppears) {

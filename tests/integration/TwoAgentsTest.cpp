@@ -33,7 +33,7 @@ std::unique_ptr<QProcess> startAgent(const QString& config, const QString& runti
     env.insert("XDG_RUNTIME_DIR", runtime);
     agent->setProcessEnvironment(env);
     agent->setStandardOutputFile(QProcess::nullDevice());
-    agent->start(QStringLiteral(OSTRELL_EXE), {"--headless"});
+    agent->start(QStringLiteral(OSTRELL_PROGRAM), {"--headless"});
     return agent;
 }
 

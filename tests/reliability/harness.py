@@ -162,7 +162,7 @@ class Agent:
         self.lines = []
         self.max_rss_kb = 0
         self.started = time.monotonic()
-        self.proc = subprocess.Popen((wrapper or []) + [paths.agent, "--headless"], env=agent_env(ws),
+        self.proc = subprocess.Popen((wrapper or []) + [paths.agent, "--headless", "--monitor"], env=agent_env(ws),
                                      stdout=subprocess.PIPE, stderr=self.err, stdin=subprocess.DEVNULL,
                                      cwd=ws.dir)
         self._reader = threading.Thread(target=self._read, daemon=True)

@@ -20,9 +20,10 @@ void IconTray::AddTrayIcon(QWidget& window, const std::string& tip, bool monitor
     tip_ = QString::fromStdString(trayTipText(tip, window.windowTitle().toStdString()));
     icon_ = window.windowIcon();
     tray_->setIcon(icon_);
-    tray_->setToolTip(tip_);
+    const QString shown = tipDetail_.isEmpty() ? tip_ : tip_ + "\n" + tipDetail_;
+    tray_->setToolTip(shown);
     status_->setPicture(icon_);
-    status_->setTip(tip_);
+    status_->setTip(shown);
     added_ = true;
     usingTray_ = !QSystemTrayIcon::isSystemTrayAvailable();  // so that followHost acts the first time
     followHost();
@@ -34,6 +35,18 @@ void IconTray::ModifyTrayIcon(QWidget& window) {
     icon_ = window.windowIcon();
     tray_->setIcon(icon_);
     status_->setPicture(icon_);
+}
+
+void IconTray::setTipDetail(const std::string& line) {
+    tipDetail_ = QString::fromStdString(line);
+    if (tip_.isEmpty()) return;  // shown from AddTrayIcon on
+    const QString tip = tipDetail_.isEmpty() ? tip_ : tip_ + "\n" + tipDetail_;
+    tray_->setToolTip(tip);
+    status_->setTip(tip);
+}
+
+void IconTray::showBalloon(const QString& title, const QString& text, bool warning) {
+    if (inTray()) tray_->showMessage(title, text, warning ? QSystemTrayIcon::Warning : QSystemTrayIcon::Information, 0);
 }
 
 void IconTray::DeleteTrayIcon(QWidget&) {

@@ -30,6 +30,10 @@ public:
     // Shows the window's current icon; the tip stays as it was added.
     void ModifyTrayIcon(QWidget& window);
     void DeleteTrayIcon(QWidget& window);
+    // The tip's second line (the last contact, or since when there has been none); empty: none.
+    void setTipDetail(const std::string& line);
+    // The icon's balloon, where no notification daemon runs.
+    void showBalloon(const QString& title, const QString& text, bool warning);
 
     bool isAdded() const { return added_; }
     // Where the icon is shown now: in the tray, or in the status window.
@@ -51,6 +55,7 @@ private:
     QTimer hostPoll_;
     QIcon icon_;
     QString tip_;
+    QString tipDetail_;
     bool added_ = false;
     bool usingTray_ = false;
 };

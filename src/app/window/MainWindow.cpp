@@ -1,5 +1,8 @@
 #include "app/window/MainWindow.h"
 
+#include "app/tray/DesktopNotifier.h"
+#include "app/tray/WarningMark.h"
+
 #include <QCloseEvent>
 #include <algorithm>
 #include <QFileDialog>
@@ -268,8 +271,21 @@ void MainWindow::addTrayIcon() { tray_.AddTrayIcon(*this, "", actions_ && action
 
 void MainWindow::setTrayPicture(TrayPicture picture) {
     picture_ = picture;
-    setWindowIcon(pictureIcon(picture));
+    setWindowIcon(linkAlert_ ? withWarningMark(pictureIcon(picture)) : pictureIcon(picture));
     tray_.ModifyTrayIcon(*this);
+}
+
+void MainWindow::showLinkState(bool alerting, const std::string& tipLine) {
+    tray_.setTipDetail(tipLine);
+    if (alerting == linkAlert_) return;
+    linkAlert_ = alerting;
+    setTrayPicture(picture_);
+}
+
+void MainWindow::notify(const std::string& text, bool warning) {
+    const QString title = warning ? tr("Bookings are not coming in") : tr("Bookings are coming in again");
+    if (!DesktopNotifier::send(title, QString::fromStdString(text), warning))
+        tray_.showBalloon(title, QString::fromStdString(text), warning);
 }
 
 void MainWindow::deleteTrayIcon() { tray_.DeleteTrayIcon(*this); }

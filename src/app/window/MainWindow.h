@@ -50,6 +50,8 @@ public:
     void addTrayIcon() override;
     void setTrayPicture(TrayPicture picture) override;
     void deleteTrayIcon() override;
+    void showLinkState(bool alerting, const std::string& tipLine) override;
+    void notify(const std::string& text, bool warning) override;
 
     // --- the panel's buttons ---
     std::string timeoutText() const override;
@@ -68,6 +70,7 @@ public:
     QMenu& trayMenu() { return *mnuTray_; }
     IconTray& tray() { return tray_; }
     TrayPicture trayPicture() const { return picture_; }
+    bool linkAlertShown() const { return linkAlert_; }
 
     // The icon resource of a picture.
     static QIcon pictureIcon(TrayPicture picture);
@@ -93,6 +96,7 @@ private:
     WindowActions* actions_ = nullptr;
     IconTray tray_;
     TrayPicture picture_ = TrayPicture::Neutral;
+    bool linkAlert_ = false;  // the picture carries the outage warning mark
     std::string monitor_;  // txtMon's text as the core wrote it, CR LF and all
     bool sessionEnding_ = false;
     bool placed_ = false;

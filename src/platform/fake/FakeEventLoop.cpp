@@ -49,6 +49,9 @@ private:
 std::string FakeEventLoop::localDateTimeText() const { return formatTime(epochSeconds_, now_, "%d/%m/%Y %H:%M:%S"); }
 std::string FakeEventLoop::logTimestamp() const { return formatTime(epochSeconds_, now_, "%Y-%m-%d %H:%M:%S"); }
 
+// The virtual clock runs in UTC.
+std::string FakeEventLoop::isoTimestamp() const { return formatTime(epochSeconds_, now_, "%Y-%m-%dT%H:%M:%S") + "+00:00"; }
+
 void FakeEventLoop::schedule(int64_t at, std::function<void()> fn) { events_.emplace(Key{at, seq_++}, std::move(fn)); }
 
 void FakeEventLoop::post(int64_t delayMs, std::function<void()> fn) {

@@ -17,6 +17,7 @@ public:
     int64_t nowMs() const override { return now_; }
     std::string localDateTimeText() const override;
     std::string logTimestamp() const override;
+    std::string isoTimestamp() const override;
 
     void yield() override;
     bool waitUntil(const std::function<bool()>& done, int64_t timeoutMs) override;

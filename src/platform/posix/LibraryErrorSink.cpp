@@ -53,4 +53,9 @@ void ProcessTerminator::endNow() {
     _exit(0);
 }
 
+void ProcessTerminator::endRefused() {
+    std::fflush(nullptr);
+    _exit(1);  // ExitRefused
+}
+
 }  // namespace ostrell::platform

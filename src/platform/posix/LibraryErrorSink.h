@@ -33,6 +33,7 @@ private:
 class ProcessTerminator : public ProgramTerminator {
 public:
     [[noreturn]] void endNow() override;
+    [[noreturn]] void endRefused() override;
 };
 
 }  // namespace ostrell::platform

@@ -1,8 +1,8 @@
 #include "platform/posix/SyslogErrorSink.h"
 
-#include <syslog.h>
-
 #include <cstdio>
+
+#include "platform/posix/SyslogSystemLog.h"
 
 namespace ostrell::platform {
 
@@ -13,11 +13,12 @@ std::string formatReportLine(const ErrorSinkInputs& in) {
 
 int32_t SyslogErrorSink::HandleError(const ErrorSinkInputs& in) {
     const std::string line = formatReportLine(in);
-    openlog("ostrell", LOG_PID, LOG_USER);
-    syslog(LOG_ERR, "%s", line.c_str());
-    closelog();
-    std::fprintf(stderr, "%s\n", line.c_str());
-    std::fflush(stderr);
+    // A report that keeps coming is written once and then counted, on stderr as in the system log; when
+    // stderr is the journal itself, the system log line is the only copy.
+    if (processSystemLog().writeFiltered(LogLevel::Error, line) && !isJournalStream(2)) {
+        std::fprintf(stderr, "%s\n", line.c_str());
+        std::fflush(stderr);
+    }
     return 0;
 }
 

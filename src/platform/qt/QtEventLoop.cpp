@@ -76,6 +76,14 @@ std::string QtEventLoop::logTimestamp() const {
     return stampText_;
 }
 
+std::string QtEventLoop::isoTimestamp() const {
+    const QDateTime now = QDateTime::currentDateTime();
+    // Qt writes a zero offset as "Z"; the status file always carries the offset in one form.
+    std::string text = now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate).toStdString();
+    if (!text.empty() && text.back() == 'Z') text.replace(text.size() - 1, 1, "+00:00");
+    return text;
+}
+
 void QtEventLoop::yield() { QCoreApplication::processEvents(); }
 
 void QtEventLoop::throwIfEnding() const {

@@ -10,6 +10,8 @@
 #include "platform/fake/FakeSettingsStore.h"
 #include "platform/fake/FakeTcpSocket.h"
 #include "platform/fake/RecordingErrorSink.h"
+#include "platform/fake/MemoryStateFiles.h"
+#include "platform/fake/RecordingSystemLog.h"
 
 namespace ostrell::apptest {
 
@@ -32,11 +34,15 @@ public:
     void addTrayIcon() override { journal.push_back("addTrayIcon"); }
     void setTrayPicture(app::TrayPicture p) override { journal.push_back("picture " + std::to_string(static_cast<int>(p))); }
     void deleteTrayIcon() override { journal.push_back("deleteTrayIcon"); }
+    void showLinkState(bool alerting, const std::string& tip) override { linkStates.push_back((alerting ? "alert " : "") + tip); }
+    void notify(const std::string& text, bool) override { notifications.push_back(text); }
 
     bool visible = true;
     std::string text;
     std::vector<std::string> monitorLines;
     std::vector<std::string> journal;
+    std::vector<std::string> linkStates;
+    std::vector<std::string> notifications;
     int lastTick = -1;
 };
 
@@ -58,6 +64,8 @@ struct AgentFixture {
     fake::FakeProcessLauncher launcher;
     fake::RecordingErrorSinks sinks;
     fake::ThrowingTerminator terminator;
+    fake::RecordingSystemLog systemLog;
+    fake::MemoryStateFiles stateFiles;
     fake::FakeDirectoryLock dirLock;
     RecordingShell shell;
     Steps steps;
@@ -75,7 +83,7 @@ struct AgentFixture {
             if (line == "tolvane|QHT514" && !logonReply.empty()) socket.peerSend(logonReply, 10);
         };
         agent = std::make_unique<app::Agent>(
-            app::AgentPlatform{loop, socket, store, files, launcher, sinks, terminator, &dirLock}, shell,
+            app::AgentPlatform{loop, socket, store, files, launcher, sinks, terminator, &systemLog, &stateFiles, &dirLock}, shell,
             [this](const app::StepContext&) { return std::unique_ptr<cycle::Uploader>(new Forward(steps)); },
             [this](const app::StepContext&) { return std::unique_ptr<cycle::Downloader>(new Forward(steps)); });
     }

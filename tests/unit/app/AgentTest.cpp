@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "app/StatusReport.h"
 #include "unit/app/AgentFixture.h"
 
 using namespace ostrell;
@@ -220,4 +223,55 @@ TEST(ServerAddressBox, ShowsTheConfiguredServerInAMessageWithoutTitle) {
     f.agent->Form_Load();
     f.agent->txtAppDir_DblClick();
     EXPECT_EQ(f.shell.journal.back(), "message : IP: 10.1.2.3\r\nPort: 6000");
+}
+
+TEST(CycleReport, EachCycleLeavesOneInfoLineARefusalAWarningNamingTheServerAndTheStatusItsTimes) {
+    AgentFixture f;
+    f.socket.refuseConnections = true;
+    f.agent->Form_Load();
+    f.loop.runFor(1000);
+    EXPECT_EQ(f.systemLog.lines,
+              (std::vector<std::string>{
+                  "info: cycle: not connected to 10.1.2.3:6000 (Connection is forcefully rejected), 0 errors, 3.1 s",
+                  "warning: cannot connect to 10.1.2.3 port 6000: Connection is forcefully rejected"}));
+    app::StatusFindings down;
+    down.status = app::parseStatusFile(f.stateFiles.files["status"]);
+    EXPECT_EQ(down.status->lastAttempt, "2026-12-06T00:00:01+00:00");
+    EXPECT_EQ(app::statusExitCode(down, 1796515200 + 2), 3) << "never reached the server";
+
+    f.socket.refuseConnections = false;
+    f.systemLog.lines.clear();
+    f.loop.runFor(17000);
+    ASSERT_EQ(f.systemLog.lines.size(), 1u) << "one line per cycle, and no warning";
+    EXPECT_EQ(f.systemLog.lines[0].rfind("info: cycle: connected to 10.1.2.3:6000, nothing sent, nothing stored, 0 errors", 0), 0u)
+        << f.systemLog.lines[0];
+    app::StatusFindings up;
+    up.status = app::parseStatusFile(f.stateFiles.files["status"]);
+    EXPECT_EQ(up.status->server, "10.1.2.3:6000");
+    const int64_t success = app::epochSecondsOf(up.status->lastSuccess).value();
+    EXPECT_EQ(app::statusExitCode(up, success + 3 * 15 + 60), 0);
+    EXPECT_EQ(app::statusExitCode(up, success + 3 * 15 + 61), 3) << "three cycles and a minute later";
+}
+
+TEST(OutageAlert, WarnsOnceWithinSeventySecondsOfAlertAfterAndOnceWhenTheLinkIsBack) {
+    AgentFixture f;
+    f.store.set("Ostrell", "AlertAfter", "1");
+    f.socket.refuseConnections = true;
+    f.agent->Form_Load();
+    const std::string warning = "No contact with the booking server: bookings have not been received since 00:00";
+    EXPECT_TRUE(f.loop.runUntil([&] { return f.agent->linkAlerting(); }, 70000));
+    EXPECT_EQ(f.shell.notifications, std::vector<std::string>{warning});
+    EXPECT_EQ(f.shell.linkStates.back(), "alert No contact since 00:00");
+    f.loop.runFor(120000);
+    EXPECT_EQ(f.shell.notifications.size(), 1u) << "one notification for the whole outage";
+
+    f.socket.refuseConnections = false;
+    f.loop.runFor(20000);
+    EXPECT_FALSE(f.agent->linkAlerting());
+    EXPECT_EQ(f.shell.notifications.back(), "The booking server is reachable again: bookings are received");
+    EXPECT_EQ(f.shell.notifications.size(), 2u);
+    EXPECT_EQ(std::count(f.systemLog.lines.begin(), f.systemLog.lines.end(), "warning: " + warning), 1);
+    EXPECT_EQ(std::count(f.systemLog.lines.begin(), f.systemLog.lines.end(),
+                         "info: The booking server is reachable again: bookings are received"), 1);
+    EXPECT_EQ(f.shell.linkStates.back().rfind("Last contact 00:0", 0), 0u) << f.shell.linkStates.back();
 }

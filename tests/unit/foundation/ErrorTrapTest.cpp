@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "errors/Trap.h"
 #include "platform/EventLoop.h"
 #include "platform/PlatformError.h"
+#include "platform/RepeatFilter.h"
 #include "platform/fake/RecordingErrorSink.h"
 
 using namespace ostrell;
@@ -92,4 +95,16 @@ TEST(ErrorTrap, AMissingOrFailingSinkIsPassedOverAndAnEndingPassesThrough) {
     EXPECT_EQ(f.terminator.ended, 0);
     EXPECT_EQ(trap.failures(), 2);
     EXPECT_THROW(trap(25, [] { throw platform::ProgramEnding{}; }), platform::ProgramEnding);
+}
+
+TEST(RepeatFilter, ARepeatedReportIsWrittenOnceThenCountedInAtMostOneLineAnHour) {
+    platform::RepeatFilter filter;
+    const int64_t hour = platform::RepeatFilter::SummaryEveryMs;
+    struct Step { const char* text; int64_t atMs; std::optional<std::string> written; };
+    for (const Step& s : {Step{"importer missing", 0, "importer missing"}, Step{"importer missing", 15000, std::nullopt},
+                          Step{"server down", 15000, "server down"}, Step{"importer missing", hour - 1, std::nullopt},
+                          Step{"importer missing", hour,
+                               "importer missing (repeated 3 times since it was last written)"},
+                          Step{"importer missing", hour + 15000, std::nullopt}})
+        EXPECT_EQ(filter.pass(s.text, s.atMs), s.written) << s.text << " at " << s.atMs;
 }

@@ -1,0 +1,47 @@
+#include "app/CycleSummary.h"
+
+#include <cstdio>
+
+#include "upload/OutFileNames.h"
+
+namespace ostrell::app {
+
+namespace {
+std::string plural(int n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); }
+
+std::string reasonOf(const CycleSummary& s) {
+    return s.failure.empty() ? "no connection within the connection wait" : s.failure;
+}
+}  // namespace
+
+std::string cycleSummaryLine(const CycleSummary& s) {
+    const std::string server = s.host + ":" + std::to_string(s.port);
+    std::string line = "cycle: ";
+    if (!s.connected) {
+        line += "not connected to " + server + " (" + reasonOf(s) + ")";
+    } else {
+        line += "connected to " + server;
+        std::string sent;
+        for (const auto& [kind, lines] : s.linesAccepted) {
+            if (kind < upload::FirstOutKind || kind > upload::LastOutKind) continue;
+            sent += (sent.empty() ? "" : ", ") + std::string(upload::OutFileNames[kind]) + ".csv " + plural(lines, "line", "lines");
+        }
+        line += sent.empty() ? ", nothing sent" : ", sent " + sent;
+        std::string stored;
+        for (const CycleSummary::Stored& bk : s.stored) {
+            if (bk.bookings == 0 && bk.payments == 0) continue;
+            stored += (stored.empty() ? "" : ", ") + bk.bkNumber + ": " + plural(bk.bookings, "booking", "bookings") + " " +
+                      plural(bk.payments, "payment", "payments");
+        }
+        line += stored.empty() ? ", nothing stored" : ", stored " + stored;
+    }
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f s", static_cast<double>(s.durationMs) / 1000.0);
+    return line + ", " + plural(s.errors, "error", "errors") + ", " + seconds;
+}
+
+std::string connectionWarning(const CycleSummary& s) {
+    return "cannot connect to " + s.host + " port " + std::to_string(s.port) + ": " + reasonOf(s);
+}
+
+}  // namespace ostrell::app

@@ -1,0 +1,34 @@
+#pragma once
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace ostrell::app {
+
+// What one cycle did, for the one line a technician reads per cycle (headless stdout, system log).
+// Counts only, never a record's contents.
+struct CycleSummary {
+    bool connected = false;
+    std::string host;
+    int port = 0;
+    std::string failure;                   // the system's reason when the connection failed
+    std::map<int, int> linesAccepted;      // by outgoing file kind (1 to 7)
+    struct Stored {
+        std::string bkNumber;
+        int bookings = 0;
+        int payments = 0;
+    };
+    std::vector<Stored> stored;            // in the order the BK numbers were asked
+    int errors = 0;                        // reports made during the cycle
+    int64_t durationMs = 0;
+};
+
+// "cycle: connected to 10.1.2.3:6000, sent Bookings.csv 12 lines, stored 4711: 2 bookings 1 payment,
+// 0 errors, 1.4 s" or "cycle: not connected to 10.1.2.3:6000 (Connection refused), 0 errors, 3.4 s".
+std::string cycleSummaryLine(const CycleSummary& s);
+
+// The warning of a failed connection, naming the server and the system's reason.
+std::string connectionWarning(const CycleSummary& s);
+
+}  // namespace ostrell::app

@@ -1,0 +1,69 @@
+#include "app/StatusReport.h"
+
+#include <algorithm>
+
+#include "app/ExitStatus.h"
+#include "download/IncomingFile.h"
+#include "download/TransferLog.h"
+#include "upload/OutFileNames.h"
+
+namespace ostrell::app {
+
+namespace {
+std::optional<int64_t> linesOf(platform::FileSystem& fs, const std::string& path) {
+    try {
+        if (!fs.isFile(path)) return std::nullopt;
+        const std::string text = fs.readAll(path);
+        int64_t n = std::count(text.begin(), text.end(), '\n');
+        if (!text.empty() && text.back() != '\n') ++n;  // a last line without its end still counts
+        return n;
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+std::string listed(const std::vector<FileLines>& files) {
+    if (files.empty()) return "none";
+    std::string out;
+    for (const FileLines& f : files)
+        out += (out.empty() ? "" : ", ") + f.name + " " + std::to_string(f.lines) + (f.lines == 1 ? " line" : " lines");
+    return out;
+}
+}  // namespace
+
+void findDataFiles(platform::FileSystem& fs, const std::string& dataDir, StatusFindings& f) {
+    f.dataDir = dataDir;
+    for (int kind = upload::FirstOutKind; kind <= upload::LastOutKind; ++kind)
+        if (auto n = linesOf(fs, upload::outFilePath(dataDir, kind)))
+            f.outgoing.push_back({std::string(upload::OutFileNames[kind]) + ".csv", *n});
+    for (const char* name : {download::BookingsFileName, download::PaymentsFileName})
+        if (auto n = linesOf(fs, dataDir + name)) f.incoming.push_back({name, *n});
+    try {
+        const std::string log = dataDir + download::TransferLogName;
+        if (fs.isFile(log)) f.transferLogBytes = fs.length(log);
+    } catch (const std::exception&) {
+    }
+}
+
+std::string statusReportText(const StatusFindings& f) {
+    std::string out;
+    if (f.agentRunning && f.status) out += "agent: running (pid " + std::to_string(f.status->pid) + ")\n";
+    else out += "agent: not running\n";
+    const auto orNever = [](const std::string& t) { return t.empty() ? std::string("never") : t; };
+    out += "server: " + (f.status ? f.status->server : std::string("unknown")) + "\n";
+    out += "last attempt: " + orNever(f.status ? f.status->lastAttempt : "") + "\n";
+    out += "last success: " + orNever(f.status ? f.status->lastSuccess : "") + "\n";
+    out += "data directory: " + (f.dataDir.empty() ? std::string("not set") : f.dataDir) + "\n";
+    out += "outgoing files waiting: " + listed(f.outgoing) + "\n";
+    out += "incoming files: " + listed(f.incoming) + "\n";
+    out += "transfer log: " +
+           (f.transferLogBytes ? std::to_string(*f.transferLogBytes) + " bytes" : std::string("none")) + "\n";
+    return out;
+}
+
+int statusExitCode(const StatusFindings& f, int64_t nowEpochSeconds) {
+    if (!f.status) return ExitStale;
+    return lastSuccessRecent(nowEpochSeconds, f.status->lastSuccess, f.status->cycleSeconds) ? ExitNormal : ExitStale;
+}
+
+}  // namespace ostrell::app
