@@ -30,6 +30,8 @@ set(CPACK_PACKAGE_DESCRIPTION "Ostrell sits in the notification area, exchanges 
 with the Veltrana server on a fixed cycle, and hands what it received to Brannick's importer.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# Binaries go out stripped; the debugging symbols stay in the build tree.
+set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The Qt 6 runtime; the SVG plug-ins draw the icons, and the platform plug-ins come with libqt6gui6.

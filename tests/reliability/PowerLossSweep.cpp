@@ -38,12 +38,17 @@ const std::string DataDir = "/data/";
 // Long enough for the cycle and its slowest waits, short of a second cycle (TimeOut 900 s).
 constexpr int64_t LifeMs = 300000;
 
-bool mutating(Op op) { return op == Op::Append || op == Op::Write || op == Op::Rename || op == Op::Remove || op == Op::SyncDir; }
+bool mutating(Op op) {
+    return op == Op::Append || op == Op::Write || op == Op::Create || op == Op::MakeDir || op == Op::Rename ||
+           op == Op::Remove || op == Op::SyncDir;
+}
 
 const char* opName(Op op) {
     switch (op) {
         case Op::Append: return "append";
         case Op::Write: return "write";
+        case Op::Create: return "create";
+        case Op::MakeDir: return "make dir";
         case Op::Rename: return "rename";
         case Op::Remove: return "delete";
         case Op::SyncDir: return "sync dir";
