@@ -47,6 +47,8 @@ received to Brannick's importer. It warns the owner when bookings stop\n\
 coming in.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# Binaries go out stripped; the debugging symbols stay in the build tree.
+set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries the program links come from dpkg-shlibdeps, with their versions; the SVG plug-in that

@@ -47,6 +47,12 @@ for line in 'Exec=ostrell --autostart' 'X-KDE-autostart-after=panel' 'X-LXQt-Nee
 done
 grep -q '^X-GNOME-Autostart-Delay=[0-9]' "$autostart" || fail "autostart entry lacks X-GNOME-Autostart-Delay"
 
+# Shipped stripped and hardened (full RELRO, PIE).
+prog=$work/root/usr/bin/ostrell
+readelf -S "$prog" | grep -q '\.symtab' && fail "the packaged program is not stripped"
+readelf -d "$prog" | grep -q 'BIND_NOW' || fail "the packaged program lacks immediate binding"
+readelf -h "$prog" | grep -q 'DYN' || fail "the packaged program is not position-independent"
+
 # The packaged program starts: with no host version stored it refuses politely (status 1) and ends by itself.
 mkdir -p "$work/config"
 status=0

@@ -58,6 +58,8 @@ void Downloader::runPhase(const Phase& phase, errors::Trap& trap) {
 
 bool Downloader::fetchRecords(const Phase& phase, const std::string& request, IncomingFile& file, errors::Trap& trap) {
     int unusableInRow = 0;
+    std::string lastAcknowledged;  // the record line acknowledged last for this BK number
+    int repeatsInRow = 0;
     for (;;) {
         // WaitForResponse answers failures with "BAD - ..." itself; should it ever throw, that is a failure too.
         const std::string reply = trap.value(10, [&] { return exchange_.WaitForResponse(request); }, std::string("BAD"));
@@ -95,6 +97,16 @@ bool Downloader::fetchRecords(const Phase& phase, const std::string& request, In
             continue;
         }
 
+        if (line == lastAcknowledged) {
+            if (++repeatsInRow >= RepeatLimit) {
+                log_.LogRec("Record " + std::to_string(RecordNo) + " sent again " + std::to_string(RepeatLimit) +
+                            " times after its acknowledgement - leaving " + request + " for the next cycle.");
+                return true;
+            }
+        } else {
+            repeatsInRow = 0;
+        }
+
         // Stored and fsynced first, acknowledged after: an acknowledged record must survive a crash or a
         // power cut. A record that cannot be stored is not acknowledged, so the server keeps it for the
         // next cycle; asking again now would only get the same record back.
@@ -104,6 +116,7 @@ bool Downloader::fetchRecords(const Phase& phase, const std::string& request, In
             return false;
         }
         trap(25, [&] { exchange_.WaitForResponse(phase.ack + std::to_string(RecordNo)); });  // reply not examined
+        lastAcknowledged = line;
     }
 }
 

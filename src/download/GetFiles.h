@@ -18,6 +18,9 @@ class IncomingFile;
 inline constexpr int UnusableReplyLimit = 100;
 // The tenth record that fails validation in a phase ends the phase.
 inline constexpr int32_t BadRecordLimit = 10;
+// A record sent again right after its acknowledgement this many times in a row: the server is not
+// taking the acknowledgement, and asking on would get the same record for ever.
+inline constexpr int RepeatLimit = 3;
 
 // The download half of a sync cycle: bookings, then payments, for each configured BK number, one record
 // per request; each record is logged, validated, stored durably and only then acknowledged. At the end

@@ -1,11 +1,13 @@
 #include "download/IncomingFile.h"
 
+#include <functional>
+
 namespace ostrell::download {
 
-void IncomingFile::load(const std::string& path) {
-    path_.clear();  // stays unloaded if the read below fails
-    const std::string content = fs_.isFile(path) ? fs_.readAll(path) : std::string();
-    std::unordered_set<std::string> lines;
+namespace {
+// Calls onLine with each line of content, without its LF or CR LF.
+template <class F>
+void forEachLine(const std::string& content, F&& onLine) {
     size_t start = 0;
     while (start < content.size()) {
         size_t end = content.find('\n', start);
@@ -13,19 +15,34 @@ void IncomingFile::load(const std::string& path) {
         if (open) end = content.size();
         size_t stop = end;
         if (!open && stop > start && content[stop - 1] == '\r') --stop;
-        lines.insert(content.substr(start, stop - start));
+        onLine(std::string_view(content).substr(start, stop - start));
         start = end + 1;
     }
-    lines_ = std::move(lines);
+}
+}  // namespace
+
+void IncomingFile::load(const std::string& path) {
+    path_.clear();  // stays unloaded if the read below fails
+    const std::string content = fs_.isFile(path) ? fs_.readAll(path) : std::string();
+    std::unordered_set<size_t> hashes;
+    forEachLine(content, [&](std::string_view line) { hashes.insert(std::hash<std::string_view>{}(line)); });
+    lineHashes_ = std::move(hashes);
     knownLength_ = static_cast<int64_t>(content.size());
     lastLineOpen_ = !content.empty() && content.back() != '\n';
     path_ = path;
 }
 
+bool IncomingFile::fileHolds(const std::string& path, const std::string& line) {
+    bool found = false;
+    forEachLine(fs_.readAll(path), [&](std::string_view l) { found = found || l == line; });
+    return found;
+}
+
 IncomingFile::Outcome IncomingFile::store(const std::string& path, const std::string& line) {
     const int64_t length = fs_.isFile(path) ? fs_.length(path) : 0;
     if (path != path_ || length != knownLength_) load(path);
-    if (lines_.count(line)) {
+    const size_t hash = std::hash<std::string_view>{}(line);
+    if (lineHashes_.count(hash) && fileHolds(path, line)) {
         // Already in the file, but perhaps only in the cache of a write whose fsync failed: make it
         // durable before the caller acknowledges it.
         fs_.append(path, std::string(), true);
@@ -36,7 +53,7 @@ IncomingFile::Outcome IncomingFile::store(const std::string& path, const std::st
     const std::string bytes = (lastLineOpen_ ? "\r\n" : "") + line + "\r\n";
     path_.clear();  // if the append fails, what the file now holds is unknown: read it again next time
     fs_.append(path, bytes, true);
-    lines_.insert(line);
+    lineHashes_.insert(hash);
     knownLength_ += static_cast<int64_t>(bytes.size());
     lastLineOpen_ = false;
     path_ = path;

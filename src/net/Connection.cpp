@@ -104,6 +104,9 @@ void Connection::wsock_Connect() { Connected = true; }
 
 void Connection::wsock_Close() {
     errors::Trap trap(reporter_, "wsock_Close");
+    // A server that never ends its lines ends its reply by hanging up: "BAD" then the close is that
+    // reply. From one that does end lines, a cut line stays a lost connection (closeSocket drops it).
+    if (!serverEndsLines_ && framer_.hasPartial()) errors::passOver([&] { takeLine(framer_.takePartial()); });
     trap(10, [&] { closeSocket(); });
     Connected = false;
 }

@@ -4,11 +4,30 @@
 
 namespace ostrell::platform {
 
+// Which file a path names: the same device and inode is the same file, whatever its content.
+struct FileIdentity {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
 // The file operations of the agent. Every failure throws PlatformError; nothing fails silently.
 // Each operation opens and closes the file itself: nothing is held open between operations.
+// Files the agent creates are never open to other accounts (created 0660, the umask decides the group
+// bits), and no operation follows a symbolic link in the last part of a path: the data directory may be
+// a link, a file in it may not.
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
+
+    // True when path is a symbolic link, whatever it points at (or whether it points anywhere).
+    virtual bool isSymlink(const std::string& path) = 0;
+    virtual FileIdentity identity(const std::string& path) = 0;
+    // Creates path, which must not exist, with bytes, fsynced; it takes the permission bits (and, where
+    // allowed, the group) of the file modelPath.
+    virtual void createLike(const std::string& path, const std::string& bytes, const std::string& modelPath) = 0;
+    // Creates the directory and any missing parents with mode 0700; an existing one is left as it is.
+    virtual void makePrivateDirectory(const std::string& dir) = 0;
 
     // True when path names an ordinary file (not a directory, not hidden by a dot name rule).
     virtual bool isFile(const std::string& path) = 0;

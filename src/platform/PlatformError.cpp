@@ -15,7 +15,8 @@ PlatformError errnoError(int errnum, const std::string& what) {
     case EROFS: number = err::PermissionDenied; break;
     case ENOSPC:
     case EDQUOT: number = err::DiskFull; break;
-    case EISDIR: number = err::PathFileAccessError; break;
+    case EISDIR:
+    case ELOOP: number = err::PathFileAccessError; break;
     case EEXIST: number = err::FileAlreadyExists; break;
     case EBUSY:
     case ETXTBSY: number = err::FileAlreadyOpen; break;

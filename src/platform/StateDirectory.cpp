@@ -1,19 +1,23 @@
 #include "platform/StateDirectory.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <cstdlib>
 
 namespace ostrell::platform {
 
-std::string stateDirectoryFor(const std::string& xdgStateHome, const std::string& home) {
-    // A relative XDG path is invalid by the base-directory rules and is ignored.
-    if (!xdgStateHome.empty() && xdgStateHome.front() == '/') return xdgStateHome + "/ostrell";
-    return home + "/.local/state/ostrell";
-}
-
 std::string stateDirectory() {
-    const char* state = std::getenv("XDG_STATE_HOME");
-    const char* home = std::getenv("HOME");
-    return stateDirectoryFor(state ? state : "", home ? home : "");
+    // A relative XDG path is invalid by the base-directory rules and is ignored.
+    if (const char* state = std::getenv("XDG_STATE_HOME"); state && state[0] == '/')
+        return std::string(state) + "/ostrell";
+    std::string home;
+    if (const char* h = std::getenv("HOME"); h && h[0] == '/') {
+        home = h;
+    } else if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) {
+        home = pw->pw_dir;
+    }
+    return home + "/.local/state/ostrell";
 }
 
 }  // namespace ostrell::platform

@@ -8,19 +8,24 @@
 #include "errors/ReportError.h"
 #include "net/LineExchange.h"
 #include "platform/FileSystem.h"
+#include "platform/StateDirectory.h"
 #include "settings/Parameters.h"
 #include "settings/Settings.h"
+#include "upload/SentLinesMemory.h"
 
 namespace ostrell::upload {
 
 // The upload step: finds the outgoing files Brannick left in the data directory, sends their records
 // one request line each, and afterwards deletes a file sent in full, cuts a file sent in part down to
-// the lines not accepted, and leaves a file of which nothing was accepted as it was.
+// the lines not accepted, and leaves a file of which nothing was accepted as it was. A file that cannot
+// be deleted or cut down has its accepted leading lines noted in stateDir, and they are not sent again.
 class FileUploader : public cycle::Uploader {
 public:
     FileUploader(platform::FileSystem& fs, net::LineExchange& exchange, download::TransferLog& log,
-                 settings::Settings& settings, errors::ErrorReporter& reporter, const settings::Parameters& params)
-        : fs_(fs), exchange_(exchange), log_(log), settings_(settings), reporter_(reporter), params_(params) {}
+                 settings::Settings& settings, errors::ErrorReporter& reporter, const settings::Parameters& params,
+                 const std::string& stateDir = platform::stateDirectory())
+        : fs_(fs), exchange_(exchange), log_(log), settings_(settings), reporter_(reporter), params_(params),
+          sentLines_(fs, stateDir) {}
 
     // Whether any of the seven outgoing files exists. Reads no field below: the tray timer asks it
     // while a send is waiting for a reply.
@@ -39,6 +44,7 @@ public:
 
 private:
     void clearOutFile();
+    void sendOutFile(int kind, errors::Trap& trap);
 
     platform::FileSystem& fs_;
     net::LineExchange& exchange_;
@@ -46,6 +52,7 @@ private:
     settings::Settings& settings_;
     errors::ErrorReporter& reporter_;
     const settings::Parameters& params_;
+    SentLinesMemory sentLines_;
     std::string outBytesRead_;  // the file's bytes as read for sending, to tell what the host added since
 };
 

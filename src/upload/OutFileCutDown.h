@@ -32,12 +32,14 @@ CutDownPlan planCutDown(const std::string& bytesRead, const std::vector<std::str
 // Deletes or cuts down the outgoing file at path after sending, failures reported through trap (labels
 // 100 and up of the sending procedure). The cut-down is atomic: the remaining lines go to a temporary
 // file in the same directory (durable), which is renamed over the original, then the directory is synced.
-// On any failure the original stays as it was and no temporary file is left.
+// On any failure the original stays as it was and no temporary file is left. True when the file no
+// longer holds lines the server accepted from it (or they cannot be told apart any more); false when
+// they are still in it because it could not be deleted or cut down.
 //
 // One window stays open: lines the host appends between the re-read here and the rename or delete that
 // follows (a few file operations later) are not seen and go with the old file. Closing it would need a
 // lock the host does not take.
-void settleSentFile(platform::FileSystem& fs, download::TransferLog& log, errors::Trap& trap,
+bool settleSentFile(platform::FileSystem& fs, download::TransferLog& log, errors::Trap& trap,
                     const std::string& path, const std::string& bytesRead, const std::vector<std::string>& lines,
                     const std::vector<bool>& accepted);
 

@@ -17,6 +17,7 @@ bool FileUploader::SendFileOK() {
     if (OutLineSent.size() != OutLines.size()) OutLineSent.resize(OutLines.size(), false);
 
     for (size_t n = 0; n < OutLines.size(); ++n) {
+        if (OutLineSent[n]) continue;  // accepted in an earlier cycle
         const WireRecord wire = convertRecord(kind, OutLines[n], batchMarker);
         if (wire.markerSkipped)
             trap(15, [] {

@@ -128,3 +128,75 @@ TEST(PosixFileSystem, ReadOnlyDirectoryRefusesEveryChange) {
     EXPECT_EQ(fs.readAll(existing), "kept\r\n");
     EXPECT_FALSE(fs.isFile(readOnly + "/new.csv"));
 }
+
+namespace {
+mode_t modeOf(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 07777;
+}
+// Sets the umask for one scope.
+struct Umask {
+    explicit Umask(mode_t m) : old(::umask(m)) {}
+    ~Umask() { ::umask(old); }
+    mode_t old;
+};
+}  // namespace
+
+TEST(PosixFileSystem, NewFilesAreNeverOpenToOthersAndACutDownCopyKeepsTheOriginalsMode) {
+    OpenTempDir dir;
+    ASSERT_TRUE(dir.isValid());
+    PosixFileSystem fs;
+    for (const auto& [mask, expected] : {std::pair<mode_t, mode_t>{022, 0640}, {077, 0600}, {0, 0660}}) {
+        SCOPED_TRACE(mask);
+        Umask umask(mask);
+        const std::string log = dir.file("log" + std::to_string(mask)), state = dir.file("state" + std::to_string(mask));
+        fs.append(log, "x\r\n", false);
+        fs.writeDurable(state, "x");
+        EXPECT_EQ(modeOf(log), expected);
+        EXPECT_EQ(modeOf(state), expected);
+        fs.makePrivateDirectory(dir.file("st" + std::to_string(mask)) + "/a/ostrell");
+        EXPECT_EQ(modeOf(dir.file("st" + std::to_string(mask)) + "/a/ostrell"), 0700u);
+        EXPECT_EQ(modeOf(dir.file("st" + std::to_string(mask)) + "/a"), 0700u);
+    }
+    Umask umask(022);
+    for (const mode_t original : {0600, 0640, 0444}) {
+        SCOPED_TRACE(original);
+        const std::string path = dir.file("Prices.csv"), temp = path + ".ostrell-tmp";
+        fs.writeDurable(path, "PRC001,a\r\nPRC002,b\r\n");
+        ASSERT_EQ(::chmod(path.c_str(), original), 0);
+        fs.createLike(temp, "PRC002,b\r\n", path);
+        EXPECT_EQ(modeOf(temp), original);
+        EXPECT_EQ(fs.readAll(temp), "PRC002,b\r\n");
+        EXPECT_EQ(failureNumber([&] { fs.createLike(temp, "again", path); }), err::FileAlreadyExists);
+        EXPECT_EQ(fs.readAll(temp), "PRC002,b\r\n");
+        fs.rename(temp, path);
+        EXPECT_EQ(modeOf(path), original);
+        ::chmod(path.c_str(), 0600);
+    }
+}
+
+TEST(PosixFileSystem, ALinkInTheFolderIsNeverFollowedButTheFolderItselfMayBeOne) {
+    OpenTempDir dir;
+    ASSERT_TRUE(dir.isValid());
+    PosixFileSystem fs;
+    const std::string target = dir.file("target.csv"), link = dir.file("InBookings.csv");
+    fs.writeDurable(target, "kept\r\n");
+    ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+    ASSERT_EQ(::symlink(dir.file("absent").c_str(), dir.file("dangling.csv").c_str()), 0);
+    EXPECT_TRUE(fs.isSymlink(link));
+    EXPECT_TRUE(fs.isSymlink(dir.file("dangling.csv")));
+    EXPECT_FALSE(fs.isSymlink(target));
+    EXPECT_EQ(failureNumber([&] { fs.readAll(link); }), err::PathFileAccessError);
+    EXPECT_EQ(failureNumber([&] { fs.append(link, "x\r\n", true); }), err::PathFileAccessError);
+    EXPECT_EQ(failureNumber([&] { fs.writeDurable(link, "x"); }), err::PathFileAccessError);
+    EXPECT_EQ(failureNumber([&] { fs.append(dir.file("dangling.csv"), "x\r\n", true); }), err::PathFileAccessError);
+    EXPECT_EQ(failureNumber([&] { fs.createLike(dir.file("dangling.csv"), "x", target); }), err::FileAlreadyExists);
+    EXPECT_EQ(fs.readAll(target), "kept\r\n");
+    EXPECT_FALSE(fs.isFile(dir.file("absent")));
+
+    const std::string linkedDir = dir.file("data");
+    ASSERT_EQ(::symlink(dir.path().c_str(), linkedDir.c_str()), 0);
+    fs.append(linkedDir + "/Payment.csv", "p\r\n", true);
+    EXPECT_EQ(fs.readAll(dir.file("Payment.csv")), "p\r\n");
+    EXPECT_EQ(fs.identity(linkedDir + "/Payment.csv"), fs.identity(dir.file("Payment.csv")));
+}

@@ -43,12 +43,17 @@ constexpr size_t MinAcknowledged = 9;
 // Sends, writes, fsyncs, renames and deletes of that cycle: far more than this.
 constexpr size_t MinPoints = 40;
 
-bool mutating(Op op) { return op == Op::Append || op == Op::Write || op == Op::Rename || op == Op::Remove || op == Op::SyncDir; }
+bool mutating(Op op) {
+    return op == Op::Append || op == Op::Write || op == Op::Create || op == Op::MakeDir || op == Op::Rename ||
+           op == Op::Remove || op == Op::SyncDir;
+}
 
 const char* opName(Op op) {
     switch (op) {
         case Op::Append: return "append";
         case Op::Write: return "write";
+        case Op::Create: return "create";
+        case Op::MakeDir: return "make dir";
         case Op::Rename: return "rename";
         case Op::Remove: return "delete";
         case Op::SyncDir: return "sync dir";

@@ -24,9 +24,23 @@ void FakeFileSystem::setReadOnly(const std::string& dir, bool readOnly) {
         readOnly_.erase(dir);
 }
 
+std::shared_ptr<FakeFileSystem::Inode> FakeFileSystem::newInode(const std::string& bytes) {
+    return std::make_shared<Inode>(Inode{bytes, "", ++lastInode_});
+}
+
+void FakeFileSystem::refuseSymlink(const std::string& path) const {
+    if (symlinks_.count(path)) throw errnoError(ELOOP, path);
+}
+
+void FakeFileSystem::putSymlink(const std::string& path, const std::string& target) {
+    addDirectory(parentDirectory(path));
+    symlinks_[path] = target;
+}
+
 void FakeFileSystem::putFile(const std::string& path, const std::string& bytes) {
     addDirectory(parentDirectory(path));
-    auto node = std::make_shared<Inode>(Inode{bytes, bytes});
+    auto node = newInode(bytes);
+    node->synced = bytes;
     entries_[path] = node;
     durableEntries_[path] = node;
 }
@@ -82,7 +96,35 @@ void FakeFileSystem::checkSpace(int64_t extra) const {
     if (capacity_ >= 0 && usedBytes() + extra > capacity_) throw errnoError(ENOSPC, "write");
 }
 
-bool FakeFileSystem::isFile(const std::string& path) { return entries_.count(path) != 0; }
+bool FakeFileSystem::isFile(const std::string& path) {
+    // As stat does, a link counts as the file it points at.
+    auto link = symlinks_.find(path);
+    return entries_.count(link == symlinks_.end() ? path : link->second) != 0;
+}
+
+platform::FileIdentity FakeFileSystem::identity(const std::string& path) {
+    auto it = entries_.find(path);
+    if (it == entries_.end()) throw errnoError(ENOENT, path);
+    return {1, it->second->number};
+}
+
+void FakeFileSystem::createLike(const std::string& path, const std::string& bytes, const std::string& modelPath) {
+    enter(Op::Create, path);
+    if (!entries_.count(modelPath)) throw errnoError(ENOENT, modelPath);
+    if (entries_.count(path) || symlinks_.count(path) || isDirectory(path)) throw errnoError(EEXIST, path);
+    checkParentWritable(path);
+    checkSpace(static_cast<int64_t>(bytes.size()));
+    auto node = newInode(bytes);
+    node->synced = bytes;
+    entries_[path] = node;
+}
+
+void FakeFileSystem::makePrivateDirectory(const std::string& dir) {
+    enter(Op::MakeDir, dir);
+    if (isDirectory(dir)) return;
+    if (entries_.count(dir)) throw errnoError(EEXIST, dir);
+    for (std::string d = dir; d != "/" && d != "." && !isDirectory(d); d = parentDirectory(d)) addDirectory(d);
+}
 
 bool FakeFileSystem::isDirectory(const std::string& path) {
     std::string d = path;
@@ -93,6 +135,7 @@ bool FakeFileSystem::isDirectory(const std::string& path) {
 std::string FakeFileSystem::readAll(const std::string& path) {
     enter(Op::Read, path);
     if (isDirectory(path)) throw errnoError(EISDIR, path);
+    refuseSymlink(path);
     auto it = entries_.find(path);
     if (it == entries_.end()) throw errnoError(ENOENT, path);
     return it->second->data;
@@ -101,12 +144,12 @@ std::string FakeFileSystem::readAll(const std::string& path) {
 int64_t FakeFileSystem::append(const std::string& path, const std::string& bytes, bool durable) {
     enter(Op::Append, path);
     if (isDirectory(path)) throw errnoError(EISDIR, path);
+    refuseSymlink(path);
     auto it = entries_.find(path);
     if (it == entries_.end()) {
         checkParentWritable(path);
         checkSpace(static_cast<int64_t>(bytes.size()));
-        auto node = std::make_shared<Inode>();
-        node->data = bytes;
+        auto node = newInode(bytes);
         entries_[path] = node;
         if (durable) {
             node->synced = node->data;
@@ -124,11 +167,12 @@ int64_t FakeFileSystem::append(const std::string& path, const std::string& bytes
 void FakeFileSystem::writeDurable(const std::string& path, const std::string& bytes) {
     enter(Op::Write, path);
     if (isDirectory(path)) throw errnoError(EISDIR, path);
+    refuseSymlink(path);
     checkParentWritable(path);
     auto it = entries_.find(path);
     const int64_t old = it == entries_.end() ? 0 : static_cast<int64_t>(it->second->data.size());
     checkSpace(static_cast<int64_t>(bytes.size()) - old);
-    if (it == entries_.end()) it = entries_.emplace(path, std::make_shared<Inode>()).first;
+    if (it == entries_.end()) it = entries_.emplace(path, newInode("")).first;
     it->second->data = bytes;
     it->second->synced = bytes;
 }
@@ -143,6 +187,7 @@ int64_t FakeFileSystem::length(const std::string& path) {
 void FakeFileSystem::remove(const std::string& path) {
     enter(Op::Remove, path);
     checkParentWritable(path);
+    if (symlinks_.erase(path)) return;
     if (!entries_.erase(path)) throw errnoError(ENOENT, path);
 }
 

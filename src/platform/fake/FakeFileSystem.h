@@ -21,7 +21,7 @@ struct SimulatedCrash {};
 // Any operation can be made to fail with an errno value.
 class FakeFileSystem : public platform::FileSystem {
 public:
-    enum class Op { Read, Append, Write, Rename, Remove, SyncDir, Length };
+    enum class Op { Read, Append, Write, Rename, Remove, SyncDir, Length, Create, MakeDir };
 
     FakeFileSystem();
 
@@ -29,6 +29,8 @@ public:
     void addDirectory(const std::string& dir);
     void setReadOnly(const std::string& dir, bool readOnly = true);
     void putFile(const std::string& path, const std::string& bytes);  // durable at once
+    // A symbolic link at path to target; opening it fails with ELOOP, as with O_NOFOLLOW.
+    void putSymlink(const std::string& path, const std::string& target);
     bool has(const std::string& path) const { return entries_.count(path) != 0; }
     std::string content(const std::string& path) const;               // "" when absent
     std::vector<std::string> list(const std::string& dir) const;      // names of files in dir
@@ -43,6 +45,10 @@ public:
     int64_t operations() const { return operations_; }
 
     // --- FileSystem ---
+    bool isSymlink(const std::string& path) override { return symlinks_.count(path) != 0; }
+    platform::FileIdentity identity(const std::string& path) override;
+    void createLike(const std::string& path, const std::string& bytes, const std::string& modelPath) override;
+    void makePrivateDirectory(const std::string& dir) override;
     bool isFile(const std::string& path) override;
     bool isDirectory(const std::string& path) override;
     std::string readAll(const std::string& path) override;
@@ -57,7 +63,10 @@ private:
     struct Inode {
         std::string data;
         std::string synced;
+        uint64_t number = 0;
     };
+    std::shared_ptr<Inode> newInode(const std::string& bytes);
+    void refuseSymlink(const std::string& path) const;
     struct Injection {
         Op op;
         int errnum;
@@ -71,6 +80,8 @@ private:
     std::map<std::string, std::shared_ptr<Inode>> entries_;
     std::map<std::string, std::shared_ptr<Inode>> durableEntries_;
     std::set<std::string> dirs_;
+    std::map<std::string, std::string> symlinks_;
+    uint64_t lastInode_ = 0;
     std::set<std::string> readOnly_;
     std::vector<Injection> injections_;
     int64_t capacity_ = -1;

@@ -1,10 +1,15 @@
 #include "platform/posix/LibraryErrorSink.h"
 
 #include <dlfcn.h>
+#include <sys/stat.h>
+#include <syslog.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
+#include "platform/FileSystem.h"
 #include "platform/posix/SyslogErrorSink.h"
 
 namespace ostrell::platform {
@@ -23,20 +28,66 @@ public:
 private:
     HandleErrorFn fn_;
 };
+
+// In the system log; a fault also on stderr, for a technician at a terminal.
+void tell(int priority, const std::string& text) {
+    if (priority <= LOG_WARNING) std::fprintf(stderr, "ostrell: %s\n", text.c_str());
+    openlog("ostrell", LOG_PID, LOG_USER);
+    syslog(priority, "%s", text.c_str());
+    closelog();
+}
+
 }  // namespace
 
-ErrorSinkLoader::ErrorSinkLoader(const std::string& programDirectory) {
-    std::string path = programDirectory;
-    if (path.empty() || path.back() != '/') path += '/';
-    path += SinkLibraryName;
-    if (access(path.c_str(), F_OK) != 0) return;
+std::string sinkLibraryDirectory(const std::string& programDirectory, const std::string& libDir) {
+    std::string dir = programDirectory;
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    const size_t slash = dir.find_last_of('/');
+    if (slash != std::string::npos && dir.compare(slash + 1, std::string::npos, "bin") == 0)
+        return dir.substr(0, slash) + "/" + libDir + "/ostrell";
+    return dir;
+}
+
+std::string sinkLibraryDirectory(const std::string& programDirectory) {
+    return sinkLibraryDirectory(programDirectory, OSTRELL_INSTALL_LIBDIR);
+}
+
+std::string untrustedReason(const std::string& directory, const std::string& file) {
+    const uid_t user = ::geteuid();
+    const auto check = [&](const std::string& path, const struct stat& st) -> std::string {
+        if (st.st_uid != 0 && st.st_uid != user) return path + " belongs to another user";
+        if (st.st_mode & (S_IWGRP | S_IWOTH)) return path + " is writable by group or others";
+        return {};
+    };
+    struct stat st {};
+    if (::stat(directory.c_str(), &st) != 0) return directory + ": " + std::strerror(errno);
+    if (std::string why = check(directory, st); !why.empty()) return why;
+    if (::lstat(file.c_str(), &st) != 0) return file + ": " + std::strerror(errno);
+    if (!S_ISREG(st.st_mode)) return file + " is not an ordinary file";
+    return check(file, st);
+}
+
+ErrorSinkLoader::ErrorSinkLoader(const std::string& libraryDirectory) {
+    std::string dir = libraryDirectory;
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    const std::string path = dir + "/" + SinkLibraryName;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0) load(path);
+    tell(LOG_INFO, fn_ ? "error sink: " + path : std::string("error sink: the system log"));
+}
+
+void ErrorSinkLoader::load(const std::string& path) {
+    if (const std::string why = untrustedReason(platform::parentDirectory(path), path); !why.empty()) {
+        tell(LOG_ERR, "error sink library refused, using the system log: " + why);
+        return;
+    }
     handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle_) {
-        std::fprintf(stderr, "ostrell: error sink library not loaded, using the built-in sink: %s\n", dlerror());
+        tell(LOG_ERR, std::string("error sink library not loaded, using the system log: ") + dlerror());
         return;
     }
     fn_ = reinterpret_cast<HandleErrorFn>(dlsym(handle_, SinkSymbol));
-    if (!fn_) std::fprintf(stderr, "ostrell: %s has no %s, using the built-in sink\n", path.c_str(), SinkSymbol);
+    if (!fn_) tell(LOG_ERR, path + " has no " + SinkSymbol + ", using the system log");
 }
 
 ErrorSinkLoader::~ErrorSinkLoader() {

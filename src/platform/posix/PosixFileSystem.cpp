@@ -45,6 +45,9 @@ private:
     int fd_;
 };
 
+// Only group bits survive beyond the owner's, and the umask may clear those too.
+constexpr mode_t NewFileMode = 0660;
+
 int openRetrying(const std::string& path, int flags, mode_t mode = 0) {
     for (;;) {
         const int fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
@@ -94,13 +97,13 @@ off_t sizeOf(int fd, const std::string& path) {
 // Opens path for writing with extra flags; tells whether this call created the file.
 Fd openForWriting(const std::string& path, int flags, bool& created) {
     for (;;) {
-        int fd = openRetrying(path, O_WRONLY | flags);
+        int fd = openRetrying(path, O_WRONLY | O_NOFOLLOW | flags);
         if (fd >= 0) {
             created = false;
             return Fd(fd);
         }
         if (errno != ENOENT) throw fileError(errno, "open", path);
-        fd = openRetrying(path, O_WRONLY | O_CREAT | O_EXCL | flags, 0666);
+        fd = openRetrying(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | flags, NewFileMode);
         if (fd >= 0) {
             created = true;
             return Fd(fd);
@@ -111,6 +114,49 @@ Fd openForWriting(const std::string& path, int flags, bool& created) {
 }
 
 }  // namespace
+
+bool PosixFileSystem::isSymlink(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return false;
+        throw fileError(errno, "stat", path);
+    }
+    return S_ISLNK(st.st_mode);
+}
+
+FileIdentity PosixFileSystem::identity(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) throw fileError(errno, "stat", path);
+    return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+}
+
+void PosixFileSystem::createLike(const std::string& path, const std::string& bytes, const std::string& modelPath) {
+    struct stat model {};
+    if (::lstat(modelPath.c_str(), &model) != 0) throw fileError(errno, "stat", modelPath);
+    // Created owner-only, and opened up to the model's bits only once its group is right.
+    Fd fd(openRetrying(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600));
+    if (fd.get() < 0) throw fileError(errno, "create", path);
+    try {
+        // Another group than ours is allowed only to a member of it; otherwise the file keeps ours.
+        if (::fchown(fd.get(), static_cast<uid_t>(-1), model.st_gid) != 0 && errno != EPERM)
+            throw fileError(errno, "set the group of", path);
+        if (::fchmod(fd.get(), model.st_mode & 07777) != 0) throw fileError(errno, "set the mode of", path);
+        writeFully(fd.get(), bytes, path);
+        syncFd(fd.get(), path);
+        fd.close(path);
+    } catch (const PlatformError&) {
+        ::unlink(path.c_str());
+        throw;
+    }
+}
+
+void PosixFileSystem::makePrivateDirectory(const std::string& dir) {
+    if (dir.empty() || isDirectoryPath(dir)) return;
+    const std::string parent = parentDirectory(dir);
+    if (parent != dir && parent != ".") makePrivateDirectory(parent);
+    if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) throw fileError(errno, "create directory", dir);
+    if (!isDirectoryPath(dir)) throw fileError(ENOTDIR, "create directory", dir);
+}
 
 bool PosixFileSystem::isFile(const std::string& path) {
     struct stat st {};
@@ -135,7 +181,7 @@ bool PosixFileSystem::isDirectory(const std::string& path) {
 }
 
 std::string PosixFileSystem::readAll(const std::string& path) {
-    Fd fd(openRetrying(path, O_RDONLY));
+    Fd fd(openRetrying(path, O_RDONLY | O_NOFOLLOW));
     if (fd.get() < 0) throw fileError(errno, "open", path);
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) throw fileError(errno, "stat", path);

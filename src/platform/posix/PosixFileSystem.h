@@ -7,6 +7,10 @@ namespace ostrell::platform {
 // (open, read, write, fsync, close, rename, unlink) throws PlatformError with an errno-derived number.
 class PosixFileSystem : public FileSystem {
 public:
+    bool isSymlink(const std::string& path) override;
+    FileIdentity identity(const std::string& path) override;
+    void createLike(const std::string& path, const std::string& bytes, const std::string& modelPath) override;
+    void makePrivateDirectory(const std::string& dir) override;
     bool isFile(const std::string& path) override;
     bool isDirectory(const std::string& path) override;
     std::string readAll(const std::string& path) override;

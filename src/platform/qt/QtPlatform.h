@@ -9,14 +9,15 @@
 namespace ostrell::platform {
 
 // One of each real platform service, for the program to hand to its parts. Make it after the
-// QApplication and destroy it before. The error sink is looked for in the program's own directory.
+// QApplication and destroy it before. The error sink library is looked for in the program's private library directory
+// (beside the program in a build tree).
 struct QtPlatform {
     QtEventLoop loop;
     QtTcpSocket socket;
     PosixFileSystem files;
     QtProcessLauncher launcher;
     PosixSettingsStore settings;
-    ErrorSinkLoader errorSinks{launcher.programDirectory()};
+    ErrorSinkLoader errorSinks{sinkLibraryDirectory(launcher.programDirectory())};
     ProcessTerminator terminator;
 };
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "DownloadFixture.h"
@@ -52,6 +53,18 @@ TEST(DownloadSafety, ARecordThatCannotBeStoredIsNotAcknowledgedAndItsPhaseIsLeft
         EXPECT_EQ(f.exchange.sent, (Lines{"10|BK1", "10|BK2", "11|BK1", "quit"}));
         EXPECT_EQ(f.logTexts().back(), "Record 7 not stored, not acknowledged - Exiting procedure.");
         EXPECT_EQ(f.sinks.reports.at(0).number, platform::err::DiskFull);
+    }
+    {
+        DownloadFixture f;  // an incoming file that is a link is neither followed nor replaced
+        f.fs.putFile("/elsewhere/target.csv", "kept\r\n");
+        f.fs.putSymlink(BookingsPath, "/elsewhere/target.csv");
+        f.server.record("10|BK1", 5, "10|" + bookingLine("5"));
+        f.GetFiles();
+        EXPECT_TRUE(f.server.acksTaken.empty());
+        EXPECT_EQ(f.sinks.where(), (Lines{"GetFiles:20"}));
+        EXPECT_EQ(f.logTexts().back(), "Record 5 not stored, not acknowledged - going to payments.");
+        EXPECT_EQ(f.fs.content("/elsewhere/target.csv"), "kept\r\n");
+        EXPECT_TRUE(f.fs.isSymlink(BookingsPath));
     }
 }
 
@@ -148,6 +161,24 @@ TEST(DownloadSafety, ARecordSentAgainIsAcknowledgedButStoredOnce) {
         EXPECT_EQ(fileLines(f.fs.content(PaymentsPath)), (Lines{paymentLine("8"), paymentLine("9"), paymentLine("10")}));
     }
     {
+        DownloadFixture f;  // a server that never takes the acknowledgement: its BK number is left after 3 repeats
+        f.params.LoNumbers[2] = "BK2";
+        f.server.record("10|BK1", 5, "10|" + bookingLine("5"));
+        f.server.record("10|BK2", 6, "10|" + bookingLine("6"));
+        f.server.acksToLose = 3;
+        f.GetFiles();
+        EXPECT_EQ(f.exchange.acks(), (Lines{"12|5", "12|5", "12|5", "12|6"}));
+        EXPECT_EQ(std::count(f.exchange.sent.begin(), f.exchange.sent.end(), "10|BK1"), 4);
+        EXPECT_EQ(fileLines(f.fs.content(BookingsPath)), (Lines{bookingLine("5"), bookingLine("6")}));
+        const Lines log = f.logTexts();
+        EXPECT_EQ(std::count(log.begin(), log.end(),
+                             "Record 5 sent again 3 times after its acknowledgement - leaving 10|BK1 for the next cycle."),
+                  1);
+        f.exchange.connected = true;  // the next cycle asks again
+        f.GetFiles();
+        EXPECT_EQ(f.server.acksTaken, (Lines{"12|6", "12|5"}));
+    }
+    {
         DownloadFixture f;  // the same line in the other incoming file does not count
         f.fs.putFile(PaymentsPath, bookingLine("5") + "\r\n");
         f.server.record("10|BK1", 5, "10|" + bookingLine("5"));
@@ -181,7 +212,8 @@ TEST(DownloadSafety, TheFileIsReadOnceAndAgainOnlyWhenItsLengthChanges) {
     };
     f.GetFiles();
     EXPECT_EQ(f.exchange.acks().size(), 2000u);
-    EXPECT_EQ(reads, 2) << "once at the start, once after the host's line; not once per record";
+    EXPECT_EQ(reads, 3) << "once at the start, once after the host's line, once to confirm record 1500 is that line; "
+                           "not once per record";
     const Lines lines = fileLines(f.fs.content(BookingsPath));
     ASSERT_EQ(lines.size(), 1000u);  // 1001..2000, record 1500 once (the host's line)
     EXPECT_EQ(lines.front(), bookingLine("1001"));

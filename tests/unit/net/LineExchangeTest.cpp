@@ -243,3 +243,18 @@ TEST(QuitLines, TheBareQuitLineGoesOutOnlyWhileConnectedAndShowsNothing) {
     f.connection.SendQuitLine();
     EXPECT_EQ(f.socket.sentBytes, "tolvane|QHT514\nquit\n");
 }
+
+TEST(LineExchange, AnUnendedLineBeforeTheServerHangsUpIsTheReplyOnlyFromAServerThatNeverEndsLines) {
+    for (const bool endsLines : {false, true}) {
+        SCOPED_TRACE(endsLines);
+        nettest::NetFixture f;
+        f.logonReply = endsLines ? "Logon success\r\n" : "Logon success";
+        f.logOn();
+        f.answer = [&f](const std::string&) {
+            f.socket.peerClose(50);
+            return std::string("BAD");
+        };
+        EXPECT_EQ(f.connection.WaitForResponse("4|PRC001|0|a"), endsLines ? "BAD - lost connection" : "BAD");
+        EXPECT_FALSE(f.connection.Connected);
+    }
+}

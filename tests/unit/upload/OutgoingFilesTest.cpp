@@ -199,3 +199,47 @@ TEST(OutgoingFiles, AWorkFileLeftByACrashIsClearedAtTheNextSend) {
     EXPECT_EQ(f.dataFiles(), Strings{"Prices.csv"});
     EXPECT_EQ(f.fs.content(f.path("Prices")), "PRC000,z\r\nPRC001,a\r\n");
 }
+
+TEST(OutgoingFiles, AnOutgoingFileThatIsALinkIsReportedNotSentAndLeftAsItIs) {
+    UploadFixture f;
+    f.fs.putFile("/elsewhere/prices.csv", "PRC001,a\r\n");
+    f.fs.putSymlink(f.path("Prices"), "/elsewhere/prices.csv");
+    f.fs.putFile(f.path("Child"), "c1\r\n");
+    f.up.SendFiles();
+    EXPECT_EQ(f.server.requests, Strings{"1|c1"});
+    EXPECT_TRUE(f.fs.isSymlink(f.path("Prices")));
+    EXPECT_EQ(f.fs.content("/elsewhere/prices.csv"), "PRC001,a\r\n");
+    EXPECT_EQ(f.sinks.where(), Strings{"SendFiles:17"});
+    EXPECT_EQ(f.logTexts().back(), "Outgoing file is a symbolic link - not sent, left as it is: /data/Prices.csv");
+}
+
+TEST(OutgoingFiles, AFileThatCannotBeDeletedOrCutDownIsNotSentAgainOnlyWhatTheHostAddsGoes) {
+    UploadFixture f;
+    f.fs.putFile(f.path("Child"), "c1\r\nc2\r\n");
+    f.fs.putFile(f.path("Prices"), "PRC001,a\r\nPRC002,b\r\n");
+    // The host's permissions let the agent read and append but not delete or create in the folder.
+    f.fs.beforeOp = [](Op op, const std::string& p) {
+        if ((op == Op::Remove || op == Op::Create) && p.rfind("/data/", 0) == 0) throw platform::errnoError(EACCES, p);
+    };
+    f.server.rule = [](const std::string& req) { return req == "4|PRC002|0|b" ? say("BAD") : accept(req); };
+    f.up.SendFiles();
+    EXPECT_EQ(f.server.ledger, (Strings{"1|c1", "1|c2", "4|PRC001|0|a"}));
+    EXPECT_EQ(f.sinks.where(), (Strings{"SendFiles:110", "SendFiles:120"}));
+
+    // Fully sent: not sent a second time. Sent in part: the rest goes, then what the host appended.
+    f.server.rule = nullptr;
+    f.fs.append(f.path("Prices"), "PRC003,c\r\n", true);
+    f.up.SendFiles();
+    EXPECT_EQ(f.server.ledger, (Strings{"1|c1", "1|c2", "4|PRC001|0|a", "4|PRC002|0|b", "4|PRC003|0|c"}));
+    f.up.SendFiles();
+    EXPECT_EQ(f.server.ledger.size(), 5u);
+
+    // A file that no longer begins with the noted lines is another file: sent in full, the note forgotten.
+    f.fs.beforeOp = nullptr;
+    f.fs.remove(f.path("Child"));
+    f.fs.putFile(f.path("Child"), "c1\r\nc2\r\n");
+    f.up.SendFiles();
+    EXPECT_EQ(f.server.ledger.size(), 7u);
+    EXPECT_EQ(f.dataFiles(), Strings{});
+    EXPECT_EQ(f.fs.list("/state/ostrell"), Strings{});
+}

@@ -61,7 +61,7 @@ struct UploadFixture {
     settings::Parameters params;
     download::TransferLog log{fs, clock, reporter, params};
     ScriptedServer server;
-    upload::FileUploader up{fs, server, log, settings, reporter, params};
+    upload::FileUploader up{fs, server, log, settings, reporter, params, "/state/ostrell"};
 
     UploadFixture() {
         fs.addDirectory("/data");
