@@ -2,6 +2,11 @@
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <stdio_ext.h>
+
+#include <cstdio>
 #include <iostream>
 
 #include "app/Agent.h"
@@ -13,6 +18,8 @@
 using namespace ostrell;
 
 namespace {
+
+constexpr qint64 TraceFlushMs = 250;
 
 // With a display: the window, hidden in the tray (or behind its status window where no tray runs).
 int runDesktop(int argc, char** argv) {
@@ -38,10 +45,26 @@ int main(int argc, char** argv) {
     if (chooseDispatcher) qputenv("QT_NO_GLIB", "1");
     QCoreApplication qt(argc, argv);
     if (chooseDispatcher) qunsetenv("QT_NO_GLIB");
-    // The trace goes out when the loop is about to wait rather than line by line: the lines of one
-    // exchange leave in one write, and nothing stays in the buffer while the agent sleeps.
-    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
-                     [] { std::cout.flush(); });
+    // The trace goes out when the loop is about to wait rather than line by line, and during a busy
+    // exchange (a wait per reply) at most every TraceFlushMs: then the lines of many records leave in one
+    // write, and a timer sees that nothing stays in the buffer while the agent sleeps.
+    QElapsedTimer sinceFlush;
+    sinceFlush.start();
+    QTimer lateFlush;
+    lateFlush.setSingleShot(true);
+    const auto flushTrace = [&] {
+        lateFlush.stop();
+        std::cout.flush();
+        sinceFlush.restart();
+    };
+    QObject::connect(&lateFlush, &QTimer::timeout, flushTrace);
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, [&] {
+        // The trace shares stdio's buffer (cout is synchronised with it): nothing pending, nothing to do,
+        // and no timer that would wake the loop for nothing.
+        if (__fpending(stdout) == 0) return;
+        if (sinceFlush.elapsed() >= TraceFlushMs) flushTrace();
+        else if (!lateFlush.isActive()) lateFlush.start(static_cast<int>(TraceFlushMs - sinceFlush.elapsed()));
+    });
     platform::QtPlatform p;
     app::HeadlessShell shell(p.loop, std::cout, std::cerr);
     app::Agent agent({p.loop, p.socket, p.settings, p.files, p.launcher, p.errorSinks, p.terminator}, shell);

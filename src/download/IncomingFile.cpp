@@ -23,8 +23,25 @@ void IncomingFile::load(const std::string& path) {
 }
 
 IncomingFile::Outcome IncomingFile::store(const std::string& path, const std::string& line) {
-    const int64_t length = fs_.isFile(path) ? fs_.length(path) : 0;
-    if (path != path_ || length != knownLength_) load(path);
+    // The usual case: the file is as this object left it and the line is new, so it goes in with the one
+    // open that also checks the length. Anything else reads the file again first.
+    if (path == path_ && !lines_.count(line)) {
+        const std::string bytes = (lastLineOpen_ ? "\r\n" : "") + line + "\r\n";
+        path_.clear();  // if the append fails, what the file now holds is unknown: read it again next time
+        const int64_t length = fs_.appendIfLength(path, bytes, true, knownLength_);
+        if (length >= 0) {
+            lines_.insert(line);
+            knownLength_ = length;
+            lastLineOpen_ = false;
+            path_ = path;
+            return Outcome::Appended;
+        }
+    } else if (path == path_) {
+        // A line this file held: still there only if no other writer changed the file since.
+        const int64_t length = fs_.isFile(path) ? fs_.length(path) : 0;
+        if (length != knownLength_) path_.clear();
+    }
+    if (path != path_) load(path);
     if (lines_.count(line)) {
         // Already in the file, but perhaps only in the cache of a write whose fsync failed: make it
         // durable before the caller acknowledges it.

@@ -41,6 +41,11 @@ TEST(PosixFileSystem, AppendsWholeLinesAndRewritesFilesWithExactBytes) {
     EXPECT_TRUE(fs.isFile(log));
     EXPECT_EQ(fs.readAll(log), "first line\r\nsecond line\r\n");
     EXPECT_EQ(fs.length(log), 25);
+    // The checked append writes only onto the length its caller knows.
+    EXPECT_EQ(fs.appendIfLength(log, "third\r\n", true, 24), -1);
+    EXPECT_EQ(fs.appendIfLength(log, "third\r\n", true, 25), 32);
+    EXPECT_EQ(fs.appendIfLength(dir.file("Payment.csv"), "p\r\n", true, 0), 3);
+    EXPECT_EQ(fs.readAll(log), "first line\r\nsecond line\r\nthird\r\n");
 
     // Bytes travel unchanged, NULs and high bytes included, and files larger than one read buffer whole.
     std::string binary("\0\xe9\xff\r\n", 5);

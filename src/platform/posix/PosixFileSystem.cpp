@@ -12,6 +12,8 @@ namespace ostrell::platform {
 
 namespace {
 
+constexpr int64_t AnyLength = -1;  // append's own call: whatever the file holds
+
 bool isDirectoryPath(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -157,9 +159,19 @@ std::string PosixFileSystem::readAll(const std::string& path) {
 }
 
 int64_t PosixFileSystem::append(const std::string& path, const std::string& bytes, bool durable) {
+    return appendIfLength(path, bytes, durable, AnyLength);
+}
+
+int64_t PosixFileSystem::appendIfLength(const std::string& path, const std::string& bytes, bool durable,
+                                        int64_t expectedLength) {
     bool created = false;
     Fd fd = openForWriting(path, O_APPEND, created);
     const off_t size = sizeOf(fd.get(), path);
+    if (expectedLength != AnyLength && size != expectedLength) {
+        fd.close(path);
+        if (created) syncDirectory(parentDirectory(path));
+        return -1;
+    }
     writeWholeOrNothing(fd.get(), size, bytes, path);
     if (durable) syncFd(fd.get(), path);
     fd.close(path);
