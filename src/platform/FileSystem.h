@@ -26,6 +26,9 @@ public:
         if ((isFile(path) ? length(path) : 0) != expectedLength) return -1;
         return append(path, bytes, durable);
     }
+    // Appends bytes in one write (created when missing), not synced, without looking at the file's
+    // length: for a writer that keeps the length itself. A failed write is taken back as append's is.
+    virtual void appendUnmeasured(const std::string& path, const std::string& bytes) { append(path, bytes, false); }
     // Creates or empties path and writes bytes in one go, then fsyncs the file.
     virtual void writeDurable(const std::string& path, const std::string& bytes) = 0;
     virtual int64_t length(const std::string& path) = 0;
