@@ -48,21 +48,20 @@ int main(int argc, char** argv) {
     // The trace goes out when the loop is about to wait rather than line by line, and during a busy
     // exchange (a wait per reply) at most every TraceFlushMs: then the lines of many records leave in one
     // write, and a timer sees that nothing stays in the buffer while the agent sleeps.
-    QElapsedTimer sinceFlush;
-    sinceFlush.start();
+    QElapsedTimer sinceFlush;  // not started: the first lines (start-up's) go out at once
     QTimer lateFlush;
     lateFlush.setSingleShot(true);
     const auto flushTrace = [&] {
         lateFlush.stop();
         std::cout.flush();
-        sinceFlush.restart();
+        sinceFlush.start();
     };
     QObject::connect(&lateFlush, &QTimer::timeout, flushTrace);
     QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, [&] {
         // The trace shares stdio's buffer (cout is synchronised with it): nothing pending, nothing to do,
         // and no timer that would wake the loop for nothing.
         if (__fpending(stdout) == 0) return;
-        if (sinceFlush.elapsed() >= TraceFlushMs) flushTrace();
+        if (!sinceFlush.isValid() || sinceFlush.elapsed() >= TraceFlushMs) flushTrace();
         else if (!lateFlush.isActive()) lateFlush.start(static_cast<int>(TraceFlushMs - sinceFlush.elapsed()));
     });
     platform::QtPlatform p;
