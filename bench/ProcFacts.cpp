@@ -53,8 +53,9 @@ ProcFacts readProcFacts(pid_t pid) {
         const std::string task = base + "/task/" + e->d_name;
         try {
             const std::string status = readText(task + "/status");
-            f.contextSwitches += statusField(status, "voluntary_ctxt_switches") +
-                                 statusField(status, "nonvoluntary_ctxt_switches");
+            // Voluntary only: a wake-up is the program going to sleep and being woken; an involuntary switch
+            // is other load taking the processor from it.
+            f.contextSwitches += statusField(status, "voluntary_ctxt_switches");
             std::istringstream sched(readText(task + "/schedstat"));
             long long ns = 0;
             sched >> ns;

@@ -9,7 +9,7 @@ namespace ostrell::bench {
 struct ProcFacts {
     double cpuSeconds = 0;        // utime + stime, from /proc/<pid>/stat
     double runSeconds = 0;        // time on a CPU, from the threads' schedstat (nanosecond counter)
-    int64_t contextSwitches = 0;  // voluntary + involuntary, from the threads' status
+    int64_t contextSwitches = 0;  // voluntary, from the threads' status
     int64_t rssKiB = 0;           // VmRSS
     int threads = 0;
 };

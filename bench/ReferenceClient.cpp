@@ -1,7 +1,7 @@
-// The reference client of the benchmarks: the Veltrana line protocol done the simplest way, with blocking
-// POSIX sockets and files and nothing else. It does the same durable work per record as the agent (a
-// downloaded record appended to its incoming file and fsynced before its acknowledgement, one transfer
-// log line per record), so the agent's speed over this client's is the agent's own overhead.
+// The minimal client of the benchmarks: only what the Veltrana line protocol itself needs, with blocking
+// POSIX sockets and files. Download: each record appended to its incoming file and fsynced, then
+// acknowledged; upload: each line sent and its reply read. No transfer log, no trace, no checks beyond
+// the protocol's, so its pace is the limit the agent is measured against.
 //
 //   ostrell_reference_client --port P --data DIR/ --bk BK [--poll-ms N] [--max-records N]
 //   ostrell_reference_client --port P --data DIR/ --bk BK --upload FILE --kind K [--poll-ms N] [--max-records N]
@@ -19,7 +19,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <string>
 #include <vector>
 
@@ -112,32 +111,12 @@ private:
     std::string buffer_;
 };
 
-void appendLine(const std::string& path, const std::string& bytes, bool durable) {
+void appendDurably(const std::string& path, const std::string& bytes) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) fail("open " + path);
     if (::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) fail("write " + path);
-    if (durable && ::fsync(fd) != 0) fail("fsync " + path);
+    if (::fsync(fd) != 0) fail("fsync " + path);
     if (::close(fd) != 0) fail("close " + path);
-}
-
-// Made once per second: local time costs a look at the zone file.
-const std::string& timestamp() {
-    static std::time_t second = -1;
-    static std::string text;
-    const std::time_t now = std::time(nullptr);
-    if (now != second) {
-        char buffer[32];
-        std::tm local{};
-        localtime_r(&now, &local);
-        std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &local);
-        text = buffer;
-        second = now;
-    }
-    return text;
-}
-
-void logLine(const Options& o, const std::string& text) {
-    appendLine(o.data + "VRXlogOUT.txt", timestamp() + " " + text + "\r\n", false);
 }
 
 // Comma-separated fields, commas inside double quotes kept, quotes dropped.
@@ -173,12 +152,11 @@ long download(Link& link, const Options& o) {
             const std::string reply = link.ask(request);
             if (reply.find(p.type) == std::string::npos || reply.rfind("BAD", 0) == 0) return -1;
             if (hasNone(reply)) break;
-            logLine(o, reply);
             const size_t quote = reply.find('"');
             const std::string line = quote == std::string::npos ? reply : reply.substr(quote);
             const std::vector<std::string> f = fields(line);
             const long number = f.size() > p.numberField ? std::atol(f[p.numberField].c_str()) : 0;
-            appendLine(o.data + p.file, line + "\r\n", true);
+            appendDurably(o.data + p.file, line + "\r\n");
             link.ask(p.ack + std::to_string(number));
             ++records;
         }
@@ -212,7 +190,6 @@ long upload(Link& link, const Options& o) {
         start = end + 2;
         const std::string reply = link.ask(wire);
         if (reply.find(kind + "|SUCCESS") == std::string::npos) return -1;
-        logLine(o, " G " + wire);
         ++records;
     }
     if (o.maxRecords < 0) {

@@ -4,8 +4,13 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QMessageBox>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QMessageBox>
+#include <QTimer>
+#include <stdio_ext.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
@@ -30,6 +35,8 @@
 using namespace ostrell;
 
 namespace {
+
+constexpr qint64 TraceFlushMs = 250;
 
 struct Options {
     bool help = false, version = false, headless = false, monitor = false, status = false, autostart = false;
@@ -152,10 +159,25 @@ int runHeadless(int argc, char** argv, bool monitorLines) {
     if (chooseDispatcher) qputenv("QT_NO_GLIB", "1");
     QCoreApplication qt(argc, argv);
     if (chooseDispatcher) qunsetenv("QT_NO_GLIB");
-    // The trace goes out when the loop is about to wait rather than line by line: the lines of one
-    // exchange leave in one write, and nothing stays in the buffer while the agent sleeps.
-    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
-                     [] { std::cout.flush(); });
+    // The trace goes out when the loop is about to wait rather than line by line, and during a busy
+    // exchange (a wait per reply) at most every TraceFlushMs: then the lines of many records leave in one
+    // write, and a timer sees that nothing stays in the buffer while the agent sleeps.
+    QElapsedTimer sinceFlush;  // not started: the first lines (start-up's) go out at once
+    QTimer lateFlush;
+    lateFlush.setSingleShot(true);
+    const auto flushTrace = [&] {
+        lateFlush.stop();
+        std::cout.flush();
+        sinceFlush.start();
+    };
+    QObject::connect(&lateFlush, &QTimer::timeout, flushTrace);
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, [&] {
+        // The trace shares stdio's buffer (cout is synchronised with it): nothing pending, nothing to do,
+        // and no timer that would wake the loop for nothing.
+        if (__fpending(stdout) == 0) return;
+        if (!sinceFlush.isValid() || sinceFlush.elapsed() >= TraceFlushMs) flushTrace();
+        else if (!lateFlush.isActive()) lateFlush.start(static_cast<int>(TraceFlushMs - sinceFlush.elapsed()));
+    });
     platform::QtPlatform p;
     platform::InstanceLock instance;  // held until the program ends
     if (app::claimSingleInstance(instance, p.settings, std::cerr)) return app::ExitRefused;

@@ -103,9 +103,9 @@ void Agent::Form_Load() {
     }
     // OutFileNames is the upload unit's fixed table (upload/OutFileNames.h): nothing to build here.
     tmrParams_Timer();
-    trap(30, [&] { scheduler_.tmrMain().setInterval(cycle::TickIntervalMs); });
-    settings::readConnectionSettings(settings_, server_, trap);  // labels 80 to 100
     scheduler_.TickCount = 999;  // the first tick runs a cycle at once
+    trap(30, [&] { scheduler_.startCounting(); });
+    settings::readConnectionSettings(settings_, server_, trap);  // labels 80 to 100
     trap(105, [&] { shell_.showSocketEnds(server_.LocalPort, server_.LocalIP, server_.ServerPort, server_.ServerIP); });
     trap(110, [&] {
         if (server_.LocalPort < 0 || server_.LocalPort > 65535)
@@ -202,6 +202,7 @@ void Agent::tmrParams_Timer() {
             throw platform::PlatformError(platform::err::PathFileAccessError, problem);
     });
     trap(60, [&] { shell_.showParameters(params_); });
+    trap(65, [&] { scheduler_.lengthChanged(); });  // a new TimeOut counts from now on
 }
 
 void Agent::tmrFlash_Timer() {

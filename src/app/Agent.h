@@ -101,6 +101,7 @@ public:
     platform::FileSystem& files() override { return platform_.files; }
     bool monitorMode() const override { return monitor_.MonitorMode; }
     void setMonitorMode(bool on) override { monitor_.MonitorMode = on; }
+    void setCountdownShown(bool shown) override { scheduler_.setCountdownShown(shown); }
     std::string serverAddressText() override;
     // Quit line when connected, close, then the close request (which the Exit choice allows); ends the
     // main loop and every running wait.

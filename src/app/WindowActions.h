@@ -21,6 +21,8 @@ public:
     // MonitorMode, read by the tray so that re-adding the icon does not hide a monitoring window.
     virtual bool monitorMode() const = 0;
     virtual void setMonitorMode(bool on) = 0;
+    // The window with the count towards the next cycle became visible or hidden.
+    virtual void setCountdownShown(bool /*shown*/) {}
     // The text of the server address box: "IP: " address, CR LF, "Port: " port.
     virtual std::string serverAddressText() = 0;
     // The Exit item of the tray menu: ends the program politely.

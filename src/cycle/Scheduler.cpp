@@ -1,5 +1,8 @@
 #include "cycle/Scheduler.h"
 
+#include <algorithm>
+#include <climits>
+
 #include "errors/Trap.h"
 #include "platform/ReleaseMemory.h"
 
@@ -13,13 +16,61 @@ Scheduler::Scheduler(platform::EventLoop& loop, settings::Settings& settings, co
 void Scheduler::tmrMain_Timer() {
     errors::Trap trap(reporter_, "tmrMain_Timer");
     trap(10, [&] { loop_.yield(); });
+    if (countdownShown_) {
+        lastTickMs_ = loop_.nowMs();
+    } else {
+        // This tick stands for every second since the last one; all but itself only count.
+        lastTickMs_ += TickIntervalMs;
+        countSkippedSeconds();
+    }
     // TimeOutSecs is read at every counting tick, so a refresh applies from the next one.
     if (TickCount < params_.TimeOutSecs) {
         ++TickCount;
         trap(15, [&] { showTickCount_(TickCount); });
+        if (!countdownShown_) trap(17, [&] { arm(); });
         return;
     }
     runCycle(trap);
+}
+
+void Scheduler::countSkippedSeconds() {
+    // A timer may fire a little before its time against this clock: half a second decides.
+    const int64_t seconds = (loop_.nowMs() - lastTickMs_ + TickIntervalMs / 2) / TickIntervalMs;
+    if (seconds <= 0) return;
+    lastTickMs_ += seconds * TickIntervalMs;  // stays on the whole seconds of the count
+    if (TickCount < params_.TimeOutSecs)
+        TickCount = static_cast<int32_t>(std::min<int64_t>(TickCount + seconds, params_.TimeOutSecs));
+}
+
+void Scheduler::arm() {
+    if (countdownShown_) {
+        tmrMain_->setInterval(TickIntervalMs);
+        return;
+    }
+    const int64_t ticks = TickCount < params_.TimeOutSecs ? int64_t{params_.TimeOutSecs} - TickCount + 1 : 1;
+    // Due on the whole second of the count, however late this tick came.
+    const int64_t ms = ticks * TickIntervalMs - (loop_.nowMs() - lastTickMs_);
+    tmrMain_->setInterval(static_cast<int>(std::clamp<int64_t>(ms, 1, INT32_MAX)));
+}
+
+void Scheduler::startCounting() {
+    lastTickMs_ = loop_.nowMs();
+    arm();
+}
+
+void Scheduler::setCountdownShown(bool shown) {
+    if (shown == countdownShown_) return;
+    countdownShown_ = shown;
+    if (tmrMain_->interval() == 0) return;  // not counting: start-up or the cycle's end arms it
+    countSkippedSeconds();
+    if (shown && TickCount <= params_.TimeOutSecs) showTickCount_(TickCount);
+    arm();
+}
+
+void Scheduler::lengthChanged() {
+    if (countdownShown_ || tmrMain_->interval() == 0) return;
+    countSkippedSeconds();
+    arm();
 }
 
 void Scheduler::runCycle(errors::Trap& trap) {
@@ -42,7 +93,7 @@ void Scheduler::runCycle(errors::Trap& trap) {
         steps_.importer.CheckVRX();
     }
     if (cycleEnded_) trap(52, [&] { cycleEnded_(reached); });
-    trap(55, [&] { tmrMain_->setInterval(TickIntervalMs); });
+    trap(55, [&] { startCounting(); });
     // What the cycle's files and replies took is free again; without this the agent keeps the high-water
     // mark of its largest transfer.
     platform::releaseFreeMemory();

@@ -18,6 +18,8 @@ inline constexpr int TickIntervalMs = 1000;
 // The main loop of the agent: the one-second tick of tmrMain counts towards the cycle length and then
 // runs one sync cycle (connect, upload, download, quit, importer) with its own timer stopped, so a
 // cycle is never entered twice even though its waits let the other timers and the menu run.
+// The seconds are only worth a wake-up while the window shows the count: otherwise tmrMain is armed once
+// for the tick that runs the cycle, and the seconds in between are counted when it comes.
 class Scheduler {
 public:
     struct Steps {
@@ -33,7 +35,14 @@ public:
     // The tick procedure of tmrMain.
     void tmrMain_Timer();
 
-    // Stopped (interval 0) until start-up sets 1000 ms; 0 again while a cycle runs.
+    // Starts the count towards the next cycle (start-up; the end of every cycle does it itself).
+    void startCounting();
+    // Whether the window shows the count: ticks every second while it does, one wake-up per cycle when not.
+    void setCountdownShown(bool shown);
+    // Arms tmrMain again for the cycle length as it is now (after a parameter refresh).
+    void lengthChanged();
+
+    // Stopped (interval 0) until start-up starts the count; 0 again while a cycle runs.
     platform::Timer& tmrMain() { return *tmrMain_; }
 
     // Called as a cycle begins and as it ends, with whether it reached the server.
@@ -47,6 +56,13 @@ public:
 
 private:
     void runCycle(errors::Trap& trap);
+    // Counts the seconds that passed since the last tick without a tick of their own.
+    void countSkippedSeconds();
+    // The interval to the next tick that matters (the next second, or the cycle's tick).
+    void arm();
+
+    int64_t lastTickMs_ = 0;  // when the count last moved (a tick, or the count's start)
+    bool countdownShown_ = false;
 
     platform::EventLoop& loop_;
     settings::Settings& settings_;

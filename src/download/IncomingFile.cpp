@@ -39,9 +39,28 @@ bool IncomingFile::fileHolds(const std::string& path, const std::string& line) {
 }
 
 IncomingFile::Outcome IncomingFile::store(const std::string& path, const std::string& line) {
-    const int64_t length = fs_.isFile(path) ? fs_.length(path) : 0;
-    if (path != path_ || length != knownLength_) load(path);
     const size_t hash = std::hash<std::string_view>{}(line);
+    // The usual case: the file is as this object left it and the line is new, so it goes in with the one
+    // open that also checks the length. Anything else reads the file again first.
+    if (path == path_ && !lineHashes_.count(hash)) {
+        const std::string bytes = (lastLineOpen_ ? "
+" : "") + line + "
+";
+        path_.clear();  // if the append fails, what the file now holds is unknown: read it again next time
+        const int64_t length = fs_.appendIfLength(path, bytes, true, knownLength_);
+        if (length >= 0) {
+            lineHashes_.insert(hash);
+            knownLength_ = length;
+            lastLineOpen_ = false;
+            path_ = path;
+            return Outcome::Appended;
+        }
+    } else if (path == path_) {
+        // A line this file held: still there only if no other writer changed the file since.
+        const int64_t length = fs_.isFile(path) ? fs_.length(path) : 0;
+        if (length != knownLength_) path_.clear();
+    }
+    if (path != path_) load(path);
     if (lineHashes_.count(hash) && fileHolds(path, line)) {
         // Already in the file, but perhaps only in the cache of a write whose fsync failed: make it
         // durable before the caller acknowledges it.

@@ -29,6 +29,8 @@ private:
     const platform::EventLoop& clock_;
     errors::ErrorReporter& reporter_;
     const settings::Parameters& params_;
+    int64_t length_ = -1;     // the log's length as our appends left it; -1: to be measured
+    std::string lengthPath_;  // the file length_ belongs to (the data directory may change)
 };
 
 }  // namespace ostrell::download

@@ -24,7 +24,8 @@ std::string Connection::WaitForResponse(const std::string& request) {
     }
     monitor_.ShowTXT("S " + request);
     trap(25, [&] { wsock_.send(request + "\n"); });
-    trap(30, [&] { loop_.yield(); });
+    // No turn of the loop here: the wait below dispatches what is pending first, and a reply cannot be
+    // in yet; a separate turn only cost a poll per request.
     int16_t ReplyTries = ReplyTests;
     const auto linkGone = [&] { return wsock_.state() != TcpSocket::StateConnected; };
     for (;;) {

@@ -37,6 +37,17 @@ public:
     // Appends bytes in one write (created when missing); with durable, fsyncs the file before returning
     // (and the directory when the file was created). Gives the file's length as the write left it.
     virtual int64_t append(const std::string& path, const std::string& bytes, bool durable) = 0;
+    // The same append, made only when the file (a missing one counts as empty) is expectedLength bytes
+    // long as it is opened; otherwise nothing is written and the answer is -1. A caller that knows what
+    // the file held needs no look at it before each append to see whether another writer changed it.
+    virtual int64_t appendIfLength(const std::string& path, const std::string& bytes, bool durable,
+                                   int64_t expectedLength) {
+        if ((isFile(path) ? length(path) : 0) != expectedLength) return -1;
+        return append(path, bytes, durable);
+    }
+    // Appends bytes in one write (created when missing), not synced, without looking at the file's
+    // length: for a writer that keeps the length itself. A failed write is taken back as append's is.
+    virtual void appendUnmeasured(const std::string& path, const std::string& bytes) { append(path, bytes, false); }
     // Creates or empties path and writes bytes in one go, then fsyncs the file.
     virtual void writeDurable(const std::string& path, const std::string& bytes) = 0;
     virtual int64_t length(const std::string& path) = 0;

@@ -41,6 +41,12 @@ TEST(PosixFileSystem, AppendsWholeLinesAndRewritesFilesWithExactBytes) {
     EXPECT_TRUE(fs.isFile(log));
     EXPECT_EQ(fs.readAll(log), "first line\r\nsecond line\r\n");
     EXPECT_EQ(fs.length(log), 25);
+    // The checked append writes only onto the length its caller knows.
+    EXPECT_EQ(fs.appendIfLength(log, "third\r\n", true, 24), -1);
+    EXPECT_EQ(fs.appendIfLength(log, "third\r\n", true, 25), 32);
+    EXPECT_EQ(fs.appendIfLength(dir.file("Payment.csv"), "p\r\n", true, 0), 3);
+    fs.appendUnmeasured(log, "fourth\r\n");
+    EXPECT_EQ(fs.readAll(log), "first line\r\nsecond line\r\nthird\r\nfourth\r\n");
 
     // Bytes travel unchanged, NULs and high bytes included, and files larger than one read buffer whole.
     std::string binary("\0\xe9\xff\r\n", 5);
@@ -100,6 +106,7 @@ TEST(PosixFileSystem, EveryFailedOperationThrowsWithAFittingNumber) {
 
     // A full disk: the write fails, and that is never taken as success.
     EXPECT_EQ(failureNumber([&] { fs.append("/dev/full", "line\r\n", true); }), err::DiskFull);
+    EXPECT_EQ(failureNumber([&] { fs.appendUnmeasured("/dev/full", "line\r\n"); }), err::DiskFull);
     EXPECT_EQ(failureNumber([&] { fs.writeDurable("/dev/full", "line\r\n"); }), err::DiskFull);
 }
 

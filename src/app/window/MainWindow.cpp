@@ -4,6 +4,8 @@
 #include "app/tray/WarningMark.h"
 
 #include <QCloseEvent>
+#include <QHideEvent>
+#include <QShowEvent>
 #include <algorithm>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -386,6 +388,16 @@ void MainWindow::mnuExit_Click() {
 void MainWindow::onSessionEnding() {
     sessionEnding_ = true;
     close();
+}
+
+void MainWindow::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    if (actions_) actions_->setCountdownShown(true);
+}
+
+void MainWindow::hideEvent(QHideEvent* e) {
+    QWidget::hideEvent(e);
+    if (actions_) actions_->setCountdownShown(false);
 }
 
 void MainWindow::closeEvent(QCloseEvent* e) {

@@ -85,6 +85,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    // The count box is only worth a tick every second while it can be seen.
+    void showEvent(QShowEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:

@@ -12,6 +12,8 @@ namespace ostrell::platform {
 
 namespace {
 
+constexpr int64_t AnyLength = -1;  // append's own call: whatever the file holds
+
 bool isDirectoryPath(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -203,14 +205,52 @@ std::string PosixFileSystem::readAll(const std::string& path) {
 }
 
 int64_t PosixFileSystem::append(const std::string& path, const std::string& bytes, bool durable) {
+    return appendIfLength(path, bytes, durable, AnyLength);
+}
+
+int64_t PosixFileSystem::appendIfLength(const std::string& path, const std::string& bytes, bool durable,
+                                        int64_t expectedLength) {
     bool created = false;
     Fd fd = openForWriting(path, O_APPEND, created);
     const off_t size = sizeOf(fd.get(), path);
+    if (expectedLength != AnyLength && size != expectedLength) {
+        fd.close(path);
+        if (created) syncDirectory(parentDirectory(path));
+        return -1;
+    }
     writeWholeOrNothing(fd.get(), size, bytes, path);
     if (durable) syncFd(fd.get(), path);
     fd.close(path);
     if (created) syncDirectory(parentDirectory(path));
     return static_cast<int64_t>(size) + static_cast<int64_t>(bytes.size());
+}
+
+void PosixFileSystem::appendUnmeasured(const std::string& path, const std::string& bytes) {
+    bool created = false;
+    Fd fd = openForWriting(path, O_APPEND, created);
+    const char* p = bytes.data();
+    size_t left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd.get(), p, left);
+        if (n >= 0) {
+            p += n;
+            left -= static_cast<size_t>(n);
+            continue;
+        }
+        if (errno == EINTR) continue;
+        const int errnum = errno;
+        // Only now is the length looked at: what went in of this line is taken back.
+        const off_t written = static_cast<off_t>(bytes.size() - left);
+        if (written > 0) {
+            struct stat st {};
+            if (::fstat(fd.get(), &st) == 0)
+                while (::ftruncate(fd.get(), st.st_size - written) != 0 && errno == EINTR) {
+                }
+        }
+        throw fileError(errnum, "write", path);
+    }
+    fd.close(path);
+    if (created) syncDirectory(parentDirectory(path));
 }
 
 void PosixFileSystem::writeDurable(const std::string& path, const std::string& bytes) {

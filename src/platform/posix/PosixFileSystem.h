@@ -15,6 +15,9 @@ public:
     bool isDirectory(const std::string& path) override;
     std::string readAll(const std::string& path) override;
     int64_t append(const std::string& path, const std::string& bytes, bool durable) override;
+    int64_t appendIfLength(const std::string& path, const std::string& bytes, bool durable,
+                           int64_t expectedLength) override;
+    void appendUnmeasured(const std::string& path, const std::string& bytes) override;
     void writeDurable(const std::string& path, const std::string& bytes) override;
     int64_t length(const std::string& path) override;
     void remove(const std::string& path) override;

@@ -85,7 +85,7 @@ TEST(StartUp, UnusablePortsAreReportedAndTheAgentRunsOnWithoutConnecting) {
     f.loop.runFor(1000);
     EXPECT_EQ(f.socket.connectCalls, 0);
     EXPECT_EQ(f.sinks.where().back(), "TryToConnect:20");
-    EXPECT_EQ(f.agent->scheduler().tmrMain().interval(), 1000) << "the cycle goes on";
+    EXPECT_GT(f.agent->scheduler().tmrMain().interval(), 0) << "the cycle goes on";
 }
 
 TEST(Ending, AnEndRequestDuringACycleEndsWithin10SecondsWithoutAQuitLine) {

@@ -60,10 +60,11 @@ struct CycleFixture : nettest::NetFixture {
             if (line == "tolvane|QHT514" && !logonReply.empty()) socket.peerSend(logonReply, replyDelayMs);
         };
     }
-    // As start-up leaves it: the count at 999 and the timer ticking every second.
-    void start() {
+    // As start-up leaves it: the count at 999 and the timer armed for the first tick.
+    void start(bool countdownShown = true) {
         scheduler.TickCount = 999;
-        scheduler.tmrMain().setInterval(1000);
+        scheduler.setCountdownShown(countdownShown);
+        scheduler.startCounting();
     }
     int lastTryWrites() const { return count("Ostrell/LastTry="); }
     int lastWrites() const { return count("Ostrell/Last="); }

@@ -6,24 +6,45 @@ using namespace ostrell;
 using cycletest::CycleFixture;
 
 TEST(SyncCycle, WithTheDefaultLengthTheFirstTickRunsACycleThenTheSixteenthTickAfterItsEnd) {
+    // With the count on screen tmrMain ticks every second; hidden, it wakes once, for the cycle.
+    for (const bool shown : {true, false}) {
+        CycleFixture f;
+        std::vector<int64_t> cycleStarts;
+        f.steps.duringGetFiles = [&] { cycleStarts.push_back(f.loop.nowMs()); };
+        f.start(shown);
+        f.loop.runFor(1000);
+        ASSERT_EQ(f.lastTryWrites(), 1) << "the first tick after start-up runs a cycle at once";
+        const int64_t firstEnd = f.loop.nowMs();
+        EXPECT_EQ(f.scheduler.tmrMain().interval(), shown ? 1000 : 16000);
+        f.loop.runFor(15 * 1000);
+        const std::vector<int> counted{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+        EXPECT_EQ(f.ticksShown, shown ? counted : std::vector<int>());
+        EXPECT_EQ(f.lastTryWrites(), 1);
+        f.loop.runFor(1000);
+        EXPECT_EQ(f.lastTryWrites(), 2) << "the sixteenth tick after the end of the first cycle";
+        ASSERT_EQ(cycleStarts.size(), 2u);
+        // The second cycle's connection starts 16 s after the first ended (the time in a cycle is not counted).
+        EXPECT_GE(cycleStarts[1] - firstEnd, 16000);
+        EXPECT_LT(cycleStarts[1] - firstEnd, 17000);
+        EXPECT_TRUE(f.sinks.reports.empty());
+    }
+}
+
+TEST(SyncCycle, AHiddenCountCatchesUpWhenShownAndFollowsANewLength) {
     CycleFixture f;
-    std::vector<int64_t> cycleStarts;
-    f.steps.duringGetFiles = [&] { cycleStarts.push_back(f.loop.nowMs()); };
-    f.start();
+    f.start(false);
     f.loop.runFor(1000);
-    ASSERT_EQ(f.lastTryWrites(), 1) << "the first tick after start-up runs a cycle at once";
-    const int64_t firstEnd = f.loop.nowMs();
-    EXPECT_EQ(f.scheduler.tmrMain().interval(), 1000);
-    f.loop.runFor(15 * 1000);
-    EXPECT_EQ(f.ticksShown, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}));
-    EXPECT_EQ(f.lastTryWrites(), 1);
-    f.loop.runFor(1000);
-    EXPECT_EQ(f.lastTryWrites(), 2) << "the sixteenth tick after the end of the first cycle";
-    ASSERT_EQ(cycleStarts.size(), 2u);
-    // The second cycle's connection starts 16 s after the first ended (the time in a cycle is not counted).
-    EXPECT_GE(cycleStarts[1] - firstEnd, 16000);
-    EXPECT_LT(cycleStarts[1] - firstEnd, 17000);
-    EXPECT_TRUE(f.sinks.reports.empty());
+    const int64_t end = f.loop.nowMs();
+    f.loop.runFor(5400);
+    f.scheduler.setCountdownShown(true);  // the window opens: the box shows the seconds so far, then each one
+    f.loop.runFor(2000);
+    EXPECT_EQ(f.ticksShown, (std::vector<int>{5, 6, 7}));
+    f.scheduler.setCountdownShown(false);
+    f.params.TimeOutSecs = 9;  // a refresh shortens the cycle
+    f.scheduler.lengthChanged();
+    f.loop.runUntil([&] { return f.lastTryWrites() == 2; }, 20000);
+    EXPECT_EQ(f.lastTryWrites(), 2);
+    EXPECT_NEAR(static_cast<double>(f.loop.nowMs() - end), 10000, 600) << "the tenth second after the end";
 }
 
 TEST(SyncCycle, ALengthOfZeroOrLessRunsACycleOnEveryTickAnd1000StartsOnTheSecondTick) {

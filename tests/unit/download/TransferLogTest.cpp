@@ -35,6 +35,15 @@ TEST(TransferLog, RotatesOnlyWhenStrictlyLargerThanTheLimitKeepingOneBackup) {
     f.log.LogRec("fresh");
     EXPECT_EQ(f.fs.content("/data/VRXlogOUT.txt"), prefix + "fresh\r\n");
     EXPECT_TRUE(f.sinks.reports.empty());
+
+    // The length is kept between lines, but the file decides: emptied by the host, it is not rotated.
+    Fixture g;
+    g.fs.putFile("/data/VRXlogOUT.txt", std::string(download::TransferLogLimit - lineLen, 'a'));
+    g.log.LogRec("");
+    g.fs.putFile("/data/VRXlogOUT.txt", "");
+    g.log.LogRec("x");
+    EXPECT_FALSE(g.fs.has("/data/VRXlogOUT.txt.bak"));
+    EXPECT_EQ(g.fs.content("/data/VRXlogOUT.txt"), prefix + "x\r\n");
 }
 
 TEST(TransferLog, AMissingDirectoryOrFullDiskIsReportedAndTheCallerCarriesOn) {
