@@ -43,9 +43,7 @@ IncomingFile::Outcome IncomingFile::store(const std::string& path, const std::st
     // The usual case: the file is as this object left it and the line is new, so it goes in with the one
     // open that also checks the length. Anything else reads the file again first.
     if (path == path_ && !lineHashes_.count(hash)) {
-        const std::string bytes = (lastLineOpen_ ? "
-" : "") + line + "
-";
+        const std::string bytes = (lastLineOpen_ ? "\r\n" : "") + line + "\r\n";
         path_.clear();  // if the append fails, what the file now holds is unknown: read it again next time
         const int64_t length = fs_.appendIfLength(path, bytes, true, knownLength_);
         if (length >= 0) {
