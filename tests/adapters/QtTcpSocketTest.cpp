@@ -199,3 +199,17 @@ TEST_F(TcpSocketTest, LocalPortIsUsedForEveryConnection) {
         events_.log.clear();
     }
 }
+
+TEST_F(TcpSocketTest, HostNameIsLookedUpAndEachAddressTriedInTurn) {
+    // "localhost" may give ::1 first, where nobody listens: the next address is tried before an error.
+    socket_.connect("localhost", peer_.port());
+    ASSERT_TRUE(loop_.waitUntil([&] { return events_.saw("connect") || events_.saw("error"); }, kWait));
+    EXPECT_EQ(events_.log, std::vector<std::string>{"connect"}) << events_.errorText;
+    EXPECT_EQ(socket_.remoteHostIP(), "127.0.0.1");
+
+    socket_.close();
+    socket_.connect("no-such-host.invalid", peer_.port());
+    ASSERT_TRUE(loop_.waitUntil([&] { return events_.saw("error"); }, kWait));
+    EXPECT_EQ(events_.errorNumber, 11001);
+    EXPECT_EQ(socket_.state(), TcpSocket::StateClosed);
+}
