@@ -9,7 +9,8 @@ namespace ostrell::platform {
 // $XDG_CONFIG_HOME (default ~/.config), edited as IniDocument. Every read reads the file afresh; a
 // missing or unreadable file holds no keys. A write locks "<app>.ini.lock" beside it (flock, exclusive;
 // a cooperating host takes it too), edits the file as it is now, writes a temporary file in the same
-// directory, fsyncs it and renames it over the file, keeping its mode and owner. Should the file have
+// directory, fsyncs it and renames it over the file, keeping its mode and owner (the directory is synced
+// too when the file is new). Should the file have
 // changed meanwhile (a host that does not lock), the edit is made again on the new content.
 class PosixSettingsStore : public SettingsStore {
 public:
