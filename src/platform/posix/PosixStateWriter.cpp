@@ -52,12 +52,14 @@ void PosixStateWriter::writeState(const std::string& name, const std::string& te
         }
         done += static_cast<size_t>(n);
     }
-    if (fsync(fd) != 0) {
-        close(fd);
+    // Not synced: the status is rewritten after every cycle, and waiting for the disk each time cost
+    // an idle agent four wake-ups a cycle. After a power cut it may show an older cycle, or be empty on
+    // a file system that does not order the rename after the data; its readers take an empty file as
+    // "nothing known yet", and the next cycle writes it again.
+    if (close(fd) != 0) {
         unlink(temp.c_str());
-        fail("cannot sync", temp);
+        fail("cannot write", temp);
     }
-    close(fd);
     if (rename(temp.c_str(), path.c_str()) != 0) {
         unlink(temp.c_str());
         fail("cannot rename", temp);

@@ -6,7 +6,7 @@
 namespace ostrell::platform {
 
 // State files in one directory (made 0700 when missing), each written to a fresh temporary file
-// (0600, exclusive), fsynced and renamed over the old one.
+// (0600, exclusive) and renamed over the old one; not synced (see writeState).
 class PosixStateWriter : public StateWriter {
 public:
     explicit PosixStateWriter(std::string directory) : directory_(std::move(directory)) {}
