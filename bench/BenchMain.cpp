@@ -146,13 +146,14 @@ double median(std::vector<double> v) {
 // The agent and the minimal client, back to back in each round (who goes first alternates, so the
 // machine's drift falls on both); the ratio is taken per round, and its median reported.
 struct Paired {
-    std::vector<double> ratios, agent, reference;
+    std::vector<double> ratios, agent, reference, agentCpu, referenceCpu;
     double ratio() const { return median(ratios); }
     std::string detail(const std::string& what) const {
         const auto [lo, hi] = std::minmax_element(ratios.begin(), ratios.end());
         return "agent " + grouped(median(agent)) + "/s, minimal " + grouped(median(reference)) + "/s; " + what +
                ", median of " + std::to_string(ratios.size()) + " rounds (" + fixed(*lo, 2) + " to " + fixed(*hi, 2) +
-               ")";
+               "); processor time per record: agent " + fixed(median(agentCpu) * 1e6, 1) + " µs, minimal " +
+               fixed(median(referenceCpu) * 1e6, 1) + " µs";
     }
 };
 
@@ -160,17 +161,19 @@ template <class Measure>
 Paired paired(int rounds, Measure measure) {
     Paired p;
     for (int r = 0; r < rounds; ++r) {
-        double a = 0, b = 0;
+        Pace a, b;
         if (r % 2 == 0) {
-            a = measure(Client::Agent).perSecond;
-            b = measure(Client::Reference).perSecond;
+            a = measure(Client::Agent);
+            b = measure(Client::Reference);
         } else {
-            b = measure(Client::Reference).perSecond;
-            a = measure(Client::Agent).perSecond;
+            b = measure(Client::Reference);
+            a = measure(Client::Agent);
         }
-        p.agent.push_back(a);
-        p.reference.push_back(b);
-        p.ratios.push_back(a / b);
+        p.agent.push_back(a.perSecond);
+        p.reference.push_back(b.perSecond);
+        p.agentCpu.push_back(a.cpuPerRecord);
+        p.referenceCpu.push_back(b.cpuPerRecord);
+        p.ratios.push_back(a.perSecond / b.perSecond);
     }
     return p;
 }

@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "ProcFacts.h"
+
 namespace ostrell::bench {
 
 namespace {
@@ -31,17 +33,41 @@ Pace follow(SimProcess& sim, Child& client, int64_t first, int64_t last, double 
     bool started = false;
     double t0 = 0;
     int64_t v0 = 0;
+    // Processor time: at the start, and the latest reading with its count (the reference client may end
+    // right after its last record, before it can be read again).
+    double cpu0 = -1, cpuLast = -1;
+    int64_t cpuCount = 0;
+    const auto cpuNow = [&]() -> double {
+        try {
+            return readProcFacts(client.pid()).runSeconds;
+        } catch (const std::exception&) {
+            return -1;
+        }
+    };
     for (;;) {
         const int64_t v = read(sim.stats());
         const double t = nowSeconds();
+        const double cpu = started && v < last ? cpuNow() : -1;
+        if (cpu >= 0) {
+            cpuLast = cpu;
+            cpuCount = v;
+        }
         if (!started && v > first) {
             started = true;
             t0 = t;
             v0 = v;
+            cpu0 = cpuNow();
         }
         if (v >= last) {
             if (!started || t <= t0 || v == v0) throw std::runtime_error("exchange too short to time");
-            return Pace{static_cast<double>(v - v0) / (t - t0), v - v0, t - t0};
+            const double lastCpu = cpuNow();
+            if (lastCpu >= 0) {
+                cpuLast = lastCpu;
+                cpuCount = v;
+            }
+            const double perRecord =
+                cpu0 >= 0 && cpuLast > cpu0 && cpuCount > v0 ? (cpuLast - cpu0) / static_cast<double>(cpuCount - v0) : 0;
+            return Pace{static_cast<double>(v - v0) / (t - t0), v - v0, t - t0, perRecord};
         }
         if (t > deadline) throw std::runtime_error("exchange did not finish in time");
         if (!client.running() && v < last) {

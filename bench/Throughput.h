@@ -21,6 +21,9 @@ struct Pace {
     double perSecond = 0;
     int64_t records = 0;
     double seconds = 0;
+    // The client's processor time per record over the same stretch (schedstat): steadier than the pace
+    // on a shared machine, where waiting for a processor swings the pace by a factor of several.
+    double cpuPerRecord = 0;
 };
 
 // Downloads `records` bookings (Polled: stops after `records`).
