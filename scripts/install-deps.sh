@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need, when any is missing.
 set -euo pipefail
-packages=(cmake ninja-build g++ ccache clang libclang-rt-dev gcovr qt6-base-dev qt6-base-dev-tools libgtest-dev libgmock-dev
+packages=(cmake ninja-build g++ ccache clang clang-format clang-tidy libclang-rt-dev gcovr
+          qt6-base-dev qt6-base-dev-tools libgtest-dev libgmock-dev
           xvfb xauth trayer imagemagick x11-utils strace libqt6svg6 fonts-dejavu-core locales
           dbus-bin dbus-daemon dunst libnotify-bin lintian desktop-file-utils appstream man-db)
 missing=()
