@@ -3,10 +3,10 @@
 #include <algorithm>
 
 #include "app/StatusReport.h"
-#include "unit/app/AgentFixture.h"
+#include "unit/Fixture.h"
 
 using namespace ostrell;
-using apptest::AgentFixture;
+using unittest::AgentFixture;
 
 TEST(StartUp, RunsItsStepsInOrderAndLeavesTheTimersRunningAndNoConnection) {
     AgentFixture f;

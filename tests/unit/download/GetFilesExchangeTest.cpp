@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "DownloadFixture.h"
+#include "unit/Fixture.h"
 #include "unit/GeneratedLocale.h"
 
 using namespace ostrell;
-using namespace ostrell::dltest;
+using namespace ostrell::unittest;
 using Lines = std::vector<std::string>;
 
 TEST(DownloadExchange, OneNewBookingRunsRequestStoreAcknowledgeThenBothEndsAndQuit) {

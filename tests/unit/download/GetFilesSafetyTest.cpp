@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "DownloadFixture.h"
+#include "unit/Fixture.h"
 #include "platform/PlatformError.h"
 
 using namespace ostrell;
-using namespace ostrell::dltest;
+using namespace ostrell::unittest;
 using Lines = std::vector<std::string>;
 using Op = fake::FakeFileSystem::Op;
 
@@ -233,7 +233,7 @@ TEST(DownloadSafety, UnusableRepliesInARowLeaveThePhaseAfterAHundred) {
     {
         DownloadFixture f;  // a server that only ever answers beside the point
         f.exchange.maxRequests = 1000;
-        f.exchange.server = [](const std::string&) { return std::string("garbage"); };
+        f.exchange.rule = [](const std::string&) { return say("garbage"); };
         f.GetFiles();
         EXPECT_EQ(f.exchange.sent.size(), 201u);
         EXPECT_EQ(std::count(f.exchange.sent.begin(), f.exchange.sent.end(), "10|BK1"), 100);
@@ -247,7 +247,7 @@ TEST(DownloadSafety, UnusableRepliesInARowLeaveThePhaseAfterAHundred) {
     {
         DownloadFixture f;  // short replies only: nothing logged but the giving up
         f.exchange.maxRequests = 1000;
-        f.exchange.server = [](const std::string& r) { return r.substr(0, 3) + "x"; };
+        f.exchange.rule = [](const std::string& r) { return say(r.substr(0, 3) + "x"); };
         f.GetFiles();
         EXPECT_EQ(f.exchange.sent.size(), 201u);
         EXPECT_EQ(f.logTexts(), (Lines{"No record after 100 unusable replies to 10|BK1 - going to payments.",

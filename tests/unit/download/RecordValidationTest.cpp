@@ -2,14 +2,14 @@
 
 #include <optional>
 
-#include "DownloadFixture.h"
+#include "unit/Fixture.h"
 #include "download/RecordValidation.h"
 
 using namespace ostrell;
 using download::Valid8;
 using download::Valid9;
-using dltest::bookingLine;
-using dltest::paymentLine;
+using unittest::bookingLine;
+using unittest::paymentLine;
 
 namespace {
 struct Reporter {

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "unit/net/NetFixture.h"
+#include "unit/Fixture.h"
 
 using namespace ostrell;
 using platform::TcpSocket;
 
 TEST(Connecting, ConnectsLogsOnWithTheFixedLineAndTakesTheReplyAtOnce) {
-    nettest::NetFixture f;
+    unittest::NetFixture f;
     int flashes = 0;
     f.connection.setLogonHook([&] { ++flashes; });
     f.connection.TryToConnect();
@@ -26,7 +26,7 @@ TEST(Connecting, ConnectsLogsOnWithTheFixedLineAndTakesTheReplyAtOnce) {
 }
 
 TEST(Connecting, AServerThatNeverAcceptsIsGivenUpAfterTenTestsIn3100MsWithoutAMonitorLine) {
-    nettest::NetFixture f;
+    unittest::NetFixture f;
     f.socket.acceptConnections = false;
     f.connection.TryToConnect();
     EXPECT_FALSE(f.connection.Connected);
@@ -43,14 +43,14 @@ TEST(Connecting, AServerThatNeverAcceptsIsGivenUpAfterTenTestsIn3100MsWithoutAMo
 }
 
 TEST(Connecting, ASlowAcceptIsTakenAtTheNextTestAndARefusalShowsAsASocketError) {
-    nettest::NetFixture f;
+    unittest::NetFixture f;
     f.socket.connectDelayMs = 2000;
     f.connection.TryToConnect();
     EXPECT_TRUE(f.connection.Connected);
     EXPECT_EQ(f.loop.nowMs(), 2200 + 10) << "the test after the accept, at 400 + 6 x 300 ms";
     EXPECT_EQ(f.socket.sentLines, std::vector<std::string>{"tolvane|QHT514"});
 
-    nettest::NetFixture g;
+    unittest::NetFixture g;
     g.socket.refuseConnections = true;
     g.connection.TryToConnect();
     EXPECT_FALSE(g.connection.Connected);
@@ -59,7 +59,7 @@ TEST(Connecting, ASlowAcceptIsTakenAtTheNextTestAndARefusalShowsAsASocketError) 
 }
 
 TEST(Connecting, AServerThatNeverAnswersTheLogonIsClosedAfter40TestsAndConnectedStaysTrue) {
-    nettest::NetFixture f;
+    unittest::NetFixture f;
     f.logonReply.clear();
     int flashes = 0;
     f.connection.setLogonHook([&] { ++flashes; });
@@ -76,7 +76,7 @@ TEST(Connecting, AServerThatNeverAnswersTheLogonIsClosedAfter40TestsAndConnected
 }
 
 TEST(Connecting, AGreetingWordAloneDoesNotEndTheLogonWaitButAReplyAfterItDoes) {
-    nettest::NetFixture f;
+    unittest::NetFixture f;
     f.logonReply = "Welcome\r\n";
     f.socket.onAccepted = [&] { f.socket.peerSend("WELCOME TO VELTRANA\r\n", 1); };
     f.socket.onLine = [&](const std::string&) {
@@ -93,7 +93,7 @@ TEST(Connecting, AGreetingWordAloneDoesNotEndTheLogonWaitButAReplyAfterItDoes) {
 }
 
 TEST(Connecting, AnOpenSocketIsNotConnectedAgainButLogsOnAgain) {
-    nettest::NetFixture f;
+    unittest::NetFixture f;
     f.connection.TryToConnect();
     f.connection.Connected = false;  // as after the download's quit, before the server closes
     f.connection.TryToConnect();
@@ -104,7 +104,7 @@ TEST(Connecting, AnOpenSocketIsNotConnectedAgainButLogsOnAgain) {
 
 TEST(Connecting, PortsOutsideTheRangeFailTheConnectionWithAReportInsteadOfReachingTheSocket) {
     for (int32_t port : {0, -1, 65536, 70000, INT32_MAX}) {
-        nettest::NetFixture f;
+        unittest::NetFixture f;
         f.server.ServerPort = port;
         f.connection.TryToConnect();
         EXPECT_FALSE(f.connection.Connected) << port;
@@ -113,14 +113,14 @@ TEST(Connecting, PortsOutsideTheRangeFailTheConnectionWithAReportInsteadOfReachi
         EXPECT_EQ(f.sinks.reports[0].number, platform::err::InvalidProcedureCall);
         EXPECT_EQ(f.loop.nowMs(), 3100) << "the connection wait runs as for an unreachable server";
     }
-    nettest::NetFixture edge;
+    unittest::NetFixture edge;
     edge.server.ServerPort = 65535;
     edge.connection.TryToConnect();
     EXPECT_TRUE(edge.connection.Connected);
 }
 
 TEST(SocketEvents, PeerCloseAndErrorsClearConnectedAndCloseTheSocket) {
-    nettest::NetFixture f;
+    unittest::NetFixture f;
     f.connection.TryToConnect();
     f.socket.peerClose();
     f.loop.runFor(1);
@@ -140,14 +140,5 @@ TEST(SocketEvents, PeerCloseAndErrorsClearConnectedAndCloseTheSocket) {
     f.connection.wsock_Close();
     EXPECT_FALSE(f.connection.Connected);
     EXPECT_EQ(f.socket.state(), TcpSocket::StateClosed);
-    EXPECT_TRUE(f.sinks.reports.empty());
-}
-
-TEST(SocketEvents, AnEndRequestDuringAWaitUnwindsWithoutAReport) {
-    nettest::NetFixture f;
-    f.logonReply.clear();
-    f.loop.post(5000, [&] { f.loop.requestEnd(); });
-    EXPECT_THROW(f.connection.TryToConnect(), platform::ProgramEnding);
-    EXPECT_EQ(f.loop.nowMs(), 5000);
     EXPECT_TRUE(f.sinks.reports.empty());
 }

@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
-#include "unit/net/NetFixture.h"
+#include "unit/Fixture.h"
 
 using namespace ostrell;
 using platform::TcpSocket;
 
 namespace {
 // A logged-on connection whose server answers "10|..." requests with the given text after the given delay.
-struct Exchange : nettest::NetFixture {
+struct Exchange : unittest::NetFixture {
     explicit Exchange(std::string reply = "10|NONE\r\n", int64_t delay = 10) {
         logOn();
         replyDelayMs = delay;
@@ -64,7 +64,7 @@ TEST(LineExchange, AServerThatDropsTheLinkMidWaitGivesLostConnectionAtOnceAndThe
 }
 
 TEST(LineExchange, NoServerGivesNotConnectedAfterTwoConnectionAttempts) {
-    nettest::NetFixture f;
+    unittest::NetFixture f;
     f.socket.acceptConnections = false;
     EXPECT_EQ(f.connection.WaitForResponse("10|4711"), "BAD - not connected");
     EXPECT_EQ(f.socket.connectCalls, 2);
@@ -84,7 +84,7 @@ TEST(LineExchange, ALogonLeftUnansweredOnAnOpenSocketGivesLostConnection) {
 }
 
 TEST(LineExchange, ARequestAfterALogonTimeOutReconnectsLogsOnAndIsSent) {
-    nettest::NetFixture f;
+    unittest::NetFixture f;
     f.logonReply.clear();
     f.connection.TryToConnect();
     ASSERT_TRUE(f.connection.Connected);
@@ -128,22 +128,9 @@ TEST(LineExchange, MergedRepliesGiveTheFirstLineAndTheRestIsDroppedByTheNextRequ
     EXPECT_EQ(f.connection.WaitForResponse("10|4711"), "10|NONE");
 }
 
-TEST(LineExchange, AReplySplitByteByByteIsOneReply) {
-    Exchange f;
-    const std::string reply = "10|\"5\",\"Smith, J\",\"2026-12-24\"\r\n";
-    f.answer = [&](const std::string&) {
-        for (size_t i = 0; i < reply.size(); ++i) f.socket.peerSend(reply.substr(i, 1), 10 + 150 * static_cast<int64_t>(i));
-        return std::string();
-    };
-    const int64_t sent = f.loop.nowMs();
-    EXPECT_EQ(f.connection.WaitForResponse("10|4711"), "10|\"5\",\"Smith, J\",\"2026-12-24\"");
-    EXPECT_EQ(f.loop.nowMs() - sent, 10 + 150 * static_cast<int64_t>(reply.size() - 1));
-    EXPECT_EQ(f.view.lines.size(), 2u) << "one reply line on the monitor, not one per piece";
-}
-
 TEST(LineExchange, AnUnfinishedLineIsTakenAfter200MsOfSilence) {
     // A server that never ends its lines, the logon reply included (one that does: PausedLineTest).
-    nettest::NetFixture f;
+    unittest::NetFixture f;
     f.logonReply = "Logon success";
     f.logOn();
     f.answer = [](const std::string&) { return std::string("10|NONE"); };
@@ -164,7 +151,7 @@ TEST(LineExchange, AnUnfinishedLineIsTakenAfter200MsOfSilence) {
 }
 
 TEST(LineExchange, TheGreetingRuleAppliesBeforeTheLogonReplyOnlyAndAgainOnANewConnection) {
-    nettest::NetFixture f;
+    unittest::NetFixture f;
     f.logonReply = "Welcome to Veltrana - Logon SUCCESS\r\n";
     f.answer = [](const std::string&) { return std::string("10|\"7\",\"Welcome Inn\",\"WELCOME PACK\"\r\n"); };
     EXPECT_EQ(f.connection.WaitForResponse("10|4711"), "10|\"7\",\"Welcome Inn\",\"WELCOME PACK\"");
@@ -247,7 +234,7 @@ TEST(QuitLines, TheBareQuitLineGoesOutOnlyWhileConnectedAndShowsNothing) {
 TEST(LineExchange, AnUnendedLineBeforeTheServerHangsUpIsTheReplyOnlyFromAServerThatNeverEndsLines) {
     for (const bool endsLines : {false, true}) {
         SCOPED_TRACE(endsLines);
-        nettest::NetFixture f;
+        unittest::NetFixture f;
         f.logonReply = endsLines ? "Logon success\r\n" : "Logon success";
         f.logOn();
         f.answer = [&f](const std::string&) {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "unit/net/NetFixture.h"
+#include "unit/Fixture.h"
 
 using namespace ostrell;
 
@@ -8,7 +8,7 @@ using namespace ostrell;
 // a stall must not cut the line: the cut-off front of a payment record can still look like a whole
 // record, which would be stored and acknowledged in place of the real one.
 TEST(PausedLine, AStallMidLineNeverCutsARecordOnceTheServerEndsItsLines) {
-    nettest::NetFixture f;
+    unittest::NetFixture f;
     f.logOn();  // "Logon success" with CR LF: this server ends its lines
     const std::string front = "11|\"P5\",\"5\",\"25.00\",\"bal";  // four fields already
     f.answer = [&](const std::string&) {
@@ -33,7 +33,7 @@ TEST(PausedLine, AStallMidLineNeverCutsARecordOnceTheServerEndsItsLines) {
 
     // A server that has never ended a line on this connection still gets its replies taken after
     // 200 ms of silence, from the logon on.
-    nettest::NetFixture bare;
+    unittest::NetFixture bare;
     bare.logonReply = "Logon success";
     bare.answer = [](const std::string&) { return std::string("11|NONE"); };
     bare.logOn();

@@ -5,13 +5,13 @@
 #include <map>
 #include <optional>
 
-#include "UploadFixture.h"
+#include "unit/Fixture.h"
 #include "upload/OutFileNames.h"
 #include "upload/OutLineReading.h"
 #include "upload/RecordConversion.h"
 
 using namespace ostrell;
-using namespace ostrell::testing;
+using namespace ostrell::unittest;
 using Strings = std::vector<std::string>;
 using Op = fake::FakeFileSystem::Op;
 
