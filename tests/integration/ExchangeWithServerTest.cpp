@@ -1,4 +1,3 @@
-#include <QTcpSocket>
 #include <gtest/gtest.h>
 
 #include "integration/LiveConnection.h"
@@ -7,7 +6,6 @@
 using namespace ostrell;
 using integration::LiveConnection;
 using integration::SimServer;
-using platform::TcpSocket;
 
 TEST(ExchangeWithServer, LogsOnDownloadsAcknowledgesAndQuitsForReal) {
     SimServer sim({"--bookings", "4711:1"});
@@ -45,26 +43,4 @@ TEST(ExchangeWithServer, ARequestAfterTheServerClosedReconnectsAndLogsOnByItself
     EXPECT_EQ(live.view.lines, (std::vector<std::string>{"I not connected", "S {logon}", "R [ Logon success ]",
                                                          "S 10|4711", "R [ 10|NONE ]"}));
     EXPECT_EQ(sim.count("OPEN"), 2);
-}
-
-TEST(ExchangeWithServer, ARefusedPortIsASocketErrorAndTheConnectionWaitRunsOut) {
-    // Bound but not listening: a connection is refused, and no other process can take the port meanwhile.
-    QTcpSocket holder;
-    ASSERT_TRUE(holder.bind(QHostAddress::LocalHost, 0));
-    LiveConnection live(holder.localPort());
-    live.connection.TryToConnect();
-    EXPECT_FALSE(live.connection.Connected);
-    ASSERT_FALSE(live.view.lines.empty());
-    EXPECT_EQ(live.view.lines[0].rfind("E {Error - ", 0), 0u) << live.view.lines[0];
-    EXPECT_EQ(live.socket.state(), TcpSocket::StateClosed);
-    EXPECT_EQ(live.request("10|4711"), "BAD - not connected");
-}
-
-TEST(ExchangeWithServer, PortsOutsideTheRangeNeverReachTheSocket) {
-    for (int32_t port : {0, 65536, -7}) {
-        LiveConnection live(port);
-        live.connection.TryToConnect();
-        EXPECT_FALSE(live.connection.Connected) << port;
-        EXPECT_EQ(live.sinks.where(), std::vector<std::string>{"TryToConnect:20"}) << port;
-    }
 }
