@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <ctime>
+#include <utime.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -36,6 +38,11 @@ protected:
         std::ostringstream out;
         out << in.rdbuf();
         return out.str();
+    }
+
+    void ageBy(time_t seconds) {
+        utimbuf times{std::time(nullptr) - seconds, std::time(nullptr) - seconds};
+        ASSERT_EQ(::utime(iniPath().c_str(), &times), 0);
     }
 
     OpenTempDir home_;
@@ -182,4 +189,39 @@ TEST_F(SettingsStoreTest, AHostWritingTwoHundredTimesASecondAndTheAgentLoseNoWri
         EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "Agent" + std::to_string(k), "LOST"), std::to_string(last)) << k;
     }
     EXPECT_EQ(readRaw().rfind("; host\n[Application]\nEndFlag=\n[Ostrell]\n", 0), 0u);
+}
+
+namespace {
+
+const std::string Whole = "[Ostrell]\nDataDir=/srv/brannick/data/\nTimeOut=30\n\n[Version]\nBrannhall=2.3.119\n";
+
+}  // namespace
+
+// The host rewrites the file in place: emptied, then written. A read in between must not hand out its
+// defaults for the host's values (an empty data directory is the working directory), and a write in
+// between must not put back the little the file holds then, which would lose the host's keys for good.
+TEST_F(SettingsStoreTest, AFileCaughtHalfWrittenIsNeitherTakenNorWrittenBack) {
+    writeRaw(Whole);
+    EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "DataDir", ""), "/srv/brannick/data/");
+
+    for (const std::string& caught : {Whole.substr(0, 25), std::string()}) {
+        writeRaw(caught);
+        EXPECT_THROW(store_.GetSetting("BKX", "Ostrell", "DataDir", ""), PlatformError) << caught;
+        EXPECT_THROW(store_.SaveSetting("BKX", "Ostrell", "LastTry", "now"), PlatformError) << caught;
+        EXPECT_EQ(readRaw(), caught) << "left for the host to finish";
+    }
+
+    writeRaw(Whole);
+    EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "TimeOut", "15"), "30");
+    EXPECT_NO_THROW(store_.SaveSetting("BKX", "Ostrell", "LastTry", "now"));
+    EXPECT_EQ(store_.GetSetting("BKX", "Version", "Brannhall", ""), "2.3.119");
+
+    // A file left without its last line end, or empty, long enough is what the host meant.
+    writeRaw("[Ostrell]\nTimeOut=45");
+    ageBy(60);
+    EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "TimeOut", "15"), "45");
+    writeRaw("");
+    ageBy(60);
+    EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "TimeOut", "15"), "15");
+    EXPECT_NO_THROW(store_.SaveSetting("BKX", "Ostrell", "LastTry", "now"));
 }
