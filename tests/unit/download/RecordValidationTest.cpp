@@ -84,18 +84,6 @@ TEST(RecordValidation, PaymentNeedsFourFieldsAndTakesItsNumberFromTheSecond) {
     });
 }
 
-TEST(RecordValidation, ManyFieldsAreCountedWithoutFault) {
-    std::string line = "\"a\",\"5\"";
-    for (int i = 3; i <= 10000; ++i) line += ",\"" + std::to_string(i) + "\"";
-    Reporter r;
-    int32_t recordNo = 77;
-    EXPECT_FALSE(Valid9(line, recordNo, r.reporter));
-    EXPECT_FALSE(Valid8(line, recordNo, r.reporter));
-    EXPECT_EQ(recordNo, 77);
-    EXPECT_EQ(download::validationFields(line).size(), 10001u);
-    EXPECT_TRUE(r.sinks.reports.empty());
-}
-
 TEST(RecordValidation, ANumberPast32BitsIsReportedUnderTheValidatorsNameAndRejected) {
     Reporter r;
     const std::string huge[] = {"2147483648", "-2147483649", "2147483647.5", "99999999999999999999", "1e999"};
