@@ -93,28 +93,7 @@ TEST(OutgoingFiles, AnUnreadableFileIsReportedLeftAsItIsAndTheNextFileStillGoes)
     }
 }
 
-TEST(OutgoingFiles, LinesTheHostAppendsWhileAFileIsSentStayInIt) {
-    // Sent in full: the appended line stays instead of the delete.
-    {
-        UploadFixture f;
-        f.fs.putFile(f.path("Bookings"), "b1\r\nb2\r\n");
-        f.server.onRequest = [&](const std::string& req) {
-            if (req == "6|b2") f.fs.append(f.path("Bookings"), "b3\r\n", true);
-        };
-        f.up.SendFiles();
-        EXPECT_EQ(f.fs.content(f.path("Bookings")), "b3\r\n");
-    }
-    // Sent in part: the appended line stays behind the ones not accepted.
-    {
-        UploadFixture f;
-        f.fs.putFile(f.path("Bookings"), "b1\r\nb2\r\nb3");
-        f.server.onRequest = [&](const std::string& req) {
-            if (req == "6|b1") f.fs.append(f.path("Bookings"), "\r\nb4\r", true);
-        };
-        f.server.rule = [](const std::string& req) { return req == "6|b2" ? say("BAD") : accept(req); };
-        f.up.SendFiles();
-        EXPECT_EQ(f.fs.content(f.path("Bookings")), "b2\r\nb3\r\nb4\r\n");
-    }
+TEST(OutgoingFiles, AnEmptyFileThatGetsALineBeforeItsDisposalStays) {
     // An empty file that got a line between its reading and its disposal is not deleted.
     {
         UploadFixture f;
