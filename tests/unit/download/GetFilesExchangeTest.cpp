@@ -100,7 +100,9 @@ TEST(DownloadExchange, EachServerScriptLeavesItsRequestsFilesLogAndCommand) {
         EXPECT_EQ(f.exchange.sent, c.sent);
         EXPECT_EQ(lines(BookingsPath), c.bookings);
         EXPECT_EQ(lines(PaymentsPath), c.payments);
-        if (c.log) EXPECT_EQ(f.logTexts(), *c.log);
+        if (c.log) {
+            EXPECT_EQ(f.logTexts(), *c.log);
+        }
         EXPECT_EQ(f.launcher.started, c.command ? Lines{"/opt/brannick/upload --now"} : Lines{});
         EXPECT_EQ(f.sinks.where(), c.reports);
     }

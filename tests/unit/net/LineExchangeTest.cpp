@@ -83,7 +83,9 @@ TEST(LineExchange, EachServerBehaviourGivesItsReplyInItsTimeAndLeavesNothingForT
         const int64_t sent = f.loop.nowMs();
         EXPECT_EQ(f.connection.WaitForResponse("10|4711"), c.reply);
         EXPECT_EQ(f.loop.nowMs() - sent, c.elapsedMs);
-        if (c.lines) EXPECT_EQ(f.view.lines, *c.lines);
+        if (c.lines) {
+            EXPECT_EQ(f.view.lines, *c.lines);
+        }
         EXPECT_EQ(f.connection.Connected, !c.givenUp);
         EXPECT_TRUE(f.view.countdowns.empty()) << "the reply wait shows no countdown";
         EXPECT_EQ(f.connection.WaitForResponse("12|7"), "12|OK");
