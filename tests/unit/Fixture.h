@@ -1,9 +1,9 @@
 #pragma once
-#include <gtest/gtest.h>
-
 // The one fixture of the unit tests: the fakes wired as the program wires the real adapters, and the
 // recording views and scripted servers the areas check against. A fixture is instantiated only by the
 // area whose libraries it needs.
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <deque>
 #include <functional>
