@@ -18,31 +18,6 @@ struct Fixture {
 };
 }  // namespace
 
-TEST(ParameterRead, EmptyStoreGivesTheTableDefaults) {
-    Fixture f;
-    Parameters p;
-    errors::Trap trap(f.reporter, "tmrParams_Timer");
-    readParameters(f.settings, p, trap);
-    EXPECT_EQ(p.DataDirPath, "");
-    EXPECT_EQ(p.AppDirPath, "");
-    EXPECT_EQ(p.UpLoadCommand, "");
-    EXPECT_EQ(p.ExitMode, "No");
-    EXPECT_EQ(p.LoopCount, 10);
-    EXPECT_EQ(p.TimeOutSecs, 15);
-    EXPECT_FALSE(p.HasLoNumber);
-
-    ConnectionSettings c;
-    readConnectionSettings(f.settings, c, trap);
-    EXPECT_EQ(c.ServerIP, DefaultServerAddress);
-    EXPECT_EQ(c.ServerPort, 6667);
-    EXPECT_EQ(c.LocalPort, 0);
-    EXPECT_EQ(c.LocalIP, DefaultLocalAddress);
-    EXPECT_EQ(f.settings.text(keys::HostVersion()), "0.0.0");
-    EXPECT_TRUE(f.sinks.reports.empty());
-    // Reads never write: the host's store is left as it was.
-    EXPECT_TRUE(f.store.writes.empty());
-}
-
 TEST(ParameterRead, BadNumbersAreReportedAndLeaveTheOldValueWhileTheRestIsRead) {
     Fixture f;
     Parameters p;
