@@ -46,26 +46,26 @@ const std::string Whole = "[Ostrell]\nDataDir=/srv/brannick/data/\nTimeOut=30\n\
 // between must not put back the little the file holds then, which would lose the host's keys for good.
 TEST_F(HostRewriteTest, AFileCaughtHalfWrittenIsNeitherTakenNorWrittenBack) {
     write(Whole);
-    EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "DataDir", ""), "/srv/brannick/data/");
+    EXPECT_EQ(store_.readValue("BKX", "Ostrell", "DataDir", ""), "/srv/brannick/data/");
 
     for (const std::string& caught : {Whole.substr(0, 25), std::string()}) {
         write(caught);
-        EXPECT_THROW(store_.GetSetting("BKX", "Ostrell", "DataDir", ""), PlatformError) << caught;
-        EXPECT_THROW(store_.SaveSetting("BKX", "Ostrell", "LastTry", "now"), PlatformError) << caught;
+        EXPECT_THROW(store_.readValue("BKX", "Ostrell", "DataDir", ""), PlatformError) << caught;
+        EXPECT_THROW(store_.writeValue("BKX", "Ostrell", "LastTry", "now"), PlatformError) << caught;
         EXPECT_EQ(content(), caught) << "left for the host to finish";
     }
 
     write(Whole);
-    EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "TimeOut", "15"), "30");
-    EXPECT_NO_THROW(store_.SaveSetting("BKX", "Ostrell", "LastTry", "now"));
-    EXPECT_EQ(store_.GetSetting("BKX", "Version", "Brannhall", ""), "2.3.119");
+    EXPECT_EQ(store_.readValue("BKX", "Ostrell", "TimeOut", "15"), "30");
+    EXPECT_NO_THROW(store_.writeValue("BKX", "Ostrell", "LastTry", "now"));
+    EXPECT_EQ(store_.readValue("BKX", "Version", "Brannhall", ""), "2.3.119");
 
     // A file left without its last line end, or empty, long enough is what the host meant.
     write("[Ostrell]\nTimeOut=45");
     ageBy(60);
-    EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "TimeOut", "15"), "45");
+    EXPECT_EQ(store_.readValue("BKX", "Ostrell", "TimeOut", "15"), "45");
     write("");
     ageBy(60);
-    EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "TimeOut", "15"), "15");
-    EXPECT_NO_THROW(store_.SaveSetting("BKX", "Ostrell", "LastTry", "now"));
+    EXPECT_EQ(store_.readValue("BKX", "Ostrell", "TimeOut", "15"), "15");
+    EXPECT_NO_THROW(store_.writeValue("BKX", "Ostrell", "LastTry", "now"));
 }

@@ -12,8 +12,8 @@ using platform::TcpSocket;
 TEST(ExchangeWithServer, LogsOnDownloadsAcknowledgesAndQuitsForReal) {
     SimServer sim({"--bookings", "4711:1"});
     LiveConnection live(sim.port());
-    live.connection.TryToConnect();
-    ASSERT_TRUE(live.connection.Connected);
+    live.connection.connectToServer();
+    ASSERT_TRUE(live.connection.connected);
 
     const std::string record = live.request("10|4711");
     EXPECT_EQ(record.rfind("10|\"", 0), 0u) << record;
@@ -22,8 +22,8 @@ TEST(ExchangeWithServer, LogsOnDownloadsAcknowledgesAndQuitsForReal) {
     EXPECT_EQ(live.request("10|4711"), "10|NONE");
     EXPECT_EQ(live.request("11|4711"), "11|NONE");
 
-    live.connection.QuitExchange();
-    EXPECT_FALSE(live.connection.Connected);
+    live.connection.endExchange();
+    EXPECT_FALSE(live.connection.connected);
     EXPECT_TRUE(live.waitForClose(5000)) << "the server closes after the quit line";
     EXPECT_EQ(live.view.lines.front(), "S {logon}");
     EXPECT_EQ(live.view.lines[1], "R [ Logon success ]");
@@ -37,8 +37,8 @@ TEST(ExchangeWithServer, LogsOnDownloadsAcknowledgesAndQuitsForReal) {
 TEST(ExchangeWithServer, ARequestAfterTheServerClosedReconnectsAndLogsOnByItself) {
     SimServer sim({});
     LiveConnection live(sim.port());
-    live.connection.TryToConnect();
-    live.connection.QuitExchange();
+    live.connection.connectToServer();
+    live.connection.endExchange();
     ASSERT_TRUE(live.waitForClose(5000));
     live.view.lines.clear();
     EXPECT_EQ(live.request("10|4711"), "10|NONE");
@@ -52,8 +52,8 @@ TEST(ExchangeWithServer, ARefusedPortIsASocketErrorAndTheConnectionWaitRunsOut) 
     QTcpSocket holder;
     ASSERT_TRUE(holder.bind(QHostAddress::LocalHost, 0));
     LiveConnection live(holder.localPort());
-    live.connection.TryToConnect();
-    EXPECT_FALSE(live.connection.Connected);
+    live.connection.connectToServer();
+    EXPECT_FALSE(live.connection.connected);
     ASSERT_FALSE(live.view.lines.empty());
     EXPECT_EQ(live.view.lines[0].rfind("E {Error - ", 0), 0u) << live.view.lines[0];
     EXPECT_EQ(live.socket.state(), TcpSocket::StateClosed);
@@ -63,8 +63,8 @@ TEST(ExchangeWithServer, ARefusedPortIsASocketErrorAndTheConnectionWaitRunsOut) 
 TEST(ExchangeWithServer, PortsOutsideTheRangeNeverReachTheSocket) {
     for (int32_t port : {0, 65536, -7}) {
         LiveConnection live(port);
-        live.connection.TryToConnect();
-        EXPECT_FALSE(live.connection.Connected) << port;
+        live.connection.connectToServer();
+        EXPECT_FALSE(live.connection.connected) << port;
         EXPECT_EQ(live.sinks.where(), std::vector<std::string>{"TryToConnect:20"}) << port;
     }
 }

@@ -26,10 +26,10 @@ long residentKiB() {
 TEST(ServerFaults, AGreetingBannerIsNotTakenForTheLogonReplyNorAltersRecords) {
     SimServer sim({"--banner", "Welcome to Veltrana", "--bookings", "4711:1"});
     LiveConnection live(sim.port());
-    live.connection.TryToConnect();
-    ASSERT_TRUE(live.connection.Connected);
+    live.connection.connectToServer();
+    ASSERT_TRUE(live.connection.connected);
     EXPECT_EQ(live.view.lines, (std::vector<std::string>{"R [ to veltrana ]", "S {logon}", "R [ Logon success ]"}));
-    EXPECT_EQ(live.connection.ReplyPos, 7);
+    EXPECT_EQ(live.connection.replyPos, 7);
     const std::string record = live.request("10|4711");
     EXPECT_NE(record.find("Welcome"), std::string::npos) << record;
 }
@@ -42,7 +42,7 @@ TEST(ServerFaults, SlowRepliesAreTakenAsTheyComeAndOneTooLateDropsTheLink) {
     EXPECT_LT(took, 7800);
     EXPECT_EQ(live.request("11|4711", &took), "BAD - timed out");  // line 3: 9 s late
     EXPECT_GE(took, 7800);
-    EXPECT_FALSE(live.connection.Connected);
+    EXPECT_FALSE(live.connection.connected);
     EXPECT_EQ(live.socket.state(), TcpSocket::StateClosed);
     // The late reply can never be taken for this request: it goes over a new connection.
     EXPECT_EQ(live.request("12|5"), "12|OK");
@@ -65,7 +65,7 @@ TEST(ServerFaults, AConnectionDroppedAtALineIsNoticedAndTheNextRequestConnectsAg
     int64_t took = 0;
     EXPECT_EQ(live.request("10|4711", &took), "BAD - lost connection");
     EXPECT_LT(took, 7800) << "a closed link is noticed, not waited out";
-    EXPECT_FALSE(live.connection.Connected);
+    EXPECT_FALSE(live.connection.connected);
     EXPECT_EQ(live.request("10|4711"), "10|NONE");
     EXPECT_EQ(sim.count("OPEN"), 2);
 }
@@ -98,13 +98,13 @@ TEST(ServerFaults, GarbageBytesReachTheCallerAsTheyAreAndTheAgentCarriesOn) {
     const std::string reply = live.request("10|4711");
     EXPECT_EQ(reply.size(), 16u + 7u) << reply;
     EXPECT_EQ(reply.substr(16), "10|NONE");
-    EXPECT_TRUE(live.connection.Connected);
+    EXPECT_TRUE(live.connection.connected);
 
     SimServer line({"--garbage-line"});
     LiveConnection second(line.port());
     const std::string first = second.request("10|4711");
     EXPECT_EQ(first.find("10|NONE"), std::string::npos) << "a garbage line before the reply is the first line";
-    EXPECT_TRUE(second.connection.Connected);
+    EXPECT_TRUE(second.connection.connected);
     EXPECT_TRUE(second.sawLine("R [ 10|NONE ]"));
 }
 
@@ -116,7 +116,7 @@ TEST(ServerFaults, AnEndlessLineDropsTheLinkWithMemoryBoundedAndTheNextRequestWo
     EXPECT_EQ(live.request("11|4711"), "BAD - lost connection");
     const long after = residentKiB();
     EXPECT_TRUE(live.sawLine("E {Error - line too long}"));
-    EXPECT_FALSE(live.connection.Connected);
+    EXPECT_FALSE(live.connection.connected);
     EXPECT_LT(after - before, 16 * 1024) << "50 MB streamed, at most about 1 MiB held";
     EXPECT_EQ(live.request("11|4711"), "11|NONE");
 }
@@ -124,14 +124,14 @@ TEST(ServerFaults, AnEndlessLineDropsTheLinkWithMemoryBoundedAndTheNextRequestWo
 TEST(ServerFaults, RepliesEndedByLfAloneOrByNothingAreTaken) {
     SimServer lf({"--no-crlf"});
     LiveConnection a(lf.port());
-    a.connection.TryToConnect();
+    a.connection.connectToServer();
     int64_t took = 0;
     EXPECT_EQ(a.request("10|4711", &took), "10|NONE");
 
     SimServer none({"--no-eol"});
     LiveConnection b(none.port());
-    b.connection.TryToConnect();
-    EXPECT_TRUE(b.connection.Connected);
+    b.connection.connectToServer();
+    EXPECT_TRUE(b.connection.connected);
     EXPECT_EQ(b.request("10|4711", &took), "10|NONE");
     EXPECT_GE(took, 200) << "an unfinished line is taken after 200 ms of silence";
     EXPECT_LT(took, 5000);

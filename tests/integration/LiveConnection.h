@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "errors/ReportError.h"
+#include "errors/ErrorReporter.h"
 #include "net/Connection.h"
 #include "net/Monitor.h"
-#include "platform/fake/RecordingErrorSink.h"
+#include "fakes/RecordingErrorSink.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtTcpSocket.h"
 
@@ -26,13 +26,13 @@ public:
 
 // The connection core on the real event loop and socket, pointed at a local port.
 struct LiveConnection {
-    explicit LiveConnection(int32_t port) { server.ServerPort = port; }
+    explicit LiveConnection(int32_t port) { server.serverPort = port; }
 
     // Sends a request and tells how long the answer took.
     std::string request(const std::string& line, int64_t* tookMs = nullptr) {
         QElapsedTimer t;
         t.start();
-        std::string reply = connection.WaitForResponse(line);
+        std::string reply = connection.requestReply(line);
         if (tookMs) *tookMs = t.elapsed();
         return reply;
     }

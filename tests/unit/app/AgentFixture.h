@@ -3,15 +3,15 @@
 #include <vector>
 
 #include "app/Agent.h"
-#include "platform/fake/FakeDirectoryLock.h"
-#include "platform/fake/FakeEventLoop.h"
-#include "platform/fake/FakeFileSystem.h"
-#include "platform/fake/FakeProcessLauncher.h"
-#include "platform/fake/FakeSettingsStore.h"
-#include "platform/fake/FakeTcpSocket.h"
-#include "platform/fake/RecordingErrorSink.h"
-#include "platform/fake/MemoryStateFiles.h"
-#include "platform/fake/RecordingSystemLog.h"
+#include "fakes/FakeDirectoryLock.h"
+#include "fakes/FakeEventLoop.h"
+#include "fakes/FakeFileSystem.h"
+#include "fakes/FakeProcessLauncher.h"
+#include "fakes/FakeSettingsStore.h"
+#include "fakes/FakeTcpSocket.h"
+#include "fakes/RecordingErrorSink.h"
+#include "fakes/MemoryStateFiles.h"
+#include "fakes/RecordingSystemLog.h"
 
 namespace ostrell::apptest {
 
@@ -30,12 +30,12 @@ public:
     }
     void showMessage(const std::string& title, const std::string& t) override { journal.push_back("message " + title + ": " + t); }
     void showTickCount(int n) override { lastTick = n; }
-    void showParameters(const settings::Parameters& p) override { journal.push_back("parameters " + p.DataDirPath); }
+    void showParameters(const settings::Parameters& p) override { journal.push_back("parameters " + p.dataDirPath); }
     void addTrayIcon() override { journal.push_back("addTrayIcon"); }
     void setTrayPicture(app::TrayPicture p) override { journal.push_back("picture " + std::to_string(static_cast<int>(p))); }
     void deleteTrayIcon() override { journal.push_back("deleteTrayIcon"); }
     void showLinkState(bool alerting, const std::string& tip) override { linkStates.push_back((alerting ? "alert " : "") + tip); }
-    void notify(const std::string& text, bool) override { notifications.push_back(text); }
+    void notify(const std::string& message, bool) override { notifications.push_back(message); }
 
     bool visible = true;
     std::string text;
@@ -47,9 +47,9 @@ public:
 };
 
 struct Steps : cycle::Uploader, cycle::Downloader {
-    bool TransFiles() override { return filesWaiting; }
-    void SendFiles() override { ++sends; }
-    void GetFiles() override { ++downloads; }
+    bool hasFilesToSend() override { return filesWaiting; }
+    void sendFiles() override { ++sends; }
+    void downloadFiles() override { ++downloads; }
     bool filesWaiting = false;
     int sends = 0;
     int downloads = 0;
@@ -91,9 +91,9 @@ struct AgentFixture {
 private:
     struct Forward : cycle::Uploader, cycle::Downloader {
         explicit Forward(Steps& s) : s_(s) {}
-        bool TransFiles() override { return s_.TransFiles(); }
-        void SendFiles() override { s_.SendFiles(); }
-        void GetFiles() override { s_.GetFiles(); }
+        bool hasFilesToSend() override { return s_.hasFilesToSend(); }
+        void sendFiles() override { s_.sendFiles(); }
+        void downloadFiles() override { s_.downloadFiles(); }
         Steps& s_;
     };
 };

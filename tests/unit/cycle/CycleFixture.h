@@ -4,10 +4,10 @@
 
 #include "cycle/Importer.h"
 #include "cycle/Scheduler.h"
-#include "download/TransferLog.h"
-#include "platform/fake/FakeFileSystem.h"
-#include "platform/fake/FakeProcessLauncher.h"
-#include "platform/fake/FakeSettingsStore.h"
+#include "translog/TransferLog.h"
+#include "fakes/FakeFileSystem.h"
+#include "fakes/FakeProcessLauncher.h"
+#include "fakes/FakeSettingsStore.h"
 #include "unit/net/NetFixture.h"
 
 namespace ostrell::cycletest {
@@ -15,12 +15,12 @@ namespace ostrell::cycletest {
 // Upload and download steps that write what they are asked into one journal.
 struct RecordingSteps : cycle::Uploader, cycle::Downloader {
     explicit RecordingSteps(std::vector<std::string>& journal) : journal_(journal) {}
-    bool TransFiles() override {
+    bool hasFilesToSend() override {
         journal_.push_back("TransFiles");
         return filesWaiting;
     }
-    void SendFiles() override { journal_.push_back("SendFiles"); }
-    void GetFiles() override {
+    void sendFiles() override { journal_.push_back("SendFiles"); }
+    void downloadFiles() override {
         journal_.push_back("GetFiles");
         if (duringGetFiles) duringGetFiles();
     }
@@ -39,7 +39,7 @@ struct CycleFixture : nettest::NetFixture {
     settings::Parameters params;
     fake::FakeFileSystem files;
     fake::FakeProcessLauncher launcher;
-    download::TransferLog log{files, loop, reporter, params};
+    translog::TransferLog log{files, loop, reporter, params};
     std::vector<std::string> journal;
     RecordingSteps steps{journal};
     cycle::Importer importer{launcher, settings, log, reporter};
@@ -50,10 +50,10 @@ struct CycleFixture : nettest::NetFixture {
 
     CycleFixture() {
         files.addDirectory("/data");
-        params.DataDirPath = "/data/";
-        params.TimeOutSecs = 15;
-        params.HasLoNumber = true;
-        params.LoNumbers[1] = "4711";
+        params.dataDirPath = "/data/";
+        params.timeoutSecs = 15;
+        params.hasLoNumber = true;
+        params.loNumbers[1] = "4711";
         store.set("VRX1", "DBase", "C:\\bk\\vrx.mdb");
         socket.onLine = [this](const std::string& line) {
             journal.push_back("> " + line);
@@ -62,7 +62,7 @@ struct CycleFixture : nettest::NetFixture {
     }
     // As start-up leaves it: the count at 999 and the timer armed for the first tick.
     void start(bool countdownShown = true) {
-        scheduler.TickCount = 999;
+        scheduler.tickCount = 999;
         scheduler.setCountdownShown(countdownShown);
         scheduler.startCounting();
     }

@@ -5,13 +5,13 @@
 #include <vector>
 
 #include "ScriptedExchange.h"
-#include "download/GetFiles.h"
+#include "download/Downloader.h"
 #include "download/ReplyClassification.h"
-#include "download/TransferLog.h"
-#include "platform/fake/FakeEventLoop.h"
-#include "platform/fake/FakeFileSystem.h"
-#include "platform/fake/FakeProcessLauncher.h"
-#include "platform/fake/RecordingErrorSink.h"
+#include "translog/TransferLog.h"
+#include "fakes/FakeEventLoop.h"
+#include "fakes/FakeFileSystem.h"
+#include "fakes/FakeProcessLauncher.h"
+#include "fakes/RecordingErrorSink.h"
 
 namespace ostrell::dltest {
 
@@ -37,7 +37,7 @@ struct DownloadFixture {
     fake::ThrowingTerminator terminator;
     errors::ErrorReporter reporter{sinks, terminator};
     settings::Parameters params;
-    download::TransferLog log{fs, clock, reporter, params};
+    translog::TransferLog log{fs, clock, reporter, params};
     ScriptedExchange exchange;
     QueueServer server;
     fake::FakeProcessLauncher launcher;
@@ -45,14 +45,14 @@ struct DownloadFixture {
 
     DownloadFixture() {
         fs.addDirectory("/data");
-        params.DataDirPath = "/data/";
-        params.LoNumbers[1] = "BK1";
-        params.HasLoNumber = true;
-        params.UpLoadCommand = "/opt/brannick/upload --now";
+        params.dataDirPath = "/data/";
+        params.loNumbers[1] = "BK1";
+        params.hasLoNumber = true;
+        params.uploadCommand = "/opt/brannick/upload --now";
         exchange.server = [this](const std::string& r) { return server(r); };
     }
 
-    void GetFiles() { downloader.GetFiles(); }
+    void downloadFiles() { downloader.downloadFiles(); }
 
     // The transfer log's texts, without the date and time.
     std::vector<std::string> logTexts() const {

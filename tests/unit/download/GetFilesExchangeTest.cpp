@@ -11,7 +11,7 @@ TEST(DownloadExchange, OneNewBookingRunsRequestStoreAcknowledgeThenBothEndsAndQu
     DownloadFixture f;
     const std::string reply = "10|" + bookingLine("5");
     f.server.record("10|BK1", 5, reply);
-    f.GetFiles();
+    f.downloadFiles();
     EXPECT_EQ(f.exchange.sent, (Lines{"10|BK1", "12|5", "10|BK1", "11|BK1", "quit"}));
     EXPECT_EQ(f.fs.content(BookingsPath), bookingLine("5") + "\r\n");
     EXPECT_FALSE(f.fs.has(PaymentsPath));
@@ -22,11 +22,11 @@ TEST(DownloadExchange, OneNewBookingRunsRequestStoreAcknowledgeThenBothEndsAndQu
 
 TEST(DownloadExchange, AsksBookingsThenPaymentsForEachConfiguredNumberSentAsStored) {
     DownloadFixture f;
-    f.params.LoNumbers = {"", " BK1 ", "", "BK3", "   ", ""};  // blanks only count as not set
+    f.params.loNumbers = {"", " BK1 ", "", "BK3", "   ", ""};  // blanks only count as not set
     f.server.record("10| BK1 ", 1, "10|" + bookingLine("1"));
     f.server.record("11|BK3", 2, "11|" + paymentLine("2"));
     f.server.record("11|BK3", 3, "11|" + paymentLine("3"));
-    f.GetFiles();
+    f.downloadFiles();
     EXPECT_EQ(f.exchange.sent, (Lines{"10| BK1 ", "12|1", "10| BK1 ", "10|BK3", "11| BK1 ", "11|BK3", "13|2",
                                       "11|BK3", "13|3", "11|BK3", "quit"}));
     EXPECT_EQ(fileLines(f.fs.content(PaymentsPath)), (Lines{paymentLine("2"), paymentLine("3")}));
@@ -41,7 +41,7 @@ TEST(DownloadExchange, RepliesAreClassifiedAndLoggedByteForByte) {
     f.server.reply("10|BK1", "10|none");        // end, any case
     f.server.reply("11|BK1", "Hello there");    // unexpected in payments
     f.server.reply("11|BK1", "BAD - timed out");
-    f.GetFiles();
+    f.downloadFiles();
     EXPECT_EQ(f.exchange.sent, (Lines{"10|BK1", "10|BK1", "10|BK1", "10|BK1", "12|8", "10|BK1", "11|BK1",
                                       "11|BK1", "quit"}));
     EXPECT_EQ(f.logTexts(), (Lines{
@@ -58,7 +58,7 @@ TEST(DownloadExchange, RepliesAreClassifiedAndLoggedByteForByte) {
 TEST(DownloadExchange, ARecordReplyWithoutQuotesIsStoredWholeWithItsTypeDigits) {
     DownloadFixture f;
     f.server.record("11|BK1", 4, "11,4,120.50,2026-12-06");
-    f.GetFiles();
+    f.downloadFiles();
     EXPECT_EQ(f.fs.content(PaymentsPath), "11,4,120.50,2026-12-06\r\n");
     EXPECT_EQ(f.exchange.acks(), (Lines{"13|4"}));
 }
@@ -71,17 +71,17 @@ TEST(DownloadExchange, ARecordNumberWithAFractionIsReadWithAPointInEveryLocale) 
         ASSERT_TRUE(locale.hasDecimalComma()) << name;
         DownloadFixture f;
         f.server.record("11|BK1", 4, "11,3.5,120.50,2026-12-06");
-        f.GetFiles();
+        f.downloadFiles();
         EXPECT_EQ(f.exchange.acks(), (Lines{"13|4"})) << name;
     }
 }
 
 TEST(DownloadExchange, AFailureReplyLeavesBookingsForPaymentsAndInPaymentsEndsTheDownload) {
     DownloadFixture f;
-    f.params.LoNumbers = {"", "BK1", "BK2", "", "", ""};
+    f.params.loNumbers = {"", "BK1", "BK2", "", "", ""};
     f.server.reply("10|BK1", "BAD - lost connection");
     f.server.reply("11|BK1", "BAD");
-    f.GetFiles();
+    f.downloadFiles();
     // No booking request for BK2; payments asked for BK1 only, as its failure ends everything.
     EXPECT_EQ(f.exchange.sent, (Lines{"10|BK1", "11|BK1", "quit"}));
     EXPECT_EQ(f.logTexts(), (Lines{"10 BAD received - going to payments. Error(BAD - lost connection)",
@@ -91,7 +91,7 @@ TEST(DownloadExchange, AFailureReplyLeavesBookingsForPaymentsAndInPaymentsEndsTh
 
 TEST(DownloadExchange, TheBadRecordCountIsSharedByAllNumbersOfAPhaseAndResetForPayments) {
     DownloadFixture f;
-    f.params.LoNumbers = {"", "BK1", "BK2", "BK3", "", ""};
+    f.params.loNumbers = {"", "BK1", "BK2", "BK3", "", ""};
     const std::string bad = "10|\"too\",\"few\"";
     for (int i = 0; i < 5; ++i) f.server.reply("10|BK1", bad);
     f.server.record("10|BK1", 1, "10|" + bookingLine("1"));  // a good record does not reset the count
@@ -101,7 +101,7 @@ TEST(DownloadExchange, TheBadRecordCountIsSharedByAllNumbersOfAPhaseAndResetForP
     const std::string badPay = "11|\"x\",\"y\"";
     for (int i = 0; i < 9; ++i) f.server.reply("11|BK2", badPay);  // 9 in payments: count restarted at 0
     f.server.reply("11|BK3", badPay);
-    f.GetFiles();
+    f.downloadFiles();
     Lines log = f.logTexts();
     const auto count = [&](const std::string& t) { return std::count(log.begin(), log.end(), t); };
     EXPECT_EQ(count("Retry - bad data"), 9 + 9);
@@ -121,14 +121,14 @@ TEST(DownloadExchange, ClosingQuitsOnlyWhenConnectedAndStartsTheCommandOnlyAfter
         DownloadFixture f;  // disconnected at the end, but a record came: command still starts
         f.server.record("10|BK1", 5, "10|" + bookingLine("5"));
         f.exchange.onRequest = [&](const std::string& r) { if (r == "11|BK1") f.exchange.connected = false; };
-        f.GetFiles();
+        f.downloadFiles();
         EXPECT_FALSE(f.exchange.quitSent);
         EXPECT_EQ(f.launcher.started, (Lines{"/opt/brannick/upload --now"}));
     }
     {
         DownloadFixture f;  // every record rejected: still counts as received
         f.server.reply("10|BK1", "10|\"only\",\"two\"");
-        f.GetFiles();
+        f.downloadFiles();
         EXPECT_TRUE(f.exchange.quitSent);
         EXPECT_EQ(f.launcher.started.size(), 1u);
     }
@@ -136,15 +136,15 @@ TEST(DownloadExchange, ClosingQuitsOnlyWhenConnectedAndStartsTheCommandOnlyAfter
         DownloadFixture f;  // only short, unexpected and end replies: no command
         f.server.reply("10|BK1", "10|x");
         f.server.reply("10|BK1", "what?");
-        f.GetFiles();
+        f.downloadFiles();
         EXPECT_TRUE(f.exchange.quitSent);
         EXPECT_TRUE(f.launcher.started.empty());
     }
     {
         DownloadFixture f;  // no command configured: nothing to start, nothing to report
-        f.params.UpLoadCommand = "  ";
+        f.params.uploadCommand = "  ";
         f.server.record("10|BK1", 5, "10|" + bookingLine("5"));
-        f.GetFiles();
+        f.downloadFiles();
         EXPECT_TRUE(f.launcher.started.empty());
         EXPECT_TRUE(f.sinks.reports.empty());
     }
@@ -152,7 +152,7 @@ TEST(DownloadExchange, ClosingQuitsOnlyWhenConnectedAndStartsTheCommandOnlyAfter
         DownloadFixture f;  // a command that cannot start is reported under GetFiles
         f.launcher.failAll = true;
         f.server.record("10|BK1", 5, "10|" + bookingLine("5"));
-        f.GetFiles();
+        f.downloadFiles();
         EXPECT_EQ(f.sinks.where(), (Lines{"GetFiles:55"}));
         EXPECT_EQ(f.sinks.reports[0].moduleName, "frmMain");
     }
@@ -166,11 +166,11 @@ TEST(DownloadExchange, ParametersAreReadAtTheMomentOfUse) {
     // A parameter refresh during the first acknowledgement's wait moves the data directory.
     f.exchange.onRequest = [&](const std::string& r) {
         if (r == "12|1") {
-            f.params.DataDirPath = "/other/";
-            f.params.LoNumbers[2] = "BK2";
+            f.params.dataDirPath = "/other/";
+            f.params.loNumbers[2] = "BK2";
         }
     };
-    f.GetFiles();
+    f.downloadFiles();
     EXPECT_EQ(f.fs.content(BookingsPath), bookingLine("1") + "\r\n");
     EXPECT_EQ(f.fs.content("/other/InBookings.csv"), bookingLine("2") + "\r\n");
     EXPECT_NE(std::find(f.exchange.sent.begin(), f.exchange.sent.end(), "10|BK2"), f.exchange.sent.end());

@@ -26,13 +26,13 @@ public:
     // Called after each request is recorded and before its reply is made (for crash and state probes).
     std::function<void(const std::string& request)> onRequest;
 
-    std::string WaitForResponse(const std::string& request) override {
+    std::string requestReply(const std::string& request) override {
         sent.push_back(request);
         if (sent.size() > maxRequests) throw RunawayDownload{};
         if (onRequest) onRequest(request);
         return server ? server(request) : std::string("BAD - timed out");
     }
-    void QuitExchange() override {
+    void endExchange() override {
         if (!connected) return;
         sent.push_back("quit");
         quitSent = true;

@@ -6,7 +6,7 @@
 #include "platform/EventLoop.h"
 #include "platform/PlatformError.h"
 #include "platform/RepeatFilter.h"
-#include "platform/fake/RecordingErrorSink.h"
+#include "fakes/RecordingErrorSink.h"
 
 using namespace ostrell;
 

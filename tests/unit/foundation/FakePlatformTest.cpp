@@ -3,9 +3,9 @@
 #include <cerrno>
 
 #include "platform/PlatformError.h"
-#include "platform/fake/FakeEventLoop.h"
-#include "platform/fake/FakeFileSystem.h"
-#include "platform/fake/FakeTcpSocket.h"
+#include "fakes/FakeEventLoop.h"
+#include "fakes/FakeFileSystem.h"
+#include "fakes/FakeTcpSocket.h"
 
 using namespace ostrell;
 

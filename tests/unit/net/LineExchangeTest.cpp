@@ -19,14 +19,14 @@ struct Exchange : nettest::NetFixture {
 TEST(LineExchange, AReplyAt7790MsCountsAndOneAt7810MsIsTimedOut) {
     Exchange f("10|NONE\r\n", 7790);
     const int64_t sent = f.loop.nowMs();
-    EXPECT_EQ(f.connection.WaitForResponse("10|4711"), "10|NONE");
+    EXPECT_EQ(f.connection.requestReply("10|4711"), "10|NONE");
     EXPECT_EQ(f.loop.nowMs() - sent, 7790) << "taken the moment it arrived";
     EXPECT_EQ(f.view.lines, (std::vector<std::string>{"S 10|4711", "R [ 10|NONE ]"}));
     EXPECT_TRUE(f.view.countdowns.empty()) << "the reply wait shows no countdown";
 
     f.replyDelayMs = 7810;
     const int64_t sent2 = f.loop.nowMs();
-    EXPECT_EQ(f.connection.WaitForResponse("10|4711"), "BAD - timed out");
+    EXPECT_EQ(f.connection.requestReply("10|4711"), "BAD - timed out");
     EXPECT_EQ(f.loop.nowMs() - sent2, 7800) << "40 tests, 39 pauses of 200 ms";
     EXPECT_EQ(f.view.lines.back(), "S 10|4711") << "a time-out writes no monitor line";
     EXPECT_TRUE(f.sinks.reports.empty());
@@ -34,14 +34,14 @@ TEST(LineExchange, AReplyAt7790MsCountsAndOneAt7810MsIsTimedOut) {
 
 TEST(LineExchange, ALateReplyIsNeverTakenForTheNextRequestWhichLogsOnAfresh) {
     Exchange f("10|\"1\",\"late\"\r\n", 7810);
-    EXPECT_EQ(f.connection.WaitForResponse("10|4711"), "BAD - timed out");
-    EXPECT_FALSE(f.connection.Connected);
+    EXPECT_EQ(f.connection.requestReply("10|4711"), "BAD - timed out");
+    EXPECT_FALSE(f.connection.connected);
     EXPECT_EQ(f.socket.state(), TcpSocket::StateClosed);
 
     f.replyDelayMs = 10;
     f.answer = [](const std::string& line) { return line == "12|7" ? std::string("12|OK\r\n") : std::string(); };
     f.view.lines.clear();
-    EXPECT_EQ(f.connection.WaitForResponse("12|7"), "12|OK");
+    EXPECT_EQ(f.connection.requestReply("12|7"), "12|OK");
     EXPECT_EQ(f.socket.connectCalls, 2);
     EXPECT_EQ(f.logons, 2);
     EXPECT_EQ(f.view.lines,
@@ -55,18 +55,18 @@ TEST(LineExchange, AServerThatDropsTheLinkMidWaitGivesLostConnectionAtOnceAndThe
         return line == "12|7" ? std::string("12|OK\r\n") : std::string();
     };
     const int64_t sent = f.loop.nowMs();
-    EXPECT_EQ(f.connection.WaitForResponse("10|4711"), "BAD - lost connection");
+    EXPECT_EQ(f.connection.requestReply("10|4711"), "BAD - lost connection");
     EXPECT_EQ(f.loop.nowMs() - sent, 500) << "not the whole 7.8 s reply wait";
-    EXPECT_FALSE(f.connection.Connected);
+    EXPECT_FALSE(f.connection.connected);
     EXPECT_EQ(f.view.lines.back(), "I lost connection");
-    EXPECT_EQ(f.connection.WaitForResponse("12|7"), "12|OK");
+    EXPECT_EQ(f.connection.requestReply("12|7"), "12|OK");
     EXPECT_EQ(f.socket.connectCalls, 2);
 }
 
 TEST(LineExchange, NoServerGivesNotConnectedAfterTwoConnectionAttempts) {
     nettest::NetFixture f;
     f.socket.acceptConnections = false;
-    EXPECT_EQ(f.connection.WaitForResponse("10|4711"), "BAD - not connected");
+    EXPECT_EQ(f.connection.requestReply("10|4711"), "BAD - not connected");
     EXPECT_EQ(f.socket.connectCalls, 2);
     EXPECT_EQ(f.loop.nowMs(), 2 * 3100);
     EXPECT_EQ(f.view.lines, std::vector<std::string>{"I not connected"});
@@ -75,9 +75,9 @@ TEST(LineExchange, NoServerGivesNotConnectedAfterTwoConnectionAttempts) {
 
 TEST(LineExchange, ALogonLeftUnansweredOnAnOpenSocketGivesLostConnection) {
     Exchange f;
-    f.connection.Connected = false;  // after the download's quit, the server has not closed yet
+    f.connection.connected = false;  // after the download's quit, the server has not closed yet
     f.logonReply.clear();
-    EXPECT_EQ(f.connection.WaitForResponse("10|4711"), "BAD - lost connection");
+    EXPECT_EQ(f.connection.requestReply("10|4711"), "BAD - lost connection");
     EXPECT_EQ(f.view.lines,
               (std::vector<std::string>{"S {logon}", "I {closeing port .. no response.}", "I lost connection"}));
     EXPECT_EQ(f.socket.connectCalls, 1) << "the open socket was used, not a new one";
@@ -86,13 +86,13 @@ TEST(LineExchange, ALogonLeftUnansweredOnAnOpenSocketGivesLostConnection) {
 TEST(LineExchange, ARequestAfterALogonTimeOutReconnectsLogsOnAndIsSent) {
     nettest::NetFixture f;
     f.logonReply.clear();
-    f.connection.TryToConnect();
-    ASSERT_TRUE(f.connection.Connected);
+    f.connection.connectToServer();
+    ASSERT_TRUE(f.connection.connected);
     ASSERT_EQ(f.socket.state(), TcpSocket::StateClosed);
     f.logonReply = "Logon success\r\n";
     f.answer = [](const std::string&) { return std::string("11|NONE\r\n"); };
     f.view.lines.clear();
-    EXPECT_EQ(f.connection.WaitForResponse("11|4711"), "11|NONE");
+    EXPECT_EQ(f.connection.requestReply("11|4711"), "11|NONE");
     EXPECT_EQ(f.view.lines, (std::vector<std::string>{"I not connected", "S {logon}", "R [ Logon success ]",
                                                       "S 11|4711", "R [ 11|NONE ]"}));
     EXPECT_EQ(f.socket.sentLines, (std::vector<std::string>{"tolvane|QHT514", "tolvane|QHT514", "11|4711"}));
@@ -100,12 +100,12 @@ TEST(LineExchange, ARequestAfterALogonTimeOutReconnectsLogsOnAndIsSent) {
 
 TEST(LineExchange, ShortRepliesNeverCountAndThreeBlanksGiveAnEmptyReply) {
     Exchange shortReply("OK\r\n");
-    EXPECT_EQ(shortReply.connection.WaitForResponse("12|1"), "BAD - timed out");
+    EXPECT_EQ(shortReply.connection.requestReply("12|1"), "BAD - timed out");
     EXPECT_EQ(shortReply.view.lines, std::vector<std::string>{"S 12|1"});
-    EXPECT_EQ(shortReply.connection.RecvBuffer, "OK") << "the short text is kept, but not as a reply";
+    EXPECT_EQ(shortReply.connection.receiveBuffer, "OK") << "the short text is kept, but not as a reply";
 
     Exchange blanks("   \r\n");
-    EXPECT_EQ(blanks.connection.WaitForResponse("12|1"), "");
+    EXPECT_EQ(blanks.connection.requestReply("12|1"), "");
     EXPECT_EQ(blanks.view.lines, (std::vector<std::string>{"S 12|1", "R [  ]"}));
 }
 
@@ -115,8 +115,8 @@ TEST(LineExchange, MergedRepliesGiveTheFirstLineAndTheRestIsDroppedByTheNextRequ
         if (line == "10|4711") return std::string("10|\"1\",\"a\"\r\n10|\"2\",\"b\"\r\n");
         return std::string("12|OK\r\n");
     };
-    EXPECT_EQ(f.connection.WaitForResponse("10|4711"), "10|\"1\",\"a\"");
-    EXPECT_EQ(f.connection.WaitForResponse("12|1"), "12|OK");
+    EXPECT_EQ(f.connection.requestReply("10|4711"), "10|\"1\",\"a\"");
+    EXPECT_EQ(f.connection.requestReply("12|1"), "12|OK");
     EXPECT_EQ(f.view.lines, (std::vector<std::string>{"S 10|4711", "R [ 10|\"1\",\"a\" ]", "R [ 10|\"2\",\"b\" ]",
                                                       "S 12|1", "R [ 12|OK ]"}));
 
@@ -125,7 +125,7 @@ TEST(LineExchange, MergedRepliesGiveTheFirstLineAndTheRestIsDroppedByTheNextRequ
         f.socket.peerSend("\r\n", 1);
         return std::string("10|NONE\r\n");
     };
-    EXPECT_EQ(f.connection.WaitForResponse("10|4711"), "10|NONE");
+    EXPECT_EQ(f.connection.requestReply("10|4711"), "10|NONE");
 }
 
 TEST(LineExchange, AReplySplitByteByByteIsOneReply) {
@@ -136,7 +136,7 @@ TEST(LineExchange, AReplySplitByteByByteIsOneReply) {
         return std::string();
     };
     const int64_t sent = f.loop.nowMs();
-    EXPECT_EQ(f.connection.WaitForResponse("10|4711"), "10|\"5\",\"Smith, J\",\"2026-12-24\"");
+    EXPECT_EQ(f.connection.requestReply("10|4711"), "10|\"5\",\"Smith, J\",\"2026-12-24\"");
     EXPECT_EQ(f.loop.nowMs() - sent, 10 + 150 * static_cast<int64_t>(reply.size() - 1));
     EXPECT_EQ(f.view.lines.size(), 2u) << "one reply line on the monitor, not one per piece";
 }
@@ -148,7 +148,7 @@ TEST(LineExchange, AnUnfinishedLineIsTakenAfter200MsOfSilence) {
     f.logOn();
     f.answer = [](const std::string&) { return std::string("10|NONE"); };
     const int64_t sent = f.loop.nowMs();
-    EXPECT_EQ(f.connection.WaitForResponse("10|4711"), "10|NONE");
+    EXPECT_EQ(f.connection.requestReply("10|4711"), "10|NONE");
     EXPECT_EQ(f.loop.nowMs() - sent, 10 + 200);
 
     // Pieces less than 200 ms apart still make one line; the flush waits for the last of them.
@@ -159,7 +159,7 @@ TEST(LineExchange, AnUnfinishedLineIsTakenAfter200MsOfSilence) {
         return std::string();
     };
     const int64_t sent2 = f.loop.nowMs();
-    EXPECT_EQ(f.connection.WaitForResponse("10|4711"), "10|NONE");
+    EXPECT_EQ(f.connection.requestReply("10|4711"), "10|NONE");
     EXPECT_EQ(f.loop.nowMs() - sent2, 380 + 200);
 }
 
@@ -167,14 +167,14 @@ TEST(LineExchange, TheGreetingRuleAppliesBeforeTheLogonReplyOnlyAndAgainOnANewCo
     nettest::NetFixture f;
     f.logonReply = "Welcome to Veltrana - Logon SUCCESS\r\n";
     f.answer = [](const std::string&) { return std::string("10|\"7\",\"Welcome Inn\",\"WELCOME PACK\"\r\n"); };
-    EXPECT_EQ(f.connection.WaitForResponse("10|4711"), "10|\"7\",\"Welcome Inn\",\"WELCOME PACK\"");
+    EXPECT_EQ(f.connection.requestReply("10|4711"), "10|\"7\",\"Welcome Inn\",\"WELCOME PACK\"");
     EXPECT_EQ(f.view.lines[2], "R [ to veltrana - logon success ]");
-    EXPECT_EQ(f.connection.ReplyPos, 21) << "where \"success\" stands in the cleaned logon reply";
+    EXPECT_EQ(f.connection.replyPos, 21) << "where \"success\" stands in the cleaned logon reply";
 
     f.socket.peerClose();
     f.loop.runFor(1);
     f.view.lines.clear();
-    f.connection.WaitForResponse("10|4711");
+    f.connection.requestReply("10|4711");
     EXPECT_EQ(f.view.lines[2], "R [ to veltrana - logon success ]");
 }
 
@@ -182,21 +182,21 @@ TEST(LineExchange, ALineLongerThan1MiBDropsTheConnectionAndTheNextRequestConnect
     Exchange f;
     const std::string big(1048575, 'x');
     f.answer = [&](const std::string&) { return big + "\r\n"; };  // exactly 1 MiB before its LF
-    EXPECT_EQ(f.connection.WaitForResponse("10|4711").size(), big.size());
-    EXPECT_TRUE(f.connection.Connected);
+    EXPECT_EQ(f.connection.requestReply("10|4711").size(), big.size());
+    EXPECT_TRUE(f.connection.connected);
 
     f.answer = [&](const std::string&) {
         for (int i = 0; i < 4; ++i) f.socket.peerSend(std::string(600 * 1024, 'y'), 10 + i);
         return std::string();
     };
-    EXPECT_EQ(f.connection.WaitForResponse("10|4711"), "BAD - lost connection");
+    EXPECT_EQ(f.connection.requestReply("10|4711"), "BAD - lost connection");
     EXPECT_EQ(f.view.lines[f.view.lines.size() - 2], "E {Error - line too long}");
     EXPECT_EQ(f.view.lines.back(), "I lost connection");
     EXPECT_EQ(f.socket.state(), TcpSocket::StateClosed);
-    EXPECT_FALSE(f.connection.Connected);
+    EXPECT_FALSE(f.connection.connected);
 
     f.answer = [](const std::string&) { return std::string("10|NONE\r\n"); };
-    EXPECT_EQ(f.connection.WaitForResponse("10|4711"), "10|NONE");
+    EXPECT_EQ(f.connection.requestReply("10|4711"), "10|NONE");
     EXPECT_EQ(f.socket.connectCalls, 2);
     EXPECT_TRUE(f.sinks.reports.empty());
 }
@@ -204,43 +204,43 @@ TEST(LineExchange, ALineLongerThan1MiBDropsTheConnectionAndTheNextRequestConnect
 TEST(LineExchange, TheExchangeRunsTheSameWithTheMonitorOff) {
     Exchange f;
     f.view.visible = false;
-    EXPECT_EQ(f.connection.WaitForResponse("10|4711"), "10|NONE");
+    EXPECT_EQ(f.connection.requestReply("10|4711"), "10|NONE");
     EXPECT_TRUE(f.view.lines.empty());
 }
 
 TEST(LineExchange, AnEndRequestDuringTheReplyWaitUnwindsWithoutAReport) {
     Exchange f("", 10);
     f.loop.post(3000, [&] { f.loop.requestEnd(); });
-    EXPECT_THROW(f.connection.WaitForResponse("10|4711"), platform::ProgramEnding);
+    EXPECT_THROW(f.connection.requestReply("10|4711"), platform::ProgramEnding);
     EXPECT_TRUE(f.sinks.reports.empty());
 }
 
 TEST(QuitLines, TheDownloadQuitShowsItselfPausesAndClearsConnectedLeavingTheSocketOpen) {
     Exchange f("");
     const int64_t start = f.loop.nowMs();
-    f.connection.QuitExchange();
+    f.connection.endExchange();
     EXPECT_EQ(f.view.lines, std::vector<std::string>{"S {quit}"});
     EXPECT_EQ(f.socket.sentLines.back(), "quit");
     EXPECT_EQ(f.loop.nowMs() - start, 300);
-    EXPECT_FALSE(f.connection.Connected);
+    EXPECT_FALSE(f.connection.connected);
     EXPECT_EQ(f.socket.state(), TcpSocket::StateConnected);
 
     // Not connected: nothing at all, and Connected is left as it was.
     f.socket.close();
-    f.connection.Connected = true;
-    f.connection.QuitExchange();
-    EXPECT_TRUE(f.connection.Connected);
+    f.connection.connected = true;
+    f.connection.endExchange();
+    EXPECT_TRUE(f.connection.connected);
     EXPECT_EQ(f.view.lines.size(), 1u);
 }
 
 TEST(QuitLines, TheBareQuitLineGoesOutOnlyWhileConnectedAndShowsNothing) {
     Exchange f;
-    f.connection.SendQuitLine();
+    f.connection.sendQuitLine();
     EXPECT_EQ(f.socket.sentBytes, "tolvane|QHT514\nquit\n");
     EXPECT_TRUE(f.view.lines.empty());
-    EXPECT_TRUE(f.connection.Connected);
+    EXPECT_TRUE(f.connection.connected);
     f.socket.close();
-    f.connection.SendQuitLine();
+    f.connection.sendQuitLine();
     EXPECT_EQ(f.socket.sentBytes, "tolvane|QHT514\nquit\n");
 }
 
@@ -254,7 +254,7 @@ TEST(LineExchange, AnUnendedLineBeforeTheServerHangsUpIsTheReplyOnlyFromAServerT
             f.socket.peerClose(50);
             return std::string("BAD");
         };
-        EXPECT_EQ(f.connection.WaitForResponse("4|PRC001|0|a"), endsLines ? "BAD - lost connection" : "BAD");
-        EXPECT_FALSE(f.connection.Connected);
+        EXPECT_EQ(f.connection.requestReply("4|PRC001|0|a"), endsLines ? "BAD - lost connection" : "BAD");
+        EXPECT_FALSE(f.connection.connected);
     }
 }

@@ -4,13 +4,13 @@
 #include <utility>
 #include <vector>
 
-#include "errors/ReportError.h"
+#include "errors/ErrorReporter.h"
 #include "net/Connection.h"
 #include "net/Monitor.h"
 #include "net/Views.h"
-#include "platform/fake/FakeEventLoop.h"
-#include "platform/fake/FakeTcpSocket.h"
-#include "platform/fake/RecordingErrorSink.h"
+#include "fakes/FakeEventLoop.h"
+#include "fakes/FakeTcpSocket.h"
+#include "fakes/RecordingErrorSink.h"
 
 namespace ostrell::nettest {
 
@@ -79,7 +79,7 @@ struct NetFixture {
     }
 
     void logOn() {
-        connection.TryToConnect();
+        connection.connectToServer();
         view.lines.clear();
         view.countdowns.clear();
     }

@@ -17,7 +17,7 @@ TEST(PausedLine, AStallMidLineNeverCutsARecordOnceTheServerEndsItsLines) {
         return std::string();
     };
     const int64_t sent = f.loop.nowMs();
-    EXPECT_EQ(f.connection.WaitForResponse("11|4711"), "11|\"P5\",\"5\",\"25.00\",\"balance\"");
+    EXPECT_EQ(f.connection.requestReply("11|4711"), "11|\"P5\",\"5\",\"25.00\",\"balance\"");
     EXPECT_EQ(f.loop.nowMs() - sent, 2010);
     EXPECT_EQ(f.view.lines.back(), "R [ 11|\"P5\",\"5\",\"25.00\",\"balance\" ]");
 
@@ -27,8 +27,8 @@ TEST(PausedLine, AStallMidLineNeverCutsARecordOnceTheServerEndsItsLines) {
         if (line == "11|4711") f.socket.peerSend(front, 10);
         return std::string(line == "10|4711" ? "10|NONE\r\n" : "");
     };
-    EXPECT_EQ(f.connection.WaitForResponse("11|4711"), "BAD - timed out");
-    EXPECT_EQ(f.connection.WaitForResponse("10|4711"), "10|NONE");
+    EXPECT_EQ(f.connection.requestReply("11|4711"), "BAD - timed out");
+    EXPECT_EQ(f.connection.requestReply("10|4711"), "10|NONE");
     EXPECT_EQ(f.socket.connectCalls, 2);
 
     // A server that has never ended a line on this connection still gets its replies taken after
@@ -37,8 +37,8 @@ TEST(PausedLine, AStallMidLineNeverCutsARecordOnceTheServerEndsItsLines) {
     bare.logonReply = "Logon success";
     bare.answer = [](const std::string&) { return std::string("11|NONE"); };
     bare.logOn();
-    EXPECT_TRUE(bare.connection.Connected);
+    EXPECT_TRUE(bare.connection.connected);
     const int64_t asked = bare.loop.nowMs();
-    EXPECT_EQ(bare.connection.WaitForResponse("11|4711"), "11|NONE");
+    EXPECT_EQ(bare.connection.requestReply("11|4711"), "11|NONE");
     EXPECT_EQ(bare.loop.nowMs() - asked, 10 + 200);
 }

@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "download/TransferLog.h"
+#include "translog/TransferLog.h"
 #include "net/LineExchange.h"
-#include "platform/fake/FakeEventLoop.h"
-#include "platform/fake/FakeFileSystem.h"
-#include "platform/fake/FakeSettingsStore.h"
-#include "platform/fake/RecordingErrorSink.h"
+#include "fakes/FakeEventLoop.h"
+#include "fakes/FakeFileSystem.h"
+#include "fakes/FakeSettingsStore.h"
+#include "fakes/RecordingErrorSink.h"
 #include "settings/Settings.h"
 #include "upload/FileUploader.h"
 
@@ -34,7 +34,7 @@ public:
     std::vector<std::string> requests;
     std::vector<std::string> ledger;
 
-    std::string WaitForResponse(const std::string& request) override {
+    std::string requestReply(const std::string& request) override {
         requests.push_back(request);
         if (onRequest) onRequest(request);
         Reply r;
@@ -47,7 +47,7 @@ public:
         if (r.accepted) ledger.push_back(request);
         return r.text;
     }
-    void QuitExchange() override {}
+    void endExchange() override {}
 };
 
 struct UploadFixture {
@@ -59,13 +59,13 @@ struct UploadFixture {
     fake::FakeSettingsStore store;
     settings::Settings settings{store};
     settings::Parameters params;
-    download::TransferLog log{fs, clock, reporter, params};
+    translog::TransferLog log{fs, clock, reporter, params};
     ScriptedServer server;
     upload::FileUploader up{fs, server, log, settings, reporter, params, "/state/ostrell"};
 
     UploadFixture() {
         fs.addDirectory("/data");
-        params.DataDirPath = "/data/";
+        params.dataDirPath = "/data/";
     }
 
     static std::string path(const std::string& base) { return "/data/" + base + ".csv"; }
