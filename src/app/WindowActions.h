@@ -18,7 +18,7 @@ public:
     virtual settings::Settings& settings() = 0;
     virtual errors::ErrorReporter& reporter() = 0;
     virtual platform::FileSystem& files() = 0;
-    // MonitorMode, read by the tray so that re-adding the icon does not hide a monitoring window.
+    // The monitor mode, read by the tray so that re-adding the icon does not hide a monitoring window.
     virtual bool monitorMode() const = 0;
     virtual void setMonitorMode(bool on) = 0;
     // The window with the count towards the next cycle became visible or hidden.

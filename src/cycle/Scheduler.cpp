@@ -23,7 +23,7 @@ void Scheduler::onTick() {
         lastTickMs_ += TickIntervalMs;
         countSkippedSeconds();
     }
-    // TimeOutSecs is read at every counting tick, so a refresh applies from the next one.
+    // timeoutSecs is read at every counting tick, so a refresh applies from the next one.
     if (tickCount < params_.timeoutSecs) {
         ++tickCount;
         trap(15, [&] { showTickCount_(tickCount); });
@@ -83,7 +83,7 @@ void Scheduler::runCycle(errors::Trap& trap) {
     const bool reached = connection.connected;
     if (reached) {
         trap(30, [&] { settings_.save(settings::keys::lastSuccess(), loop_.localDateTimeText()); });
-        // HasLoNumber is read here, mid-cycle, as the refresh may have changed it during the logon.
+        // hasLoNumber is read here, mid-cycle, as the refresh may have changed it during the logon.
         if (params_.hasLoNumber) {
             if (trap.value(35, [&] { return steps_.uploader.hasFilesToSend(); }, false))
                 trap(40, [&] { steps_.uploader.sendFiles(); });

@@ -61,7 +61,7 @@ bool Downloader::fetchRecords(const Phase& phase, const std::string& request, In
     std::string lastAcknowledged;  // the record line acknowledged last for this BK number
     int repeatsInRow = 0;
     for (;;) {
-        // WaitForResponse answers failures with "BAD - ..." itself; should it ever throw, that is a failure too.
+        // requestReply answers failures with "BAD - ..." itself; should it ever throw, that is a failure too.
         const std::string reply = trap.value(10, [&] { return exchange_.requestReply(request); }, std::string("BAD"));
         const ReplyKind kind = classifyReply(reply, phase.type);
         switch (kind) {

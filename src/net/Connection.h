@@ -74,7 +74,7 @@ public:
     // The socket is taken to be connected and logged on.
     bool connected = false;
     // The reply being awaited: the cleaned text of the latest line until a reply is taken, then that
-    // reply until the next request clears GotResponse. Lines after the reply do not replace it.
+    // reply until the next request clears gotResponse. Lines after the reply do not replace it.
     std::string receiveBuffer;
     // A reply (a line of three or more characters after clean-up) has arrived since it was last cleared.
     bool gotResponse = false;

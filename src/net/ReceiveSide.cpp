@@ -48,7 +48,7 @@ void Connection::takeLine(const std::string& raw) {
     }
     monitor_.show("R [ " + line.text + " ]");
     // Strict request and reply: the first line after a request is its reply. Later lines are
-    // unsolicited; the next request clears GotResponse before it is sent, which drops them.
+    // unsolicited; the next request clears gotResponse before it is sent, which drops them.
     if (gotResponse) return;
     receiveBuffer = line.text;
     gotResponse = true;

@@ -36,7 +36,7 @@ public:
     // an exact "BAD" or when the file's five failed attempts are used up.
     bool sendOutFileRecords();
 
-    // The file being sent; they live only while SendFiles runs. Record n of the file is element n-1.
+    // The file being sent; they live only while sendFiles runs. Record n of the file is element n-1.
     std::vector<std::string> outLines;
     std::vector<bool> outLineSent;  // accepted by the server
     bool outAnySent = false;        // at least one record accepted

@@ -122,7 +122,10 @@ TEST(CycleSummary, CountsAcceptedLinesPerFileAndAcknowledgedRecordsPerBkNumberBu
         }
         void endExchange() override {}
     } server;
-    app::CycleSummary s{.connected = true, .host = "10.1.2.3", .port = 6000};
+    app::CycleSummary s;
+    s.connected = true;
+    s.host = "10.1.2.3";
+    s.port = 6000;
     app::CountingExchange counting(server, s);
     for (const char* request : {"6|a", "6|refused", "6|b", "4|c", "10|4711", "12|1", "12|2", "11|4711", "13|3",
                                 "10|815", "11|815", "13|4"})
