@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#include <sstream>
+#include <fstream>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <string>
@@ -206,4 +210,73 @@ TEST(PosixFileSystem, ALinkInTheFolderIsNeverFollowedButTheFolderItselfMayBeOne)
     fs.append(linkedDir + "/Payment.csv", "p\r\n", true);
     EXPECT_EQ(fs.readAll(dir.file("Payment.csv")), "p\r\n");
     EXPECT_EQ(fs.identity(linkedDir + "/Payment.csv"), fs.identity(dir.file("Payment.csv")));
+}
+
+namespace {
+
+std::string contentOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
+// A disk that takes only `room` more bytes in a file, the way a nearly full one does: the write that
+// crosses the limit is cut short and the next one fails (the file size limit gives the same calls).
+class NearlyFullDisk {
+public:
+    explicit NearlyFullDisk(rlim_t fileSizeLimit) {
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        rlimit limit = old_;
+        limit.rlim_cur = fileSizeLimit;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~NearlyFullDisk() {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+
+private:
+    rlimit old_{};
+    void (*oldHandler_)(int) = nullptr;
+};
+
+}  // namespace
+
+// A line that does not fit must not leave its front in the file: the host's importer would read it as
+// a record, and a later line would be glued to it.
+TEST(PosixFileSystemShortWrite, ALineCutShortByAFullDiskIsTakenBackAndReported) {
+    OpenTempDir dir;
+    ASSERT_TRUE(dir.isValid());
+    PosixFileSystem fs;
+    const std::string path = dir.file("InBookings.csv");
+    const std::string first = "\"G1\",\"2027-01-02\",\"1\"\r\n";
+    fs.append(path, first, true);
+
+    bool failed = false;
+    {
+        NearlyFullDisk disk(first.size() + 10);
+        try {
+            fs.append(path, "\"G2\",\"2027-01-03\",\"2\"\r\n", true);
+        } catch (const PlatformError&) {
+            failed = true;
+        }
+    }
+    EXPECT_TRUE(failed) << "a short write is a failure";
+    EXPECT_EQ(contentOf(path), first);
+
+    // The same for a line rewritten whole into a new file: nothing of it stays.
+    const std::string temp = dir.file("Prices.csv.ostrell-tmp");
+    failed = false;
+    {
+        NearlyFullDisk disk(10);
+        try {
+            fs.writeDurable(temp, "PRC019,\"Room 3\",280,\r\n");
+        } catch (const PlatformError&) {
+            failed = true;
+        }
+    }
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(contentOf(temp), "");
 }

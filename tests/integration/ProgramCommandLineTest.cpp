@@ -11,6 +11,7 @@
 
 #include <map>
 
+#include "errors/ErrorReporter.h"
 #include "integration/SimServer.h"
 
 using ostrell::integration::SimServer;
@@ -93,14 +94,15 @@ TEST(CommandLine, EachInformingOptionPrintsExitsWithItsStatusAndWritesOrConnects
         const char* out;
         const char* err;
     };
+    const std::string version = "ostrell " + ostrell::errors::programVersionText() + "\n";
     const Case cases[] = {
         {{"--help"}, 0, "Usage: ostrell", ""},
         {{"-h"}, 0, "--status", ""},
-        {{"--version"}, 0, "ostrell 2.4.11\n", ""},
+        {{"--version"}, 0, version.c_str(), ""},
         {{"--bogus"}, 2, "", "Unknown option 'bogus'"},
         {{"--headless", "stray"}, 2, "", "unexpected argument 'stray'"},
         {{"--status"}, 3, "agent: not running\nserver: unknown\nlast attempt: never\nlast success: never\n", ""},
-        {{"--status", "--version"}, 0, "ostrell 2.4.11\n", ""},
+        {{"--status", "--version"}, 0, version.c_str(), ""},
     };
     int checked = 0;
     for (const Case& c : cases) {

@@ -3,18 +3,18 @@
 #include <algorithm>
 
 #include "app/StatusReport.h"
-#include "unit/app/AgentFixture.h"
+#include "unit/Fixture.h"
 
 using namespace ostrell;
-using apptest::AgentFixture;
+using unittest::AgentFixture;
 
 TEST(StartUp, RunsItsStepsInOrderAndLeavesTheTimersRunningAndNoConnection) {
     AgentFixture f;
     f.agent->start();
     EXPECT_EQ(f.shell.journal, (std::vector<std::string>{"parameters /data/", "ends 0 127.0.0.1 6000 10.1.2.3",
                                                          "picture 102", "addTrayIcon", "picture 102"}));
-    EXPECT_EQ(f.store.get("Version", "ostrell"), "2.4.11");
-    EXPECT_EQ(f.store.writes, std::vector<std::string>{"Version/ostrell=2.4.11"});
+    EXPECT_EQ(f.store.get("Version", "ostrell"), errors::programVersionText());
+    EXPECT_EQ(f.store.writes, std::vector<std::string>{"Version/ostrell=" + errors::programVersionText()});
     EXPECT_EQ(f.agent->scheduler().tickCount, 999);
     EXPECT_EQ(f.agent->scheduler().tickTimer().interval(), 1000);
     EXPECT_EQ(f.agent->endRequestTimer().interval(), 10000);
@@ -62,7 +62,7 @@ TEST(StartUp, AnOldOrMissingHostVersionIsRefusedWithTheMessageAfterOurVersionIsP
                   std::vector<std::string>{"message Ostrell: This ostrell can only run with Brannick version 2.3.119 "
                                            "or higher\r\n\r\nWill now terminate."})
             << host;
-        EXPECT_EQ(f.store.get("Version", "ostrell"), "2.4.11");
+        EXPECT_EQ(f.store.get("Version", "ostrell"), errors::programVersionText());
         EXPECT_EQ(f.agent->scheduler().tickTimer().interval(), 0);
     }
 }

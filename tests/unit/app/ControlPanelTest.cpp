@@ -6,12 +6,12 @@
 
 #include "app/DataDirChooser.h"
 #include "app/SaveButton.h"
-#include "app/Twips.h"
 #include "errors/ErrorReporter.h"
 #include "fakes/FakeFileSystem.h"
 #include "fakes/FakeSettingsStore.h"
 #include "fakes/RecordingErrorSink.h"
 #include "settings/Settings.h"
+#include "unit/Fixture.h"
 
 using namespace ostrell;
 
@@ -38,12 +38,7 @@ struct Panel : app::SavePanel, app::DataDirPanel {
     void setDataDirText(const std::string& text) override { dataDir = text; }
 };
 
-struct SaveFixture {
-    fake::FakeSettingsStore store;
-    settings::Settings settings{store};
-    fake::RecordingErrorSinks sinks;
-    fake::ThrowingTerminator terminator;
-    errors::ErrorReporter reporter{sinks, terminator};
+struct SaveFixture : unittest::Fixture {
     Panel panel;
 
     void save(const std::string& timeout, const std::string& dir) {
@@ -56,24 +51,6 @@ struct SaveFixture {
 };
 
 }  // namespace
-
-TEST(ControlPanelLayout, TwipsBecomePixelsAtTheScreensLogicalDpi) {
-    EXPECT_DOUBLE_EQ(app::twipsPerPixel(96), 15.0);
-    EXPECT_DOUBLE_EQ(app::twipsPerPixel(120), 12.0);
-    // The client area and a few controls at the usual 96 DPI.
-    EXPECT_EQ(app::twipsToPixels(8970, 96), 598);
-    EXPECT_EQ(app::twipsToPixels(7065, 96), 471);
-    EXPECT_EQ(app::toPixels({120, 0, 5535, 6855}, 96), (app::PixelRect{8, 0, 369, 457}));
-    EXPECT_EQ(app::toPixels({6600, 6240, 1215, 495}, 96), (app::PixelRect{440, 416, 81, 33}));
-    // Larger screens scale up; halves round away from zero (8970 / 12 = 747.5).
-    EXPECT_EQ(app::twipsToPixels(8970, 120), 748);
-    EXPECT_EQ(app::twipsToPixels(285, 144), 29);  // 28.5
-    EXPECT_EQ(app::twipsToPixels(7, 96), 0);
-    EXPECT_EQ(app::twipsToPixels(8, 96), 1);
-    // A screen that reports no DPI yet is taken as 96.
-    EXPECT_EQ(app::twipsToPixels(1440, 0), 96);
-    EXPECT_DOUBLE_EQ(app::twipsPerPixel(0), 15.0);
-}
 
 TEST(SaveButton, ANumericTimeoutSavesTheDataDirectoryThenTheTimeoutExactlyAsTyped) {
     SaveFixture f;

@@ -6,10 +6,10 @@
 #include <iterator>
 
 #include "platform/posix/PosixSettingsStore.h"
-#include "unit/app/AgentFixture.h"
+#include "unit/Fixture.h"
 
 using namespace ostrell;
-using apptest::AgentFixture;
+using unittest::AgentFixture;
 
 // The host rewrites the settings file in place; started at the same moment, the agent can find it empty
 // or half written. A missing or cut-off host version then is no reason to refuse to run for good.
@@ -61,7 +61,7 @@ TEST(HostSettingsFile, SurvivesADayOfCyclesByteForByteAndItsValuesArriveAsWritte
     fake::FakeProcessLauncher launcher;
     fake::RecordingErrorSinks sinks;
     fake::ThrowingTerminator terminator;
-    apptest::RecordingShell shell;
+    unittest::RecordingShell shell;
     app::Agent agent({loop, socket, store, files, launcher, sinks, terminator}, shell, {}, {});
     agent.start();
     loop.runFor(24LL * 3600 * 1000);

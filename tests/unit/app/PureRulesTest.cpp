@@ -33,15 +33,6 @@ TEST(VersionGate, TextsThatAreNotMadeOfNumbersAreRefused) {
     EXPECT_EQ(app::compareVersions("007.1", "7.2"), -1);
 }
 
-TEST(TrayState, TheFlagWinsThenFilesWaitingDecideByTheConnection) {
-    for (bool files : {false, true})
-        for (bool connected : {false, true}) EXPECT_EQ(app::trayPictureFor(false, files, connected), TrayPicture::Flag);
-    EXPECT_EQ(app::trayPictureFor(true, true, true), TrayPicture::Smiling);
-    EXPECT_EQ(app::trayPictureFor(true, true, false), TrayPicture::Frowning);
-    EXPECT_EQ(app::trayPictureFor(true, false, true), TrayPicture::Neutral);
-    EXPECT_EQ(app::trayPictureFor(true, false, false), TrayPicture::Neutral);
-}
-
 TEST(CloseRule, AllowedWhenTheSessionEndsOrExitSaysYesInAnyCase) {
     using app::CloseReason;
     EXPECT_TRUE(app::closeAllowed(CloseReason::SessionEnding, "No"));

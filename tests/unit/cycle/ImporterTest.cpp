@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "unit/cycle/CycleFixture.h"
+#include "unit/Fixture.h"
 
 using namespace ostrell;
-using cycletest::CycleFixture;
+using unittest::CycleFixture;
 
 TEST(Importer, ThePathHasExactlyOneSeparatorBeforeTheName) {
     EXPECT_EQ(cycle::importerPath("/opt/ostrell"), "/opt/ostrell/BKrunVRX.exe");
@@ -31,7 +31,7 @@ TEST(Importer, NotStartedAgainWhileOurLastCopyRunsAndTheTransferLogSaysSo) {
     f.importer.launchIfDue();
     f.importer.launchIfDue();
     EXPECT_EQ(f.launcher.started.size(), 1u);
-    EXPECT_EQ(f.files.content("/data/VRXlogOUT.txt"),
+    EXPECT_EQ(f.fs.content("/data/VRXlogOUT.txt"),
               "2026-12-06 00:00:00 BKrunVRX.exe still running - not started again.\r\n");
     f.launcher.finishAll();
     f.importer.launchIfDue();

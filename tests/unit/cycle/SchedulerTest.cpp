@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "unit/cycle/CycleFixture.h"
+#include "unit/Fixture.h"
 
 using namespace ostrell;
-using cycletest::CycleFixture;
+using unittest::CycleFixture;
 
 TEST(SyncCycle, WithTheDefaultLengthTheFirstTickRunsACycleThenTheSixteenthTickAfterItsEnd) {
     // With the count on screen tmrMain ticks every second; hidden, it wakes once, for the cycle.
@@ -138,16 +138,4 @@ TEST(SyncCycle, AFailingStepIsReportedUnderTheTickAndTheCycleGoesOn) {
     EXPECT_EQ(f.sinks.where(), (std::vector<std::string>{"tmrMain_Timer:25", "tmrMain_Timer:30", "CheckVRX:25"}));
     EXPECT_EQ(f.journal.back(), "> quit");
     EXPECT_EQ(f.scheduler.tickTimer().interval(), 1000);
-}
-
-TEST(SyncCycle, AnEndRequestInTheMiddleOfACycleUnwindsItWithoutAReportOrAQuitLine) {
-    CycleFixture f;
-    f.logonReply.clear();  // the cycle sits in the logon wait
-    f.loop.post(5000, [&] { f.loop.requestEnd(); });
-    f.start();
-    EXPECT_THROW(f.loop.runFor(60000), platform::ProgramEnding);
-    EXPECT_EQ(f.loop.nowMs(), 5000);
-    EXPECT_EQ(f.journal, std::vector<std::string>{"> tolvane|QHT514"});
-    EXPECT_TRUE(f.sinks.reports.empty());
-    EXPECT_TRUE(f.launcher.started.empty());
 }

@@ -3,11 +3,11 @@
 #include <cerrno>
 #include <functional>
 
-#include "DownloadFixture.h"
+#include "unit/Fixture.h"
 #include "platform/PlatformError.h"
 
 using namespace ostrell;
-using namespace ostrell::dltest;
+using namespace ostrell::unittest;
 using Lines = std::vector<std::string>;
 using Op = fake::FakeFileSystem::Op;
 

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "DownloadFixture.h"
+#include "unit/Fixture.h"
 #include "platform/PlatformError.h"
 
 using namespace ostrell;
-using namespace ostrell::dltest;
+using namespace ostrell::unittest;
 using Lines = std::vector<std::string>;
 using Op = fake::FakeFileSystem::Op;
 
@@ -66,78 +66,6 @@ TEST(DownloadSafety, ARecordThatCannotBeStoredIsNotAcknowledgedAndItsPhaseIsLeft
         EXPECT_EQ(f.fs.content("/elsewhere/target.csv"), "kept\r\n");
         EXPECT_TRUE(f.fs.isSymlink(BookingsPath));
     }
-}
-
-TEST(DownloadSafety, PowerLossRightAfterTheAcknowledgementLeavesTheRecordOnDisk) {
-    DownloadFixture f;
-    f.server.record("10|BK1", 5, "10|" + bookingLine("5"));
-    f.server.record("11|BK1", 9, "11|" + paymentLine("9"));
-    // The power fails while each acknowledgement is on its way; the program dies with it.
-    f.exchange.onRequest = [&](const std::string& r) {
-        if (r == "12|5") {
-            f.fs.powerLoss();
-            throw fake::SimulatedCrash{};
-        }
-    };
-    EXPECT_THROW(f.downloadFiles(), fake::SimulatedCrash);
-    EXPECT_EQ(f.fs.content(BookingsPath), bookingLine("5") + "\r\n");
-
-    // After the restart the server sends record 5 again (it never heard back): acknowledged, not stored twice.
-    f.exchange.onRequest = nullptr;
-    f.downloadFiles();
-    f.fs.powerLoss();
-    EXPECT_EQ(f.fs.content(BookingsPath), bookingLine("5") + "\r\n");
-    EXPECT_EQ(f.fs.content(PaymentsPath), paymentLine("9") + "\r\n");
-    EXPECT_EQ(f.server.acksTaken, (Lines{"12|5", "13|9"}));
-}
-
-TEST(DownloadSafety, ACrashAtAnyFileOperationNeverLeavesAnAcknowledgedRecordMissing) {
-    auto setUp = [](DownloadFixture& f) {
-        f.params.loNumbers[2] = "BK2";
-        f.fs.putFile(BookingsPath, bookingLine("1") + "\r\n");  // from an earlier cycle
-        f.server.record("10|BK1", 1, "10|" + bookingLine("1"));  // its acknowledgement had been lost
-        f.server.record("10|BK1", 2, "10|" + bookingLine("2"));
-        f.server.record("10|BK2", 3, "10|" + bookingLine("3"));
-        f.server.record("11|BK1", 4, "11|" + paymentLine("4"));
-        f.server.record("11|BK2", 5, "11|" + paymentLine("5"));
-        f.server.acksToLose = 1;  // and one acknowledgement of this cycle is lost again
-    };
-    const Lines allBookings{bookingLine("1"), bookingLine("2"), bookingLine("3")};
-    const Lines allPayments{paymentLine("4"), paymentLine("5")};
-
-    int64_t operations = 0;
-    {
-        DownloadFixture f;
-        setUp(f);
-        f.downloadFiles();
-        operations = f.fs.operations();
-        EXPECT_EQ(fileLines(f.fs.content(BookingsPath)), allBookings);
-        EXPECT_EQ(fileLines(f.fs.content(PaymentsPath)), allPayments);
-    }
-    ASSERT_GT(operations, 10);
-    size_t acksChecked = 0;
-    for (int64_t crashAt = 1; crashAt <= operations; ++crashAt) {
-        SCOPED_TRACE("crash at file operation " + std::to_string(crashAt));
-        DownloadFixture f;
-        setUp(f);
-        int64_t seen = 0;
-        f.fs.beforeOp = [&](Op, const std::string&) {
-            if (++seen == crashAt) throw fake::SimulatedCrash{};
-        };
-        EXPECT_THROW(f.downloadFiles(), fake::SimulatedCrash);
-        f.fs.powerLoss();
-        acksChecked += f.expectEveryAckDurable();
-
-        // Restarted, the next cycle completes the download with every record stored exactly once.
-        f.fs.beforeOp = nullptr;
-        f.exchange.connected = true;
-        f.downloadFiles();
-        f.fs.powerLoss();
-        EXPECT_EQ(fileLines(f.fs.content(BookingsPath)), allBookings);
-        EXPECT_EQ(fileLines(f.fs.content(PaymentsPath)), allPayments);
-        f.expectEveryAckDurable();
-    }
-    EXPECT_GT(acksChecked, 10u) << "the sweep must cover crashes after acknowledgements went out";
 }
 
 TEST(DownloadSafety, ARecordSentAgainIsAcknowledgedButStoredOnce) {
@@ -233,7 +161,7 @@ TEST(DownloadSafety, UnusableRepliesInARowLeaveThePhaseAfterAHundred) {
     {
         DownloadFixture f;  // a server that only ever answers beside the point
         f.exchange.maxRequests = 1000;
-        f.exchange.server = [](const std::string&) { return std::string("garbage"); };
+        f.exchange.rule = [](const std::string&) { return say("garbage"); };
         f.downloadFiles();
         EXPECT_EQ(f.exchange.sent.size(), 201u);
         EXPECT_EQ(std::count(f.exchange.sent.begin(), f.exchange.sent.end(), "10|BK1"), 100);
@@ -247,7 +175,7 @@ TEST(DownloadSafety, UnusableRepliesInARowLeaveThePhaseAfterAHundred) {
     {
         DownloadFixture f;  // short replies only: nothing logged but the giving up
         f.exchange.maxRequests = 1000;
-        f.exchange.server = [](const std::string& r) { return r.substr(0, 3) + "x"; };
+        f.exchange.rule = [](const std::string& r) { return say(r.substr(0, 3) + "x"); };
         f.downloadFiles();
         EXPECT_EQ(f.exchange.sent.size(), 201u);
         EXPECT_EQ(f.logTexts(), (Lines{"No record after 100 unusable replies to 10|BK1 - going to payments.",

@@ -2,11 +2,11 @@
 
 #include <cerrno>
 
-#include "DownloadFixture.h"
+#include "unit/Fixture.h"
 
 using namespace ostrell;
 // The download's fixture: the log on the fake file system with "/data/" as the data directory.
-using Fixture = dltest::DownloadFixture;
+using Fixture = unittest::DownloadFixture;
 
 TEST(TransferLog, EachCallAddsOneDatedLineEvenForAnEmptyText) {
     Fixture f;

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "errors/ErrorReporter.h"
 #include "errors/Trap.h"
 #include "platform/EventLoop.h"
 #include "platform/PlatformError.h"
@@ -36,7 +37,7 @@ TEST(ErrorTrap, EachFailureIsReportedOnceWithItsLabelAndTheProcedureCarriesOn) {
     EXPECT_EQ(r.source, "wsock");
     EXPECT_EQ(r.moduleName, "frmMain");
     EXPECT_EQ(r.programName, "Ostrell");
-    EXPECT_EQ(r.programVersion, "2.4.11");
+    EXPECT_EQ(r.programVersion, errors::programVersionText());
     EXPECT_EQ(r.input10, 0);
     EXPECT_EQ(r.input11, " ");
     EXPECT_EQ(r.input12, " ");

@@ -18,31 +18,6 @@ struct Fixture {
 };
 }  // namespace
 
-TEST(ParameterRead, EmptyStoreGivesTheTableDefaults) {
-    Fixture f;
-    Parameters p;
-    errors::Trap trap(f.reporter, "tmrParams_Timer");
-    readParameters(f.settings, p, trap);
-    EXPECT_EQ(p.dataDirPath, "");
-    EXPECT_EQ(p.appDirPath, "");
-    EXPECT_EQ(p.uploadCommand, "");
-    EXPECT_EQ(p.exitMode, "No");
-    EXPECT_EQ(p.loopCount, 10);
-    EXPECT_EQ(p.timeoutSecs, 15);
-    EXPECT_FALSE(p.hasLoNumber);
-
-    ConnectionSettings c;
-    readConnectionSettings(f.settings, c, trap);
-    EXPECT_EQ(c.serverIp, DefaultServerAddress);
-    EXPECT_EQ(c.serverPort, 6667);
-    EXPECT_EQ(c.localPort, 0);
-    EXPECT_EQ(c.localIp, DefaultLocalAddress);
-    EXPECT_EQ(f.settings.text(keys::hostVersion()), "0.0.0");
-    EXPECT_TRUE(f.sinks.reports.empty());
-    // Reads never write: the host's store is left as it was.
-    EXPECT_TRUE(f.store.writes.empty());
-}
-
 TEST(ParameterRead, BadNumbersAreReportedAndLeaveTheOldValueWhileTheRestIsRead) {
     Fixture f;
     Parameters p;

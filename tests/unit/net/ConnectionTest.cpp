@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
-#include "unit/net/NetFixture.h"
+#include <climits>
+#include <functional>
+
+#include "unit/Fixture.h"
 
 using namespace ostrell;
 using platform::TcpSocket;
+using unittest::Lines;
 
 TEST(Connecting, ConnectsLogsOnWithTheFixedLineAndTakesTheReplyAtOnce) {
-    nettest::NetFixture f;
+    unittest::NetFixture f;
     int flashes = 0;
     f.connection.setLogonHook([&] { ++flashes; });
     f.connection.connectToServer();
@@ -25,58 +29,63 @@ TEST(Connecting, ConnectsLogsOnWithTheFixedLineAndTakesTheReplyAtOnce) {
     EXPECT_TRUE(f.sinks.reports.empty());
 }
 
-TEST(Connecting, AServerThatNeverAcceptsIsGivenUpAfterTenTestsIn3100MsWithoutAMonitorLine) {
-    nettest::NetFixture f;
-    f.socket.acceptConnections = false;
-    f.connection.connectToServer();
-    EXPECT_FALSE(f.connection.connected);
-    EXPECT_EQ(f.socket.state(), TcpSocket::StateClosed);
-    EXPECT_EQ(f.socket.closeCalls, 1);
-    EXPECT_TRUE(f.view.lines.empty());
-    EXPECT_EQ(f.view.countdownValues(), (std::vector<int>{10, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0}));
-    // The count shows each test: 400 ms after the connect, then every 300 ms.
-    EXPECT_EQ(f.view.countdowns[2].first, 400);
-    EXPECT_EQ(f.view.countdowns[3].first, 700);
-    EXPECT_EQ(f.view.countdowns.back().first, 3100);
-    EXPECT_EQ(f.loop.nowMs(), 3100);
-    EXPECT_TRUE(f.socket.sentBytes.empty());
-}
-
-TEST(Connecting, ASlowAcceptIsTakenAtTheNextTestAndARefusalShowsAsASocketError) {
-    nettest::NetFixture f;
-    f.socket.connectDelayMs = 2000;
-    f.connection.connectToServer();
-    EXPECT_TRUE(f.connection.connected);
-    EXPECT_EQ(f.loop.nowMs(), 2200 + 10) << "the test after the accept, at 400 + 6 x 300 ms";
-    EXPECT_EQ(f.socket.sentLines, std::vector<std::string>{"tolvane|QHT514"});
-
-    nettest::NetFixture g;
-    g.socket.refuseConnections = true;
-    g.connection.connectToServer();
-    EXPECT_FALSE(g.connection.connected);
-    EXPECT_EQ(g.view.lines, std::vector<std::string>{"E {Error - Connection is forcefully rejected}"});
-    EXPECT_EQ(g.view.countdownValues().back(), 0) << "the wait runs its course after the error";
-}
-
-TEST(Connecting, AServerThatNeverAnswersTheLogonIsClosedAfter40TestsAndConnectedStaysTrue) {
-    nettest::NetFixture f;
-    f.logonReply.clear();
-    int flashes = 0;
-    f.connection.setLogonHook([&] { ++flashes; });
-    f.connection.connectToServer();
-    EXPECT_EQ(f.view.lines, (std::vector<std::string>{"S {logon}", "I {closeing port .. no response.}"}));
-    std::vector<int> expected{10, 10};
-    for (int i = 39; i >= 0; --i) expected.push_back(i);
-    EXPECT_EQ(f.view.countdownValues(), expected);
-    // 39 pauses of 300 ms after the logon line went out at 400 ms.
-    EXPECT_EQ(f.loop.nowMs(), 400 + 39 * 300);
-    EXPECT_TRUE(f.connection.connected);
-    EXPECT_EQ(f.socket.state(), TcpSocket::StateClosed);
-    EXPECT_EQ(flashes, 0);
+// What the server does with a connection attempt, and what the attempt leaves: Connected, the virtual
+// time it took (the first test 400 ms after the connect, then one every 300 ms), the monitor lines, the
+// countdown shown, the lines sent and the reports.
+TEST(Connecting, EachWayAServerTakesTheAttemptEndsInItsTime) {
+    std::vector<int> tenTests{10, 10}, fortyTests{10, 10};
+    for (int i = 9; i >= 0; --i) tenTests.push_back(i);
+    for (int i = 39; i >= 0; --i) fortyTests.push_back(i);
+    const Lines logon{"tolvane|QHT514"}, none;
+    struct Case {
+        const char* name;
+        std::function<void(unittest::NetFixture&)> setUp;
+        bool connected;
+        int64_t elapsedMs;
+        Lines lines;
+        std::vector<int> countdowns;
+        Lines sent;
+        Lines reports;
+    };
+    const auto port = [](int32_t p) { return [p](unittest::NetFixture& f) { f.server.serverPort = p; }; };
+    const Case cases[] = {
+        {"never accepts: given up after ten tests", [](auto& f) { f.socket.acceptConnections = false; }, false, 3100, {},
+         tenTests, none, {}},
+        {"a slow accept is taken at the next test", [](auto& f) { f.socket.connectDelayMs = 2000; }, true, 2200 + 10,
+         {"S {logon}", "R [ Logon success ]"}, {10, 10, 9, 8, 7, 6, 5, 4, 39}, logon, {}},
+        {"a refusal shows as a socket error and the wait runs its course", [](auto& f) { f.socket.refuseConnections = true; },
+         false, 3100, {"E {Error - Connection is forcefully rejected}"}, tenTests, none, {}},
+        // Connected stays true: the next request finds the socket closed and connects again.
+        {"the logon never answered: closed after 40 tests", [](auto& f) { f.logonReply.clear(); }, true, 400 + 39 * 300,
+         {"S {logon}", "I {closeing port .. no response.}"}, fortyTests, logon, {}},
+        {"port 0", port(0), false, 3100, {}, tenTests, none, {"TryToConnect:20"}},
+        {"port -1", port(-1), false, 3100, {}, tenTests, none, {"TryToConnect:20"}},
+        {"port 65536", port(65536), false, 3100, {}, tenTests, none, {"TryToConnect:20"}},
+        {"port 2^31-1", port(INT32_MAX), false, 3100, {}, tenTests, none, {"TryToConnect:20"}},
+        {"port 65535", port(65535), true, 410, {"S {logon}", "R [ Logon success ]"}, {10, 10, 39}, logon, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        unittest::NetFixture f;
+        c.setUp(f);
+        f.connection.connectToServer();
+        EXPECT_EQ(f.connection.connected, c.connected);
+        EXPECT_EQ(f.loop.nowMs(), c.elapsedMs);
+        EXPECT_EQ(f.view.lines, c.lines);
+        EXPECT_EQ(f.view.countdownValues(), c.countdowns);
+        EXPECT_EQ(f.socket.sentLines, c.sent);
+        EXPECT_EQ(f.sinks.where(), c.reports);
+        if (!c.reports.empty()) {
+            EXPECT_EQ(f.socket.connectCalls, 0) << "a port out of range never reaches the socket";
+        }
+        if (c.lines.size() != 2) {
+            EXPECT_EQ(f.socket.state(), TcpSocket::StateClosed);
+        }
+    }
 }
 
 TEST(Connecting, AGreetingWordAloneDoesNotEndTheLogonWaitButAReplyAfterItDoes) {
-    nettest::NetFixture f;
+    unittest::NetFixture f;
     f.logonReply = "Welcome\r\n";
     f.socket.onAccepted = [&] { f.socket.peerSend("WELCOME TO VELTRANA\r\n", 1); };
     f.socket.onLine = [&](const std::string&) {
@@ -93,7 +102,7 @@ TEST(Connecting, AGreetingWordAloneDoesNotEndTheLogonWaitButAReplyAfterItDoes) {
 }
 
 TEST(Connecting, AnOpenSocketIsNotConnectedAgainButLogsOnAgain) {
-    nettest::NetFixture f;
+    unittest::NetFixture f;
     f.connection.connectToServer();
     f.connection.connected = false;  // as after the download's quit, before the server closes
     f.connection.connectToServer();
@@ -102,25 +111,8 @@ TEST(Connecting, AnOpenSocketIsNotConnectedAgainButLogsOnAgain) {
     EXPECT_TRUE(f.connection.connected);
 }
 
-TEST(Connecting, PortsOutsideTheRangeFailTheConnectionWithAReportInsteadOfReachingTheSocket) {
-    for (int32_t port : {0, -1, 65536, 70000, INT32_MAX}) {
-        nettest::NetFixture f;
-        f.server.serverPort = port;
-        f.connection.connectToServer();
-        EXPECT_FALSE(f.connection.connected) << port;
-        EXPECT_EQ(f.socket.connectCalls, 0) << port;
-        EXPECT_EQ(f.sinks.where(), std::vector<std::string>{"TryToConnect:20"}) << port;
-        EXPECT_EQ(f.sinks.reports[0].number, platform::err::InvalidProcedureCall);
-        EXPECT_EQ(f.loop.nowMs(), 3100) << "the connection wait runs as for an unreachable server";
-    }
-    nettest::NetFixture edge;
-    edge.server.serverPort = 65535;
-    edge.connection.connectToServer();
-    EXPECT_TRUE(edge.connection.connected);
-}
-
 TEST(SocketEvents, PeerCloseAndErrorsClearConnectedAndCloseTheSocket) {
-    nettest::NetFixture f;
+    unittest::NetFixture f;
     f.connection.connectToServer();
     f.socket.peerClose();
     f.loop.runFor(1);
@@ -140,14 +132,5 @@ TEST(SocketEvents, PeerCloseAndErrorsClearConnectedAndCloseTheSocket) {
     f.connection.handleClosed();
     EXPECT_FALSE(f.connection.connected);
     EXPECT_EQ(f.socket.state(), TcpSocket::StateClosed);
-    EXPECT_TRUE(f.sinks.reports.empty());
-}
-
-TEST(SocketEvents, AnEndRequestDuringAWaitUnwindsWithoutAReport) {
-    nettest::NetFixture f;
-    f.logonReply.clear();
-    f.loop.post(5000, [&] { f.loop.requestEnd(); });
-    EXPECT_THROW(f.connection.connectToServer(), platform::ProgramEnding);
-    EXPECT_EQ(f.loop.nowMs(), 5000);
     EXPECT_TRUE(f.sinks.reports.empty());
 }

@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
-#include "unit/net/NetFixture.h"
+#include <optional>
+
+#include "unit/Fixture.h"
 
 using namespace ostrell;
 using platform::TcpSocket;
+using unittest::Lines;
 
 namespace {
 // A logged-on connection whose server answers "10|..." requests with the given text after the given delay.
-struct Exchange : nettest::NetFixture {
+struct Exchange : unittest::NetFixture {
     explicit Exchange(std::string reply = "10|NONE\r\n", int64_t delay = 10) {
         logOn();
         replyDelayMs = delay;
@@ -16,55 +19,92 @@ struct Exchange : nettest::NetFixture {
 };
 }  // namespace
 
-TEST(LineExchange, AReplyAt7790MsCountsAndOneAt7810MsIsTimedOut) {
-    Exchange f("10|NONE\r\n", 7790);
-    const int64_t sent = f.loop.nowMs();
-    EXPECT_EQ(f.connection.requestReply("10|4711"), "10|NONE");
-    EXPECT_EQ(f.loop.nowMs() - sent, 7790) << "taken the moment it arrived";
-    EXPECT_EQ(f.view.lines, (std::vector<std::string>{"S 10|4711", "R [ 10|NONE ]"}));
-    EXPECT_TRUE(f.view.countdowns.empty()) << "the reply wait shows no countdown";
-
-    f.replyDelayMs = 7810;
-    const int64_t sent2 = f.loop.nowMs();
-    EXPECT_EQ(f.connection.requestReply("10|4711"), "BAD - timed out");
-    EXPECT_EQ(f.loop.nowMs() - sent2, 7800) << "40 tests, 39 pauses of 200 ms";
-    EXPECT_EQ(f.view.lines.back(), "S 10|4711") << "a time-out writes no monitor line";
-    EXPECT_TRUE(f.sinks.reports.empty());
-}
-
-TEST(LineExchange, ALateReplyIsNeverTakenForTheNextRequestWhichLogsOnAfresh) {
-    Exchange f("10|\"1\",\"late\"\r\n", 7810);
-    EXPECT_EQ(f.connection.requestReply("10|4711"), "BAD - timed out");
-    EXPECT_FALSE(f.connection.connected);
-    EXPECT_EQ(f.socket.state(), TcpSocket::StateClosed);
-
-    f.replyDelayMs = 10;
-    f.answer = [](const std::string& line) { return line == "12|7" ? std::string("12|OK\r\n") : std::string(); };
-    f.view.lines.clear();
-    EXPECT_EQ(f.connection.requestReply("12|7"), "12|OK");
-    EXPECT_EQ(f.socket.connectCalls, 2);
-    EXPECT_EQ(f.logons, 2);
-    EXPECT_EQ(f.view.lines,
-              (std::vector<std::string>{"I not connected", "S {logon}", "R [ Logon success ]", "S 12|7", "R [ 12|OK ]"}));
-}
-
-TEST(LineExchange, AServerThatDropsTheLinkMidWaitGivesLostConnectionAtOnceAndTheNextRequestReconnects) {
-    Exchange f("", 10);
-    f.answer = [&f](const std::string& line) {
-        if (line == "10|4711") f.socket.peerClose(500);
-        return line == "12|7" ? std::string("12|OK\r\n") : std::string();
+// One request on a logged-on connection: what the server sends and when (an empty text closes the
+// link), what the caller gets, after how long, and what the monitor shows. The next request must get its
+// own reply, on a new connection where this one was given up.
+TEST(LineExchange, EachServerBehaviourGivesItsReplyInItsTimeAndLeavesNothingForTheNextRequest) {
+    struct Send {
+        int64_t atMs;
+        std::string bytes;
     };
-    const int64_t sent = f.loop.nowMs();
-    EXPECT_EQ(f.connection.requestReply("10|4711"), "BAD - lost connection");
-    EXPECT_EQ(f.loop.nowMs() - sent, 500) << "not the whole 7.8 s reply wait";
-    EXPECT_FALSE(f.connection.connected);
-    EXPECT_EQ(f.view.lines.back(), "I lost connection");
-    EXPECT_EQ(f.connection.requestReply("12|7"), "12|OK");
-    EXPECT_EQ(f.socket.connectCalls, 2);
+    struct Case {
+        const char* name;
+        bool endsLines;  // the server ends its lines with LF, the logon reply included
+        std::vector<Send> sends;
+        std::string reply;
+        int64_t elapsedMs;
+        std::optional<Lines> lines;
+        bool givenUp;
+    };
+    const std::string big(1048575, 'x');
+    const std::string front = "10|\"P5\",\"5\",\"25.00\",\"bal";  // four fields already
+    const Case cases[] = {
+        {"reply just inside the wait, taken the moment it arrives", true, {{7790, "10|NONE\r\n"}}, "10|NONE", 7790,
+         Lines{"S 10|4711", "R [ 10|NONE ]"}, false},
+        {"reply just past the wait: 40 tests, 39 pauses of 200 ms, no monitor line", true,
+         {{7810, "10|\"1\",\"late\"\r\n"}}, "BAD - timed out", 7800, Lines{"S 10|4711"}, true},
+        {"server drops the link mid-wait", true, {{500, ""}}, "BAD - lost connection", 500,
+         Lines{"S 10|4711", "I lost connection"}, true},
+        {"a short reply never counts", true, {{10, "OK\r\n"}}, "BAD - timed out", 7800, Lines{"S 10|4711"}, true},
+        {"blanks give an empty reply", true, {{10, "   \r\n"}}, "", 10, Lines{"S 10|4711", "R [  ]"}, false},
+        {"merged replies: the first line, the rest dropped by the next request", true,
+         {{10, "10|\"1\",\"a\"\r\n10|\"2\",\"b\"\r\n"}}, "10|\"1\",\"a\"", 10,
+         Lines{"S 10|4711", "R [ 10|\"1\",\"a\" ]", "R [ 10|\"2\",\"b\" ]"}, false},
+        {"a line end on its own before the reply changes nothing", true, {{1, "\r\n"}, {10, "10|NONE\r\n"}}, "10|NONE", 10,
+         std::nullopt, false},
+        {"a line of exactly 1 MiB", true, {{10, big + "\r\n"}}, big, 10, std::nullopt, false},
+        {"a line past 1 MiB drops the link", true, {{10, std::string(600 * 1024, 'y')}, {11, std::string(600 * 1024, 'y')}},
+         "BAD - lost connection", 11, Lines{"S 10|4711", "E {Error - line too long}", "I lost connection"}, true},
+        // A network may stall mid-line. Once the server has shown that it ends its lines, a stall must not
+        // cut the line: the front of a payment record can look whole and be stored in place of the real one.
+        {"a stall mid-line from a server that ends its lines", true, {{10, front}, {2010, "ance\"\r\n"}},
+         "10|\"P5\",\"5\",\"25.00\",\"balance\"", 2010, Lines{"S 10|4711", "R [ 10|\"P5\",\"5\",\"25.00\",\"balance\" ]"}, false},
+        {"a line whose end never comes is given up, not taken cut", true, {{10, front}}, "BAD - timed out", 7800,
+         Lines{"S 10|4711"}, true},
+        {"a server that never ends lines: taken after 200 ms of silence", false, {{10, "10|NONE"}}, "10|NONE", 210,
+         Lines{"S 10|4711", "R [ 10|NONE ]"}, false},
+        {"pieces less than 200 ms apart make one line", false, {{10, "10|N"}, {190, "ON"}, {380, "E"}}, "10|NONE", 580,
+         Lines{"S 10|4711", "R [ 10|NONE ]"}, false},
+        {"an unended line before the hang-up, from a server that never ends lines", false, {{10, "BAD"}, {50, ""}},
+         "BAD", 50, std::nullopt, true},
+        {"an unended line before the hang-up, from a server that ends lines", true, {{10, "BAD"}, {50, ""}},
+         "BAD - lost connection", 50, std::nullopt, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        unittest::NetFixture f;
+        f.logonReply = c.endsLines ? "Logon success\r\n" : "Logon success";
+        f.logOn();
+        f.answer = [&](const std::string& line) {
+            if (line == "10|4711")
+                for (const Send& s : c.sends) s.bytes.empty() ? f.socket.peerClose(s.atMs) : f.socket.peerSend(s.bytes, s.atMs);
+            return std::string(line == "12|7" ? (c.endsLines ? "12|OK\r\n" : "12|OK") : "");
+        };
+        const int64_t sent = f.loop.nowMs();
+        EXPECT_EQ(f.connection.requestReply("10|4711"), c.reply);
+        EXPECT_EQ(f.loop.nowMs() - sent, c.elapsedMs);
+        if (c.lines) {
+            EXPECT_EQ(f.view.lines, *c.lines);
+        }
+        EXPECT_EQ(f.connection.connected, !c.givenUp);
+        EXPECT_TRUE(f.view.countdowns.empty()) << "the reply wait shows no countdown";
+        EXPECT_EQ(f.connection.requestReply("12|7"), "12|OK");
+        EXPECT_EQ(f.socket.connectCalls, c.givenUp ? 2 : 1);
+        EXPECT_TRUE(f.sinks.reports.empty());
+    }
+}
+
+TEST(LineExchange, TheExchangeRunsTheSameWithTheMonitorOff) {
+    unittest::NetFixture f;
+    f.logOn();
+    f.view.visible = false;
+    f.answer = [](const std::string&) { return std::string("10|NONE\r\n"); };
+    EXPECT_EQ(f.connection.requestReply("10|4711"), "10|NONE");
+    EXPECT_TRUE(f.view.lines.empty());
 }
 
 TEST(LineExchange, NoServerGivesNotConnectedAfterTwoConnectionAttempts) {
-    nettest::NetFixture f;
+    unittest::NetFixture f;
     f.socket.acceptConnections = false;
     EXPECT_EQ(f.connection.requestReply("10|4711"), "BAD - not connected");
     EXPECT_EQ(f.socket.connectCalls, 2);
@@ -84,7 +124,7 @@ TEST(LineExchange, ALogonLeftUnansweredOnAnOpenSocketGivesLostConnection) {
 }
 
 TEST(LineExchange, ARequestAfterALogonTimeOutReconnectsLogsOnAndIsSent) {
-    nettest::NetFixture f;
+    unittest::NetFixture f;
     f.logonReply.clear();
     f.connection.connectToServer();
     ASSERT_TRUE(f.connection.connected);
@@ -98,73 +138,8 @@ TEST(LineExchange, ARequestAfterALogonTimeOutReconnectsLogsOnAndIsSent) {
     EXPECT_EQ(f.socket.sentLines, (std::vector<std::string>{"tolvane|QHT514", "tolvane|QHT514", "11|4711"}));
 }
 
-TEST(LineExchange, ShortRepliesNeverCountAndThreeBlanksGiveAnEmptyReply) {
-    Exchange shortReply("OK\r\n");
-    EXPECT_EQ(shortReply.connection.requestReply("12|1"), "BAD - timed out");
-    EXPECT_EQ(shortReply.view.lines, std::vector<std::string>{"S 12|1"});
-    EXPECT_EQ(shortReply.connection.receiveBuffer, "OK") << "the short text is kept, but not as a reply";
-
-    Exchange blanks("   \r\n");
-    EXPECT_EQ(blanks.connection.requestReply("12|1"), "");
-    EXPECT_EQ(blanks.view.lines, (std::vector<std::string>{"S 12|1", "R [  ]"}));
-}
-
-TEST(LineExchange, MergedRepliesGiveTheFirstLineAndTheRestIsDroppedByTheNextRequest) {
-    Exchange f;
-    f.answer = [](const std::string& line) {
-        if (line == "10|4711") return std::string("10|\"1\",\"a\"\r\n10|\"2\",\"b\"\r\n");
-        return std::string("12|OK\r\n");
-    };
-    EXPECT_EQ(f.connection.requestReply("10|4711"), "10|\"1\",\"a\"");
-    EXPECT_EQ(f.connection.requestReply("12|1"), "12|OK");
-    EXPECT_EQ(f.view.lines, (std::vector<std::string>{"S 10|4711", "R [ 10|\"1\",\"a\" ]", "R [ 10|\"2\",\"b\" ]",
-                                                      "S 12|1", "R [ 12|OK ]"}));
-
-    // A line end arriving on its own after the reply changes nothing (it used to empty the reply).
-    f.answer = [&](const std::string&) {
-        f.socket.peerSend("\r\n", 1);
-        return std::string("10|NONE\r\n");
-    };
-    EXPECT_EQ(f.connection.requestReply("10|4711"), "10|NONE");
-}
-
-TEST(LineExchange, AReplySplitByteByByteIsOneReply) {
-    Exchange f;
-    const std::string reply = "10|\"5\",\"Smith, J\",\"2026-12-24\"\r\n";
-    f.answer = [&](const std::string&) {
-        for (size_t i = 0; i < reply.size(); ++i) f.socket.peerSend(reply.substr(i, 1), 10 + 150 * static_cast<int64_t>(i));
-        return std::string();
-    };
-    const int64_t sent = f.loop.nowMs();
-    EXPECT_EQ(f.connection.requestReply("10|4711"), "10|\"5\",\"Smith, J\",\"2026-12-24\"");
-    EXPECT_EQ(f.loop.nowMs() - sent, 10 + 150 * static_cast<int64_t>(reply.size() - 1));
-    EXPECT_EQ(f.view.lines.size(), 2u) << "one reply line on the monitor, not one per piece";
-}
-
-TEST(LineExchange, AnUnfinishedLineIsTakenAfter200MsOfSilence) {
-    // A server that never ends its lines, the logon reply included (one that does: PausedLineTest).
-    nettest::NetFixture f;
-    f.logonReply = "Logon success";
-    f.logOn();
-    f.answer = [](const std::string&) { return std::string("10|NONE"); };
-    const int64_t sent = f.loop.nowMs();
-    EXPECT_EQ(f.connection.requestReply("10|4711"), "10|NONE");
-    EXPECT_EQ(f.loop.nowMs() - sent, 10 + 200);
-
-    // Pieces less than 200 ms apart still make one line; the flush waits for the last of them.
-    f.answer = [&](const std::string&) {
-        f.socket.peerSend("10|N", 10);
-        f.socket.peerSend("ON", 190);
-        f.socket.peerSend("E", 380);
-        return std::string();
-    };
-    const int64_t sent2 = f.loop.nowMs();
-    EXPECT_EQ(f.connection.requestReply("10|4711"), "10|NONE");
-    EXPECT_EQ(f.loop.nowMs() - sent2, 380 + 200);
-}
-
 TEST(LineExchange, TheGreetingRuleAppliesBeforeTheLogonReplyOnlyAndAgainOnANewConnection) {
-    nettest::NetFixture f;
+    unittest::NetFixture f;
     f.logonReply = "Welcome to Veltrana - Logon SUCCESS\r\n";
     f.answer = [](const std::string&) { return std::string("10|\"7\",\"Welcome Inn\",\"WELCOME PACK\"\r\n"); };
     EXPECT_EQ(f.connection.requestReply("10|4711"), "10|\"7\",\"Welcome Inn\",\"WELCOME PACK\"");
@@ -176,36 +151,6 @@ TEST(LineExchange, TheGreetingRuleAppliesBeforeTheLogonReplyOnlyAndAgainOnANewCo
     f.view.lines.clear();
     f.connection.requestReply("10|4711");
     EXPECT_EQ(f.view.lines[2], "R [ to veltrana - logon success ]");
-}
-
-TEST(LineExchange, ALineLongerThan1MiBDropsTheConnectionAndTheNextRequestConnectsAgain) {
-    Exchange f;
-    const std::string big(1048575, 'x');
-    f.answer = [&](const std::string&) { return big + "\r\n"; };  // exactly 1 MiB before its LF
-    EXPECT_EQ(f.connection.requestReply("10|4711").size(), big.size());
-    EXPECT_TRUE(f.connection.connected);
-
-    f.answer = [&](const std::string&) {
-        for (int i = 0; i < 4; ++i) f.socket.peerSend(std::string(600 * 1024, 'y'), 10 + i);
-        return std::string();
-    };
-    EXPECT_EQ(f.connection.requestReply("10|4711"), "BAD - lost connection");
-    EXPECT_EQ(f.view.lines[f.view.lines.size() - 2], "E {Error - line too long}");
-    EXPECT_EQ(f.view.lines.back(), "I lost connection");
-    EXPECT_EQ(f.socket.state(), TcpSocket::StateClosed);
-    EXPECT_FALSE(f.connection.connected);
-
-    f.answer = [](const std::string&) { return std::string("10|NONE\r\n"); };
-    EXPECT_EQ(f.connection.requestReply("10|4711"), "10|NONE");
-    EXPECT_EQ(f.socket.connectCalls, 2);
-    EXPECT_TRUE(f.sinks.reports.empty());
-}
-
-TEST(LineExchange, TheExchangeRunsTheSameWithTheMonitorOff) {
-    Exchange f;
-    f.view.visible = false;
-    EXPECT_EQ(f.connection.requestReply("10|4711"), "10|NONE");
-    EXPECT_TRUE(f.view.lines.empty());
 }
 
 TEST(LineExchange, AnEndRequestDuringTheReplyWaitUnwindsWithoutAReport) {
@@ -242,19 +187,4 @@ TEST(QuitLines, TheBareQuitLineGoesOutOnlyWhileConnectedAndShowsNothing) {
     f.socket.close();
     f.connection.sendQuitLine();
     EXPECT_EQ(f.socket.sentBytes, "tolvane|QHT514\nquit\n");
-}
-
-TEST(LineExchange, AnUnendedLineBeforeTheServerHangsUpIsTheReplyOnlyFromAServerThatNeverEndsLines) {
-    for (const bool endsLines : {false, true}) {
-        SCOPED_TRACE(endsLines);
-        nettest::NetFixture f;
-        f.logonReply = endsLines ? "Logon success\r\n" : "Logon success";
-        f.logOn();
-        f.answer = [&f](const std::string&) {
-            f.socket.peerClose(50);
-            return std::string("BAD");
-        };
-        EXPECT_EQ(f.connection.requestReply("4|PRC001|0|a"), endsLines ? "BAD - lost connection" : "BAD");
-        EXPECT_FALSE(f.connection.connected);
-    }
 }

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "net/ServerAddress.h"
-#include "unit/net/NetFixture.h"
+#include "unit/Fixture.h"
 
 using namespace ostrell;
 
 TEST(Monitor, NewestLineFirstSeparatedByCrLfAndNothingKeptWhileTheWindowIsHidden) {
-    nettest::NetFixture f;
+    unittest::NetFixture f;
     f.view.visible = false;
     f.monitor.show("S {logon}");
     EXPECT_EQ(f.view.text, "");
@@ -18,7 +18,7 @@ TEST(Monitor, NewestLineFirstSeparatedByCrLfAndNothingKeptWhileTheWindowIsHidden
 }
 
 TEST(Monitor, ATextOfExactly5000StaysWholeAndOneCharacterMoreIsCutTo500) {
-    nettest::NetFixture f;
+    unittest::NetFixture f;
     f.view.text = std::string(4996, 'x');
     f.monitor.show("ab");  // "ab" CR LF + 4996 = 5000
     EXPECT_EQ(f.view.text.size(), 5000u);
@@ -34,7 +34,7 @@ TEST(Monitor, AFailingWindowIsReportedUnderShowTXTAndTheCallerCarriesOn) {
         void setMonitorText(const std::string&) override { ++sets; }
         int sets = 0;
     } broken;
-    nettest::NetFixture f;
+    unittest::NetFixture f;
     net::Monitor monitor(broken, f.reporter);
     monitor.show("S {logon}");
     EXPECT_EQ(f.sinks.where(), std::vector<std::string>{"ShowTXT:15"});

@@ -5,13 +5,13 @@
 #include <map>
 #include <optional>
 
-#include "UploadFixture.h"
+#include "unit/Fixture.h"
 #include "upload/OutFileNames.h"
 #include "upload/OutLineReading.h"
 #include "upload/RecordConversion.h"
 
 using namespace ostrell;
-using namespace ostrell::testing;
+using namespace ostrell::unittest;
 using Strings = std::vector<std::string>;
 using Op = fake::FakeFileSystem::Op;
 
@@ -164,64 +164,4 @@ TEST(CutDownFaults, AReadOnlyDirectoryOrAFullDiskKeepsEveryFileAsItWas) {
         EXPECT_FALSE(f.fs.has(f.path("Prices") + ".ostrell-tmp"));
         EXPECT_EQ(breach(f, originals), std::nullopt);
     }
-}
-
-TEST(CutDownFaults, NoLineIsLostWhenTheProgramIsKilledOrThePowerFailsAtAnyFileOperation) {
-    const std::map<int, std::string> files = {
-        {1, "c1\r\nc2\r\nc3\r\n"},                            // sent in full: deleted
-        {4, "PRC001,a\r\nPRC002,b\r\nPRC003,c\r\nPRC004,d"},  // given up at PRC003: cut down
-        {5, ""},                                              // empty: deleted
-        {6, "b1\r\nb2\r\n"},                                  // nothing accepted: untouched
-        {7, "RT0001,a\r\n"},                                  // host appends while it is sent
-    };
-    const std::string appended = "RT0002,b\r\n";
-    int crashes = 0;
-    for (int crashAt = 1; crashAt < 500; ++crashAt) {
-        SCOPED_TRACE("crash at file operation " + std::to_string(crashAt));
-        UploadFixture f;
-        Originals originals;
-        putOriginals(f, files, originals);
-        f.server.rule = [](const std::string& req) {
-            return req == "4|PRC003|0|c" || req == "6|b1" ? say("BAD") : accept(req);
-        };
-        bool hostWriting = false;
-        f.server.onRequest = [&](const std::string& req) {
-            if (req != "7|RT0001|0|a") return;
-            hostWriting = true;
-            f.fs.append(f.path("RoomTypes"), appended, true);
-            hostWriting = false;
-            originals[7].push_back("RT0002,b");
-        };
-        int ops = 0;
-        f.fs.beforeOp = [&](Op, const std::string&) {
-            if (!hostWriting && ++ops == crashAt) throw fake::SimulatedCrash{};
-        };
-
-        bool crashed = false;
-        try {
-            f.up.sendFiles();
-        } catch (const fake::SimulatedCrash&) {
-            crashed = true;
-        }
-        f.fs.beforeOp = nullptr;
-        EXPECT_EQ(breach(f, originals), std::nullopt) << "killed";
-        f.fs.powerLoss();
-        EXPECT_EQ(breach(f, originals), std::nullopt) << "after power loss";
-
-        // The next run of the program takes up what is left, and this time the server takes it all.
-        f.server.rule = nullptr;
-        f.server.onRequest = nullptr;
-        upload::FileUploader restarted{f.fs, f.server, f.log, f.settings, f.reporter, f.params};
-        restarted.sendFiles();
-        EXPECT_EQ(breach(f, originals), std::nullopt) << "after the next run";
-        EXPECT_EQ(f.dataFiles(), Strings{});
-        for (const auto& [kind, lines] : originals)
-            for (const auto& line : lines) EXPECT_TRUE(inLedger(f, kind, line)) << line;
-        EXPECT_TRUE(sendReports(f).empty());
-        if (!crashed) break;
-        ++crashes;
-    }
-    // Each file operation of a whole run was a crash point once.
-    EXPECT_GT(crashes, 15);
-    EXPECT_LT(crashes, 499);
 }

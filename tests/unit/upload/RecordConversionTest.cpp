@@ -11,15 +11,6 @@
 using namespace ostrell::upload;
 using namespace std::string_literals;
 
-TEST(OutgoingFiles, NamesAndOrderOfKindsAreTheHosts) {
-    const std::vector<std::string> expected = {"Child", "EndDate", "Periods", "Prices", "Deleted", "Bookings", "RoomTypes"};
-    for (int kind = FirstOutKind; kind <= LastOutKind; ++kind) EXPECT_EQ(OutFileNames[kind], expected[kind - 1]);
-    EXPECT_EQ(outFilePath("/data/", 4), "/data/Prices.csv");
-    // The directory setting is used as it is: without its separator the name runs on.
-    EXPECT_EQ(outFilePath("/data", 7), "/dataRoomTypes.csv");
-    EXPECT_EQ(outFilePath("", 1), "Child.csv");
-}
-
 TEST(OutgoingFiles, LinesEndAtCrOrCrLfWhileALoneLfStaysInTheRecord) {
     struct Case {
         std::string bytes;
