@@ -6,10 +6,10 @@
 #include "Child.h"
 #include "Programs.h"
 #include "Throughput.h"
-#include "download/TransferLog.h"
-#include "errors/ReportError.h"
+#include "translog/TransferLog.h"
+#include "errors/ErrorReporter.h"
 #include "net/LineExchange.h"
-#include "platform/fake/FakeSettingsStore.h"
+#include "fakes/FakeSettingsStore.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/qt/QtEventLoop.h"
 #include "settings/Parameters.h"
@@ -28,7 +28,7 @@ public:
 
 private:
     struct Sink : platform::ErrorSink {
-        int32_t HandleError(const platform::ErrorSinkInputs& in) override {
+        int32_t handle(const platform::ErrorSinkInputs& in) override {
             throw std::runtime_error("error reported in " + in.procedureName + ": " + in.description);
         }
     };
@@ -38,10 +38,10 @@ private:
 class AcceptFirst : public net::LineExchange {
 public:
     explicit AcceptFirst(int64_t accept) : accept_(accept) {}
-    std::string WaitForResponse(const std::string& request) override {
+    std::string requestReply(const std::string& request) override {
         return ++seen_ <= accept_ ? request.substr(0, 1) + "|SUCCESS" : "BAD";
     }
-    void QuitExchange() override {}
+    void endExchange() override {}
 
 private:
     int64_t accept_;
@@ -61,16 +61,16 @@ struct Units {
 double cutDownSecondsPerLine(const std::string& workDir, int64_t lines) {
     RunDir dir(workDir, "scaling-cutdown");
     Units u;
-    u.params.DataDirPath = dir.data();
+    u.params.dataDirPath = dir.data();
     const std::string file = dir.data() + "Bookings.csv";
     std::string content;
     for (int64_t n = 1; n <= lines; ++n) content += outgoingBookingLine(n) + "\r\n";
     writeFile(file, content);
-    download::TransferLog log(u.files, u.loop, u.reporter, u.params);
+    translog::TransferLog log(u.files, u.loop, u.reporter, u.params);
     AcceptFirst server(lines / 2);
     upload::FileUploader uploader(u.files, server, log, u.settings, u.reporter, u.params);
     const double t0 = nowSeconds();
-    uploader.SendFiles();
+    uploader.sendFiles();
     const double seconds = nowSeconds() - t0;
     if (countLines(file) != lines - lines / 2) throw std::runtime_error("cut-down left the wrong lines");
     return seconds / static_cast<double>(lines);
@@ -79,11 +79,11 @@ double cutDownSecondsPerLine(const std::string& workDir, int64_t lines) {
 double logSecondsPerLine(const std::string& workDir, int64_t lines, bool mustRotate) {
     RunDir dir(workDir, "scaling-log");
     Units u;
-    u.params.DataDirPath = dir.data();
-    download::TransferLog log(u.files, u.loop, u.reporter, u.params);
+    u.params.dataDirPath = dir.data();
+    translog::TransferLog log(u.files, u.loop, u.reporter, u.params);
     const std::string text = " G 6|" + outgoingBookingLine(7);
     const double t0 = nowSeconds();
-    for (int64_t n = 0; n < lines; ++n) log.LogRec(text);
+    for (int64_t n = 0; n < lines; ++n) log.write(text);
     const double seconds = nowSeconds() - t0;
     if (mustRotate != fileExists(log.logPath() + ".bak")) throw std::runtime_error("log rotation not as planned");
     return seconds / static_cast<double>(lines);
@@ -107,7 +107,7 @@ Scaling measureScaling(const std::string& workDir, int64_t smallLines, int64_t l
     // A line of the log is about 150 bytes: the large run crosses the 5 MiB limit once.
     const int64_t lineBytes = 20 + 5 + static_cast<int64_t>(outgoingBookingLine(7).size()) + 2;
     s.logSmallLines = smallLines;
-    s.logLargeLines = download::TransferLogLimit / lineBytes + 1000;
+    s.logLargeLines = translog::TransferLogLimit / lineBytes + 1000;
     s.logSmall = best(15, [&] { return logSecondsPerLine(workDir, s.logSmallLines, false); });
     s.logLarge = best(3, [&] { return logSecondsPerLine(workDir, s.logLargeLines, true); });
     return s;

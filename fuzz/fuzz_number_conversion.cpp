@@ -26,7 +26,7 @@ void convertsOrFailsCleanly(const std::string& text, F convert) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
-    FUZZ_CHECK(settings::IsNumeric(text) == settings::numericValue(text).has_value());
+    FUZZ_CHECK(settings::isNumeric(text) == settings::numericValue(text).has_value());
     convertsOrFailsCleanly(text, settings::toWholeNumber);
     convertsOrFailsCleanly(text, settings::toSmallWholeNumber);
     return 0;

@@ -6,8 +6,8 @@
 #include "FuzzCheck.h"
 #include "download/RecordValidation.h"
 #include "download/SplitFields.h"
-#include "errors/ReportError.h"
-#include "platform/fake/RecordingErrorSink.h"
+#include "errors/ErrorReporter.h"
+#include "fakes/RecordingErrorSink.h"
 
 using namespace ostrell;
 
@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t start = size > 0 ? 1 + sepLength : 0;
     const std::string text(reinterpret_cast<const char*>(data) + start, size - start);
 
-    const auto fields = download::SplitFields(text, separator);
+    const auto fields = download::splitFields(text, separator);
     FUZZ_CHECK(!fields.empty() && fields[0].empty());
     FUZZ_CHECK(fields.size() >= 2);
     if (separator.empty()) {
@@ -49,11 +49,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     errors::ErrorReporter reporter(sinks, terminator);
     const size_t count = download::validationFields(text).size() - 1;
     for (const bool booking : {true, false}) {
-        int32_t RecordNo = -12345;
-        const bool ok = booking ? download::Valid8(text, RecordNo, reporter) : download::Valid9(text, RecordNo, reporter);
+        int32_t recordNo = -12345;
+        const bool ok = booking ? download::validateBooking(text, recordNo, reporter) : download::validatePayment(text, recordNo, reporter);
         const size_t required = booking ? download::BookingRule.fieldsRequired : download::PaymentRule.fieldsRequired;
         if (ok) FUZZ_CHECK(count == required);
-        if (!ok) FUZZ_CHECK(RecordNo == -12345);
+        if (!ok) FUZZ_CHECK(recordNo == -12345);
         if (count != required) FUZZ_CHECK(!ok);
     }
     return 0;

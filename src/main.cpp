@@ -23,7 +23,7 @@
 #include "app/SingleInstance.h"
 #include "app/StatusReport.h"
 #include "app/window/MainWindow.h"
-#include "errors/ReportError.h"
+#include "errors/ErrorReporter.h"
 #include "platform/StateDirectory.h"
 #include "platform/posix/DisplayProbe.h"
 #include "platform/posix/PosixStateWriter.h"
@@ -47,8 +47,14 @@ struct Options {
 Options parseOptions(int argc, char** argv) {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption help({"h", "help"}, ""), version({"v", "version"}, ""), headless("headless", ""),
-        monitor("monitor", ""), status("status", ""), autostart("autostart", "");
+    const auto option = [](std::initializer_list<const char*> names) {
+        QStringList list;
+        for (const char* n : names) list << QString::fromLatin1(n);
+        return QCommandLineOption(list, QString());
+    };
+    const QCommandLineOption help = option({"h", "help"}), version = option({"v", "version"}),
+                             headless = option({"headless"}), monitor = option({"monitor"}),
+                             status = option({"status"}), autostart = option({"autostart"});
     parser.addOptions({help, version, headless, monitor, status, autostart});
     QStringList args;
     for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
@@ -105,7 +111,7 @@ int runStatus() {
     std::string dataDir;
     try {
         platform::PosixSettingsStore store;
-        dataDir = settings::Settings(store).text(settings::keys::DataDir());
+        dataDir = settings::Settings(store).text(settings::keys::dataDir());
     } catch (const std::exception& e) {
         std::cerr << "ostrell: cannot read the settings: " << e.what() << '\n';
     }
@@ -147,7 +153,7 @@ int runDesktop(int argc, char** argv) {
                       &platform::processSystemLog(), &state, &instance},
                      window);
     window.setActions(agent);
-    agent.Form_Load();
+    agent.start();
     return p.loop.run();
 }
 
@@ -186,7 +192,7 @@ int runHeadless(int argc, char** argv, bool monitorLines) {
     app::Agent agent({p.loop, p.socket, p.settings, p.files, p.launcher, p.errorSinks, p.terminator,
                       &platform::processSystemLog(), &state, &instance},
                      shell);
-    agent.Form_Load();
+    agent.start();
     return p.loop.run();
 }
 

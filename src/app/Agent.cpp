@@ -7,7 +7,7 @@
 #include "app/LinkAlert.h"
 #include "app/TrayState.h"
 #include "app/VersionGate.h"
-#include "download/GetFiles.h"
+#include "download/Downloader.h"
 #include "errors/Trap.h"
 #include "net/ServerAddress.h"
 #include "platform/PlatformError.h"
@@ -59,41 +59,41 @@ Agent::Agent(const AgentPlatform& platform, Shell& shell, UploaderFactory upload
       scheduler_(platform.loop, settings_, params_, reporter_,
                  cycle::Scheduler::Steps{connection_, dataDirGuard_, dataDirGuard_, importer_},
                  [this](int n) { shell_.showTickCount(n); }) {
-    connection_.setLogonHook([this] { tmrFlash_Timer(); });
+    connection_.setLogonHook([this] { refreshTrayPicture(); });
     scheduler_.setCycleHooks([this] { cycleStarted(); }, [this](bool reached) { cycleEnded(reached); });
     // The three timers run from the moment the window exists; tmrMain waits for start-up.
-    Timer1_ = platform.loop.createTimer([this] {
+    endRequestTimer_ = platform.loop.createTimer([this] {
         errors::Trap trap(reporter_, "Timer1_Timer");
-        trap(10, [&] { Timer1_Timer(); });
+        trap(10, [&] { checkEndRequest(); });
         // The outage warning comes within ten seconds of its time, even while cycles take long.
         trap(20, [&] { checkLinkAlert(); });
     });
-    tmrParams_ = platform.loop.createTimer([this] { tmrParams_Timer(); });
-    tmrFlash_ = platform.loop.createTimer([this] { tmrFlash_Timer(); });
-    Timer1_->setInterval(Timer1IntervalMs);
-    tmrParams_->setInterval(tmrParamsIntervalMs);
-    tmrFlash_->setInterval(tmrFlashIntervalMs);
+    parameterTimer_ = platform.loop.createTimer([this] { refreshParameters(); });
+    trayPictureTimer_ = platform.loop.createTimer([this] { refreshTrayPicture(); });
+    endRequestTimer_->setInterval(EndRequestCheckMs);
+    parameterTimer_->setInterval(ParameterRefreshMs);
+    trayPictureTimer_->setInterval(TrayPictureRefreshMs);
 }
 
 Agent::~Agent() {
     // Stop the ticks first: nothing may run on a half-destroyed agent.
-    Timer1_.reset();
-    tmrFlash_.reset();
-    tmrParams_.reset();
+    endRequestTimer_.reset();
+    trayPictureTimer_.reset();
+    parameterTimer_.reset();
     connection_.setLogonHook({});
 }
 
-void Agent::Form_Load() {
+void Agent::start() {
     errors::Trap trap(reporter_, "Form_Load");
-    trap(5, [&] { Timer1_Timer(); });
+    trap(5, [&] { checkEndRequest(); });
     // The own version is published even when the gate then refuses to run.
-    trap(10, [&] { settings_.save(settings::keys::OwnVersion(platform_.launcher.programName()), errors::programVersionText()); });
+    trap(10, [&] { settings_.save(settings::keys::ownVersion(platform_.launcher.programName()), errors::programVersionText()); });
     std::string hostVersion = settings::DefaultHostVersion;
     // The host rewrites the settings file in place and may be half-way through it right now: a version
     // that is missing or cut off would end the agent for good, so a refusal is looked at again a few
     // times before it stands.
     for (int look = 1;; ++look) {
-        trap(15, [&] { hostVersion = settings_.text(settings::keys::HostVersion()); });
+        trap(15, [&] { hostVersion = settings_.text(settings::keys::hostVersion()); });
         if (hostVersionAccepted(hostVersion, settings::MinimumHostVersion) || look >= HostVersionLooks) break;
         platform_.loop.waitUntil([] { return false; }, HostVersionLookPauseMs);
     }
@@ -102,20 +102,19 @@ void Agent::Form_Load() {
         platform_.terminator.endRefused();
     }
     // OutFileNames is the upload unit's fixed table (upload/OutFileNames.h): nothing to build here.
-    tmrParams_Timer();
-    scheduler_.TickCount = 999;  // the first tick runs a cycle at once
+    refreshParameters();
+    scheduler_.tickCount = 999;  // the first tick runs a cycle at once
     trap(30, [&] { scheduler_.startCounting(); });
     settings::readConnectionSettings(settings_, server_, trap);  // labels 80 to 100
-    trap(105, [&] { shell_.showSocketEnds(server_.LocalPort, server_.LocalIP, server_.ServerPort, server_.ServerIP); });
-    trap(110, [&] {
-        if (server_.LocalPort < 0 || server_.LocalPort > 65535)
-            throw platform::PlatformError(platform::err::InvalidProcedureCall,
-                                          "Invalid local port " + std::to_string(server_.LocalPort));
-        platform_.socket.setLocalPort(server_.LocalPort);
-    });
+    trap(105, [&] { shell_.showSocketEnds(server_.localPort, server_.localIp, server_.serverPort, server_.serverIp); });
+    if (server_.localPort < 0 || server_.localPort > 65535)
+        trap.report(110, platform::PlatformError(platform::err::InvalidProcedureCall,
+                                                 "Invalid local port " + std::to_string(server_.localPort)));
+    else
+        trap(110, [&] { platform_.socket.setLocalPort(server_.localPort); });
     trap(115, [&] { shell_.setTrayPicture(TrayPicture::Neutral); });
     trap(120, [&] { shell_.addTrayIcon(); });
-    tmrFlash_Timer();
+    refreshTrayPicture();
     // The outage clock starts now: an agent that never reaches the server warns AlertAfter from here.
     lastContactMs_ = platform_.loop.nowMs();
     trap(125, [&] { lastContactIso_ = platform_.loop.isoTimestamp(); });
@@ -134,8 +133,8 @@ void Agent::log(platform::LogLevel level, const std::string& text) {
 
 void Agent::cycleStarted() {
     summary_ = CycleSummary{};
-    summary_.host = server_.ServerIP;
-    summary_.port = server_.ServerPort;
+    summary_.host = server_.serverIp;
+    summary_.port = server_.serverPort;
     cycleStartMs_ = platform_.loop.nowMs();
     lastAttemptIso_ = platform_.loop.isoTimestamp();
 }
@@ -144,7 +143,7 @@ void Agent::cycleEnded(bool reached) {
     errors::Trap trap(reporter_, "cycleEnded");
     const int64_t now = platform_.loop.nowMs();
     summary_.connected = reached;
-    summary_.failure = connection_.LastSocketError;
+    summary_.failure = connection_.lastSocketError;
     summary_.durationMs = now - cycleStartMs_;
     if (reached) {
         contacted_ = true;
@@ -175,61 +174,59 @@ void Agent::writeStatus() {
     if (!platform_.stateWriter) return;
     AgentStatus s;
     s.pid = static_cast<int64_t>(getpid());
-    s.server = server_.ServerIP + ":" + std::to_string(server_.ServerPort);
-    s.cycleSeconds = params_.TimeOutSecs;
+    s.server = server_.serverIp + ":" + std::to_string(server_.serverPort);
+    s.cycleSeconds = params_.timeoutSecs;
     s.lastAttempt = lastAttemptIso_;
     s.lastSuccess = contacted_ ? lastContactIso_ : previousSuccess_;
     platform_.stateWriter->writeState(platform::StatusFileName, statusFileText(s));
 }
 
-void Agent::Timer1_Timer() {
-    if (settings_.text(settings::keys::EndFlag()) != EndFlagValue) return;
+void Agent::checkEndRequest() {
+    if (settings_.text(settings::keys::endFlag()) != EndFlagValue) return;
     // At once: no close request, no quit line, the socket is left as it is.
     shell_.deleteTrayIcon();
     platform_.terminator.endNow();
 }
 
-void Agent::tmrParams_Timer() {
+void Agent::refreshParameters() {
     errors::Trap trap(reporter_, "tmrParams_Timer");
     trap(5, [&] { platform_.loop.yield(); });
     settings::readParameters(settings_, params_, trap);  // labels 10 to 55
-    trap(57, [&] { alertAfterMinutes_ = settings_.wholeNumber(settings::keys::AlertAfter()); });
+    trap(57, [&] { alertAfterMinutes_ = settings_.wholeNumber(settings::keys::alertAfter()); });
     // Save may have pointed the data directory at one where another agent works.
-    trap(58, [&] {
-        if (!platform_.directoryLock) return;
-        if (const std::string problem = dataDirGuard_.follow(*platform_.directoryLock, params_.DataDirPath);
-            !problem.empty())
-            throw platform::PlatformError(platform::err::PathFileAccessError, problem);
-    });
+    if (platform_.directoryLock) {
+        const std::string problem =
+            trap.value(58, [&] { return dataDirGuard_.follow(*platform_.directoryLock, params_.dataDirPath); },
+                       std::string());
+        if (!problem.empty()) trap.report(58, platform::PlatformError(platform::err::PathFileAccessError, problem));
+    }
     trap(60, [&] { shell_.showParameters(params_); });
     trap(65, [&] { scheduler_.lengthChanged(); });  // a new TimeOut counts from now on
 }
 
-void Agent::tmrFlash_Timer() {
+void Agent::refreshTrayPicture() {
     errors::Trap trap(reporter_, "tmrFlash_Timer");
-    const bool hasLoNumber = params_.HasLoNumber;
-    const bool filesWaiting = hasLoNumber && trap.value(10, [&] { return dataDirGuard_.TransFiles(); }, false);
-    trap(15, [&] { shell_.setTrayPicture(trayPictureFor(hasLoNumber, filesWaiting, connection_.Connected)); });
+    const bool hasLoNumber = params_.hasLoNumber;
+    const bool filesWaiting = hasLoNumber && trap.value(10, [&] { return dataDirGuard_.hasFilesToSend(); }, false);
+    trap(15, [&] { shell_.setTrayPicture(trayPictureFor(hasLoNumber, filesWaiting, connection_.connected)); });
 }
 
-std::string Agent::serverAddressText() { return net::serverAddressText(server_.ServerIP, server_.ServerPort); }
+std::string Agent::serverAddressText() { return net::serverAddressText(server_.serverIp, server_.serverPort); }
 
-void Agent::txtAppDir_DblClick() { shell_.showMessage("", serverAddressText()); }
-
-void Agent::mnuExit_Click() {
+void Agent::exitProgram() {
     errors::Trap trap(reporter_, "mnuExit_Click");
-    trap(10, [&] { connection_.SendQuitLine(); });
-    params_.ExitMode = "Yes";
+    trap(10, [&] { connection_.sendQuitLine(); });
+    params_.exitMode = "Yes";
     // A refresh running in the yield below may put the stored "Exit" back; the choice stands anyway.
     exitChosen_ = true;
-    connection_.wsock_Close();
+    connection_.handleClosed();
     trap(15, [&] { platform_.loop.yield(); });
-    trap(20, [&] { Form_QueryUnload(CloseReason::Code); });
+    trap(20, [&] { queryClose(CloseReason::Code); });
 }
 
-bool Agent::Form_QueryUnload(CloseReason reason) {
+bool Agent::queryClose(CloseReason reason) {
     errors::Trap trap(reporter_, "Form_QueryUnload");
-    const bool allowed = closeAllowed(reason, exitChosen_ ? std::string("Yes") : params_.ExitMode);
+    const bool allowed = closeAllowed(reason, exitChosen_ ? std::string("Yes") : params_.exitMode);
     if (!allowed) return false;
     trap(10, [&] { shell_.deleteTrayIcon(); });
     // Unloading the only window ends the program: the main loop returns and running waits give up.

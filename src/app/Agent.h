@@ -8,11 +8,11 @@
 #include "app/DataDirectoryGuard.h"
 #include "app/Shell.h"
 #include "app/WindowActions.h"
-#include "cycle/CycleSteps.h"
+#include "steps/CycleSteps.h"
 #include "cycle/Importer.h"
 #include "cycle/Scheduler.h"
-#include "download/TransferLog.h"
-#include "errors/ReportError.h"
+#include "translog/TransferLog.h"
+#include "errors/ErrorReporter.h"
 #include "net/Connection.h"
 #include "net/Monitor.h"
 #include "platform/DirectoryLock.h"
@@ -54,16 +54,16 @@ struct StepContext {
     errors::ErrorReporter& reporter;
     settings::Settings& settings;
     const settings::Parameters& params;
-    download::TransferLog& transferLog;
+    translog::TransferLog& transferLog;
 };
 using UploaderFactory = std::function<std::unique_ptr<cycle::Uploader>(const StepContext&)>;
 using DownloaderFactory = std::function<std::unique_ptr<cycle::Downloader>(const StepContext&)>;
 UploaderFactory realUploader();
 DownloaderFactory realDownloader();
 
-inline constexpr int Timer1IntervalMs = 10000;     // end-request check
-inline constexpr int tmrFlashIntervalMs = 60000;   // tray picture
-inline constexpr int tmrParamsIntervalMs = 60000;  // parameter refresh
+inline constexpr int EndRequestCheckMs = 10000;     // end-request check
+inline constexpr int TrayPictureRefreshMs = 60000;   // tray picture
+inline constexpr int ParameterRefreshMs = 60000;  // parameter refresh
 inline constexpr const char* EndFlagValue = "Y";
 // A refused host version is read this many times, this far apart, before the gate ends the agent: for
 // longer than a half-written settings file is waited for, so the host's rewrite is seen to its end.
@@ -83,31 +83,29 @@ public:
 
     // Start-up, once: end request, own version, version gate, parameters, timers, connection settings,
     // socket, tray. May end the program (end request, refused host version).
-    void Form_Load();
+    void start();
 
     // The end-request check: "EndFlag" exactly "Y" removes the tray icon and ends the program at once.
     // No trap of its own: a failure goes to the caller's (start-up's, or the timer tick's).
-    void Timer1_Timer();
+    void checkEndRequest();
     // The parameter refresh.
-    void tmrParams_Timer();
+    void refreshParameters();
     // The tray picture for the current state.
-    void tmrFlash_Timer();
-    // The server address box's double click: a message with the address and the port.
-    void txtAppDir_DblClick();
+    void refreshTrayPicture();
 
     // WindowActions
     settings::Settings& settings() override { return settings_; }
     errors::ErrorReporter& reporter() override { return reporter_; }
     platform::FileSystem& files() override { return platform_.files; }
-    bool monitorMode() const override { return monitor_.MonitorMode; }
-    void setMonitorMode(bool on) override { monitor_.MonitorMode = on; }
+    bool monitorMode() const override { return monitor_.enabled; }
+    void setMonitorMode(bool on) override { monitor_.enabled = on; }
     void setCountdownShown(bool shown) override { scheduler_.setCountdownShown(shown); }
     std::string serverAddressText() override;
     // Quit line when connected, close, then the close request (which the Exit choice allows); ends the
     // main loop and every running wait.
-    void mnuExit_Click() override;
+    void exitProgram() override;
     // Allows the close (tray icon removed, program ending) or refuses it (nothing shown).
-    bool Form_QueryUnload(CloseReason reason) override;
+    bool queryClose(CloseReason reason) override;
 
     // The parts, for the window and for tests.
     net::Connection& connection() { return connection_; }
@@ -115,10 +113,10 @@ public:
     cycle::Scheduler& scheduler() { return scheduler_; }
     settings::Parameters& parameters() { return params_; }
     const settings::ConnectionSettings& connectionSettings() const { return server_; }
-    download::TransferLog& transferLog() { return transferLog_; }
-    platform::Timer& Timer1() { return *Timer1_; }
-    platform::Timer& tmrFlash() { return *tmrFlash_; }
-    platform::Timer& tmrParams() { return *tmrParams_; }
+    translog::TransferLog& transferLog() { return transferLog_; }
+    platform::Timer& endRequestTimer() { return *endRequestTimer_; }
+    platform::Timer& trayPictureTimer() { return *trayPictureTimer_; }
+    platform::Timer& parameterTimer() { return *parameterTimer_; }
     // The owner's outage warning is up.
     bool linkAlerting() const { return alerting_; }
 
@@ -141,7 +139,7 @@ private:
     net::Monitor monitor_;
     net::Connection connection_;
     CountingExchange countingExchange_;
-    download::TransferLog transferLog_;
+    translog::TransferLog transferLog_;
     std::unique_ptr<cycle::Uploader> uploader_;
     std::unique_ptr<cycle::Downloader> downloader_;
     DataDirectoryGuard dataDirGuard_;
@@ -156,9 +154,9 @@ private:
     bool contacted_ = false;         // a cycle has reached the server in this run
     std::string lastAttemptIso_;
     std::string previousSuccess_;    // from the status file an earlier run left
-    std::unique_ptr<platform::Timer> Timer1_;
-    std::unique_ptr<platform::Timer> tmrFlash_;
-    std::unique_ptr<platform::Timer> tmrParams_;
+    std::unique_ptr<platform::Timer> endRequestTimer_;
+    std::unique_ptr<platform::Timer> trayPictureTimer_;
+    std::unique_ptr<platform::Timer> parameterTimer_;
 };
 
 }  // namespace ostrell::app

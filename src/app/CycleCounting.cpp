@@ -11,8 +11,8 @@ CycleSummary::Stored& CountingExchange::storedFor(const std::string& bkNumber) {
     return summary_.stored.back();
 }
 
-std::string CountingExchange::WaitForResponse(const std::string& request) {
-    const std::string reply = inner_.WaitForResponse(request);
+std::string CountingExchange::requestReply(const std::string& request) {
+    const std::string reply = inner_.requestReply(request);
     const std::string type = request.substr(0, request.find('|'));
     if (type == "10" || type == "11") {
         bkNumber_ = request.substr(3);

@@ -14,8 +14,8 @@ namespace ostrell::app {
 class CountingExchange : public net::LineExchange {
 public:
     CountingExchange(net::LineExchange& inner, CycleSummary& summary) : inner_(inner), summary_(summary) {}
-    std::string WaitForResponse(const std::string& request) override;
-    void QuitExchange() override { inner_.QuitExchange(); }
+    std::string requestReply(const std::string& request) override;
+    void endExchange() override { inner_.endExchange(); }
 
 private:
     CycleSummary::Stored& storedFor(const std::string& bkNumber);

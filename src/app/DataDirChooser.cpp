@@ -28,7 +28,7 @@ std::string dataDirFromChosenFile(const std::string& path, bool fileExists) {
     return name.empty() ? path : replaceAll(path, name, "");
 }
 
-void cmdDir_Click(DataDirPanel& panel, platform::FileSystem& files) {
+void chooseDataDirectory(DataDirPanel& panel, platform::FileSystem& files) {
     std::optional<std::string> chosen;
     errors::passOver([&] { chosen = panel.chooseFile(ChooserTitle, ChooserFilter); });
     if (!chosen) return;

@@ -32,6 +32,6 @@ std::string dataDirFromChosenFile(const std::string& path, bool fileExists);
 
 // The folder button. Cancelling the chooser leaves the box as it was. Nothing is saved and nothing is
 // reported: a failing step is passed over silently.
-void cmdDir_Click(DataDirPanel& panel, platform::FileSystem& files);
+void chooseDataDirectory(DataDirPanel& panel, platform::FileSystem& files);
 
 }  // namespace ostrell::app

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "cycle/CycleSteps.h"
+#include "steps/CycleSteps.h"
 #include "platform/DirectoryLock.h"
 
 namespace ostrell::app {
@@ -13,12 +13,12 @@ public:
     DataDirectoryGuard(cycle::Uploader& uploader, cycle::Downloader& downloader)
         : uploader_(uploader), downloader_(downloader) {}
 
-    bool TransFiles() override { return !heldElsewhere_ && uploader_.TransFiles(); }
-    void SendFiles() override {
-        if (!heldElsewhere_) uploader_.SendFiles();
+    bool hasFilesToSend() override { return !heldElsewhere_ && uploader_.hasFilesToSend(); }
+    void sendFiles() override {
+        if (!heldElsewhere_) uploader_.sendFiles();
     }
-    void GetFiles() override {
-        if (!heldElsewhere_) downloader_.GetFiles();
+    void downloadFiles() override {
+        if (!heldElsewhere_) downloader_.downloadFiles();
     }
 
     // Claims dir when it is not the one claimed last, or was held elsewhere then. Returns what is to be

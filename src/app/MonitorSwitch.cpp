@@ -10,7 +10,7 @@ constexpr const char* MonitorPassword = "qoz";
 
 bool isMonitorPassword(const std::optional<std::string>& typed) { return typed && *typed == MonitorPassword; }
 
-void mnuMonitor_Click(MonitorSwitchView& view, errors::ErrorReporter& reporter) {
+void toggleMonitor(MonitorSwitchView& view, errors::ErrorReporter& reporter) {
     errors::Trap trap(reporter, "mnuMonitor_Click");
     if (trap.value(80, [&] { return view.isWindowVisible(); }, false)) {
         trap(85, [&] { view.setWindowVisible(false); });

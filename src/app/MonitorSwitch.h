@@ -2,7 +2,7 @@
 #include <optional>
 #include <string>
 
-#include "errors/ReportError.h"
+#include "errors/ErrorReporter.h"
 
 namespace ostrell::app {
 
@@ -30,6 +30,6 @@ bool isMonitorPassword(const std::optional<std::string>& typed);
 // The Monitor item. On: hide, monitor mode off, empty box, caption "Monitor". Off: ask for the access
 // code; the right one shows the window, turns the mode on, empties the box and sets "Monitor Off";
 // anything else changes nothing and shows nothing.
-void mnuMonitor_Click(MonitorSwitchView& view, errors::ErrorReporter& reporter);
+void toggleMonitor(MonitorSwitchView& view, errors::ErrorReporter& reporter);
 
 }  // namespace ostrell::app

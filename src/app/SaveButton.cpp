@@ -6,9 +6,9 @@
 
 namespace ostrell::app {
 
-bool timeoutAcceptable(const std::string& timeoutText) { return settings::IsNumeric(timeoutText); }
+bool timeoutAcceptable(const std::string& timeoutText) { return settings::isNumeric(timeoutText); }
 
-void cmdSave_Click(SavePanel& panel, settings::Settings& settings, errors::ErrorReporter& reporter) {
+void saveSettings(SavePanel& panel, settings::Settings& settings, errors::ErrorReporter& reporter) {
     errors::Trap trap(reporter, "cmdSave_Click");
     std::string timeout;
     trap(80, [&] { timeout = panel.timeoutText(); });
@@ -17,8 +17,8 @@ void cmdSave_Click(SavePanel& panel, settings::Settings& settings, errors::Error
         trap(90, [&] { panel.focusTimeout(); });
         return;
     }
-    trap(95, [&] { settings.save(settings::keys::DataDir(), panel.dataDirText()); });
-    trap(100, [&] { settings.save(settings::keys::TimeOut(), timeout); });
+    trap(95, [&] { settings.save(settings::keys::dataDir(), panel.dataDirText()); });
+    trap(100, [&] { settings.save(settings::keys::timeout(), timeout); });
 }
 
 }  // namespace ostrell::app

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "errors/ReportError.h"
+#include "errors/ErrorReporter.h"
 #include "settings/Settings.h"
 
 namespace ostrell::app {
@@ -26,6 +26,6 @@ bool timeoutAcceptable(const std::string& timeoutText);
 // The Save button. A time-out that is not numeric is refused with "Invalid timeout" and the focus goes
 // back to its box, saving nothing; otherwise "DataDir" and then "TimeOut" are stored exactly as typed.
 // The running values change only at the next parameter refresh.
-void cmdSave_Click(SavePanel& panel, settings::Settings& settings, errors::ErrorReporter& reporter);
+void saveSettings(SavePanel& panel, settings::Settings& settings, errors::ErrorReporter& reporter);
 
 }  // namespace ostrell::app

@@ -17,7 +17,7 @@ std::optional<std::string> claimSingleInstance(platform::InstanceLock& lock, pla
                                                std::ostream& err) {
     std::string dataDir;
     try {
-        dataDir = settings::Settings(store).text(settings::keys::DataDir());
+        dataDir = settings::Settings(store).text(settings::keys::dataDir());
     } catch (const std::exception& e) {
         // The directory is locked at the first parameter refresh that reads it.
         tell(err, std::string("Ostrell: the data directory is not known yet: ") + e.what(), LOG_WARNING);

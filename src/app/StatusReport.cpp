@@ -4,7 +4,7 @@
 
 #include "app/ExitStatus.h"
 #include "download/IncomingFile.h"
-#include "download/TransferLog.h"
+#include "translog/TransferLog.h"
 #include "upload/OutFileNames.h"
 
 namespace ostrell::app {
@@ -39,7 +39,7 @@ void findDataFiles(platform::FileSystem& fs, const std::string& dataDir, StatusF
     for (const char* name : {download::BookingsFileName, download::PaymentsFileName})
         if (auto n = linesOf(fs, dataDir + name)) f.incoming.push_back({name, *n});
     try {
-        const std::string log = dataDir + download::TransferLogName;
+        const std::string log = dataDir + translog::TransferLogName;
         if (fs.isFile(log)) f.transferLogBytes = fs.length(log);
     } catch (const std::exception&) {
     }

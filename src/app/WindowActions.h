@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "errors/ReportError.h"
+#include "errors/ErrorReporter.h"
 #include "platform/FileSystem.h"
 #include "settings/Settings.h"
 
@@ -18,7 +18,7 @@ public:
     virtual settings::Settings& settings() = 0;
     virtual errors::ErrorReporter& reporter() = 0;
     virtual platform::FileSystem& files() = 0;
-    // MonitorMode, read by the tray so that re-adding the icon does not hide a monitoring window.
+    // The monitor mode, read by the tray so that re-adding the icon does not hide a monitoring window.
     virtual bool monitorMode() const = 0;
     virtual void setMonitorMode(bool on) = 0;
     // The window with the count towards the next cycle became visible or hidden.
@@ -26,9 +26,9 @@ public:
     // The text of the server address box: "IP: " address, CR LF, "Port: " port.
     virtual std::string serverAddressText() = 0;
     // The Exit item of the tray menu: ends the program politely.
-    virtual void mnuExit_Click() = 0;
+    virtual void exitProgram() = 0;
     // A request to close the window: true allows it (the program then ends), false refuses it.
-    virtual bool Form_QueryUnload(CloseReason reason) = 0;
+    virtual bool queryClose(CloseReason reason) = 0;
 };
 
 }  // namespace ostrell::app

@@ -10,17 +10,17 @@ std::string importerPath(const std::string& programDirectory) {
     return dir + ImporterName;
 }
 
-void Importer::CheckVRX() {
+void Importer::launchIfDue() {
     errors::Trap trap(reporter_, "CheckVRX");
     std::string path;
     if (!trap(10, [&] { path = importerPath(launcher_.programDirectory()); })) return;
     std::string dbase;
-    trap(15, [&] { dbase = settings_.text(settings::keys::DBase()); });
+    trap(15, [&] { dbase = settings_.text(settings::keys::database()); });
     if (dbase.empty()) return;
     const bool stillRunning =
         lastStarted_ && trap.value(20, [&] { return launcher_.isRunning(*lastStarted_); }, false);
     if (stillRunning) {
-        log_.LogRec(ImporterStillRunningText);
+        log_.write(ImporterStillRunningText);
         return;
     }
     trap(25, [&] { lastStarted_ = launcher_.startProgram(path); });

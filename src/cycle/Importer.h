@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 
-#include "download/TransferLog.h"
-#include "errors/ReportError.h"
+#include "translog/TransferLog.h"
+#include "errors/ErrorReporter.h"
 #include "platform/ProcessLauncher.h"
 #include "settings/Settings.h"
 
@@ -19,19 +19,19 @@ std::string importerPath(const std::string& programDirectory);
 // The hand-off to Brannick's importer at the end of a cycle that reached the server.
 class Importer {
 public:
-    Importer(platform::ProcessLauncher& launcher, settings::Settings& settings, download::TransferLog& log,
+    Importer(platform::ProcessLauncher& launcher, settings::Settings& settings, translog::TransferLog& log,
              errors::ErrorReporter& reporter)
         : launcher_(launcher), settings_(settings), log_(log), reporter_(reporter) {}
 
     // Starts the importer when VRX1 "DBase" is not empty, without waiting for it. While the copy we
     // started last is still running it is not started again (two copies would work on the same files);
     // the transfer log says so.
-    void CheckVRX();
+    void launchIfDue();
 
 private:
     platform::ProcessLauncher& launcher_;
     settings::Settings& settings_;
-    download::TransferLog& log_;
+    translog::TransferLog& log_;
     errors::ErrorReporter& reporter_;
     std::optional<int64_t> lastStarted_;
 };

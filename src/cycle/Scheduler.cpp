@@ -11,9 +11,9 @@ namespace ostrell::cycle {
 Scheduler::Scheduler(platform::EventLoop& loop, settings::Settings& settings, const settings::Parameters& params,
                      errors::ErrorReporter& reporter, Steps steps, std::function<void(int)> showTickCount)
     : loop_(loop), settings_(settings), params_(params), reporter_(reporter), steps_(steps),
-      showTickCount_(std::move(showTickCount)), tmrMain_(loop.createTimer([this] { tmrMain_Timer(); })) {}
+      showTickCount_(std::move(showTickCount)), tickTimer_(loop.createTimer([this] { onTick(); })) {}
 
-void Scheduler::tmrMain_Timer() {
+void Scheduler::onTick() {
     errors::Trap trap(reporter_, "tmrMain_Timer");
     trap(10, [&] { loop_.yield(); });
     if (countdownShown_) {
@@ -23,10 +23,10 @@ void Scheduler::tmrMain_Timer() {
         lastTickMs_ += TickIntervalMs;
         countSkippedSeconds();
     }
-    // TimeOutSecs is read at every counting tick, so a refresh applies from the next one.
-    if (TickCount < params_.TimeOutSecs) {
-        ++TickCount;
-        trap(15, [&] { showTickCount_(TickCount); });
+    // timeoutSecs is read at every counting tick, so a refresh applies from the next one.
+    if (tickCount < params_.timeoutSecs) {
+        ++tickCount;
+        trap(15, [&] { showTickCount_(tickCount); });
         if (!countdownShown_) trap(17, [&] { arm(); });
         return;
     }
@@ -38,19 +38,19 @@ void Scheduler::countSkippedSeconds() {
     const int64_t seconds = (loop_.nowMs() - lastTickMs_ + TickIntervalMs / 2) / TickIntervalMs;
     if (seconds <= 0) return;
     lastTickMs_ += seconds * TickIntervalMs;  // stays on the whole seconds of the count
-    if (TickCount < params_.TimeOutSecs)
-        TickCount = static_cast<int32_t>(std::min<int64_t>(TickCount + seconds, params_.TimeOutSecs));
+    if (tickCount < params_.timeoutSecs)
+        tickCount = static_cast<int32_t>(std::min<int64_t>(tickCount + seconds, params_.timeoutSecs));
 }
 
 void Scheduler::arm() {
     if (countdownShown_) {
-        tmrMain_->setInterval(TickIntervalMs);
+        tickTimer_->setInterval(TickIntervalMs);
         return;
     }
-    const int64_t ticks = TickCount < params_.TimeOutSecs ? int64_t{params_.TimeOutSecs} - TickCount + 1 : 1;
+    const int64_t ticks = tickCount < params_.timeoutSecs ? int64_t{params_.timeoutSecs} - tickCount + 1 : 1;
     // Due on the whole second of the count, however late this tick came.
     const int64_t ms = ticks * TickIntervalMs - (loop_.nowMs() - lastTickMs_);
-    tmrMain_->setInterval(static_cast<int>(std::clamp<int64_t>(ms, 1, INT32_MAX)));
+    tickTimer_->setInterval(static_cast<int>(std::clamp<int64_t>(ms, 1, INT32_MAX)));
 }
 
 void Scheduler::startCounting() {
@@ -61,36 +61,36 @@ void Scheduler::startCounting() {
 void Scheduler::setCountdownShown(bool shown) {
     if (shown == countdownShown_) return;
     countdownShown_ = shown;
-    if (tmrMain_->interval() == 0) return;  // not counting: start-up or the cycle's end arms it
+    if (tickTimer_->interval() == 0) return;  // not counting: start-up or the cycle's end arms it
     countSkippedSeconds();
-    if (shown && TickCount <= params_.TimeOutSecs) showTickCount_(TickCount);
+    if (shown && tickCount <= params_.timeoutSecs) showTickCount_(tickCount);
     arm();
 }
 
 void Scheduler::lengthChanged() {
-    if (countdownShown_ || tmrMain_->interval() == 0) return;
+    if (countdownShown_ || tickTimer_->interval() == 0) return;
     countSkippedSeconds();
     arm();
 }
 
 void Scheduler::runCycle(errors::Trap& trap) {
-    trap(20, [&] { tmrMain_->setInterval(0); });
-    TickCount = 0;  // txtTO keeps the last count until the next counting tick
+    trap(20, [&] { tickTimer_->setInterval(0); });
+    tickCount = 0;  // txtTO keeps the last count until the next counting tick
     if (cycleStarted_) trap(22, [&] { cycleStarted_(); });
-    trap(25, [&] { settings_.save(settings::keys::LastTry(), loop_.localDateTimeText()); });
+    trap(25, [&] { settings_.save(settings::keys::lastTry(), loop_.localDateTimeText()); });
     net::Connection& connection = steps_.connection;
-    if (!connection.Connected) connection.TryToConnect();
-    const bool reached = connection.Connected;
+    if (!connection.connected) connection.connectToServer();
+    const bool reached = connection.connected;
     if (reached) {
-        trap(30, [&] { settings_.save(settings::keys::Last(), loop_.localDateTimeText()); });
-        // HasLoNumber is read here, mid-cycle, as the refresh may have changed it during the logon.
-        if (params_.HasLoNumber) {
-            if (trap.value(35, [&] { return steps_.uploader.TransFiles(); }, false))
-                trap(40, [&] { steps_.uploader.SendFiles(); });
-            trap(45, [&] { steps_.downloader.GetFiles(); });
+        trap(30, [&] { settings_.save(settings::keys::lastSuccess(), loop_.localDateTimeText()); });
+        // hasLoNumber is read here, mid-cycle, as the refresh may have changed it during the logon.
+        if (params_.hasLoNumber) {
+            if (trap.value(35, [&] { return steps_.uploader.hasFilesToSend(); }, false))
+                trap(40, [&] { steps_.uploader.sendFiles(); });
+            trap(45, [&] { steps_.downloader.downloadFiles(); });
         }
-        trap(50, [&] { connection.SendQuitLine(); });
-        steps_.importer.CheckVRX();
+        trap(50, [&] { connection.sendQuitLine(); });
+        steps_.importer.launchIfDue();
     }
     if (cycleEnded_) trap(52, [&] { cycleEnded_(reached); });
     trap(55, [&] { startCounting(); });

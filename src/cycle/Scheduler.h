@@ -3,9 +3,9 @@
 #include <functional>
 #include <memory>
 
-#include "cycle/CycleSteps.h"
+#include "steps/CycleSteps.h"
 #include "cycle/Importer.h"
-#include "errors/ReportError.h"
+#include "errors/ErrorReporter.h"
 #include "net/Connection.h"
 #include "platform/EventLoop.h"
 #include "settings/Parameters.h"
@@ -33,7 +33,7 @@ public:
               errors::ErrorReporter& reporter, Steps steps, std::function<void(int)> showTickCount);
 
     // The tick procedure of tmrMain.
-    void tmrMain_Timer();
+    void onTick();
 
     // Starts the count towards the next cycle (start-up; the end of every cycle does it itself).
     void startCounting();
@@ -43,7 +43,7 @@ public:
     void lengthChanged();
 
     // Stopped (interval 0) until start-up starts the count; 0 again while a cycle runs.
-    platform::Timer& tmrMain() { return *tmrMain_; }
+    platform::Timer& tickTimer() { return *tickTimer_; }
 
     // Called as a cycle begins and as it ends, with whether it reached the server.
     void setCycleHooks(std::function<void()> started, std::function<void(bool reached)> ended) {
@@ -52,7 +52,7 @@ public:
     }
 
     // Seconds counted towards the next cycle; start-up sets 999 so that the first tick runs a cycle.
-    int32_t TickCount = 0;
+    int32_t tickCount = 0;
 
 private:
     void runCycle(errors::Trap& trap);
@@ -70,7 +70,7 @@ private:
     errors::ErrorReporter& reporter_;
     Steps steps_;
     std::function<void(int)> showTickCount_;
-    std::unique_ptr<platform::Timer> tmrMain_;
+    std::unique_ptr<platform::Timer> tickTimer_;
     std::function<void()> cycleStarted_;
     std::function<void(bool)> cycleEnded_;
 };

@@ -7,17 +7,17 @@
 namespace ostrell::download {
 
 namespace {
-bool validRecord(const std::string& line, int32_t& RecordNo, RecordRule rule, errors::Trap& trap) {
+bool validRecord(const std::string& line, int32_t& recordNo, RecordRule rule, errors::Trap& trap) {
     const std::vector<std::string> fields = validationFields(line);
     if (fields.size() - 1 != rule.fieldsRequired) return false;
     const std::string& numberField = fields[rule.recordNoField];
-    if (!settings::IsNumeric(numberField)) {
-        RecordNo = 0;
+    if (!settings::isNumeric(numberField)) {
+        recordNo = 0;
         return true;
     }
     // toWholeNumber throws Overflow past 32 bits: the trap reports it and the record is rejected.
     return trap.value(10, [&] {
-        RecordNo = settings::toWholeNumber(numberField);
+        recordNo = settings::toWholeNumber(numberField);
         return true;
     }, false);
 }
@@ -38,16 +38,16 @@ std::string validationText(const std::string& line) {
     return out;
 }
 
-std::vector<std::string> validationFields(const std::string& line) { return SplitFields(validationText(line), "|"); }
+std::vector<std::string> validationFields(const std::string& line) { return splitFields(validationText(line), "|"); }
 
-bool Valid8(const std::string& line, int32_t& RecordNo, errors::ErrorReporter& reporter) {
+bool validateBooking(const std::string& line, int32_t& recordNo, errors::ErrorReporter& reporter) {
     errors::Trap trap(reporter, "Valid8");
-    return validRecord(line, RecordNo, BookingRule, trap);
+    return validRecord(line, recordNo, BookingRule, trap);
 }
 
-bool Valid9(const std::string& line, int32_t& RecordNo, errors::ErrorReporter& reporter) {
+bool validatePayment(const std::string& line, int32_t& recordNo, errors::ErrorReporter& reporter) {
     errors::Trap trap(reporter, "Valid9");
-    return validRecord(line, RecordNo, PaymentRule, trap);
+    return validRecord(line, recordNo, PaymentRule, trap);
 }
 
 }  // namespace ostrell::download

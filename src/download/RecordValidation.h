@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "errors/ReportError.h"
+#include "errors/ErrorReporter.h"
 
 namespace ostrell::download {
 
@@ -28,7 +28,7 @@ std::vector<std::string> validationFields(const std::string& line);
 // of fields; RecordNo is then set from the number field, or to 0 when that field is not a number.
 // A number outside the 32-bit range is reported under the procedure's name and the record rejected,
 // since it cannot be acknowledged. RecordNo is left alone whenever the result is false.
-bool Valid8(const std::string& line, int32_t& RecordNo, errors::ErrorReporter& reporter);
-bool Valid9(const std::string& line, int32_t& RecordNo, errors::ErrorReporter& reporter);
+bool validateBooking(const std::string& line, int32_t& recordNo, errors::ErrorReporter& reporter);
+bool validatePayment(const std::string& line, int32_t& recordNo, errors::ErrorReporter& reporter);
 
 }  // namespace ostrell::download

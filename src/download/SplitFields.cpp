@@ -2,7 +2,7 @@
 
 namespace ostrell::download {
 
-std::vector<std::string> SplitFields(std::string text, const std::string& separator) {
+std::vector<std::string> splitFields(std::string text, const std::string& separator) {
     std::vector<std::string> fields(1);
     if (separator.empty()) {
         fields.push_back(std::move(text));

@@ -20,7 +20,7 @@ void Trap::report(int label, const std::exception& e) {
         f.source = ProgramName;
     }
     f.description = e.what();
-    reporter_.ReportError(f);
+    reporter_.report(f);
 }
 
 }  // namespace ostrell::errors

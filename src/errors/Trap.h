@@ -3,7 +3,7 @@
 #include <string>
 #include <utility>
 
-#include "errors/ReportError.h"
+#include "errors/ErrorReporter.h"
 #include "platform/PlatformError.h"
 
 namespace ostrell::errors {
@@ -42,6 +42,9 @@ public:
             return fallback;
         }
     }
+
+    // Reports a failure found by a check rather than thrown by a statement, under the check's label.
+    void report(int label, const platform::PlatformError& error) { report(label, static_cast<const std::exception&>(error)); }
 
     const std::string& procedure() const { return procedure_; }
     int failures() const { return failures_; }

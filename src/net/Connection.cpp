@@ -8,16 +8,16 @@ namespace ostrell::net {
 
 using platform::TcpSocket;
 
-Connection::Connection(platform::TcpSocket& wsock, platform::EventLoop& loop, errors::ErrorReporter& reporter,
+Connection::Connection(platform::TcpSocket& socket, platform::EventLoop& loop, errors::ErrorReporter& reporter,
                        Monitor& monitor, ConnectionView& view, const settings::ConnectionSettings& server)
-    : wsock_(wsock), loop_(loop), reporter_(reporter), monitor_(monitor), view_(view), server_(server) {
-    wsock_.setEvents(this);
+    : socket_(socket), loop_(loop), reporter_(reporter), monitor_(monitor), view_(view), server_(server) {
+    socket_.setEvents(this);
 }
 
-Connection::~Connection() { wsock_.setEvents(nullptr); }
+Connection::~Connection() { socket_.setEvents(nullptr); }
 
 void Connection::showSocketEnds() {
-    view_.showSocketEnds(wsock_.localPort(), wsock_.localIP(), wsock_.remotePort(), wsock_.remoteHostIP());
+    view_.showSocketEnds(socket_.localPort(), socket_.localIP(), socket_.remotePort(), socket_.remoteHostIP());
 }
 
 void Connection::resetReceiveSide() {
@@ -29,31 +29,31 @@ void Connection::resetReceiveSide() {
 void Connection::closeSocket() {
     // Bytes of a link we gave up on mean nothing on the next one.
     resetReceiveSide();
-    wsock_.close();
+    socket_.close();
 }
 
 void Connection::startConnection() {
-    LastSocketError.clear();
+    lastSocketError.clear();
     // The socket layer takes no port outside 1..65535; such a setting is a failed connection, not a crash.
-    if (server_.ServerPort < 1 || server_.ServerPort > 65535)
+    if (server_.serverPort < 1 || server_.serverPort > 65535)
         throw platform::PlatformError(platform::err::InvalidProcedureCall,
-                                      "Invalid server port " + std::to_string(server_.ServerPort));
+                                      "Invalid server port " + std::to_string(server_.serverPort));
     resetReceiveSide();
     logonReplyTaken_ = false;
     serverEndsLines_ = false;
-    wsock_.connect(server_.ServerIP, server_.ServerPort);
+    socket_.connect(server_.serverIp, server_.serverPort);
 }
 
-void Connection::TryToConnect() {
+void Connection::connectToServer() {
     errors::Trap trap(reporter_, "TryToConnect");
     int16_t ConnectTries = ConnectTests;
-    const auto socketConnected = [&] { return wsock_.state() == TcpSocket::StateConnected; };
+    const auto socketConnected = [&] { return socket_.state() == TcpSocket::StateConnected; };
     // The connection wait keeps its fixed test times even when the socket connects earlier: a greeting
     // the server sends on accepting then arrives before the logon line, which drops it, and is never
     // taken for the logon reply.
     const auto pause = [&](int ms) { loop_.pause(ms); };
     trap(10, [&] { view_.showCountdown(ConnectTries); });
-    if (trap.value(15, [&] { return wsock_.state() == TcpSocket::StateClosed; }, false)) {
+    if (trap.value(15, [&] { return socket_.state() == TcpSocket::StateClosed; }, false)) {
         trap(20, [&] { startConnection(); });
         trap(25, [&] { pause(ConnectSettleMs); });
     }
@@ -62,8 +62,8 @@ void Connection::TryToConnect() {
 
     // Connection wait: decided by the socket state alone, tested on the countdown's period.
     for (;;) {
-        trap(40, [&] { Connected = socketConnected(); });
-        if (Connected) break;
+        trap(40, [&] { connected = socketConnected(); });
+        if (connected) break;
         --ConnectTries;
         trap(45, [&] { view_.showCountdown(ConnectTries); });
         if (ConnectTries <= 0) {
@@ -75,47 +75,47 @@ void Connection::TryToConnect() {
 
     // Logon: any reply of three or more characters ends the wait; its text decides nothing.
     const std::string logon = std::string(LogonUser) + "|" + LogonCredential;
-    GotResponse = false;
-    monitor_.ShowTXT("S {logon}");
+    gotResponse = false;
+    monitor_.show("S {logon}");
     awaitingLogonReply_ = true;
-    trap(60, [&] { wsock_.send(logon + "\n"); });
+    trap(60, [&] { socket_.send(logon + "\n"); });
     trap(65, [&] { loop_.yield(); });
     int16_t LogonTries = LogonTests;
     for (;;) {
-        if (GotResponse) {
-            const size_t at = lowerCase(RecvBuffer).find("success");
-            ReplyPos = at == std::string::npos ? 0 : static_cast<int32_t>(at + 1);
+        if (gotResponse) {
+            const size_t at = lowerCase(receiveBuffer).find("success");
+            replyPos = at == std::string::npos ? 0 : static_cast<int32_t>(at + 1);
             if (onLoggedOn_) trap(70, [&] { onLoggedOn_(); });
             return;
         }
         --LogonTries;
         trap(75, [&] { view_.showCountdown(LogonTries); });
         if (LogonTries <= 0) {
-            monitor_.ShowTXT("I {closeing port .. no response.}");
+            monitor_.show("I {closeing port .. no response.}");
             // Connected stays True: the next request finds the socket closed and connects afresh.
             trap(80, [&] { closeSocket(); });
             return;
         }
-        trap(85, [&] { loop_.waitUntil([&] { return GotResponse; }, LogonPauseMs); });
+        trap(85, [&] { loop_.waitUntil([&] { return gotResponse; }, LogonPauseMs); });
     }
 }
 
-void Connection::wsock_Connect() { Connected = true; }
+void Connection::handleConnected() { connected = true; }
 
-void Connection::wsock_Close() {
+void Connection::handleClosed() {
     errors::Trap trap(reporter_, "wsock_Close");
     // A server that never ends its lines ends its reply by hanging up: "BAD" then the close is that
     // reply. From one that does end lines, a cut line stays a lost connection (closeSocket drops it).
     if (!serverEndsLines_ && framer_.hasPartial()) errors::passOver([&] { takeLine(framer_.takePartial()); });
     trap(10, [&] { closeSocket(); });
-    Connected = false;
+    connected = false;
 }
 
-void Connection::wsock_Error(int32_t /*number*/, const std::string& description) {
+void Connection::handleSocketError(int32_t /*number*/, const std::string& description) {
     errors::Trap trap(reporter_, "wsock_Error");
-    Connected = false;
-    LastSocketError = description;
-    monitor_.ShowTXT("E {Error - " + description + "}");
+    connected = false;
+    lastSocketError = description;
+    monitor_.show("E {Error - " + description + "}");
     trap(10, [&] { closeSocket(); });
 }
 

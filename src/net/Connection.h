@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "errors/ReportError.h"
+#include "errors/ErrorReporter.h"
 #include "net/LineExchange.h"
 #include "net/LineFramer.h"
 #include "net/Monitor.h"
@@ -43,7 +43,7 @@ inline constexpr const char* LineTooLongText = "line too long";
 // and let ProgramEnding pass so that an end request stops a running cycle.
 class Connection : public platform::TcpSocketEvents, public LineExchange {
 public:
-    Connection(platform::TcpSocket& wsock, platform::EventLoop& loop, errors::ErrorReporter& reporter,
+    Connection(platform::TcpSocket& socket, platform::EventLoop& loop, errors::ErrorReporter& reporter,
                Monitor& monitor, ConnectionView& view, const settings::ConnectionSettings& server);
     ~Connection() override;
     Connection(const Connection&) = delete;
@@ -53,43 +53,43 @@ public:
     void setLogonHook(std::function<void()> hook) { onLoggedOn_ = std::move(hook); }
 
     // Connects when the socket is closed, waits for the connection, logs on and waits for any reply.
-    void TryToConnect();
+    void connectToServer();
 
     // LineExchange.
-    std::string WaitForResponse(const std::string& request) override;
-    void QuitExchange() override;
+    std::string requestReply(const std::string& request) override;
+    void endExchange() override;
 
     // The bare quit line of the scheduler and the exit command, sent only while the socket is connected.
     // No monitor line, nothing awaited. A send failure throws PlatformError for the caller's trap.
-    void SendQuitLine();
+    void sendQuitLine();
 
     // Socket events.
-    void wsock_Connect();
-    void wsock_DataArrival(int64_t bytesTotal);
-    void wsock_Close();
-    void wsock_Error(int32_t number, const std::string& description);
+    void handleConnected();
+    void handleData(int64_t bytesTotal);
+    void handleClosed();
+    void handleSocketError(int32_t number, const std::string& description);
 
-    int socketState() const { return wsock_.state(); }
+    int socketState() const { return socket_.state(); }
 
     // The socket is taken to be connected and logged on.
-    bool Connected = false;
+    bool connected = false;
     // The reply being awaited: the cleaned text of the latest line until a reply is taken, then that
-    // reply until the next request clears GotResponse. Lines after the reply do not replace it.
-    std::string RecvBuffer;
+    // reply until the next request clears gotResponse. Lines after the reply do not replace it.
+    std::string receiveBuffer;
     // A reply (a line of three or more characters after clean-up) has arrived since it was last cleared.
-    bool GotResponse = false;
+    bool gotResponse = false;
     // Where "success" stands in the lower-cased logon reply (1-based, 0 when absent). Shown to no one:
     // any reply ends the logon wait.
-    int32_t ReplyPos = 0;
+    int32_t replyPos = 0;
     // The socket layer's reason for the last failure on this connection attempt, for the system log.
-    std::string LastSocketError;
+    std::string lastSocketError;
 
 private:
     // platform::TcpSocketEvents
-    void onConnect() override { wsock_Connect(); }
-    void onDataArrival(int64_t bytesTotal) override { wsock_DataArrival(bytesTotal); }
-    void onClose() override { wsock_Close(); }
-    void onError(int32_t number, const std::string& description) override { wsock_Error(number, description); }
+    void onConnect() override { handleConnected(); }
+    void onDataArrival(int64_t bytesTotal) override { handleData(bytesTotal); }
+    void onClose() override { handleClosed(); }
+    void onError(int32_t number, const std::string& description) override { handleSocketError(number, description); }
 
     void startConnection();
     void closeSocket();
@@ -98,7 +98,7 @@ private:
     void takeLine(const std::string& raw);
     void flushPartialLine(uint64_t arrival);
 
-    platform::TcpSocket& wsock_;
+    platform::TcpSocket& socket_;
     platform::EventLoop& loop_;
     errors::ErrorReporter& reporter_;
     Monitor& monitor_;

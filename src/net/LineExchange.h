@@ -9,10 +9,10 @@ public:
     virtual ~LineExchange() = default;
     // Sends one request line and gives the trimmed reply, or a failure word beginning with "BAD - "
     // ("BAD - not connected", "BAD - lost connection", "BAD - timed out"). Reconnects by itself.
-    virtual std::string WaitForResponse(const std::string& request) = 0;
+    virtual std::string requestReply(const std::string& request) = 0;
     // Ends the exchange at the close of a download: when connected, "S {quit}", the quit line, a short
     // pause for the server, and Connected cleared. The socket is left for the server to close.
-    virtual void QuitExchange() = 0;
+    virtual void endExchange() = 0;
 };
 
 }  // namespace ostrell::net

@@ -4,7 +4,7 @@
 
 namespace ostrell::net {
 
-void Monitor::ShowTXT(const std::string& line) {
+void Monitor::show(const std::string& line) {
     errors::Trap trap(reporter_, "ShowTXT");
     if (!trap.value(10, [&] { return view_.isWindowVisible(); }, false)) return;
     std::string text;

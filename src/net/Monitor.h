@@ -2,7 +2,7 @@
 #include <cstddef>
 #include <string>
 
-#include "errors/ReportError.h"
+#include "errors/ErrorReporter.h"
 #include "net/Views.h"
 
 namespace ostrell::net {
@@ -16,10 +16,10 @@ public:
 
     Monitor(MonitorView& view, errors::ErrorReporter& reporter) : view_(view), reporter_(reporter) {}
 
-    void ShowTXT(const std::string& line);
+    void show(const std::string& line);
 
     // True while the monitor is on (the window shown through the tray menu); the tray code reads it.
-    bool MonitorMode = false;
+    bool enabled = false;
 
 private:
     MonitorView& view_;

@@ -6,9 +6,9 @@
 
 namespace ostrell::net {
 
-void Connection::wsock_DataArrival(int64_t /*bytesTotal*/) {
+void Connection::handleData(int64_t /*bytesTotal*/) {
     std::string bytes;
-    if (!errors::passOver([&] { bytes = wsock_.takeAll(); }) || bytes.empty()) return;
+    if (!errors::passOver([&] { bytes = socket_.takeAll(); }) || bytes.empty()) return;
     const uint64_t arrival = ++arrivals_;
     const auto result = framer_.feed(bytes, [&](const std::string& line) {
         serverEndsLines_ = true;
@@ -17,7 +17,7 @@ void Connection::wsock_DataArrival(int64_t /*bytesTotal*/) {
     if (result == LineFramer::Result::LineTooLong) {
         // A line past the limit is a broken link, handled as the socket's own errors are:
         // "E {Error - line too long}", Connected False, socket closed.
-        wsock_Error(platform::err::LineTooLong, LineTooLongText);
+        handleSocketError(platform::err::LineTooLong, LineTooLongText);
         return;
     }
     // An unfinished line is taken as it is when no more bytes follow it for a while, from a server that
@@ -43,15 +43,15 @@ void Connection::takeLine(const std::string& raw) {
     CleanedLine line;
     if (!errors::passOver([&] { line = cleanLine(raw, !logonReplyTaken_); })) return;
     if (!line.counts) {
-        if (!GotResponse) RecvBuffer = line.text;
+        if (!gotResponse) receiveBuffer = line.text;
         return;
     }
-    monitor_.ShowTXT("R [ " + line.text + " ]");
+    monitor_.show("R [ " + line.text + " ]");
     // Strict request and reply: the first line after a request is its reply. Later lines are
-    // unsolicited; the next request clears GotResponse before it is sent, which drops them.
-    if (GotResponse) return;
-    RecvBuffer = line.text;
-    GotResponse = true;
+    // unsolicited; the next request clears gotResponse before it is sent, which drops them.
+    if (gotResponse) return;
+    receiveBuffer = line.text;
+    gotResponse = true;
     if (awaitingLogonReply_) {
         awaitingLogonReply_ = false;
         logonReplyTaken_ = true;

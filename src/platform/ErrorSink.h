@@ -30,7 +30,7 @@ struct ErrorSinkInputs {
 class ErrorSink {
 public:
     virtual ~ErrorSink() = default;
-    virtual int32_t HandleError(const ErrorSinkInputs& in) = 0;
+    virtual int32_t handle(const ErrorSinkInputs& in) = 0;
 };
 
 // Makes a fresh sink for each report; may throw PlatformError when no sink can be made.

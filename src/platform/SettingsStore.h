@@ -15,9 +15,9 @@ inline constexpr int HostRewriteWindowMs = 2000;
 class SettingsStore {
 public:
     virtual ~SettingsStore() = default;
-    virtual std::string GetSetting(const std::string& app, const std::string& section, const std::string& key,
+    virtual std::string readValue(const std::string& app, const std::string& section, const std::string& key,
                                    const std::string& defaultValue) = 0;
-    virtual void SaveSetting(const std::string& app, const std::string& section, const std::string& key,
+    virtual void writeValue(const std::string& app, const std::string& section, const std::string& key,
                              const std::string& value) = 0;
 };
 

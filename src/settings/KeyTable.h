@@ -29,26 +29,26 @@ struct Key {
 };
 
 namespace keys {
-inline Key EndFlag() { return {section::Application, "EndFlag", ""}; }
-inline Key DirName() { return {section::Application, "DirName", ""}; }
-inline Key HostVersion() { return {section::Version, "Brannhall", DefaultHostVersion}; }
-inline Key OwnVersion(const std::string& programName) { return {section::Version, programName, ""}; }
-inline Key DataDir() { return {section::Ostrell, "DataDir", ""}; }
-inline Key TimeOut() { return {section::Ostrell, "TimeOut", "15"}; }
-inline Key Loop() { return {section::Ostrell, "Loop", "10"}; }
-inline Key Exit() { return {section::Ostrell, "Exit", "No"}; }
-inline Key LoNumber(int index) { return {section::Ostrell, "LoNumber" + std::to_string(index), ""}; }
-inline Key UpLoad() { return {section::Ostrell, "UpLoad", ""}; }
-inline Key IPadd() { return {section::Ostrell, "IPadd", ""}; }
-inline Key IPport() { return {section::Ostrell, "IPport", "0"}; }
-inline Key IPLocalport() { return {section::Ostrell, "IPLocalport", "0"}; }
-inline Key LocalIP() { return {section::Ostrell, "LocalIP", DefaultLocalAddress}; }
-inline Key LastTry() { return {section::Ostrell, "LastTry", ""}; }
-inline Key Last() { return {section::Ostrell, "Last", ""}; }
-inline Key Batch(int kind) { return {section::Ostrell, "Batch" + std::to_string(kind), "0"}; }
+inline Key endFlag() { return {section::Application, "EndFlag", ""}; }
+inline Key dirName() { return {section::Application, "DirName", ""}; }
+inline Key hostVersion() { return {section::Version, "Brannhall", DefaultHostVersion}; }
+inline Key ownVersion(const std::string& programName) { return {section::Version, programName, ""}; }
+inline Key dataDir() { return {section::Ostrell, "DataDir", ""}; }
+inline Key timeout() { return {section::Ostrell, "TimeOut", "15"}; }
+inline Key loopLength() { return {section::Ostrell, "Loop", "10"}; }
+inline Key exitMode() { return {section::Ostrell, "Exit", "No"}; }
+inline Key loNumber(int index) { return {section::Ostrell, "LoNumber" + std::to_string(index), ""}; }
+inline Key uploadCommand() { return {section::Ostrell, "UpLoad", ""}; }
+inline Key serverAddress() { return {section::Ostrell, "IPadd", ""}; }
+inline Key serverPort() { return {section::Ostrell, "IPport", "0"}; }
+inline Key localPort() { return {section::Ostrell, "IPLocalport", "0"}; }
+inline Key localIp() { return {section::Ostrell, "LocalIP", DefaultLocalAddress}; }
+inline Key lastTry() { return {section::Ostrell, "LastTry", ""}; }
+inline Key lastSuccess() { return {section::Ostrell, "Last", ""}; }
+inline Key batch(int kind) { return {section::Ostrell, "Batch" + std::to_string(kind), "0"}; }
 // Minutes without a cycle reaching the server before the owner is warned; 0: never.
-inline Key AlertAfter() { return {section::Ostrell, "AlertAfter", "30"}; }
-inline Key DBase() { return {section::VRX1, "DBase", ""}; }
+inline Key alertAfter() { return {section::Ostrell, "AlertAfter", "30"}; }
+inline Key database() { return {section::VRX1, "DBase", ""}; }
 }  // namespace keys
 
 }  // namespace ostrell::settings

@@ -57,7 +57,7 @@ double roundedOrThrow(const std::string& text, double lo, double hi) {
 }
 }  // namespace
 
-bool IsNumeric(const std::string& text) { return numericCore(text).has_value(); }
+bool isNumeric(const std::string& text) { return numericCore(text).has_value(); }
 
 std::optional<double> numericValue(const std::string& text) {
     const auto core = numericCore(text);

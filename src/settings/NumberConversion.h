@@ -8,7 +8,7 @@ namespace ostrell::settings {
 
 // The numeric test: blanks around, an optional sign, digits with an optional decimal point and
 // fraction (at least one digit), an optional exponent. An empty text is not numeric.
-bool IsNumeric(const std::string& text);
+bool isNumeric(const std::string& text);
 
 // The value of a numeric text, or nothing when it is not numeric.
 std::optional<double> numericValue(const std::string& text);

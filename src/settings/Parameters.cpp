@@ -3,30 +3,30 @@
 namespace ostrell::settings {
 
 void readParameters(Settings& s, Parameters& p, errors::Trap& trap) {
-    trap(10, [&] { p.DataDirPath = s.text(keys::DataDir()); });
-    trap(15, [&] { p.AppDirPath = s.text(keys::DirName()); });
-    trap(20, [&] { p.ExitMode = s.text(keys::Exit()); });
-    trap(25, [&] { p.LoopCount = s.wholeNumber(keys::Loop()); });
-    trap(30, [&] { p.HasLoNumber = false; });
+    trap(10, [&] { p.dataDirPath = s.text(keys::dataDir()); });
+    trap(15, [&] { p.appDirPath = s.text(keys::dirName()); });
+    trap(20, [&] { p.exitMode = s.text(keys::exitMode()); });
+    trap(25, [&] { p.loopCount = s.wholeNumber(keys::loopLength()); });
+    trap(30, [&] { p.hasLoNumber = false; });
     for (int i = 1; i <= 5; ++i) {
-        trap(35, [&] { p.LoNumbers[i] = s.text(keys::LoNumber(i)); });
+        trap(35, [&] { p.loNumbers[i] = s.text(keys::loNumber(i)); });
         // An entry of blanks counts: only an empty text leaves the flag alone.
-        trap(40, [&] { if (!p.LoNumbers[i].empty()) p.HasLoNumber = true; });
+        trap(40, [&] { if (!p.loNumbers[i].empty()) p.hasLoNumber = true; });
     }
-    trap(50, [&] { p.TimeOutSecs = s.wholeNumber(keys::TimeOut()); });
-    trap(55, [&] { p.UpLoadCommand = s.text(keys::UpLoad()); });
+    trap(50, [&] { p.timeoutSecs = s.wholeNumber(keys::timeout()); });
+    trap(55, [&] { p.uploadCommand = s.text(keys::uploadCommand()); });
 }
 
 void readConnectionSettings(Settings& s, ConnectionSettings& c, errors::Trap& trap) {
-    trap(80, [&] { c.ServerIP = s.text(keys::IPadd()); });
-    trap(85, [&] { c.ServerPort = s.wholeNumber(keys::IPport()); });
-    trap(90, [&] { c.LocalPort = s.wholeNumber(keys::IPLocalport()); });
-    trap(95, [&] { c.LocalIP = s.text(keys::LocalIP()); });
+    trap(80, [&] { c.serverIp = s.text(keys::serverAddress()); });
+    trap(85, [&] { c.serverPort = s.wholeNumber(keys::serverPort()); });
+    trap(90, [&] { c.localPort = s.wholeNumber(keys::localPort()); });
+    trap(95, [&] { c.localIp = s.text(keys::localIp()); });
     trap(100, [&] {
-        if (c.ServerIP.empty()) {
-            c.ServerIP = DefaultServerAddress;
-            c.ServerPort = DefaultServerPort;
-            c.LocalPort = 0;
+        if (c.serverIp.empty()) {
+            c.serverIp = DefaultServerAddress;
+            c.serverPort = DefaultServerPort;
+            c.localPort = 0;
         }
     });
 }

@@ -11,14 +11,14 @@ namespace ostrell::settings {
 // The refreshed copy of the host's parameters (re-read at start-up and every 60 s).
 // Initially empty, zero and false, until the first refresh fills them.
 struct Parameters {
-    std::string DataDirPath;
-    std::string AppDirPath;
-    std::string ExitMode;
-    int32_t LoopCount = 0;
-    std::array<std::string, 6> LoNumbers;  // indexes 1 to 5; element 0 unused
-    bool HasLoNumber = false;
-    int32_t TimeOutSecs = 0;
-    std::string UpLoadCommand;
+    std::string dataDirPath;
+    std::string appDirPath;
+    std::string exitMode;
+    int32_t loopCount = 0;
+    std::array<std::string, 6> loNumbers;  // indexes 1 to 5; element 0 unused
+    bool hasLoNumber = false;
+    int32_t timeoutSecs = 0;
+    std::string uploadCommand;
 };
 
 // The store reads of the parameter refresh, each its own statement under the refresh's trap: a value
@@ -27,10 +27,10 @@ void readParameters(Settings& settings, Parameters& p, errors::Trap& trap);
 
 // Values read once at start-up; a change needs a restart.
 struct ConnectionSettings {
-    std::string ServerIP;
-    int32_t ServerPort = 0;
-    int32_t LocalPort = 0;
-    std::string LocalIP;
+    std::string serverIp;
+    int32_t serverPort = 0;
+    int32_t localPort = 0;
+    std::string localIp;
 };
 
 // Reads "IPadd", "IPport", "IPLocalport" and "LocalIP"; with no address configured, the fixed default

@@ -13,10 +13,10 @@ class Settings {
 public:
     explicit Settings(platform::SettingsStore& store) : store_(store) {}
 
-    std::string text(const Key& key) { return store_.GetSetting(App, key.section, key.name, key.defaultValue); }
+    std::string text(const Key& key) { return store_.readValue(App, key.section, key.name, key.defaultValue); }
     int32_t wholeNumber(const Key& key);
     int16_t smallWholeNumber(const Key& key);
-    void save(const Key& key, const std::string& value) { store_.SaveSetting(App, key.section, key.name, value); }
+    void save(const Key& key, const std::string& value) { store_.writeValue(App, key.section, key.name, value); }
 
     platform::SettingsStore& store() { return store_; }
 

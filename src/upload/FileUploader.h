@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "cycle/CycleSteps.h"
-#include "download/TransferLog.h"
-#include "errors/ReportError.h"
+#include "steps/CycleSteps.h"
+#include "translog/TransferLog.h"
+#include "errors/ErrorReporter.h"
 #include "net/LineExchange.h"
 #include "platform/FileSystem.h"
 #include "platform/StateDirectory.h"
@@ -21,7 +21,7 @@ namespace ostrell::upload {
 // be deleted or cut down has its accepted leading lines noted in stateDir, and they are not sent again.
 class FileUploader : public cycle::Uploader {
 public:
-    FileUploader(platform::FileSystem& fs, net::LineExchange& exchange, download::TransferLog& log,
+    FileUploader(platform::FileSystem& fs, net::LineExchange& exchange, translog::TransferLog& log,
                  settings::Settings& settings, errors::ErrorReporter& reporter, const settings::Parameters& params,
                  const std::string& stateDir = platform::stateDirectory())
         : fs_(fs), exchange_(exchange), log_(log), settings_(settings), reporter_(reporter), params_(params),
@@ -29,18 +29,18 @@ public:
 
     // Whether any of the seven outgoing files exists. Reads no field below: the tray timer asks it
     // while a send is waiting for a reply.
-    bool TransFiles() override;
+    bool hasFilesToSend() override;
     // Sends and disposes of every waiting file, kinds 1 to 7 in order.
-    void SendFiles() override;
+    void sendFiles() override;
     // Sends the loaded file's records in order; true when every one was accepted. Gives the file up at
     // an exact "BAD" or when the file's five failed attempts are used up.
-    bool SendFileOK();
+    bool sendOutFileRecords();
 
-    // The file being sent; they live only while SendFiles runs. Record n of the file is element n-1.
-    std::vector<std::string> OutLines;
-    std::vector<bool> OutLineSent;  // accepted by the server
-    bool OutAnySent = false;        // at least one record accepted
-    int32_t OutFileIndex = 0;       // kind (1 to 7) of the file being sent
+    // The file being sent; they live only while sendFiles runs. Record n of the file is element n-1.
+    std::vector<std::string> outLines;
+    std::vector<bool> outLineSent;  // accepted by the server
+    bool outAnySent = false;        // at least one record accepted
+    int32_t outFileKind = 0;       // kind (1 to 7) of the file being sent
 
 private:
     void clearOutFile();
@@ -48,7 +48,7 @@ private:
 
     platform::FileSystem& fs_;
     net::LineExchange& exchange_;
-    download::TransferLog& log_;
+    translog::TransferLog& log_;
     settings::Settings& settings_;
     errors::ErrorReporter& reporter_;
     const settings::Parameters& params_;

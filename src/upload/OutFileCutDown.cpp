@@ -39,7 +39,7 @@ CutDownPlan planCutDown(const std::string& bytesRead, const std::vector<std::str
     return plan;
 }
 
-bool settleSentFile(platform::FileSystem& fs, download::TransferLog& log, errors::Trap& trap,
+bool settleSentFile(platform::FileSystem& fs, translog::TransferLog& log, errors::Trap& trap,
                     const std::string& path, const std::string& bytesRead, const std::vector<std::string>& lines,
                     const std::vector<bool>& accepted) {
     const std::string dir = platform::parentDirectory(path);
@@ -52,7 +52,7 @@ bool settleSentFile(platform::FileSystem& fs, download::TransferLog& log, errors
     switch (plan.action) {
         case CutDownPlan::Action::LeaveAlone: return true;
         case CutDownPlan::Action::Replaced:
-            log.LogRec("File changed while being sent - left as it is: " + path);
+            log.write("File changed while being sent - left as it is: " + path);
             return true;
         case CutDownPlan::Action::Delete:
             if (!trap(110, [&] { fs.remove(path); })) return false;

@@ -37,6 +37,6 @@ TEST(LibraryErrorSink, LoadedOnlyFromAFileAndDirectoryNoOneElseCanWrite) {
         EXPECT_EQ(untrustedReason(dir.path(), lib).empty(), c.loaded);
         ErrorSinkLoader loader(dir.path());
         EXPECT_EQ(loader.usesLibrary(), c.loaded);
-        EXPECT_EQ(loader.create()->HandleError({}) == 4242, c.loaded) << "the library's answer, or the system log's";
+        EXPECT_EQ(loader.create()->handle({}) == 4242, c.loaded) << "the library's answer, or the system log's";
     }
 }

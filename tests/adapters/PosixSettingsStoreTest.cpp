@@ -52,17 +52,17 @@ protected:
 }  // namespace
 
 TEST_F(SettingsStoreTest, ValuesRoundTripExactly) {
-    EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "TimeOut", "15"), "15") << "no file yet: the default";
+    EXPECT_EQ(store_.readValue("BKX", "Ostrell", "TimeOut", "15"), "15") << "no file yet: the default";
     EXPECT_NE(::access(iniPath().c_str(), F_OK), 0) << "a read must not create the file";
 
     const std::vector<std::string> values = {
         "a,b,c", "  padded  ", "say \"hi\"", "C:\\Data\\Brannick\\", "Zoë Ærø ñ €", "", "@odd start",
         "key=value; # not a comment", "[looks, like a section]", "tab\there", "0", std::string("nul\0byte", 8),
     };
-    for (size_t i = 0; i < values.size(); ++i) store_.SaveSetting("BKX", "Ostrell", "Value" + std::to_string(i), values[i]);
+    for (size_t i = 0; i < values.size(); ++i) store_.writeValue("BKX", "Ostrell", "Value" + std::to_string(i), values[i]);
     for (size_t i = 0; i < values.size(); ++i)
-        EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "Value" + std::to_string(i), "default"), values[i]) << "value " << i;
-    EXPECT_THROW(store_.SaveSetting("BKX", "Ostrell", "Broken", "line\nbreak"), PlatformError);
+        EXPECT_EQ(store_.readValue("BKX", "Ostrell", "Value" + std::to_string(i), "default"), values[i]) << "value " << i;
+    EXPECT_THROW(store_.writeValue("BKX", "Ostrell", "Broken", "line\nbreak"), PlatformError);
 }
 
 // The host's file is a contract: a write changes the one value and nothing else, keeps the file's mode,
@@ -73,15 +73,15 @@ TEST_F(SettingsStoreTest, AWriteChangesOneValueAndKeepsEveryOtherByteAndTheMode)
                              "no equals sign here\r\n# comment\r\n[Unknown]\r\nx = y\r\n";
     writeRaw(host);
     ASSERT_EQ(::chmod(iniPath().c_str(), 0640), 0);
-    store_.SaveSetting("BKX", "Ostrell", "LastTry", "06.12.2026 10:00:00");
+    store_.writeValue("BKX", "Ostrell", "LastTry", "06.12.2026 10:00:00");
     std::string expected = host;
     expected.replace(expected.find("old"), 3, "06.12.2026 10:00:00");
     EXPECT_EQ(readRaw(), expected);
-    store_.SaveSetting("BKX", "Ostrell", "Last", "now");
+    store_.writeValue("BKX", "Ostrell", "Last", "now");
     expected.insert(expected.find("# comment\r\n") + 11, "Last=now\r\n");
     EXPECT_EQ(readRaw(), expected);
-    EXPECT_EQ(store_.GetSetting("BKX", "Application", "DirName", ""), "C:\\Brannick\\App\\");
-    EXPECT_EQ(store_.GetSetting("BKX", "Unknown", "x", ""), " y");
+    EXPECT_EQ(store_.readValue("BKX", "Application", "DirName", ""), "C:\\Brannick\\App\\");
+    EXPECT_EQ(store_.readValue("BKX", "Unknown", "x", ""), " y");
 
     struct stat info {};
     ASSERT_EQ(::stat(iniPath().c_str(), &info), 0);
@@ -93,17 +93,17 @@ TEST_F(SettingsStoreTest, AWriteChangesOneValueAndKeepsEveryOtherByteAndTheMode)
     // A settings file that is a link is written through: the link stays.
     ASSERT_EQ(::rename(iniPath().c_str(), home_.file("real.ini").c_str()), 0);
     ASSERT_EQ(::symlink("real.ini", iniPath().c_str()), 0);
-    store_.SaveSetting("BKX", "Ostrell", "Last", "later");
+    store_.writeValue("BKX", "Ostrell", "Last", "later");
     ASSERT_EQ(::lstat(iniPath().c_str(), &info), 0);
     EXPECT_TRUE(S_ISLNK(info.st_mode));
-    EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "Last", ""), "later");
+    EXPECT_EQ(store_.readValue("BKX", "Ostrell", "Last", ""), "later");
 }
 
 TEST_F(SettingsStoreTest, UnreadableFileGivesDefaultsAndRefusesWrites) {
     // The settings path is a directory: nothing can be read or written there.
     ASSERT_EQ(::mkdir(iniPath().c_str(), 0755), 0);
-    EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "TimeOut", "15"), "15");
-    EXPECT_THROW(store_.SaveSetting("BKX", "Ostrell", "LastTry", "now"), PlatformError);
+    EXPECT_EQ(store_.readValue("BKX", "Ostrell", "TimeOut", "15"), "15");
+    EXPECT_THROW(store_.writeValue("BKX", "Ostrell", "LastTry", "now"), PlatformError);
     ASSERT_EQ(::rmdir(iniPath().c_str()), 0);
 
     // A file we may not read: the same, and the file stays as it was.
@@ -111,15 +111,15 @@ TEST_F(SettingsStoreTest, UnreadableFileGivesDefaultsAndRefusesWrites) {
     ASSERT_EQ(::chmod(iniPath().c_str(), 0), 0);
     UnprivilegedFiles unprivileged;
     if (!unprivileged.active()) GTEST_SKIP() << "permissions cannot be enforced for this user";
-    EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "TimeOut", "15"), "15");
-    EXPECT_THROW(store_.SaveSetting("BKX", "Ostrell", "LastTry", "now"), PlatformError);
+    EXPECT_EQ(store_.readValue("BKX", "Ostrell", "TimeOut", "15"), "15");
+    EXPECT_THROW(store_.writeValue("BKX", "Ostrell", "LastTry", "now"), PlatformError);
 }
 
 TEST_F(SettingsStoreTest, FirstWriteCreatesAMissingSettingsDirectoryFromTheEnvironment) {
     const std::string nested = home_.path() + "/not/yet";
     ::setenv("XDG_CONFIG_HOME", nested.c_str(), 1);
     PosixSettingsStore fromEnvironment;
-    fromEnvironment.SaveSetting("BKX", "Version", "adapter_tests", "2.4.11");
+    fromEnvironment.writeValue("BKX", "Version", "adapter_tests", "2.4.11");
     ::unsetenv("XDG_CONFIG_HOME");
     std::ifstream in(nested + "/BKX.ini");
     std::string line;
@@ -162,7 +162,7 @@ TEST_F(SettingsStoreTest, AHostWritingTwoHundredTimesASecondAndTheAgentLoseNoWri
     }
     int agentWrites = 0;
     for (int status = 0; ::waitpid(host, &status, WNOHANG) == 0 && agentWrites < 10000; ++agentWrites) {
-        store_.SaveSetting("BKX", "Ostrell", "Agent" + std::to_string(agentWrites % 10), std::to_string(agentWrites));
+        store_.writeValue("BKX", "Ostrell", "Agent" + std::to_string(agentWrites % 10), std::to_string(agentWrites));
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     int status = 0;
@@ -170,11 +170,11 @@ TEST_F(SettingsStoreTest, AHostWritingTwoHundredTimesASecondAndTheAgentLoseNoWri
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the host writer failed";
     ASSERT_GT(agentWrites, 20) << "the agent wrote while the host did";
 
-    EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "HostInPlace", ""), std::to_string(HostWrites));
-    EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "HostRenamed", ""), std::to_string(HostWrites - 1));
+    EXPECT_EQ(store_.readValue("BKX", "Ostrell", "HostInPlace", ""), std::to_string(HostWrites));
+    EXPECT_EQ(store_.readValue("BKX", "Ostrell", "HostRenamed", ""), std::to_string(HostWrites - 1));
     for (int k = 0; k < 10 && k < agentWrites; ++k) {
         const int last = (agentWrites - 1) - ((agentWrites - 1 - k) % 10);
-        EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "Agent" + std::to_string(k), "LOST"), std::to_string(last)) << k;
+        EXPECT_EQ(store_.readValue("BKX", "Ostrell", "Agent" + std::to_string(k), "LOST"), std::to_string(last)) << k;
     }
     EXPECT_EQ(readRaw().rfind("; host\n[Application]\nEndFlag=\n[Ostrell]\n", 0), 0u);
 }
@@ -190,26 +190,26 @@ const std::string Whole = "[Ostrell]\nDataDir=/srv/brannick/data/\nTimeOut=30\n\
 // between must not put back the little the file holds then, which would lose the host's keys for good.
 TEST_F(SettingsStoreTest, AFileCaughtHalfWrittenIsNeitherTakenNorWrittenBack) {
     writeRaw(Whole);
-    EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "DataDir", ""), "/srv/brannick/data/");
+    EXPECT_EQ(store_.readValue("BKX", "Ostrell", "DataDir", ""), "/srv/brannick/data/");
 
     for (const std::string& caught : {Whole.substr(0, 25), std::string()}) {
         writeRaw(caught);
-        EXPECT_THROW(store_.GetSetting("BKX", "Ostrell", "DataDir", ""), PlatformError) << caught;
-        EXPECT_THROW(store_.SaveSetting("BKX", "Ostrell", "LastTry", "now"), PlatformError) << caught;
+        EXPECT_THROW(store_.readValue("BKX", "Ostrell", "DataDir", ""), PlatformError) << caught;
+        EXPECT_THROW(store_.writeValue("BKX", "Ostrell", "LastTry", "now"), PlatformError) << caught;
         EXPECT_EQ(readRaw(), caught) << "left for the host to finish";
     }
 
     writeRaw(Whole);
-    EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "TimeOut", "15"), "30");
-    EXPECT_NO_THROW(store_.SaveSetting("BKX", "Ostrell", "LastTry", "now"));
-    EXPECT_EQ(store_.GetSetting("BKX", "Version", "Brannhall", ""), "2.3.119");
+    EXPECT_EQ(store_.readValue("BKX", "Ostrell", "TimeOut", "15"), "30");
+    EXPECT_NO_THROW(store_.writeValue("BKX", "Ostrell", "LastTry", "now"));
+    EXPECT_EQ(store_.readValue("BKX", "Version", "Brannhall", ""), "2.3.119");
 
     // A file left without its last line end, or empty, long enough is what the host meant.
     writeRaw("[Ostrell]\nTimeOut=45");
     ageBy(60);
-    EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "TimeOut", "15"), "45");
+    EXPECT_EQ(store_.readValue("BKX", "Ostrell", "TimeOut", "15"), "45");
     writeRaw("");
     ageBy(60);
-    EXPECT_EQ(store_.GetSetting("BKX", "Ostrell", "TimeOut", "15"), "15");
-    EXPECT_NO_THROW(store_.SaveSetting("BKX", "Ostrell", "LastTry", "now"));
+    EXPECT_EQ(store_.readValue("BKX", "Ostrell", "TimeOut", "15"), "15");
+    EXPECT_NO_THROW(store_.writeValue("BKX", "Ostrell", "LastTry", "now"));
 }

@@ -83,7 +83,7 @@ TEST(AgentOnTheDesktop, TheTrayMonitorShowsARealExchangeAndExitEndsTheProgram) {
 
     platform::QtPlatform p;
     auto put = [&](const char* section, const char* key, const std::string& value) {
-        p.settings.SaveSetting("BKX", section, key, value);
+        p.settings.writeValue("BKX", section, key, value);
     };
     put("Ostrell", "IPadd", "127.0.0.1");
     put("Ostrell", "IPport", std::to_string(server.port()));
@@ -95,7 +95,7 @@ TEST(AgentOnTheDesktop, TheTrayMonitorShowsARealExchangeAndExitEndsTheProgram) {
     app::MainWindow w(500);
     app::Agent agent({p.loop, p.socket, p.settings, p.files, p.launcher, p.errorSinks, p.terminator}, w);
     w.setActions(agent);
-    agent.Form_Load();
+    agent.start();
 
     // Start-up leaves the window hidden and the idle face in the tray.
     EXPECT_FALSE(w.isVisible());

@@ -33,12 +33,12 @@ constexpr int FastHostPoll = 200;
 
 settings::Parameters sampleParameters() {
     settings::Parameters p;
-    p.TimeOutSecs = 15;
-    p.LoopCount = 10;
-    p.DataDirPath = "/var/lib/brannick/data/";
-    p.AppDirPath = "/opt/brannick/";
-    p.LoNumbers[1] = "4711";
-    p.HasLoNumber = true;
+    p.timeoutSecs = 15;
+    p.loopCount = 10;
+    p.dataDirPath = "/var/lib/brannick/data/";
+    p.appDirPath = "/opt/brannick/";
+    p.loNumbers[1] = "4711";
+    p.hasLoNumber = true;
     return p;
 }
 

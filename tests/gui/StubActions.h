@@ -3,10 +3,10 @@
 #include <vector>
 
 #include "app/WindowActions.h"
-#include "errors/ReportError.h"
-#include "platform/fake/FakeFileSystem.h"
-#include "platform/fake/FakeSettingsStore.h"
-#include "platform/fake/RecordingErrorSink.h"
+#include "errors/ErrorReporter.h"
+#include "fakes/FakeFileSystem.h"
+#include "fakes/FakeSettingsStore.h"
+#include "fakes/RecordingErrorSink.h"
 #include "settings/Settings.h"
 
 namespace ostrell::guitest {
@@ -31,8 +31,8 @@ public:
     bool monitorMode() const override { return monitor; }
     void setMonitorMode(bool on) override { monitor = on; }
     std::string serverAddressText() override { return "IP: 127.0.0.1\r\nPort: 6667"; }
-    void mnuExit_Click() override { ++exitCalls; }
-    bool Form_QueryUnload(app::CloseReason reason) override {
+    void exitProgram() override { ++exitCalls; }
+    bool queryClose(app::CloseReason reason) override {
         closeRequests.push_back(reason);
         return allowClose;
     }

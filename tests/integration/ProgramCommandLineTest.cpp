@@ -11,7 +11,7 @@
 
 #include <map>
 
-#include "errors/ReportError.h"
+#include "errors/ErrorReporter.h"
 #include "integration/SimServer.h"
 
 using ostrell::integration::SimServer;

@@ -20,12 +20,12 @@
 #include <vector>
 
 #include "app/Agent.h"
-#include "platform/fake/FakeEventLoop.h"
-#include "platform/fake/FakeFileSystem.h"
-#include "platform/fake/FakeProcessLauncher.h"
-#include "platform/fake/FakeSettingsStore.h"
-#include "platform/fake/FakeTcpSocket.h"
-#include "platform/fake/RecordingErrorSink.h"
+#include "fakes/FakeEventLoop.h"
+#include "fakes/FakeFileSystem.h"
+#include "fakes/FakeProcessLauncher.h"
+#include "fakes/FakeSettingsStore.h"
+#include "fakes/FakeTcpSocket.h"
+#include "fakes/RecordingErrorSink.h"
 #include "reliability/Invariants.h"
 #include "reliability/SimBehindFakeSocket.h"
 #include "upload/OutFileNames.h"
@@ -166,7 +166,7 @@ struct AgentLife {
     ~AgentLife() { agent.reset(); }
 
     void live() {
-        agent->Form_Load();
+        agent->start();
         loop.runFor(LifeMs);
     }
 };

@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/fake/FakeTcpSocket.h"
+#include "fakes/FakeTcpSocket.h"
 #include "veltrana-sim/ProtocolCore.h"
 
 namespace ostrell::reliability {

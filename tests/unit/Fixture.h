@@ -17,23 +17,23 @@
 #include "app/Agent.h"
 #include "cycle/Importer.h"
 #include "cycle/Scheduler.h"
-#include "download/GetFiles.h"
+#include "download/Downloader.h"
 #include "download/ReplyClassification.h"
-#include "download/TransferLog.h"
-#include "errors/ReportError.h"
+#include "translog/TransferLog.h"
+#include "errors/ErrorReporter.h"
 #include "net/Connection.h"
 #include "net/LineExchange.h"
 #include "net/Monitor.h"
 #include "net/Views.h"
-#include "platform/fake/FakeDirectoryLock.h"
-#include "platform/fake/FakeEventLoop.h"
-#include "platform/fake/FakeFileSystem.h"
-#include "platform/fake/FakeProcessLauncher.h"
-#include "platform/fake/FakeSettingsStore.h"
-#include "platform/fake/FakeTcpSocket.h"
-#include "platform/fake/MemoryStateFiles.h"
-#include "platform/fake/RecordingErrorSink.h"
-#include "platform/fake/RecordingSystemLog.h"
+#include "fakes/FakeDirectoryLock.h"
+#include "fakes/FakeEventLoop.h"
+#include "fakes/FakeFileSystem.h"
+#include "fakes/FakeProcessLauncher.h"
+#include "fakes/FakeSettingsStore.h"
+#include "fakes/FakeTcpSocket.h"
+#include "fakes/MemoryStateFiles.h"
+#include "fakes/RecordingErrorSink.h"
+#include "fakes/RecordingSystemLog.h"
 #include "settings/Settings.h"
 #include "upload/FileUploader.h"
 
@@ -71,11 +71,11 @@ struct WithFiles : B {
     fake::FakeSettingsStore store;
     settings::Settings settings{store};
     settings::Parameters params;
-    download::TransferLog log{fs, this->loop, this->reporter, params};
+    translog::TransferLog log{fs, this->loop, this->reporter, params};
 
     WithFiles() {
         fs.addDirectory("/data");
-        params.DataDirPath = "/data/";
+        params.dataDirPath = "/data/";
     }
     // The transfer log's texts, without their date and time.
     Lines logTexts() const {
@@ -120,7 +120,7 @@ public:
     bool quitSent = false;
     size_t maxRequests = 200000;
 
-    std::string WaitForResponse(const std::string& request) override {
+    std::string requestReply(const std::string& request) override {
         sent.push_back(request);
         if (sent.size() > maxRequests) throw RunawayExchange{};
         if (onRequest) onRequest(request);
@@ -134,7 +134,7 @@ public:
         if (r.accepted) ledger.push_back(request);
         return r.text;
     }
-    void QuitExchange() override {
+    void endExchange() override {
         if (!connected) return;
         sent.push_back("quit");
         quitSent = true;
@@ -217,12 +217,12 @@ struct DownloadFixture : Fixture {
     download::Downloader downloader{exchange, fs, launcher, reporter, params, log};
 
     DownloadFixture() {
-        params.LoNumbers[1] = "BK1";
-        params.HasLoNumber = true;
-        params.UpLoadCommand = "/opt/brannick/upload --now";
+        params.loNumbers[1] = "BK1";
+        params.hasLoNumber = true;
+        params.uploadCommand = "/opt/brannick/upload --now";
         exchange.rule = [this](const std::string& r) { return say(server(r)); };
     }
-    void GetFiles() { downloader.GetFiles(); }
+    void downloadFiles() { downloader.downloadFiles(); }
 
     // Every acknowledgement that went out names a record whose line is durably in its incoming file.
     // Call after fs.powerLoss(). Gives the number of acknowledgements checked.
@@ -309,7 +309,7 @@ struct NetFixture : Base {
         };
     }
     void logOn() {
-        connection.TryToConnect();
+        connection.connectToServer();
         view.lines.clear();
         view.countdowns.clear();
     }
@@ -320,15 +320,15 @@ struct NetFixture : Base {
 // Upload and download steps that write what they are asked into the fixture's journal.
 struct RecordingSteps : cycle::Uploader, cycle::Downloader {
     explicit RecordingSteps(Lines& journal) : journal_(journal) {}
-    bool TransFiles() override {
+    bool hasFilesToSend() override {
         journal_.push_back("TransFiles");
         return filesWaiting;
     }
-    void SendFiles() override {
+    void sendFiles() override {
         journal_.push_back("SendFiles");
         ++sends;
     }
-    void GetFiles() override {
+    void downloadFiles() override {
         journal_.push_back("GetFiles");
         ++downloads;
         if (duringGetFiles) duringGetFiles();
@@ -353,14 +353,14 @@ struct CycleFixture : WithFiles<NetFixture> {
                                [this](int n) { ticksShown.push_back(n); }};
 
     CycleFixture() {
-        params.TimeOutSecs = 15;
-        params.HasLoNumber = true;
-        params.LoNumbers[1] = "4711";
+        params.timeoutSecs = 15;
+        params.hasLoNumber = true;
+        params.loNumbers[1] = "4711";
         store.set("VRX1", "DBase", "C:\\bk\\vrx.mdb");
     }
     // As start-up leaves it: the count at 999 and the timer armed for the first tick.
     void start(bool countdownShown = true) {
-        scheduler.TickCount = 999;
+        scheduler.tickCount = 999;
         scheduler.setCountdownShown(countdownShown);
         scheduler.startCounting();
     }
@@ -390,12 +390,12 @@ public:
     }
     void showMessage(const std::string& title, const std::string& t) override { journal.push_back("message " + title + ": " + t); }
     void showTickCount(int n) override { lastTick = n; }
-    void showParameters(const settings::Parameters& p) override { journal.push_back("parameters " + p.DataDirPath); }
+    void showParameters(const settings::Parameters& p) override { journal.push_back("parameters " + p.dataDirPath); }
     void addTrayIcon() override { journal.push_back("addTrayIcon"); }
     void setTrayPicture(app::TrayPicture p) override { journal.push_back("picture " + std::to_string(static_cast<int>(p))); }
     void deleteTrayIcon() override { journal.push_back("deleteTrayIcon"); }
     void showLinkState(bool alerting, const std::string& tip) override { linkStates.push_back((alerting ? "alert " : "") + tip); }
-    void notify(const std::string& text, bool) override { notifications.push_back(text); }
+    void notify(const std::string& message, bool) override { notifications.push_back(message); }
 
     bool visible = true;
     std::string text;
@@ -435,9 +435,9 @@ struct AgentFixture : Fixture {
 private:
     struct Forward : cycle::Uploader, cycle::Downloader {
         explicit Forward(RecordingSteps& s) : s_(s) {}
-        bool TransFiles() override { return s_.TransFiles(); }
-        void SendFiles() override { s_.SendFiles(); }
-        void GetFiles() override { s_.GetFiles(); }
+        bool hasFilesToSend() override { return s_.hasFilesToSend(); }
+        void sendFiles() override { s_.sendFiles(); }
+        void downloadFiles() override { s_.downloadFiles(); }
         RecordingSteps& s_;
     };
 };

@@ -16,11 +16,11 @@ IconTray::~IconTray() {
     status_->hide();
 }
 
-void IconTray::AddTrayIcon(QWidget& window, const std::string& tip, bool monitorMode) {
+void IconTray::addIcon(QWidget& window, const std::string& tip, bool monitorMode) {
     tip_ = QString::fromStdString(trayTipText(tip, window.windowTitle().toStdString()));
     icon_ = window.windowIcon();
     tray_->setIcon(icon_);
-    const QString shown = tipDetail_.isEmpty() ? tip_ : tip_ + "\n" + tipDetail_;
+    const QString shown = tipDetail_.isEmpty() ? tip_ : tip_ + QLatin1Char('\n') + tipDetail_;
     tray_->setToolTip(shown);
     status_->setPicture(icon_);
     status_->setTip(shown);
@@ -31,7 +31,7 @@ void IconTray::AddTrayIcon(QWidget& window, const std::string& tip, bool monitor
     if (!monitorMode) window.hide();
 }
 
-void IconTray::ModifyTrayIcon(QWidget& window) {
+void IconTray::updateIcon(QWidget& window) {
     icon_ = window.windowIcon();
     tray_->setIcon(icon_);
     status_->setPicture(icon_);
@@ -40,7 +40,7 @@ void IconTray::ModifyTrayIcon(QWidget& window) {
 void IconTray::setTipDetail(const std::string& line) {
     tipDetail_ = QString::fromStdString(line);
     if (tip_.isEmpty()) return;  // shown from AddTrayIcon on
-    const QString tip = tipDetail_.isEmpty() ? tip_ : tip_ + "\n" + tipDetail_;
+    const QString tip = tipDetail_.isEmpty() ? tip_ : tip_ + QLatin1Char('\n') + tipDetail_;
     tray_->setToolTip(tip);
     status_->setTip(tip);
 }
@@ -49,7 +49,7 @@ void IconTray::showBalloon(const QString& title, const QString& text, bool warni
     if (inTray()) tray_->showMessage(title, text, warning ? QSystemTrayIcon::Warning : QSystemTrayIcon::Information, 0);
 }
 
-void IconTray::DeleteTrayIcon(QWidget&) {
+void IconTray::removeIcon(QWidget&) {
     added_ = false;
     hostPoll_.stop();
     tray_->hide();

@@ -26,10 +26,10 @@ public:
 
     // Adds the icon (tip: the given text, or the window's caption when it is empty) and hides the window
     // unless the monitor is on.
-    void AddTrayIcon(QWidget& window, const std::string& tip, bool monitorMode);
+    void addIcon(QWidget& window, const std::string& tip, bool monitorMode);
     // Shows the window's current icon; the tip stays as it was added.
-    void ModifyTrayIcon(QWidget& window);
-    void DeleteTrayIcon(QWidget& window);
+    void updateIcon(QWidget& window);
+    void removeIcon(QWidget& window);
     // The tip's second line (the last contact, or since when there has been none); empty: none.
     void setTipDetail(const std::string& line);
     // The icon's balloon, where no notification daemon runs.

@@ -17,7 +17,7 @@ StatusWindow::StatusWindow()
       picture_(new QLabel(this)),
       caption_(new QLabel(this)) {
     setObjectName("statusWindow");
-    setWindowTitle("Ostrell");
+    setWindowTitle(QStringLiteral("Ostrell"));
     picture_->setObjectName("statusPicture");
     picture_->setFixedSize(PictureSize, PictureSize);
     caption_->setObjectName("statusCaption");

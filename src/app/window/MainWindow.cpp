@@ -28,31 +28,43 @@ namespace ostrell::app {
 
 namespace {
 
-// Positions and sizes of the controls, in twips: left, top, width, height. Inside a frame, relative to it.
+enum class ControlKind { Label, Box, EditBox, TwoLineBox, EditTwoLineBox, Frame, Button };
+
+struct ControlSpec {
+    const char* name;    // the control's objectName
+    ControlKind kind;
+    const char* parent;  // a frame's objectName, or nullptr for the window itself
+    TwipsRect at;        // left, top, width, height; inside a frame, relative to it
+    const char* caption;
+};
+
+// Every control of the panel, parents before their children. Creation and placement both read it.
 constexpr TwipsRect ClientArea{0, 0, 8970, 7065};
-constexpr TwipsRect txtMonAt{120, 0, 5535, 6855};
-constexpr TwipsRect Label1At{6000, 270, 855, 255};
-constexpr TwipsRect txtTimeoutAt{6720, 240, 735, 285};
-constexpr TwipsRect txtTOAt{7680, 240, 735, 285};
-constexpr TwipsRect Label2At{6000, 630, 855, 255};
-constexpr TwipsRect txtLoopAt{6720, 600, 735, 285};
-constexpr TwipsRect txtLPAt{7680, 600, 735, 285};
-constexpr TwipsRect Frame1At{6120, 1200, 2175, 975};
-constexpr TwipsRect Label6At{360, 270, 615, 285};
-constexpr TwipsRect txtLocalAt{1320, 240, 735, 285};
-constexpr TwipsRect txtLocalIPAt{360, 600, 1695, 285};
-constexpr TwipsRect Frame2At{6120, 2280, 2175, 975};
-constexpr TwipsRect Label7At{360, 270, 615, 285};
-constexpr TwipsRect txtRemoteAt{1320, 240, 735, 285};
-constexpr TwipsRect txtRemIPAt{360, 600, 1695, 285};
-constexpr TwipsRect Label3At{6240, 3270, 1695, 255};
-constexpr TwipsRect txtDataDirAt{6000, 3480, 2775, 645};
-constexpr TwipsRect cmdDirAt{8400, 2760, 375, 375};
-constexpr TwipsRect Label4At{6240, 4440, 1695, 255};
-constexpr TwipsRect txtAppDirAt{6000, 4650, 2775, 645};
-constexpr TwipsRect Label5At{6720, 5520, 975, 255};
-constexpr TwipsRect txtBKnumAt{6840, 5760, 735, 285};
-constexpr TwipsRect cmdSaveAt{6600, 6240, 1215, 495};
+constexpr ControlSpec Controls[] = {
+    {"txtMon", ControlKind::TwoLineBox, nullptr, {120, 0, 5535, 6855}, ""},
+    {"Label1", ControlKind::Label, nullptr, {6000, 270, 855, 255}, "TimeOut"},
+    {"txtTimeout", ControlKind::EditBox, nullptr, {6720, 240, 735, 285}, ""},
+    {"txtTO", ControlKind::Box, nullptr, {7680, 240, 735, 285}, ""},
+    {"Label2", ControlKind::Label, nullptr, {6000, 630, 855, 255}, "Loop"},
+    {"txtLoop", ControlKind::Box, nullptr, {6720, 600, 735, 285}, ""},
+    {"txtLP", ControlKind::Box, nullptr, {7680, 600, 735, 285}, ""},
+    {"Frame1", ControlKind::Frame, nullptr, {6120, 1200, 2175, 975}, "Local"},
+    {"Label6", ControlKind::Label, "Frame1", {360, 270, 615, 285}, "Socket"},
+    {"txtLocal", ControlKind::Box, "Frame1", {1320, 240, 735, 285}, ""},
+    {"txtLocalIP", ControlKind::Box, "Frame1", {360, 600, 1695, 285}, ""},
+    {"Frame2", ControlKind::Frame, nullptr, {6120, 2280, 2175, 975}, "Remote"},
+    {"Label7", ControlKind::Label, "Frame2", {360, 270, 615, 285}, "Socket"},
+    {"txtRemote", ControlKind::Box, "Frame2", {1320, 240, 735, 285}, ""},
+    {"txtRemIP", ControlKind::Box, "Frame2", {360, 600, 1695, 285}, ""},
+    {"Label3", ControlKind::Label, nullptr, {6240, 3270, 1695, 255}, "Data Directory"},
+    {"txtDataDir", ControlKind::EditTwoLineBox, nullptr, {6000, 3480, 2775, 645}, ""},
+    {"cmdDir", ControlKind::Button, nullptr, {8400, 2760, 375, 375}, ""},
+    {"Label4", ControlKind::Label, nullptr, {6240, 4440, 1695, 255}, "Application Directory"},
+    {"txtAppDir", ControlKind::TwoLineBox, nullptr, {6000, 4650, 2775, 645}, ""},
+    {"Label5", ControlKind::Label, nullptr, {6720, 5520, 975, 255}, "BK number"},
+    {"txtBKnum", ControlKind::Box, nullptr, {6840, 5760, 735, 285}, ""},
+    {"cmdSave", ControlKind::Button, nullptr, {6600, 6240, 1215, 495}, "Save"},
+};
 
 // The monitor's font stands in for the desktop's "Terminal" at 9 points: fixed pitch.
 QFont terminalFont() {
@@ -71,37 +83,53 @@ constexpr const char* FrameStyle =
     "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 0.6em; }"
     "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 6px; padding: 0 2px; }";
 
-QLineEdit* box(QWidget* parent, const char* name, bool editable) {
-    auto* b = new QLineEdit(parent);
-    b->setObjectName(name);
-    b->setReadOnly(!editable);
-    return b;
-}
-
-QPlainTextEdit* twoLineBox(QWidget* parent, const char* name, bool editable) {
-    auto* b = new QPlainTextEdit(parent);
-    b->setObjectName(name);
-    b->setReadOnly(!editable);
-    b->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    b->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    b->setTabChangesFocus(true);
-    return b;
-}
-
-QLabel* label(QWidget* parent, const char* name, const char* caption) {
-    auto* l = new QLabel(caption, parent);
-    l->setObjectName(name);
-    return l;
+QWidget* createControl(const ControlSpec& spec, QWidget* parent) {
+    const QString caption = QString::fromUtf8(spec.caption);
+    QWidget* w = nullptr;
+    switch (spec.kind) {
+        case ControlKind::Label:
+            w = new QLabel(caption, parent);
+            break;
+        case ControlKind::Box:
+        case ControlKind::EditBox: {
+            auto* b = new QLineEdit(parent);
+            b->setReadOnly(spec.kind == ControlKind::Box);
+            w = b;
+            break;
+        }
+        case ControlKind::TwoLineBox:
+        case ControlKind::EditTwoLineBox: {
+            auto* b = new QPlainTextEdit(parent);
+            b->setReadOnly(spec.kind == ControlKind::TwoLineBox);
+            b->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+            b->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+            b->setTabChangesFocus(true);
+            b->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            w = b;
+            break;
+        }
+        case ControlKind::Frame: {
+            auto* f = new QGroupBox(caption, parent);
+            f->setStyleSheet(QString::fromUtf8(FrameStyle));
+            w = f;
+            break;
+        }
+        case ControlKind::Button:
+            w = new QPushButton(caption, parent);
+            break;
+    }
+    w->setObjectName(QString::fromUtf8(spec.name));
+    return w;
 }
 
 // The open-file dialog's filter in the host's "description|pattern" form, as a Qt filter. "*.*" means
 // every file there, which on this desktop is "*".
 QString qtFilter(const std::string& hostFilter) {
     const QString f = QString::fromStdString(hostFilter);
-    const QString description = f.section('|', 0, 0).trimmed();
-    QString pattern = f.section('|', 1, 1).trimmed();
-    if (pattern.isEmpty() || pattern == "*.*") pattern = "*";
-    return description.section('(', 0, 0).trimmed() + " (" + pattern + ")";
+    const QString description = f.section(QLatin1Char('|'), 0, 0).trimmed();
+    QString pattern = f.section(QLatin1Char('|'), 1, 1).trimmed();
+    if (pattern.isEmpty() || pattern == QLatin1String("*.*")) pattern = QStringLiteral("*");
+    return description.section(QLatin1Char('('), 0, 0).trimmed() + QLatin1String(" (") + pattern + QLatin1Char(')');
 }
 
 }  // namespace
@@ -112,77 +140,62 @@ MainWindow::MainWindow(WindowActions& actions, int trayHostPollMs) : MainWindow(
 
 MainWindow::MainWindow(int trayHostPollMs) : QWidget(nullptr), tray_(trayHostPollMs) {
     initDesktopResources();
-    setObjectName("frmMain");
+    setObjectName(QStringLiteral("frmMain"));
     QFont panelFont = font();
     panelFont.setPointSize(PanelPointSize);
     setFont(panelFont);
-    setWindowTitle(Caption);
+    setWindowTitle(QString::fromUtf8(Caption));
     setWindowIcon(pictureIcon(TrayPicture::Neutral));
     buildControls();
     buildTrayMenu();
     placeControls();
-    connect(&tray_, &IconTray::activated, this, &MainWindow::Form_MouseMove);
+    connect(&tray_, &IconTray::activated, this, &MainWindow::onTrayEvent);
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { onSessionEnding(); });
 }
 
 MainWindow::~MainWindow() = default;
 
 void MainWindow::buildControls() {
-    txtMon_ = twoLineBox(this, "txtMon", false);
+    for (const ControlSpec& spec : Controls) {
+        QWidget* parent = spec.parent ? findChild<QWidget*>(QString::fromUtf8(spec.parent)) : this;
+        createControl(spec, parent);
+    }
+    txtMon_ = control<QPlainTextEdit>("txtMon");
+    txtTimeout_ = control<QLineEdit>("txtTimeout");
+    txtTO_ = control<QLineEdit>("txtTO");
+    txtLoop_ = control<QLineEdit>("txtLoop");
+    txtLP_ = control<QLineEdit>("txtLP");
+    txtLocal_ = control<QLineEdit>("txtLocal");
+    txtLocalIP_ = control<QLineEdit>("txtLocalIP");
+    txtRemote_ = control<QLineEdit>("txtRemote");
+    txtRemIP_ = control<QLineEdit>("txtRemIP");
+    txtDataDir_ = control<QPlainTextEdit>("txtDataDir");
+    txtAppDir_ = control<QPlainTextEdit>("txtAppDir");
+    txtBKnum_ = control<QLineEdit>("txtBKnum");
+
     txtMon_->setFont(terminalFont());
     txtMon_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    Label1_ = label(this, "Label1", "TimeOut");
-    txtTimeout_ = box(this, "txtTimeout", true);
-    txtTO_ = box(this, "txtTO", false);
-    Label2_ = label(this, "Label2", "Loop");
-    txtLoop_ = box(this, "txtLoop", false);
-    txtLP_ = box(this, "txtLP", false);
-    Frame1_ = new QGroupBox("Local", this);
-    Frame1_->setObjectName("Frame1");
-    Frame1_->setStyleSheet(FrameStyle);
-    Label6_ = label(Frame1_, "Label6", "Socket");
-    txtLocal_ = box(Frame1_, "txtLocal", false);
-    txtLocalIP_ = box(Frame1_, "txtLocalIP", false);
-    Frame2_ = new QGroupBox("Remote", this);
-    Frame2_->setObjectName("Frame2");
-    Frame2_->setStyleSheet(FrameStyle);
-    Label7_ = label(Frame2_, "Label7", "Socket");
-    txtRemote_ = box(Frame2_, "txtRemote", false);
-    txtRemIP_ = box(Frame2_, "txtRemIP", false);
-    Label3_ = label(this, "Label3", "Data Directory");
-    txtDataDir_ = twoLineBox(this, "txtDataDir", true);
-    txtDataDir_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    cmdDir_ = new QPushButton(this);
-    cmdDir_->setObjectName("cmdDir");
-    cmdDir_->setIcon(QIcon(":/ostrell/cmdDir.svg"));
-    cmdDir_->setIconSize(QSize(16, 15));
-    cmdDir_->setToolTip("Find Remote Database");
-    Label4_ = label(this, "Label4", "Application Directory");
-    txtAppDir_ = twoLineBox(this, "txtAppDir", false);
-    txtAppDir_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     txtAppDir_->viewport()->installEventFilter(this);
-    Label5_ = label(this, "Label5", "BK number");
-    txtBKnum_ = box(this, "txtBKnum", false);
-    cmdSave_ = new QPushButton("Save", this);
-    cmdSave_->setObjectName("cmdSave");
-
+    auto* cmdDir = control<QPushButton>("cmdDir");
+    cmdDir->setIcon(QIcon(QStringLiteral(":/ostrell/cmdDir.svg")));
+    cmdDir->setIconSize(QSize(16, 15));
+    cmdDir->setToolTip(QString::fromUtf8(ChooserTitle));
     for (QLineEdit* b : {txtTO_, txtLoop_, txtLP_, txtLocal_, txtRemote_}) b->setAlignment(Qt::AlignRight);
-    connect(cmdSave_, &QPushButton::clicked, this, &MainWindow::cmdSave_Click);
-    connect(cmdDir_, &QPushButton::clicked, this, &MainWindow::cmdDir_Click);
+    connect(control<QPushButton>("cmdSave"), &QPushButton::clicked, this, &MainWindow::saveSettings);
+    connect(cmdDir, &QPushButton::clicked, this, &MainWindow::chooseDataDirectory);
 }
 
 void MainWindow::buildTrayMenu() {
-    mnuTray_ = new QMenu("File", this);
-    mnuTray_->setObjectName("mnuTray");
-    mnuCancel_ = mnuTray_->addAction("Cancel");
-    mnuCancel_->setObjectName("mnuCancel");
-    mnuMonitor_ = mnuTray_->addAction(MonitorOffCaption);
-    mnuMonitor_->setObjectName("mnuMonitor");
-    mnuExit_ = mnuTray_->addAction("Exit");
-    mnuExit_->setObjectName("mnuExit");
+    mnuTray_ = new QMenu(QStringLiteral("File"), this);
+    mnuTray_->setObjectName(QStringLiteral("mnuTray"));
+    mnuTray_->addAction(QStringLiteral("Cancel"))->setObjectName(QStringLiteral("mnuCancel"));
+    mnuMonitor_ = mnuTray_->addAction(QString::fromUtf8(MonitorOffCaption));
+    mnuMonitor_->setObjectName(QStringLiteral("mnuMonitor"));
+    QAction* mnuExit = mnuTray_->addAction(QStringLiteral("Exit"));
+    mnuExit->setObjectName(QStringLiteral("mnuExit"));
     // Cancel only closes the menu, which choosing any item does.
-    connect(mnuMonitor_, &QAction::triggered, this, &MainWindow::mnuMonitor_Click);
-    connect(mnuExit_, &QAction::triggered, this, &MainWindow::mnuExit_Click);
+    connect(mnuMonitor_, &QAction::triggered, this, &MainWindow::toggleMonitor);
+    connect(mnuExit, &QAction::triggered, this, &MainWindow::exitProgram);
 }
 
 void MainWindow::placeControls() {
@@ -197,34 +210,12 @@ void MainWindow::placeControls() {
     };
     const PixelRect client = toPixels(ClientArea, dpi);
     setFixedSize(client.width, client.height);
-    place(txtMon_, txtMonAt);
-    place(Label1_, Label1At);
-    place(txtTimeout_, txtTimeoutAt);
-    place(txtTO_, txtTOAt);
-    place(Label2_, Label2At);
-    place(txtLoop_, txtLoopAt);
-    place(txtLP_, txtLPAt);
-    place(Frame1_, Frame1At);
-    place(Label6_, Label6At);
-    place(txtLocal_, txtLocalAt);
-    place(txtLocalIP_, txtLocalIPAt);
-    place(Frame2_, Frame2At);
-    place(Label7_, Label7At);
-    place(txtRemote_, txtRemoteAt);
-    place(txtRemIP_, txtRemIPAt);
-    place(Label3_, Label3At);
-    place(txtDataDir_, txtDataDirAt);
-    place(cmdDir_, cmdDirAt);
-    place(Label4_, Label4At);
-    place(txtAppDir_, txtAppDirAt);
-    place(Label5_, Label5At);
-    place(txtBKnum_, txtBKnumAt);
-    place(cmdSave_, cmdSaveAt);
+    for (const ControlSpec& spec : Controls) place(control<QWidget>(spec.name), spec.at);
 }
 
 QIcon MainWindow::pictureIcon(TrayPicture picture) {
     initDesktopResources();
-    return QIcon(QString(":/ostrell/ostrell-%1.svg").arg(static_cast<int>(picture)));
+    return QIcon(QStringLiteral(":/ostrell/ostrell-%1.svg").arg(static_cast<int>(picture)));
 }
 
 // --- Shell ---
@@ -255,26 +246,26 @@ void MainWindow::setMonitorText(const std::string& text) {
 void MainWindow::showMessage(const std::string& title, const std::string& text) {
     QMessageBox box(QMessageBox::NoIcon, displayText(title), displayText(text), QMessageBox::Ok,
                     isVisible() ? this : nullptr);
-    box.setObjectName("messageBox");
+    box.setObjectName(QStringLiteral("messageBox"));
     box.exec();
 }
 
 void MainWindow::showTickCount(int count) { txtTO_->setText(QString::number(count)); }
 
 void MainWindow::showParameters(const settings::Parameters& p) {
-    txtTimeout_->setText(QString::number(p.TimeOutSecs));
-    txtLoop_->setText(QString::number(p.LoopCount));
-    txtAppDir_->setPlainText(displayText(p.AppDirPath));
-    txtDataDir_->setPlainText(displayText(p.DataDirPath));
-    txtBKnum_->setText(displayText(p.LoNumbers[1]));
+    txtTimeout_->setText(QString::number(p.timeoutSecs));
+    txtLoop_->setText(QString::number(p.loopCount));
+    txtAppDir_->setPlainText(displayText(p.appDirPath));
+    txtDataDir_->setPlainText(displayText(p.dataDirPath));
+    txtBKnum_->setText(displayText(p.loNumbers[1]));
 }
 
-void MainWindow::addTrayIcon() { tray_.AddTrayIcon(*this, "", actions_ && actions_->monitorMode()); }
+void MainWindow::addTrayIcon() { tray_.addIcon(*this, std::string(), actions_ && actions_->monitorMode()); }
 
 void MainWindow::setTrayPicture(TrayPicture picture) {
     picture_ = picture;
     setWindowIcon(linkAlert_ ? withWarningMark(pictureIcon(picture)) : pictureIcon(picture));
-    tray_.ModifyTrayIcon(*this);
+    tray_.updateIcon(*this);
 }
 
 void MainWindow::showLinkState(bool alerting, const std::string& tipLine) {
@@ -290,7 +281,7 @@ void MainWindow::notify(const std::string& text, bool warning) {
         tray_.showBalloon(title, QString::fromStdString(text), warning);
 }
 
-void MainWindow::deleteTrayIcon() { tray_.DeleteTrayIcon(*this); }
+void MainWindow::deleteTrayIcon() { tray_.removeIcon(*this); }
 
 // --- the panel ---
 
@@ -313,8 +304,8 @@ void MainWindow::setDataDirText(const std::string& text) { txtDataDir_->setPlain
 
 std::optional<std::string> MainWindow::askPassword(const std::string& prompt) {
     QInputDialog dialog(isVisible() ? this : nullptr);
-    dialog.setObjectName("passwordBox");
-    dialog.setWindowTitle(ProgramTitle);
+    dialog.setObjectName(QStringLiteral("passwordBox"));
+    dialog.setWindowTitle(QString::fromUtf8(ProgramTitle));
     dialog.setLabelText(QString::fromStdString(prompt));
     dialog.setTextEchoMode(QLineEdit::Password);
     dialog.setTextValue(QString());
@@ -349,7 +340,7 @@ void MainWindow::setMonitorCaption(const std::string& caption) { mnuMonitor_->se
 
 // --- events ---
 
-void MainWindow::Form_MouseMove(TrayEvent event) {
+void MainWindow::onTrayEvent(TrayEvent event) {
     if (!actions_) return;
     errors::Trap trap(actions_->reporter(), "Form_MouseMove");
     switch (trayActionFor(event)) {
@@ -365,24 +356,24 @@ void MainWindow::Form_MouseMove(TrayEvent event) {
     }
 }
 
-void MainWindow::cmdSave_Click() {
-    if (actions_) app::cmdSave_Click(*this, actions_->settings(), actions_->reporter());
+void MainWindow::saveSettings() {
+    if (actions_) app::saveSettings(*this, actions_->settings(), actions_->reporter());
 }
 
-void MainWindow::cmdDir_Click() {
-    if (actions_) app::cmdDir_Click(*this, actions_->files());
+void MainWindow::chooseDataDirectory() {
+    if (actions_) app::chooseDataDirectory(*this, actions_->files());
 }
 
-void MainWindow::txtAppDir_DblClick() {
+void MainWindow::showServerAddress() {
     if (actions_) showMessage(ProgramTitle, actions_->serverAddressText());
 }
 
-void MainWindow::mnuMonitor_Click() {
-    if (actions_) app::mnuMonitor_Click(*this, actions_->reporter());
+void MainWindow::toggleMonitor() {
+    if (actions_) app::toggleMonitor(*this, actions_->reporter());
 }
 
-void MainWindow::mnuExit_Click() {
-    if (actions_) actions_->mnuExit_Click();
+void MainWindow::exitProgram() {
+    if (actions_) actions_->exitProgram();
 }
 
 void MainWindow::onSessionEnding() {
@@ -402,7 +393,7 @@ void MainWindow::hideEvent(QHideEvent* e) {
 
 void MainWindow::closeEvent(QCloseEvent* e) {
     const CloseReason reason = sessionEnding_ ? CloseReason::SessionEnding : CloseReason::ControlMenu;
-    if (actions_ && actions_->Form_QueryUnload(reason)) {
+    if (actions_ && actions_->queryClose(reason)) {
         e->accept();
     } else {
         sessionEnding_ = false;
@@ -412,7 +403,7 @@ void MainWindow::closeEvent(QCloseEvent* e) {
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* e) {
     if (watched == txtAppDir_->viewport() && e->type() == QEvent::MouseButtonDblClick) {
-        txtAppDir_DblClick();
+        showServerAddress();
         return true;
     }
     return QWidget::eventFilter(watched, e);

@@ -76,12 +76,12 @@ public:
     static QIcon pictureIcon(TrayPicture picture);
 
     // Event procedures, public so that tests can raise them as the desktop would.
-    void Form_MouseMove(TrayEvent event);
-    void cmdSave_Click();
-    void cmdDir_Click();
-    void txtAppDir_DblClick();
-    void mnuMonitor_Click();
-    void mnuExit_Click();
+    void onTrayEvent(TrayEvent event);
+    void saveSettings();
+    void chooseDataDirectory();
+    void showServerAddress();
+    void toggleMonitor();
+    void exitProgram();
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -92,6 +92,8 @@ protected:
 
 private:
     void buildControls();
+    template <class Widget>
+    Widget* control(const char* name) const { return findChild<Widget*>(QString::fromUtf8(name)); }
     void buildTrayMenu();
     void placeControls();
     void onSessionEnding();
@@ -105,33 +107,20 @@ private:
     bool placed_ = false;
 
     QPlainTextEdit* txtMon_ = nullptr;
-    QLabel* Label1_ = nullptr;
     QLineEdit* txtTimeout_ = nullptr;
     QLineEdit* txtTO_ = nullptr;
-    QLabel* Label2_ = nullptr;
     QLineEdit* txtLoop_ = nullptr;
     QLineEdit* txtLP_ = nullptr;
-    QGroupBox* Frame1_ = nullptr;
-    QLabel* Label6_ = nullptr;
     QLineEdit* txtLocal_ = nullptr;
     QLineEdit* txtLocalIP_ = nullptr;
-    QGroupBox* Frame2_ = nullptr;
-    QLabel* Label7_ = nullptr;
     QLineEdit* txtRemote_ = nullptr;
     QLineEdit* txtRemIP_ = nullptr;
-    QLabel* Label3_ = nullptr;
     QPlainTextEdit* txtDataDir_ = nullptr;
-    QPushButton* cmdDir_ = nullptr;
-    QLabel* Label4_ = nullptr;
     QPlainTextEdit* txtAppDir_ = nullptr;
-    QLabel* Label5_ = nullptr;
     QLineEdit* txtBKnum_ = nullptr;
-    QPushButton* cmdSave_ = nullptr;
 
     QMenu* mnuTray_ = nullptr;
-    QAction* mnuCancel_ = nullptr;
     QAction* mnuMonitor_ = nullptr;
-    QAction* mnuExit_ = nullptr;
 };
 
 }  // namespace ostrell::app

@@ -18,7 +18,7 @@ namespace {
 class LibrarySink : public ErrorSink {
 public:
     explicit LibrarySink(HandleErrorFn fn) : fn_(fn) {}
-    int32_t HandleError(const ErrorSinkInputs& in) override {
+    int32_t handle(const ErrorSinkInputs& in) override {
         return fn_(in.number, in.description.c_str(), in.helpContext.c_str(), in.source.c_str(), in.line,
                    in.moduleName.c_str(), in.procedureName.c_str(), in.extraText.c_str(), in.programName.c_str(),
                    in.input10, in.input11.c_str(), in.input12.c_str(), in.input13.c_str(), in.programVersion.c_str(),

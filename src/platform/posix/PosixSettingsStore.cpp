@@ -197,7 +197,7 @@ std::string PosixSettingsStore::filePath(const std::string& app) const {
     return (directory_.empty() ? configDirectory() : directory_) + "/" + app + ".ini";
 }
 
-std::string PosixSettingsStore::GetSetting(const std::string& app, const std::string& section, const std::string& key,
+std::string PosixSettingsStore::readValue(const std::string& app, const std::string& section, const std::string& key,
                                            const std::string& defaultValue) {
     const std::string path = filePath(app);
     const std::optional<Snapshot> file = readFile(path);
@@ -206,7 +206,7 @@ std::string PosixSettingsStore::GetSetting(const std::string& app, const std::st
     return IniDocument(file->bytes).value(section, key).value_or(defaultValue);
 }
 
-void PosixSettingsStore::SaveSetting(const std::string& app, const std::string& section, const std::string& key,
+void PosixSettingsStore::writeValue(const std::string& app, const std::string& section, const std::string& key,
                                      const std::string& value) {
     const std::string named = filePath(app);
     const Fd lock = lockBeside(named);

@@ -17,9 +17,9 @@ public:
     // directory empty: the environment's config directory, looked up at every call.
     explicit PosixSettingsStore(std::string directory = {}) : directory_(std::move(directory)) {}
 
-    std::string GetSetting(const std::string& app, const std::string& section, const std::string& key,
+    std::string readValue(const std::string& app, const std::string& section, const std::string& key,
                            const std::string& defaultValue) override;
-    void SaveSetting(const std::string& app, const std::string& section, const std::string& key,
+    void writeValue(const std::string& app, const std::string& section, const std::string& key,
                      const std::string& value) override;
 
     std::string filePath(const std::string& app) const;

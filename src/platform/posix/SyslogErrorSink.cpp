@@ -11,7 +11,7 @@ std::string formatReportLine(const ErrorSinkInputs& in) {
            "." + in.procedureName + " at line " + std::to_string(in.line) + " (" + in.source + "): " + in.description;
 }
 
-int32_t SyslogErrorSink::HandleError(const ErrorSinkInputs& in) {
+int32_t SyslogErrorSink::handle(const ErrorSinkInputs& in) {
     const std::string line = formatReportLine(in);
     // A report that keeps coming is written once and then counted, on stderr as in the system log; when
     // stderr is the journal itself, the system log line is the only copy.

@@ -7,7 +7,7 @@ namespace ostrell::platform {
 // It always answers 0, so the program carries on.
 class SyslogErrorSink : public ErrorSink {
 public:
-    int32_t HandleError(const ErrorSinkInputs& in) override;
+    int32_t handle(const ErrorSinkInputs& in) override;
 };
 
 // The one line the built-in sink writes for a report.

@@ -10,17 +10,17 @@ using unittest::AgentFixture;
 
 TEST(StartUp, RunsItsStepsInOrderAndLeavesTheTimersRunningAndNoConnection) {
     AgentFixture f;
-    f.agent->Form_Load();
+    f.agent->start();
     EXPECT_EQ(f.shell.journal, (std::vector<std::string>{"parameters /data/", "ends 0 127.0.0.1 6000 10.1.2.3",
                                                          "picture 102", "addTrayIcon", "picture 102"}));
     EXPECT_EQ(f.store.get("Version", "ostrell"), errors::programVersionText());
     EXPECT_EQ(f.store.writes, std::vector<std::string>{"Version/ostrell=" + errors::programVersionText()});
-    EXPECT_EQ(f.agent->scheduler().TickCount, 999);
-    EXPECT_EQ(f.agent->scheduler().tmrMain().interval(), 1000);
-    EXPECT_EQ(f.agent->Timer1().interval(), 10000);
-    EXPECT_EQ(f.agent->tmrFlash().interval(), 60000);
-    EXPECT_EQ(f.agent->tmrParams().interval(), 60000);
-    EXPECT_EQ(f.agent->parameters().TimeOutSecs, 15);
+    EXPECT_EQ(f.agent->scheduler().tickCount, 999);
+    EXPECT_EQ(f.agent->scheduler().tickTimer().interval(), 1000);
+    EXPECT_EQ(f.agent->endRequestTimer().interval(), 10000);
+    EXPECT_EQ(f.agent->trayPictureTimer().interval(), 60000);
+    EXPECT_EQ(f.agent->parameterTimer().interval(), 60000);
+    EXPECT_EQ(f.agent->parameters().timeoutSecs, 15);
     EXPECT_EQ(f.socket.connectCalls, 0) << "no cycle inside start-up";
     EXPECT_TRUE(f.sinks.reports.empty());
 
@@ -37,7 +37,7 @@ TEST(StartUp, RunsItsStepsInOrderAndLeavesTheTimersRunningAndNoConnection) {
 TEST(StartUp, AnEndRequestAlreadyStoredEndsAtOnceWithoutMessageOrVersion) {
     AgentFixture f;
     f.store.set("Application", "EndFlag", "Y");
-    EXPECT_THROW(f.agent->Form_Load(), fake::ProgramEnded);
+    EXPECT_THROW(f.agent->start(), fake::ProgramEnded);
     EXPECT_EQ(f.terminator.ended, 1);
     EXPECT_TRUE(f.store.writes.empty());
     EXPECT_EQ(f.shell.journal, std::vector<std::string>{"deleteTrayIcon"});
@@ -45,7 +45,7 @@ TEST(StartUp, AnEndRequestAlreadyStoredEndsAtOnceWithoutMessageOrVersion) {
     for (const char* notAnEnd : {"y", "Y ", " Y", "YES"}) {
         AgentFixture g;
         g.store.set("Application", "EndFlag", notAnEnd);
-        g.agent->Form_Load();
+        g.agent->start();
         EXPECT_EQ(g.terminator.ended, 0) << notAnEnd;
     }
 }
@@ -57,13 +57,13 @@ TEST(StartUp, AnOldOrMissingHostVersionIsRefusedWithTheMessageAfterOurVersionIsP
             f.store.values.erase({"BKX", "Version", "Brannhall"});
         else
             f.store.set("Version", "Brannhall", host);
-        EXPECT_THROW(f.agent->Form_Load(), fake::ProgramEnded) << host;
+        EXPECT_THROW(f.agent->start(), fake::ProgramEnded) << host;
         EXPECT_EQ(f.shell.journal,
                   std::vector<std::string>{"message Ostrell: This ostrell can only run with Brannick version 2.3.119 "
                                            "or higher\r\n\r\nWill now terminate."})
             << host;
         EXPECT_EQ(f.store.get("Version", "ostrell"), errors::programVersionText());
-        EXPECT_EQ(f.agent->scheduler().tmrMain().interval(), 0);
+        EXPECT_EQ(f.agent->scheduler().tickTimer().interval(), 0);
     }
 }
 
@@ -71,7 +71,7 @@ TEST(StartUp, NoServerAddressMeansTheDefaultServerOnPort6667WithLocalPort0) {
     AgentFixture f;
     f.store.set("Ostrell", "IPadd", "");
     f.store.set("Ostrell", "IPLocalport", "5000");
-    f.agent->Form_Load();
+    f.agent->start();
     EXPECT_EQ(f.shell.journal[1], "ends 0 127.0.0.1 6667 127.0.0.1");
     EXPECT_EQ(f.agent->serverAddressText(), "IP: 127.0.0.1\r\nPort: 6667");
 }
@@ -80,18 +80,18 @@ TEST(StartUp, UnusablePortsAreReportedAndTheAgentRunsOnWithoutConnecting) {
     AgentFixture f;
     f.store.set("Ostrell", "IPport", "sixty");
     f.store.set("Ostrell", "IPLocalport", "70000");
-    f.agent->Form_Load();
+    f.agent->start();
     EXPECT_EQ(f.sinks.where(), (std::vector<std::string>{"Form_Load:85", "Form_Load:110"}));
     f.loop.runFor(1000);
     EXPECT_EQ(f.socket.connectCalls, 0);
     EXPECT_EQ(f.sinks.where().back(), "TryToConnect:20");
-    EXPECT_GT(f.agent->scheduler().tmrMain().interval(), 0) << "the cycle goes on";
+    EXPECT_GT(f.agent->scheduler().tickTimer().interval(), 0) << "the cycle goes on";
 }
 
 TEST(Ending, AnEndRequestDuringACycleEndsWithin10SecondsWithoutAQuitLine) {
     AgentFixture f;
     f.logonReply.clear();  // the cycle sits in the logon wait
-    f.agent->Form_Load();
+    f.agent->start();
     // The host sets the flag while the first cycle waits for the logon reply (sent at 1400 ms).
     const int64_t setAt = 1500;
     f.loop.post(setAt, [&] { f.store.set("Application", "EndFlag", "Y"); });
@@ -107,21 +107,21 @@ TEST(Ending, AnEndRequestDuringACycleEndsWithin10SecondsWithoutAQuitLine) {
 TEST(Ending, ExitSendsTheQuitLineWhenConnectedClosesAndEndsTheMainLoop) {
     AgentFixture f;
     f.store.set("Ostrell", "LoNumber1", "");
-    f.agent->Form_Load();
+    f.agent->start();
     f.loop.runFor(1000);
     ASSERT_EQ(f.socket.state(), platform::TcpSocket::StateConnected);
     f.socket.sentLines.clear();
-    f.agent->mnuExit_Click();
+    f.agent->exitProgram();
     EXPECT_EQ(f.socket.sentLines, std::vector<std::string>{"quit"});
     EXPECT_EQ(f.socket.state(), platform::TcpSocket::StateClosed);
-    EXPECT_FALSE(f.agent->connection().Connected);
+    EXPECT_FALSE(f.agent->connection().connected);
     EXPECT_EQ(f.shell.journal.back(), "deleteTrayIcon");
     EXPECT_TRUE(f.loop.endRequested());
 
     AgentFixture g;
     g.socket.acceptConnections = false;
-    g.agent->Form_Load();
-    g.agent->mnuExit_Click();
+    g.agent->start();
+    g.agent->exitProgram();
     EXPECT_TRUE(g.socket.sentBytes.empty());
     EXPECT_TRUE(g.loop.endRequested());
 }
@@ -129,11 +129,11 @@ TEST(Ending, ExitSendsTheQuitLineWhenConnectedClosesAndEndsTheMainLoop) {
 TEST(Ending, ExitChosenDuringACycleStopsItsWaitsAndTheStoredExitSettingCannotUndoIt) {
     AgentFixture f;
     f.logonReply.clear();
-    f.agent->Form_Load();
+    f.agent->start();
     f.loop.post(3000, [&] {
         f.store.set("Ostrell", "Exit", "No");
-        f.agent->tmrParams_Timer();
-        f.agent->mnuExit_Click();
+        f.agent->refreshParameters();
+        f.agent->exitProgram();
     });
     EXPECT_THROW(f.loop.runFor(60000), platform::ProgramEnding);
     EXPECT_EQ(f.loop.nowMs(), 3000);
@@ -144,48 +144,48 @@ TEST(Ending, ExitChosenDuringACycleStopsItsWaitsAndTheStoredExitSettingCannotUnd
 
 TEST(Ending, ACloseRequestIsAllowedOnlyByTheExitSettingOrTheEndOfTheSession) {
     AgentFixture f;
-    f.agent->Form_Load();
+    f.agent->start();
     f.shell.journal.clear();
-    EXPECT_FALSE(f.agent->Form_QueryUnload(app::CloseReason::ControlMenu));
+    EXPECT_FALSE(f.agent->queryClose(app::CloseReason::ControlMenu));
     EXPECT_TRUE(f.shell.journal.empty()) << "refused silently, the icon stays";
     EXPECT_FALSE(f.loop.endRequested());
-    EXPECT_TRUE(f.agent->Form_QueryUnload(app::CloseReason::SessionEnding));
+    EXPECT_TRUE(f.agent->queryClose(app::CloseReason::SessionEnding));
     EXPECT_EQ(f.shell.journal, std::vector<std::string>{"deleteTrayIcon"});
     EXPECT_TRUE(f.loop.endRequested());
 
     AgentFixture g;
     g.store.set("Ostrell", "Exit", "yes");
-    g.agent->Form_Load();
-    EXPECT_TRUE(g.agent->Form_QueryUnload(app::CloseReason::ControlMenu));
+    g.agent->start();
+    EXPECT_TRUE(g.agent->queryClose(app::CloseReason::ControlMenu));
 }
 
 TEST(TrayPicture, FollowsBkNumberFilesAndConnectionOnItsMinuteTick) {
     AgentFixture f;
     f.store.set("Ostrell", "LoNumber1", "");
     f.socket.acceptConnections = false;
-    f.agent->Form_Load();
+    f.agent->start();
     EXPECT_EQ(f.shell.journal.back(), "picture 104");
     f.store.set("Ostrell", "LoNumber3", "  ");
     f.steps.filesWaiting = true;
     f.loop.runFor(60000);  // the refresh's own yield lets the picture tick due with it run first
     EXPECT_EQ(f.shell.journal.back(), "parameters /data/");
-    EXPECT_TRUE(f.agent->parameters().HasLoNumber) << "a BK number of blanks counts";
-    f.agent->tmrFlash_Timer();
+    EXPECT_TRUE(f.agent->parameters().hasLoNumber) << "a BK number of blanks counts";
+    f.agent->refreshTrayPicture();
     EXPECT_EQ(f.shell.journal.back(), "picture 103");
     f.steps.filesWaiting = false;
-    f.agent->tmrFlash_Timer();
+    f.agent->refreshTrayPicture();
     EXPECT_EQ(f.shell.journal.back(), "picture 102");
 }
 
 TEST(Parameters, TheRefreshPicksUpTheHostsChangesEveryMinute) {
     AgentFixture f;
-    f.agent->Form_Load();
+    f.agent->start();
     f.store.set("Ostrell", "TimeOut", "30");
     f.store.set("Ostrell", "Loop", "many");
     f.loop.runFor(59000);
-    EXPECT_EQ(f.agent->parameters().TimeOutSecs, 15);
+    EXPECT_EQ(f.agent->parameters().timeoutSecs, 15);
     f.loop.runFor(1000);
-    EXPECT_EQ(f.agent->parameters().TimeOutSecs, 30);
+    EXPECT_EQ(f.agent->parameters().timeoutSecs, 30);
     EXPECT_EQ(f.sinks.where(), std::vector<std::string>{"tmrParams_Timer:25"}) << "a bad Loop is reported, the rest read";
 }
 
@@ -194,7 +194,7 @@ TEST(Parameters, TheRefreshPicksUpTheHostsChangesEveryMinute) {
 TEST(Parameters, ADataDirectoryAnotherAgentHoldsIsLeftAloneAndReportedOnce) {
     AgentFixture f;
     f.steps.filesWaiting = true;
-    f.agent->Form_Load();
+    f.agent->start();
     f.dirLock.heldBy["/shared/"] = 4242;
     f.dirLock.unlockable["/readonly/"] = true;
     f.store.set("Ostrell", "DataDir", "/shared/");
@@ -218,17 +218,10 @@ TEST(Parameters, ADataDirectoryAnotherAgentHoldsIsLeftAloneAndReportedOnce) {
     EXPECT_EQ(f.sinks.where(), (std::vector<std::string>{"tmrParams_Timer:58", "tmrParams_Timer:58"}));
 }
 
-TEST(ServerAddressBox, ShowsTheConfiguredServerInAMessageWithoutTitle) {
-    AgentFixture f;
-    f.agent->Form_Load();
-    f.agent->txtAppDir_DblClick();
-    EXPECT_EQ(f.shell.journal.back(), "message : IP: 10.1.2.3\r\nPort: 6000");
-}
-
 TEST(CycleReport, EachCycleLeavesOneInfoLineARefusalAWarningNamingTheServerAndTheStatusItsTimes) {
     AgentFixture f;
     f.socket.refuseConnections = true;
-    f.agent->Form_Load();
+    f.agent->start();
     f.loop.runFor(1000);
     EXPECT_EQ(f.systemLog.lines,
               (std::vector<std::string>{
@@ -257,7 +250,7 @@ TEST(OutageAlert, WarnsOnceWithinSeventySecondsOfAlertAfterAndOnceWhenTheLinkIsB
     AgentFixture f;
     f.store.set("Ostrell", "AlertAfter", "1");
     f.socket.refuseConnections = true;
-    f.agent->Form_Load();
+    f.agent->start();
     const std::string warning = "No contact with the booking server: bookings have not been received since 00:00";
     EXPECT_TRUE(f.loop.runUntil([&] { return f.agent->linkAlerting(); }, 70000));
     EXPECT_EQ(f.shell.notifications, std::vector<std::string>{warning});

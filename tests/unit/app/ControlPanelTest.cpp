@@ -6,10 +6,10 @@
 
 #include "app/DataDirChooser.h"
 #include "app/SaveButton.h"
-#include "errors/ReportError.h"
-#include "platform/fake/FakeFileSystem.h"
-#include "platform/fake/FakeSettingsStore.h"
-#include "platform/fake/RecordingErrorSink.h"
+#include "errors/ErrorReporter.h"
+#include "fakes/FakeFileSystem.h"
+#include "fakes/FakeSettingsStore.h"
+#include "fakes/RecordingErrorSink.h"
 #include "settings/Settings.h"
 #include "unit/Fixture.h"
 
@@ -46,7 +46,7 @@ struct SaveFixture : unittest::Fixture {
         store.writes.clear();
         panel.timeout = timeout;
         panel.dataDir = dir;
-        app::cmdSave_Click(panel, settings, reporter);
+        app::saveSettings(panel, settings, reporter);
     }
 };
 
@@ -113,25 +113,25 @@ TEST(DataDirChooser, TheButtonPutsTheDirectoryInTheBoxAndCancelLeavesTheBoxAsItW
     panel.dataDir = "/old/dir/";
 
     panel.chooserAnswer = std::nullopt;  // cancelled
-    app::cmdDir_Click(panel, files);
+    app::chooseDataDirectory(panel, files);
     EXPECT_EQ(panel.dataDir, "/old/dir/");
     EXPECT_EQ(panel.chooserCalls, (std::vector<std::string>{"Find Remote Database| Data Directory (*.*)|*.*"}));
 
     panel.chooserAnswer = "/srv/Data/Rates.csv";
-    app::cmdDir_Click(panel, files);
+    app::chooseDataDirectory(panel, files);
     EXPECT_EQ(panel.dataDir, "/srv/Data/");
 
     // Cancelling after a choice does not bring the earlier choice back either.
     panel.dataDir = "/typed/by/hand/";
     panel.chooserAnswer = std::nullopt;
-    app::cmdDir_Click(panel, files);
+    app::chooseDataDirectory(panel, files);
     EXPECT_EQ(panel.dataDir, "/typed/by/hand/");
 
     // A chosen name that does not exist (or a directory) is shown whole.
     panel.chooserAnswer = "/srv/Data/Missing.csv";
-    app::cmdDir_Click(panel, files);
+    app::chooseDataDirectory(panel, files);
     EXPECT_EQ(panel.dataDir, "/srv/Data/Missing.csv");
     panel.chooserAnswer = "/srv/Data";
-    app::cmdDir_Click(panel, files);
+    app::chooseDataDirectory(panel, files);
     EXPECT_EQ(panel.dataDir, "/srv/Data");
 }

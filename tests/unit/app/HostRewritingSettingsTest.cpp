@@ -21,8 +21,8 @@ TEST(StartUp, AHostVersionMissingWhileTheHostRewritesTheFileIsLookedForAgain) {
         else
             f.store.set("Version", "Brannhall", seen);
         f.loop.post(150, [&] { f.store.set("Version", "Brannhall", "2.3.119"); });  // the host is done
-        EXPECT_NO_THROW(f.agent->Form_Load()) << seen;
-        EXPECT_EQ(f.agent->scheduler().tmrMain().interval(), 1000) << seen;
+        EXPECT_NO_THROW(f.agent->start()) << seen;
+        EXPECT_EQ(f.agent->scheduler().tickTimer().interval(), 1000) << seen;
         for (const auto& entry : f.shell.journal) EXPECT_EQ(entry.rfind("message", 0), std::string::npos) << entry;
     }
 
@@ -31,7 +31,7 @@ TEST(StartUp, AHostVersionMissingWhileTheHostRewritesTheFileIsLookedForAgain) {
     AgentFixture old;
     old.store.set("Version", "Brannhall", "2.3.118");
     const int64_t start = old.loop.nowMs();
-    EXPECT_THROW(old.agent->Form_Load(), fake::ProgramEnded);
+    EXPECT_THROW(old.agent->start(), fake::ProgramEnded);
     EXPECT_GT(old.loop.nowMs() - start, platform::HostRewriteWindowMs);
     EXPECT_LT(old.loop.nowMs() - start, 3000);
     EXPECT_EQ(old.shell.journal.size(), 1u);
@@ -63,16 +63,16 @@ TEST(HostSettingsFile, SurvivesADayOfCyclesByteForByteAndItsValuesArriveAsWritte
     fake::ThrowingTerminator terminator;
     unittest::RecordingShell shell;
     app::Agent agent({loop, socket, store, files, launcher, sinks, terminator}, shell, {}, {});
-    agent.Form_Load();
+    agent.start();
     loop.runFor(24LL * 3600 * 1000);
 
     const settings::Parameters& p = agent.parameters();
-    EXPECT_EQ(p.AppDirPath, "C:\\Brannick\\App\\");
-    EXPECT_EQ(p.DataDirPath, "/srv/brannick/d;x/");
-    EXPECT_EQ(p.UpLoadCommand, " /opt/brannick/import,--quiet, \"--all\" ; not a comment ");
-    EXPECT_EQ(p.TimeOutSecs, 300);
-    EXPECT_EQ(p.LoNumbers[1], "  ");
-    EXPECT_EQ(p.ExitMode, "yes");
+    EXPECT_EQ(p.appDirPath, "C:\\Brannick\\App\\");
+    EXPECT_EQ(p.dataDirPath, "/srv/brannick/d;x/");
+    EXPECT_EQ(p.uploadCommand, " /opt/brannick/import,--quiet, \"--all\" ; not a comment ");
+    EXPECT_EQ(p.timeoutSecs, 300);
+    EXPECT_EQ(p.loNumbers[1], "  ");
+    EXPECT_EQ(p.exitMode, "yes");
     EXPECT_TRUE(sinks.reports.empty());
 
     std::ifstream in(dir + "/BKX.ini", std::ios::binary);

@@ -10,7 +10,7 @@
 #include "app/HeadlessShell.h"
 #include "app/TrayState.h"
 #include "app/VersionGate.h"
-#include "platform/fake/FakeEventLoop.h"
+#include "fakes/FakeEventLoop.h"
 
 using namespace ostrell;
 using app::TrayPicture;
@@ -106,18 +106,21 @@ TEST(OutageAlert, DueAfterAlertAfterMinutesWithoutContactAndNeverWithZero) {
 
 TEST(CycleSummary, CountsAcceptedLinesPerFileAndAcknowledgedRecordsPerBkNumberButNoContents) {
     struct Scripted : net::LineExchange {
-        std::string WaitForResponse(const std::string& request) override {
+        std::string requestReply(const std::string& request) override {
             if (request.rfind("6|", 0) == 0) return request == "6|refused" ? "6|FAILED" : "6|SUCCESS";
             if (request.rfind("4|", 0) == 0) return "4|success";
             return "10|1|Guest Name|secret@example.org";
         }
-        void QuitExchange() override {}
+        void endExchange() override {}
     } server;
-    app::CycleSummary s{true, "10.1.2.3", 6000};
+    app::CycleSummary s;
+    s.connected = true;
+    s.host = "10.1.2.3";
+    s.port = 6000;
     app::CountingExchange counting(server, s);
     for (const char* request : {"6|a", "6|refused", "6|b", "4|c", "10|4711", "12|1", "12|2", "11|4711", "13|3",
                                 "10|815", "11|815", "13|4"})
-        counting.WaitForResponse(request);
+        counting.requestReply(request);
     s.errors = 1;
     s.durationMs = 1400;
     const std::string line = app::cycleSummaryLine(s);

@@ -7,9 +7,9 @@
 #include "app/DisplayChoice.h"
 #include "app/MonitorSwitch.h"
 #include "app/TrayActivation.h"
-#include "errors/ReportError.h"
+#include "errors/ErrorReporter.h"
 #include "platform/PlatformError.h"
-#include "platform/fake/RecordingErrorSink.h"
+#include "fakes/RecordingErrorSink.h"
 
 using namespace ostrell;
 
@@ -65,7 +65,7 @@ TEST(MonitorSwitch, TheExactAccessCodeSwitchesTheMonitorOnWithAnEmptyBox) {
     Fixture f;
     View v;
     v.answer = "qoz";
-    app::mnuMonitor_Click(v, f.reporter);
+    app::toggleMonitor(v, f.reporter);
     EXPECT_EQ(v.prompts, (std::vector<std::string>{"Password ? "}));
     EXPECT_TRUE(v.visible);
     EXPECT_TRUE(v.monitorMode);
@@ -74,7 +74,7 @@ TEST(MonitorSwitch, TheExactAccessCodeSwitchesTheMonitorOnWithAnEmptyBox) {
 
     // Off again: no question asked; hidden, emptied, caption back.
     v.text = "S 10|123";
-    app::mnuMonitor_Click(v, f.reporter);
+    app::toggleMonitor(v, f.reporter);
     EXPECT_EQ(v.prompts.size(), 1u);
     EXPECT_FALSE(v.visible);
     EXPECT_FALSE(v.monitorMode);
@@ -91,7 +91,7 @@ TEST(MonitorSwitch, AnyOtherAnswerChangesNothingAndShowsNothing) {
           std::optional<std::string>{"qo"}, std::optional<std::string>{"qozz"}}) {
         View v;
         v.answer = answer;
-        app::mnuMonitor_Click(v, f.reporter);
+        app::toggleMonitor(v, f.reporter);
         EXPECT_FALSE(v.visible) << answer.value_or("<cancelled>");
         EXPECT_FALSE(v.monitorMode);
         EXPECT_EQ(v.text, "old line");
@@ -105,7 +105,7 @@ TEST(MonitorSwitch, AFailingStepIsReportedAndTheSwitchStillCompletes) {
     View v;
     v.answer = "qoz";
     v.captionFails = true;
-    app::mnuMonitor_Click(v, f.reporter);
+    app::toggleMonitor(v, f.reporter);
     EXPECT_TRUE(v.visible);
     EXPECT_TRUE(v.monitorMode);
     EXPECT_EQ(f.sinks.where(), (std::vector<std::string>{"mnuMonitor_Click:125"}));

@@ -14,38 +14,38 @@ TEST(Importer, ThePathHasExactlyOneSeparatorBeforeTheName) {
 TEST(Importer, StartedOnlyWhenTheDatabaseKeyHoldsAnythingEvenABlank) {
     CycleFixture f;
     f.store.values.clear();
-    f.importer.CheckVRX();
+    f.importer.launchIfDue();
     EXPECT_TRUE(f.launcher.started.empty()) << "key absent";
     f.store.set("VRX1", "DBase", "");
-    f.importer.CheckVRX();
+    f.importer.launchIfDue();
     EXPECT_TRUE(f.launcher.started.empty()) << "key empty";
     f.store.set("VRX1", "DBase", " ");
     f.launcher.directory = "/";
-    f.importer.CheckVRX();
+    f.importer.launchIfDue();
     EXPECT_EQ(f.launcher.started, std::vector<std::string>{"/BKrunVRX.exe"});
     EXPECT_TRUE(f.sinks.reports.empty());
 }
 
 TEST(Importer, NotStartedAgainWhileOurLastCopyRunsAndTheTransferLogSaysSo) {
     CycleFixture f;
-    f.importer.CheckVRX();
-    f.importer.CheckVRX();
+    f.importer.launchIfDue();
+    f.importer.launchIfDue();
     EXPECT_EQ(f.launcher.started.size(), 1u);
     EXPECT_EQ(f.fs.content("/data/VRXlogOUT.txt"),
               "2026-12-06 00:00:00 BKrunVRX.exe still running - not started again.\r\n");
     f.launcher.finishAll();
-    f.importer.CheckVRX();
+    f.importer.launchIfDue();
     EXPECT_EQ(f.launcher.started.size(), 2u);
 }
 
 TEST(Importer, AMissingImporterIsReportedEachTimeAndNothingIsRemembered) {
     CycleFixture f;
     f.launcher.missing.insert("/opt/ostrell/BKrunVRX.exe");
-    f.importer.CheckVRX();
-    f.importer.CheckVRX();
+    f.importer.launchIfDue();
+    f.importer.launchIfDue();
     EXPECT_EQ(f.sinks.where(), (std::vector<std::string>{"CheckVRX:25", "CheckVRX:25"}));
     EXPECT_EQ(f.sinks.reports[0].number, platform::err::FileNotFound);
     f.launcher.missing.clear();
-    f.importer.CheckVRX();
+    f.importer.launchIfDue();
     EXPECT_EQ(f.launcher.started.size(), 1u);
 }

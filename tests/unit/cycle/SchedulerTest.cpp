@@ -15,7 +15,7 @@ TEST(SyncCycle, WithTheDefaultLengthTheFirstTickRunsACycleThenTheSixteenthTickAf
         f.loop.runFor(1000);
         ASSERT_EQ(f.lastTryWrites(), 1) << "the first tick after start-up runs a cycle at once";
         const int64_t firstEnd = f.loop.nowMs();
-        EXPECT_EQ(f.scheduler.tmrMain().interval(), shown ? 1000 : 16000);
+        EXPECT_EQ(f.scheduler.tickTimer().interval(), shown ? 1000 : 16000);
         f.loop.runFor(15 * 1000);
         const std::vector<int> counted{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
         EXPECT_EQ(f.ticksShown, shown ? counted : std::vector<int>());
@@ -40,7 +40,7 @@ TEST(SyncCycle, AHiddenCountCatchesUpWhenShownAndFollowsANewLength) {
     f.loop.runFor(2000);
     EXPECT_EQ(f.ticksShown, (std::vector<int>{5, 6, 7}));
     f.scheduler.setCountdownShown(false);
-    f.params.TimeOutSecs = 9;  // a refresh shortens the cycle
+    f.params.timeoutSecs = 9;  // a refresh shortens the cycle
     f.scheduler.lengthChanged();
     f.loop.runUntil([&] { return f.lastTryWrites() == 2; }, 20000);
     EXPECT_EQ(f.lastTryWrites(), 2);
@@ -50,10 +50,10 @@ TEST(SyncCycle, AHiddenCountCatchesUpWhenShownAndFollowsANewLength) {
 TEST(SyncCycle, ALengthOfZeroOrLessRunsACycleOnEveryTickAnd1000StartsOnTheSecondTick) {
     for (int32_t length : {0, -5}) {
         CycleFixture f;
-        f.params.HasLoNumber = false;
-        f.params.TimeOutSecs = length;
-        f.scheduler.TickCount = 0;
-        f.scheduler.tmrMain().setInterval(1000);
+        f.params.hasLoNumber = false;
+        f.params.timeoutSecs = length;
+        f.scheduler.tickCount = 0;
+        f.scheduler.tickTimer().setInterval(1000);
         for (int tick = 1; tick <= 3; ++tick) {
             f.loop.runUntil([&] { return f.lastTryWrites() == tick; }, 5000);
             EXPECT_EQ(f.lastTryWrites(), tick) << length;
@@ -61,7 +61,7 @@ TEST(SyncCycle, ALengthOfZeroOrLessRunsACycleOnEveryTickAnd1000StartsOnTheSecond
         EXPECT_TRUE(f.ticksShown.empty()) << length;
     }
     CycleFixture f;
-    f.params.TimeOutSecs = 1000;
+    f.params.timeoutSecs = 1000;
     f.start();
     f.loop.runFor(1000);
     EXPECT_EQ(f.lastTryWrites(), 0);
@@ -73,12 +73,12 @@ TEST(SyncCycle, ALengthOfZeroOrLessRunsACycleOnEveryTickAnd1000StartsOnTheSecond
 TEST(SyncCycle, StepsRunInOrderWithTheTimerStoppedAndTheQuitLineLast) {
     CycleFixture f;
     int intervalInCycle = -1;
-    f.steps.duringGetFiles = [&] { intervalInCycle = f.scheduler.tmrMain().interval(); };
+    f.steps.duringGetFiles = [&] { intervalInCycle = f.scheduler.tickTimer().interval(); };
     f.start();
     f.loop.runFor(1000);
     EXPECT_EQ(f.journal, (std::vector<std::string>{"> tolvane|QHT514", "TransFiles", "SendFiles", "GetFiles", "> quit"}));
     EXPECT_EQ(intervalInCycle, 0);
-    EXPECT_EQ(f.scheduler.tmrMain().interval(), 1000);
+    EXPECT_EQ(f.scheduler.tickTimer().interval(), 1000);
     EXPECT_EQ(f.launcher.started, std::vector<std::string>{"/opt/ostrell/BKrunVRX.exe"});
     EXPECT_EQ(f.lastWrites(), 1);
     EXPECT_EQ(f.store.writes[0].rfind("Ostrell/LastTry=06/12/2026 00:00:01", 0), 0u) << f.store.writes[0];
@@ -93,7 +93,7 @@ TEST(SyncCycle, NoFilesWaitingSkipsOnlyTheSendAndNoBkNumberSkipsUploadAndDownloa
     EXPECT_EQ(f.journal, (std::vector<std::string>{"> tolvane|QHT514", "TransFiles", "GetFiles", "> quit"}));
 
     CycleFixture g;
-    g.params.HasLoNumber = false;
+    g.params.hasLoNumber = false;
     g.start();
     g.loop.runFor(1000);
     EXPECT_EQ(g.journal, (std::vector<std::string>{"> tolvane|QHT514", "> quit"}));
@@ -110,19 +110,19 @@ TEST(SyncCycle, AFailedConnectionSavesLastTryButNotLastAndSkipsEverythingElse) {
     EXPECT_EQ(f.lastWrites(), 0);
     EXPECT_TRUE(f.journal.empty()) << "no step, no quit line";
     EXPECT_TRUE(f.launcher.started.empty()) << "CheckVRX is not called";
-    EXPECT_EQ(f.scheduler.tmrMain().interval(), 1000);
-    EXPECT_EQ(f.scheduler.TickCount, 0);
+    EXPECT_EQ(f.scheduler.tickTimer().interval(), 1000);
+    EXPECT_EQ(f.scheduler.tickCount, 0);
     EXPECT_TRUE(f.sinks.reports.empty());
 }
 
 TEST(SyncCycle, AHeldConnectionIsUsedAsItIsAndADownloadQuitIsFollowedByASecondQuit) {
     CycleFixture f;
-    f.params.HasLoNumber = false;
+    f.params.hasLoNumber = false;
     f.start();
     f.loop.runFor(1000);
-    ASSERT_TRUE(f.connection.Connected) << "the server did not close after the quit line";
-    f.params.HasLoNumber = true;
-    f.steps.duringGetFiles = [&] { f.connection.QuitExchange(); };
+    ASSERT_TRUE(f.connection.connected) << "the server did not close after the quit line";
+    f.params.hasLoNumber = true;
+    f.steps.duringGetFiles = [&] { f.connection.endExchange(); };
     f.journal.clear();
     f.loop.runFor(16000);
     EXPECT_EQ(f.socket.connectCalls, 1);
@@ -137,5 +137,5 @@ TEST(SyncCycle, AFailingStepIsReportedUnderTheTickAndTheCycleGoesOn) {
     f.loop.runFor(1000);
     EXPECT_EQ(f.sinks.where(), (std::vector<std::string>{"tmrMain_Timer:25", "tmrMain_Timer:30", "CheckVRX:25"}));
     EXPECT_EQ(f.journal.back(), "> quit");
-    EXPECT_EQ(f.scheduler.tmrMain().interval(), 1000);
+    EXPECT_EQ(f.scheduler.tickTimer().interval(), 1000);
 }

@@ -29,7 +29,7 @@ TEST(DownloadBadInput, MalformedRepliesAreRejectedOrStoredAsTheyCameButNeverAckn
     f.server.record("10|BK1", -5, negative);
     f.server.reply("10|BK1", "none10");                        // NONE before the digits still ends
     f.server.reply("11|BK1", "NONE11NONE");
-    f.GetFiles();
+    f.downloadFiles();
 
     f.fs.powerLoss();
     EXPECT_EQ(f.expectEveryAckDurable(), 3u);
@@ -41,10 +41,10 @@ TEST(DownloadBadInput, MalformedRepliesAreRejectedOrStoredAsTheyCameButNeverAckn
 
 TEST(DownloadBadInput, TheWordNoneInsideARecordIsDataNotTheEndOfTheQueue) {
     DownloadFixture f;
-    f.params.LoNumbers[2] = "BK2";
+    f.params.loNumbers[2] = "BK2";
     f.server.record("10|BK1", 7, "10|" + bookingLine("7", "Nonesuch Lodge"));
     f.server.record("10|BK2", 8, "10|" + bookingLine("8"));
-    f.GetFiles();
+    f.downloadFiles();
     EXPECT_EQ(f.exchange.acks(), (Lines{"12|7", "12|8"}));
     EXPECT_EQ(fileLines(f.fs.content(BookingsPath)), (Lines{bookingLine("7", "Nonesuch Lodge"), bookingLine("8")}));
     EXPECT_TRUE(f.server.queues["10|BK1"].empty());
@@ -57,7 +57,7 @@ TEST(DownloadBadInput, AnUnusableDataDirectoryIsReportedAndNothingUnstoredIsAckn
         Lines acks;  // what may still be acknowledged
     };
     const std::vector<Case> cases = {
-        {"missing", [](DownloadFixture& f) { f.params.DataDirPath = "/nowhere/"; }, {}},
+        {"missing", [](DownloadFixture& f) { f.params.dataDirPath = "/nowhere/"; }, {}},
         {"read-only with files", [](DownloadFixture& f) {
              f.fs.putFile(BookingsPath, "");
              f.fs.putFile(PaymentsPath, "");
@@ -79,7 +79,7 @@ TEST(DownloadBadInput, AnUnusableDataDirectoryIsReportedAndNothingUnstoredIsAckn
         f.server.record("10|BK1", 1, "10|" + bookingLine("1"));
         f.server.record("11|BK1", 2, "11|" + paymentLine("2"));
         c.setUp(f);
-        f.GetFiles();
+        f.downloadFiles();
         EXPECT_EQ(f.exchange.acks(), c.acks);
         f.fs.beforeOp = nullptr;
         f.fs.powerLoss();

@@ -30,7 +30,7 @@ TEST(DownloadExchange, EachServerScriptLeavesItsRequestsFilesLogAndCommand) {
          noFile, Lines{"10|" + b5}, true, {}},
         {"bookings then payments for each configured number, sent as stored (blanks only: not set)",
          [](auto& f) {
-             f.params.LoNumbers = {"", " BK1 ", "", "BK3", "   ", ""};
+             f.params.loNumbers = {"", " BK1 ", "", "BK3", "   ", ""};
              f.server.record("10| BK1 ", 1, "10|" + bookingLine("1"));
              f.server.record("11|BK3", 2, "11|" + paymentLine("2"));
              f.server.record("11|BK3", 3, "11|" + paymentLine("3"));
@@ -56,7 +56,7 @@ TEST(DownloadExchange, EachServerScriptLeavesItsRequestsFilesLogAndCommand) {
          {"10|BK1", "11|BK1", "13|4", "11|BK1", "quit"}, noFile, {"11,4,120.50,2026-12-06"}, std::nullopt, true, {}},
         {"a failure leaves bookings for payments, and in payments ends the download",
          [](auto& f) {
-             f.params.LoNumbers = {"", "BK1", "BK2", "", "", ""};
+             f.params.loNumbers = {"", "BK1", "BK2", "", "", ""};
              f.server.reply("10|BK1", "BAD - lost connection");
              f.server.reply("11|BK1", "BAD");
          },
@@ -80,7 +80,7 @@ TEST(DownloadExchange, EachServerScriptLeavesItsRequestsFilesLogAndCommand) {
          {"10|BK1", "10|BK1", "10|BK1", "11|BK1", "quit"}, noFile, noFile, std::nullopt, false, {}},
         {"no command configured: nothing to start, nothing to report",
          [&](auto& f) {
-             f.params.UpLoadCommand = "  ";
+             f.params.uploadCommand = "  ";
              f.server.record("10|BK1", 5, "10|" + b5);
          },
          {"10|BK1", "12|5", "10|BK1", "11|BK1", "quit"}, {b5}, noFile, std::nullopt, false, {}},
@@ -95,7 +95,7 @@ TEST(DownloadExchange, EachServerScriptLeavesItsRequestsFilesLogAndCommand) {
         SCOPED_TRACE(c.name);
         DownloadFixture f;
         c.setUp(f);
-        f.GetFiles();
+        f.downloadFiles();
         const auto lines = [&](const std::string& path) { return f.fs.has(path) ? fileLines(f.fs.content(path)) : noFile; };
         EXPECT_EQ(f.exchange.sent, c.sent);
         EXPECT_EQ(lines(BookingsPath), c.bookings);
@@ -116,14 +116,14 @@ TEST(DownloadExchange, ARecordNumberWithAFractionIsReadWithAPointInEveryLocale) 
         ASSERT_TRUE(locale.hasDecimalComma()) << name;
         DownloadFixture f;
         f.server.record("11|BK1", 4, "11,3.5,120.50,2026-12-06");
-        f.GetFiles();
+        f.downloadFiles();
         EXPECT_EQ(f.exchange.acks(), (Lines{"13|4"})) << name;
     }
 }
 
 TEST(DownloadExchange, TheBadRecordCountIsSharedByAllNumbersOfAPhaseAndResetForPayments) {
     DownloadFixture f;
-    f.params.LoNumbers = {"", "BK1", "BK2", "BK3", "", ""};
+    f.params.loNumbers = {"", "BK1", "BK2", "BK3", "", ""};
     const std::string bad = "10|\"too\",\"few\"";
     for (int i = 0; i < 5; ++i) f.server.reply("10|BK1", bad);
     f.server.record("10|BK1", 1, "10|" + bookingLine("1"));  // a good record does not reset the count
@@ -133,7 +133,7 @@ TEST(DownloadExchange, TheBadRecordCountIsSharedByAllNumbersOfAPhaseAndResetForP
     const std::string badPay = "11|\"x\",\"y\"";
     for (int i = 0; i < 9; ++i) f.server.reply("11|BK2", badPay);  // 9 in payments: count restarted at 0
     f.server.reply("11|BK3", badPay);
-    f.GetFiles();
+    f.downloadFiles();
     Lines log = f.logTexts();
     const auto count = [&](const std::string& t) { return std::count(log.begin(), log.end(), t); };
     EXPECT_EQ(count("Retry - bad data"), 9 + 9);
@@ -156,11 +156,11 @@ TEST(DownloadExchange, ParametersAreReadAtTheMomentOfUse) {
     // A parameter refresh during the first acknowledgement's wait moves the data directory.
     f.exchange.onRequest = [&](const std::string& r) {
         if (r == "12|1") {
-            f.params.DataDirPath = "/other/";
-            f.params.LoNumbers[2] = "BK2";
+            f.params.dataDirPath = "/other/";
+            f.params.loNumbers[2] = "BK2";
         }
     };
-    f.GetFiles();
+    f.downloadFiles();
     EXPECT_EQ(f.fs.content(BookingsPath), bookingLine("1") + "\r\n");
     EXPECT_EQ(f.fs.content("/other/InBookings.csv"), bookingLine("2") + "\r\n");
     EXPECT_NE(std::find(f.exchange.sent.begin(), f.exchange.sent.end(), "10|BK2"), f.exchange.sent.end());

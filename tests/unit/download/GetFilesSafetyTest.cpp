@@ -27,11 +27,11 @@ void failNextAppendTo(DownloadFixture& f, const std::string& path, int errnum) {
 TEST(DownloadSafety, ARecordThatCannotBeStoredIsNotAcknowledgedAndItsPhaseIsLeft) {
     {
         DownloadFixture f;
-        f.params.LoNumbers[2] = "BK2";
+        f.params.loNumbers[2] = "BK2";
         f.server.record("10|BK1", 5, "10|" + bookingLine("5"));
         f.server.record("10|BK2", 6, "10|" + bookingLine("6"));
         failNextAppendTo(f, BookingsPath, EIO);
-        f.GetFiles();
+        f.downloadFiles();
         // Bookings left at once (no BK2 request, no endless re-asking); payments still asked for.
         EXPECT_EQ(f.exchange.sent, (Lines{"10|BK1", "11|BK1", "11|BK2", "quit"}));
         EXPECT_EQ(f.sinks.where(), (Lines{"GetFiles:20"}));
@@ -40,16 +40,16 @@ TEST(DownloadSafety, ARecordThatCannotBeStoredIsNotAcknowledgedAndItsPhaseIsLeft
         EXPECT_FALSE(f.fs.has(BookingsPath));
         // The server kept the record; the next cycle stores and acknowledges it.
         f.exchange.connected = true;
-        f.GetFiles();
+        f.downloadFiles();
         EXPECT_EQ(fileLines(f.fs.content(BookingsPath)), (Lines{bookingLine("5"), bookingLine("6")}));
         EXPECT_EQ(f.server.acksTaken, (Lines{"12|5", "12|6"}));
     }
     {
         DownloadFixture f;
-        f.params.LoNumbers[2] = "BK2";
+        f.params.loNumbers[2] = "BK2";
         f.server.record("11|BK1", 7, "11|" + paymentLine("7"));
         failNextAppendTo(f, PaymentsPath, ENOSPC);
-        f.GetFiles();
+        f.downloadFiles();
         EXPECT_EQ(f.exchange.sent, (Lines{"10|BK1", "10|BK2", "11|BK1", "quit"}));
         EXPECT_EQ(f.logTexts().back(), "Record 7 not stored, not acknowledged - Exiting procedure.");
         EXPECT_EQ(f.sinks.reports.at(0).number, platform::err::DiskFull);
@@ -59,7 +59,7 @@ TEST(DownloadSafety, ARecordThatCannotBeStoredIsNotAcknowledgedAndItsPhaseIsLeft
         f.fs.putFile("/elsewhere/target.csv", "kept\r\n");
         f.fs.putSymlink(BookingsPath, "/elsewhere/target.csv");
         f.server.record("10|BK1", 5, "10|" + bookingLine("5"));
-        f.GetFiles();
+        f.downloadFiles();
         EXPECT_TRUE(f.server.acksTaken.empty());
         EXPECT_EQ(f.sinks.where(), (Lines{"GetFiles:20"}));
         EXPECT_EQ(f.logTexts().back(), "Record 5 not stored, not acknowledged - going to payments.");
@@ -73,7 +73,7 @@ TEST(DownloadSafety, ARecordSentAgainIsAcknowledgedButStoredOnce) {
         DownloadFixture f;  // the acknowledgement was lost, so the server sends the record again
         f.server.record("10|BK1", 5, "10|" + bookingLine("5"));
         f.server.acksToLose = 1;
-        f.GetFiles();
+        f.downloadFiles();
         EXPECT_EQ(f.exchange.acks(), (Lines{"12|5", "12|5"}));
         EXPECT_EQ(f.fs.content(BookingsPath), bookingLine("5") + "\r\n");
         const Lines log = f.logTexts();
@@ -84,17 +84,17 @@ TEST(DownloadSafety, ARecordSentAgainIsAcknowledgedButStoredOnce) {
         f.fs.putFile(PaymentsPath, paymentLine("8") + "\r\n" + paymentLine("9") + "\r\n");
         f.server.record("11|BK1", 9, "11|" + paymentLine("9"));
         f.server.record("11|BK1", 10, "11|" + paymentLine("10"));
-        f.GetFiles();
+        f.downloadFiles();
         EXPECT_EQ(f.server.acksTaken, (Lines{"13|9", "13|10"}));
         EXPECT_EQ(fileLines(f.fs.content(PaymentsPath)), (Lines{paymentLine("8"), paymentLine("9"), paymentLine("10")}));
     }
     {
         DownloadFixture f;  // a server that never takes the acknowledgement: its BK number is left after 3 repeats
-        f.params.LoNumbers[2] = "BK2";
+        f.params.loNumbers[2] = "BK2";
         f.server.record("10|BK1", 5, "10|" + bookingLine("5"));
         f.server.record("10|BK2", 6, "10|" + bookingLine("6"));
         f.server.acksToLose = 3;
-        f.GetFiles();
+        f.downloadFiles();
         EXPECT_EQ(f.exchange.acks(), (Lines{"12|5", "12|5", "12|5", "12|6"}));
         EXPECT_EQ(std::count(f.exchange.sent.begin(), f.exchange.sent.end(), "10|BK1"), 4);
         EXPECT_EQ(fileLines(f.fs.content(BookingsPath)), (Lines{bookingLine("5"), bookingLine("6")}));
@@ -103,14 +103,14 @@ TEST(DownloadSafety, ARecordSentAgainIsAcknowledgedButStoredOnce) {
                              "Record 5 sent again 3 times after its acknowledgement - leaving 10|BK1 for the next cycle."),
                   1);
         f.exchange.connected = true;  // the next cycle asks again
-        f.GetFiles();
+        f.downloadFiles();
         EXPECT_EQ(f.server.acksTaken, (Lines{"12|6", "12|5"}));
     }
     {
         DownloadFixture f;  // the same line in the other incoming file does not count
         f.fs.putFile(PaymentsPath, bookingLine("5") + "\r\n");
         f.server.record("10|BK1", 5, "10|" + bookingLine("5"));
-        f.GetFiles();
+        f.downloadFiles();
         EXPECT_EQ(f.fs.content(BookingsPath), bookingLine("5") + "\r\n");
     }
 }
@@ -121,7 +121,7 @@ TEST(DownloadSafety, ALineAlreadyInTheFileIsMadeDurableBeforeItIsAcknowledged) {
     f.fs.putFile(BookingsPath, bookingLine("4") + "\r\n");
     f.fs.append(BookingsPath, bookingLine("5") + "\r\n", false);
     f.server.record("10|BK1", 5, "10|" + bookingLine("5"));
-    f.GetFiles();
+    f.downloadFiles();
     EXPECT_EQ(f.exchange.acks(), (Lines{"12|5"}));
     f.fs.powerLoss();
     EXPECT_EQ(fileLines(f.fs.content(BookingsPath)), (Lines{bookingLine("4"), bookingLine("5")}));
@@ -138,7 +138,7 @@ TEST(DownloadSafety, TheFileIsReadOnceAndAgainOnlyWhenItsLengthChanges) {
         if (r == "12|1000") f.fs.remove(BookingsPath);
         if (r == "12|1400") f.fs.append(BookingsPath, bookingLine("1500") + "\r\n", true);
     };
-    f.GetFiles();
+    f.downloadFiles();
     EXPECT_EQ(f.exchange.acks().size(), 2000u);
     EXPECT_EQ(reads, 3) << "once at the start, once after the host's line, once to confirm record 1500 is that line; "
                            "not once per record";
@@ -153,7 +153,7 @@ TEST(DownloadSafety, AFileThatDoesNotEndWithALineEndGetsOneBeforeTheRecord) {
     f.fs.putFile(BookingsPath, bookingLine("4") + "\r\n\"torn");
     f.server.record("10|BK1", 5, "10|" + bookingLine("5"));
     f.server.record("10|BK1", 6, "10|" + bookingLine("6"));
-    f.GetFiles();
+    f.downloadFiles();
     EXPECT_EQ(fileLines(f.fs.content(BookingsPath)), (Lines{bookingLine("4"), "\"torn", bookingLine("5"), bookingLine("6")}));
 }
 
@@ -162,7 +162,7 @@ TEST(DownloadSafety, UnusableRepliesInARowLeaveThePhaseAfterAHundred) {
         DownloadFixture f;  // a server that only ever answers beside the point
         f.exchange.maxRequests = 1000;
         f.exchange.rule = [](const std::string&) { return say("garbage"); };
-        f.GetFiles();
+        f.downloadFiles();
         EXPECT_EQ(f.exchange.sent.size(), 201u);
         EXPECT_EQ(std::count(f.exchange.sent.begin(), f.exchange.sent.end(), "10|BK1"), 100);
         EXPECT_EQ(std::count(f.exchange.sent.begin(), f.exchange.sent.end(), "11|BK1"), 100);
@@ -176,7 +176,7 @@ TEST(DownloadSafety, UnusableRepliesInARowLeaveThePhaseAfterAHundred) {
         DownloadFixture f;  // short replies only: nothing logged but the giving up
         f.exchange.maxRequests = 1000;
         f.exchange.rule = [](const std::string& r) { return say(r.substr(0, 3) + "x"); };
-        f.GetFiles();
+        f.downloadFiles();
         EXPECT_EQ(f.exchange.sent.size(), 201u);
         EXPECT_EQ(f.logTexts(), (Lines{"No record after 100 unusable replies to 10|BK1 - going to payments.",
                                        "No record after 100 unusable replies to 11|BK1 - Exiting procedure."}));
@@ -186,7 +186,7 @@ TEST(DownloadSafety, UnusableRepliesInARowLeaveThePhaseAfterAHundred) {
         for (int i = 0; i < 99; ++i) f.server.reply("10|BK1", i % 2 ? "10|x" : "huh");
         f.server.record("10|BK1", 5, "10|" + bookingLine("5"));
         for (int i = 0; i < 99; ++i) f.server.reply("10|BK1", "10|x");
-        f.GetFiles();
+        f.downloadFiles();
         EXPECT_EQ(f.exchange.acks(), (Lines{"12|5"}));
         EXPECT_EQ(f.exchange.sent[f.exchange.sent.size() - 2], "11|BK1") << "bookings ended by their end reply";
         const Lines log = f.logTexts();

@@ -6,8 +6,8 @@
 #include "download/RecordValidation.h"
 
 using namespace ostrell;
-using download::Valid8;
-using download::Valid9;
+using download::validateBooking;
+using download::validatePayment;
 using unittest::bookingLine;
 using unittest::paymentLine;
 
@@ -45,7 +45,7 @@ std::string withoutLastField(const std::string& line) { return line.substr(0, li
 
 TEST(RecordValidation, BookingNeedsTwentyFieldsAndTakesItsNumberFromTheSixth) {
     const std::string b123 = bookingLine("123");
-    expectCases(&Valid8, {
+    expectCases(&validateBooking, {
         {"plain", b123, 123},
         {"name instead of number", bookingLine("Mr Jones"), 0},
         {"empty number field", bookingLine(""), 0},
@@ -72,7 +72,7 @@ TEST(RecordValidation, BookingNeedsTwentyFieldsAndTakesItsNumberFromTheSixth) {
 }
 
 TEST(RecordValidation, PaymentNeedsFourFieldsAndTakesItsNumberFromTheSecond) {
-    expectCases(&Valid9, {
+    expectCases(&validatePayment, {
         {"plain", paymentLine("88"), 88},
         {"a quoted comma in the amount", paymentLine("88", "1,200.50"), 88},
         {"three fields and a trailing comma", "\"BK1\",\"88\",\"120.50\",", std::nullopt},
@@ -89,8 +89,8 @@ TEST(RecordValidation, ANumberPast32BitsIsReportedUnderTheValidatorsNameAndRejec
     const std::string huge[] = {"2147483648", "-2147483649", "2147483647.5", "99999999999999999999", "1e999"};
     for (const auto& n : huge) {
         int32_t recordNo = 77;
-        EXPECT_FALSE(Valid8(bookingLine(n), recordNo, r.reporter)) << n;
-        EXPECT_FALSE(Valid9(paymentLine(n), recordNo, r.reporter)) << n;
+        EXPECT_FALSE(validateBooking(bookingLine(n), recordNo, r.reporter)) << n;
+        EXPECT_FALSE(validatePayment(paymentLine(n), recordNo, r.reporter)) << n;
         EXPECT_EQ(recordNo, 77) << n;
     }
     ASSERT_EQ(r.sinks.reports.size(), 10u);

@@ -2,10 +2,10 @@
 
 #include "download/SplitFields.h"
 
-using ostrell::download::SplitFields;
+using ostrell::download::splitFields;
 using Fields = std::vector<std::string>;
 
-TEST(SplitFields, GivesFieldsOneToKWithATrailingSeparatorClosingTheLastField) {
+TEST(splitFields, GivesFieldsOneToKWithATrailingSeparatorClosingTheLastField) {
     struct Case {
         std::string text;
         Fields fields;  // 1..k
@@ -24,35 +24,35 @@ TEST(SplitFields, GivesFieldsOneToKWithATrailingSeparatorClosingTheLastField) {
         {std::string("\x01|\xff\xfe|\t", 6), {"\x01", "\xff\xfe", "\t"}},
     };
     for (const auto& c : cases) {
-        const Fields got = SplitFields(c.text, "|");
+        const Fields got = splitFields(c.text, "|");
         ASSERT_FALSE(got.empty()) << c.text;
         EXPECT_EQ(got[0], "") << "element 0 carries no field: " << c.text;
         EXPECT_EQ(Fields(got.begin() + 1, got.end()), c.fields) << c.text;
     }
 }
 
-TEST(SplitFields, HasNoSixteenBitLimitOnFieldCountOrFieldLength) {
+TEST(splitFields, HasNoSixteenBitLimitOnFieldCountOrFieldLength) {
     // 40,000 fields is past the 32,766 a 16-bit count allows; a 70,000-character field past 32,767.
     std::string many;
     for (int i = 0; i < 40000; ++i) many += std::to_string(i) + "|";
-    const Fields got = SplitFields(many, "|");
+    const Fields got = splitFields(many, "|");
     ASSERT_EQ(got.size(), 40001u);
     EXPECT_EQ(got[1], "0");
     EXPECT_EQ(got[40000], "39999");
 
     const std::string longField(70000, 'x');
-    const Fields two = SplitFields(longField + "|y", "|");
+    const Fields two = splitFields(longField + "|y", "|");
     ASSERT_EQ(two.size(), 3u);
     EXPECT_EQ(two[1], longField);
     EXPECT_EQ(two[2], "y");
 }
 
-TEST(SplitFields, LeavesTheCallersTextAndSeparatorAloneAndTakesOtherSeparators) {
+TEST(splitFields, LeavesTheCallersTextAndSeparatorAloneAndTakesOtherSeparators) {
     const std::string text = "a, b";
     const std::string sep = ", ";
-    EXPECT_EQ(SplitFields(text, sep), (Fields{"", "a", "b"}));
+    EXPECT_EQ(splitFields(text, sep), (Fields{"", "a", "b"}));
     EXPECT_EQ(text, "a, b");
-    EXPECT_EQ(SplitFields("a, b, ", sep), (Fields{"", "a", "b"}));
+    EXPECT_EQ(splitFields("a, b, ", sep), (Fields{"", "a", "b"}));
     // An empty separator cannot split: the whole text is the one field (no endless search).
-    EXPECT_EQ(SplitFields("a|b", ""), (Fields{"", "a|b"}));
+    EXPECT_EQ(splitFields("a|b", ""), (Fields{"", "a|b"}));
 }

@@ -2,12 +2,12 @@
 
 #include <optional>
 
-#include "errors/ReportError.h"
+#include "errors/ErrorReporter.h"
 #include "errors/Trap.h"
 #include "platform/EventLoop.h"
 #include "platform/PlatformError.h"
 #include "platform/RepeatFilter.h"
-#include "platform/fake/RecordingErrorSink.h"
+#include "fakes/RecordingErrorSink.h"
 
 using namespace ostrell;
 

@@ -53,13 +53,13 @@ TEST(WholeNumberConversion, RejectsTextThatIsNotANumberAndValuesOutOfRange) {
 }
 
 TEST(NumericTest, AcceptsWhatTheSaveButtonMustAccept) {
-    EXPECT_TRUE(IsNumeric("20"));
-    EXPECT_TRUE(IsNumeric("-1"));
-    EXPECT_TRUE(IsNumeric("15.5"));
-    EXPECT_TRUE(IsNumeric("1E2"));
-    EXPECT_TRUE(IsNumeric(" 3 "));
-    EXPECT_FALSE(IsNumeric(""));
-    EXPECT_FALSE(IsNumeric("abc"));
-    EXPECT_FALSE(IsNumeric("+"));
-    EXPECT_FALSE(IsNumeric("12a"));
+    EXPECT_TRUE(isNumeric("20"));
+    EXPECT_TRUE(isNumeric("-1"));
+    EXPECT_TRUE(isNumeric("15.5"));
+    EXPECT_TRUE(isNumeric("1E2"));
+    EXPECT_TRUE(isNumeric(" 3 "));
+    EXPECT_FALSE(isNumeric(""));
+    EXPECT_FALSE(isNumeric("abc"));
+    EXPECT_FALSE(isNumeric("+"));
+    EXPECT_FALSE(isNumeric("12a"));
 }

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "errors/Trap.h"
-#include "platform/fake/FakeSettingsStore.h"
-#include "platform/fake/RecordingErrorSink.h"
+#include "fakes/FakeSettingsStore.h"
+#include "fakes/RecordingErrorSink.h"
 #include "settings/Parameters.h"
 
 using namespace ostrell;
@@ -21,18 +21,18 @@ struct Fixture {
 TEST(ParameterRead, BadNumbersAreReportedAndLeaveTheOldValueWhileTheRestIsRead) {
     Fixture f;
     Parameters p;
-    p.TimeOutSecs = 42;
+    p.timeoutSecs = 42;
     f.store.set("Ostrell", "TimeOut", "soon");
     f.store.set("Ostrell", "Loop", "15.5");
     f.store.set("Ostrell", "LoNumber4", "  ");
     f.store.set("Ostrell", "UpLoad", "importer --now");
     errors::Trap trap(f.reporter, "tmrParams_Timer");
     readParameters(f.settings, p, trap);
-    EXPECT_EQ(p.TimeOutSecs, 42);
-    EXPECT_EQ(p.LoopCount, 16);
-    EXPECT_TRUE(p.HasLoNumber) << "an entry of blanks counts";
-    EXPECT_EQ(p.LoNumbers[1], "");
-    EXPECT_EQ(p.UpLoadCommand, "importer --now") << "the statement after the failure still runs";
+    EXPECT_EQ(p.timeoutSecs, 42);
+    EXPECT_EQ(p.loopCount, 16);
+    EXPECT_TRUE(p.hasLoNumber) << "an entry of blanks counts";
+    EXPECT_EQ(p.loNumbers[1], "");
+    EXPECT_EQ(p.uploadCommand, "importer --now") << "the statement after the failure still runs";
     ASSERT_EQ(f.sinks.reports.size(), 1u);
     EXPECT_EQ(f.sinks.reports[0].procedureName, "tmrParams_Timer");
     EXPECT_EQ(f.sinks.reports[0].number, platform::err::TypeMismatch);
@@ -46,15 +46,15 @@ TEST(ParameterRead, PortKeysAreIgnoredWithoutAnAddress) {
     ConnectionSettings c;
     errors::Trap trap(f.reporter, "Form_Load");
     readConnectionSettings(f.settings, c, trap);
-    EXPECT_EQ(c.ServerPort, 6667);
-    EXPECT_EQ(c.LocalPort, 0);
+    EXPECT_EQ(c.serverPort, 6667);
+    EXPECT_EQ(c.localPort, 0);
 
     f.store.set("Ostrell", "IPadd", "127.0.0.2");
     f.store.set("Ostrell", "IPport", "x");
     ConnectionSettings d;
     readConnectionSettings(f.settings, d, trap);
-    EXPECT_EQ(d.ServerIP, "127.0.0.2");
-    EXPECT_EQ(d.ServerPort, 0) << "a port that is not a number is reported and stays 0";
-    EXPECT_EQ(d.LocalPort, 5000);
+    EXPECT_EQ(d.serverIp, "127.0.0.2");
+    EXPECT_EQ(d.serverPort, 0) << "a port that is not a number is reported and stays 0";
+    EXPECT_EQ(d.localPort, 5000);
     ASSERT_EQ(f.sinks.where(), std::vector<std::string>{"Form_Load:85"});
 }

@@ -13,14 +13,14 @@ TEST(Connecting, ConnectsLogsOnWithTheFixedLineAndTakesTheReplyAtOnce) {
     unittest::NetFixture f;
     int flashes = 0;
     f.connection.setLogonHook([&] { ++flashes; });
-    f.connection.TryToConnect();
-    EXPECT_TRUE(f.connection.Connected);
+    f.connection.connectToServer();
+    EXPECT_TRUE(f.connection.connected);
     EXPECT_EQ(f.socket.lastHost, "10.1.2.3");
     EXPECT_EQ(f.socket.lastPort, 6000);
     EXPECT_EQ(f.socket.sentBytes, "tolvane|QHT514\n");
     EXPECT_EQ(f.view.lines, (std::vector<std::string>{"S {logon}", "R [ Logon success ]"}));
     EXPECT_EQ(flashes, 1);
-    EXPECT_EQ(f.connection.ReplyPos, 7);
+    EXPECT_EQ(f.connection.replyPos, 7);
     // First test 400 ms after the connect; the logon reply is taken the moment it arrives.
     EXPECT_EQ(f.loop.nowMs(), 410);
     EXPECT_EQ(f.view.countdownValues(), (std::vector<int>{10, 10, 39}));
@@ -47,7 +47,7 @@ TEST(Connecting, EachWayAServerTakesTheAttemptEndsInItsTime) {
         Lines sent;
         Lines reports;
     };
-    const auto port = [](int32_t p) { return [p](unittest::NetFixture& f) { f.server.ServerPort = p; }; };
+    const auto port = [](int32_t p) { return [p](unittest::NetFixture& f) { f.server.serverPort = p; }; };
     const Case cases[] = {
         {"never accepts: given up after ten tests", [](auto& f) { f.socket.acceptConnections = false; }, false, 3100, {},
          tenTests, none, {}},
@@ -68,8 +68,8 @@ TEST(Connecting, EachWayAServerTakesTheAttemptEndsInItsTime) {
         SCOPED_TRACE(c.name);
         unittest::NetFixture f;
         c.setUp(f);
-        f.connection.TryToConnect();
-        EXPECT_EQ(f.connection.Connected, c.connected);
+        f.connection.connectToServer();
+        EXPECT_EQ(f.connection.connected, c.connected);
         EXPECT_EQ(f.loop.nowMs(), c.elapsedMs);
         EXPECT_EQ(f.view.lines, c.lines);
         EXPECT_EQ(f.view.countdownValues(), c.countdowns);
@@ -92,45 +92,45 @@ TEST(Connecting, AGreetingWordAloneDoesNotEndTheLogonWaitButAReplyAfterItDoes) {
         f.socket.peerSend("welcome\r\n", 5);
         f.socket.peerSend("Welcome back\r\n", 900);
     };
-    f.connection.TryToConnect();
-    EXPECT_TRUE(f.connection.Connected);
+    f.connection.connectToServer();
+    EXPECT_TRUE(f.connection.connected);
     // The banner came before the logon line and was dropped by it; "welcome" alone is too short.
     EXPECT_EQ(f.view.lines, (std::vector<std::string>{"R [ to veltrana ]", "S {logon}", "R [ back ]"}));
-    EXPECT_EQ(f.connection.RecvBuffer, "back");
-    EXPECT_EQ(f.connection.ReplyPos, 0);
+    EXPECT_EQ(f.connection.receiveBuffer, "back");
+    EXPECT_EQ(f.connection.replyPos, 0);
     EXPECT_EQ(f.loop.nowMs(), 400 + 900);
 }
 
 TEST(Connecting, AnOpenSocketIsNotConnectedAgainButLogsOnAgain) {
     unittest::NetFixture f;
-    f.connection.TryToConnect();
-    f.connection.Connected = false;  // as after the download's quit, before the server closes
-    f.connection.TryToConnect();
+    f.connection.connectToServer();
+    f.connection.connected = false;  // as after the download's quit, before the server closes
+    f.connection.connectToServer();
     EXPECT_EQ(f.socket.connectCalls, 1);
     EXPECT_EQ(f.logons, 2);
-    EXPECT_TRUE(f.connection.Connected);
+    EXPECT_TRUE(f.connection.connected);
 }
 
 TEST(SocketEvents, PeerCloseAndErrorsClearConnectedAndCloseTheSocket) {
     unittest::NetFixture f;
-    f.connection.TryToConnect();
+    f.connection.connectToServer();
     f.socket.peerClose();
     f.loop.runFor(1);
-    EXPECT_FALSE(f.connection.Connected);
+    EXPECT_FALSE(f.connection.connected);
     EXPECT_EQ(f.socket.closeCalls, 1);
     EXPECT_EQ(f.view.lines.size(), 2u) << "a close writes no monitor line";
 
-    f.connection.TryToConnect();
+    f.connection.connectToServer();
     f.socket.peerError(10054, "Connection is reset by remote side");
     f.loop.runFor(1);
-    EXPECT_FALSE(f.connection.Connected);
+    EXPECT_FALSE(f.connection.connected);
     EXPECT_EQ(f.view.lines.back(), "E {Error - Connection is reset by remote side}");
     EXPECT_EQ(f.socket.state(), TcpSocket::StateClosed);
 
     // The exit command closes by calling the close handler itself.
-    f.connection.TryToConnect();
-    f.connection.wsock_Close();
-    EXPECT_FALSE(f.connection.Connected);
+    f.connection.connectToServer();
+    f.connection.handleClosed();
+    EXPECT_FALSE(f.connection.connected);
     EXPECT_EQ(f.socket.state(), TcpSocket::StateClosed);
     EXPECT_TRUE(f.sinks.reports.empty());
 }

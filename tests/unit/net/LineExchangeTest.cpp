@@ -81,14 +81,14 @@ TEST(LineExchange, EachServerBehaviourGivesItsReplyInItsTimeAndLeavesNothingForT
             return std::string(line == "12|7" ? (c.endsLines ? "12|OK\r\n" : "12|OK") : "");
         };
         const int64_t sent = f.loop.nowMs();
-        EXPECT_EQ(f.connection.WaitForResponse("10|4711"), c.reply);
+        EXPECT_EQ(f.connection.requestReply("10|4711"), c.reply);
         EXPECT_EQ(f.loop.nowMs() - sent, c.elapsedMs);
         if (c.lines) {
             EXPECT_EQ(f.view.lines, *c.lines);
         }
-        EXPECT_EQ(f.connection.Connected, !c.givenUp);
+        EXPECT_EQ(f.connection.connected, !c.givenUp);
         EXPECT_TRUE(f.view.countdowns.empty()) << "the reply wait shows no countdown";
-        EXPECT_EQ(f.connection.WaitForResponse("12|7"), "12|OK");
+        EXPECT_EQ(f.connection.requestReply("12|7"), "12|OK");
         EXPECT_EQ(f.socket.connectCalls, c.givenUp ? 2 : 1);
         EXPECT_TRUE(f.sinks.reports.empty());
     }
@@ -99,14 +99,14 @@ TEST(LineExchange, TheExchangeRunsTheSameWithTheMonitorOff) {
     f.logOn();
     f.view.visible = false;
     f.answer = [](const std::string&) { return std::string("10|NONE\r\n"); };
-    EXPECT_EQ(f.connection.WaitForResponse("10|4711"), "10|NONE");
+    EXPECT_EQ(f.connection.requestReply("10|4711"), "10|NONE");
     EXPECT_TRUE(f.view.lines.empty());
 }
 
 TEST(LineExchange, NoServerGivesNotConnectedAfterTwoConnectionAttempts) {
     unittest::NetFixture f;
     f.socket.acceptConnections = false;
-    EXPECT_EQ(f.connection.WaitForResponse("10|4711"), "BAD - not connected");
+    EXPECT_EQ(f.connection.requestReply("10|4711"), "BAD - not connected");
     EXPECT_EQ(f.socket.connectCalls, 2);
     EXPECT_EQ(f.loop.nowMs(), 2 * 3100);
     EXPECT_EQ(f.view.lines, std::vector<std::string>{"I not connected"});
@@ -115,9 +115,9 @@ TEST(LineExchange, NoServerGivesNotConnectedAfterTwoConnectionAttempts) {
 
 TEST(LineExchange, ALogonLeftUnansweredOnAnOpenSocketGivesLostConnection) {
     Exchange f;
-    f.connection.Connected = false;  // after the download's quit, the server has not closed yet
+    f.connection.connected = false;  // after the download's quit, the server has not closed yet
     f.logonReply.clear();
-    EXPECT_EQ(f.connection.WaitForResponse("10|4711"), "BAD - lost connection");
+    EXPECT_EQ(f.connection.requestReply("10|4711"), "BAD - lost connection");
     EXPECT_EQ(f.view.lines,
               (std::vector<std::string>{"S {logon}", "I {closeing port .. no response.}", "I lost connection"}));
     EXPECT_EQ(f.socket.connectCalls, 1) << "the open socket was used, not a new one";
@@ -126,13 +126,13 @@ TEST(LineExchange, ALogonLeftUnansweredOnAnOpenSocketGivesLostConnection) {
 TEST(LineExchange, ARequestAfterALogonTimeOutReconnectsLogsOnAndIsSent) {
     unittest::NetFixture f;
     f.logonReply.clear();
-    f.connection.TryToConnect();
-    ASSERT_TRUE(f.connection.Connected);
+    f.connection.connectToServer();
+    ASSERT_TRUE(f.connection.connected);
     ASSERT_EQ(f.socket.state(), TcpSocket::StateClosed);
     f.logonReply = "Logon success\r\n";
     f.answer = [](const std::string&) { return std::string("11|NONE\r\n"); };
     f.view.lines.clear();
-    EXPECT_EQ(f.connection.WaitForResponse("11|4711"), "11|NONE");
+    EXPECT_EQ(f.connection.requestReply("11|4711"), "11|NONE");
     EXPECT_EQ(f.view.lines, (std::vector<std::string>{"I not connected", "S {logon}", "R [ Logon success ]",
                                                       "S 11|4711", "R [ 11|NONE ]"}));
     EXPECT_EQ(f.socket.sentLines, (std::vector<std::string>{"tolvane|QHT514", "tolvane|QHT514", "11|4711"}));
@@ -142,49 +142,49 @@ TEST(LineExchange, TheGreetingRuleAppliesBeforeTheLogonReplyOnlyAndAgainOnANewCo
     unittest::NetFixture f;
     f.logonReply = "Welcome to Veltrana - Logon SUCCESS\r\n";
     f.answer = [](const std::string&) { return std::string("10|\"7\",\"Welcome Inn\",\"WELCOME PACK\"\r\n"); };
-    EXPECT_EQ(f.connection.WaitForResponse("10|4711"), "10|\"7\",\"Welcome Inn\",\"WELCOME PACK\"");
+    EXPECT_EQ(f.connection.requestReply("10|4711"), "10|\"7\",\"Welcome Inn\",\"WELCOME PACK\"");
     EXPECT_EQ(f.view.lines[2], "R [ to veltrana - logon success ]");
-    EXPECT_EQ(f.connection.ReplyPos, 21) << "where \"success\" stands in the cleaned logon reply";
+    EXPECT_EQ(f.connection.replyPos, 21) << "where \"success\" stands in the cleaned logon reply";
 
     f.socket.peerClose();
     f.loop.runFor(1);
     f.view.lines.clear();
-    f.connection.WaitForResponse("10|4711");
+    f.connection.requestReply("10|4711");
     EXPECT_EQ(f.view.lines[2], "R [ to veltrana - logon success ]");
 }
 
 TEST(LineExchange, AnEndRequestDuringTheReplyWaitUnwindsWithoutAReport) {
     Exchange f("", 10);
     f.loop.post(3000, [&] { f.loop.requestEnd(); });
-    EXPECT_THROW(f.connection.WaitForResponse("10|4711"), platform::ProgramEnding);
+    EXPECT_THROW(f.connection.requestReply("10|4711"), platform::ProgramEnding);
     EXPECT_TRUE(f.sinks.reports.empty());
 }
 
 TEST(QuitLines, TheDownloadQuitShowsItselfPausesAndClearsConnectedLeavingTheSocketOpen) {
     Exchange f("");
     const int64_t start = f.loop.nowMs();
-    f.connection.QuitExchange();
+    f.connection.endExchange();
     EXPECT_EQ(f.view.lines, std::vector<std::string>{"S {quit}"});
     EXPECT_EQ(f.socket.sentLines.back(), "quit");
     EXPECT_EQ(f.loop.nowMs() - start, 300);
-    EXPECT_FALSE(f.connection.Connected);
+    EXPECT_FALSE(f.connection.connected);
     EXPECT_EQ(f.socket.state(), TcpSocket::StateConnected);
 
     // Not connected: nothing at all, and Connected is left as it was.
     f.socket.close();
-    f.connection.Connected = true;
-    f.connection.QuitExchange();
-    EXPECT_TRUE(f.connection.Connected);
+    f.connection.connected = true;
+    f.connection.endExchange();
+    EXPECT_TRUE(f.connection.connected);
     EXPECT_EQ(f.view.lines.size(), 1u);
 }
 
 TEST(QuitLines, TheBareQuitLineGoesOutOnlyWhileConnectedAndShowsNothing) {
     Exchange f;
-    f.connection.SendQuitLine();
+    f.connection.sendQuitLine();
     EXPECT_EQ(f.socket.sentBytes, "tolvane|QHT514\nquit\n");
     EXPECT_TRUE(f.view.lines.empty());
-    EXPECT_TRUE(f.connection.Connected);
+    EXPECT_TRUE(f.connection.connected);
     f.socket.close();
-    f.connection.SendQuitLine();
+    f.connection.sendQuitLine();
     EXPECT_EQ(f.socket.sentBytes, "tolvane|QHT514\nquit\n");
 }

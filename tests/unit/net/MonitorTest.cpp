@@ -8,11 +8,11 @@ using namespace ostrell;
 TEST(Monitor, NewestLineFirstSeparatedByCrLfAndNothingKeptWhileTheWindowIsHidden) {
     unittest::NetFixture f;
     f.view.visible = false;
-    f.monitor.ShowTXT("S {logon}");
+    f.monitor.show("S {logon}");
     EXPECT_EQ(f.view.text, "");
     f.view.visible = true;
-    f.monitor.ShowTXT("S 10|4711");
-    f.monitor.ShowTXT("R [ 10|NONE ]");
+    f.monitor.show("S 10|4711");
+    f.monitor.show("R [ 10|NONE ]");
     EXPECT_EQ(f.view.text, "R [ 10|NONE ]\r\nS 10|4711\r\n");
     EXPECT_TRUE(f.sinks.reports.empty());
 }
@@ -20,10 +20,10 @@ TEST(Monitor, NewestLineFirstSeparatedByCrLfAndNothingKeptWhileTheWindowIsHidden
 TEST(Monitor, ATextOfExactly5000StaysWholeAndOneCharacterMoreIsCutTo500) {
     unittest::NetFixture f;
     f.view.text = std::string(4996, 'x');
-    f.monitor.ShowTXT("ab");  // "ab" CR LF + 4996 = 5000
+    f.monitor.show("ab");  // "ab" CR LF + 4996 = 5000
     EXPECT_EQ(f.view.text.size(), 5000u);
     f.view.text = std::string(4997, 'x');
-    f.monitor.ShowTXT("ab");
+    f.monitor.show("ab");
     EXPECT_EQ(f.view.text, "ab\r\n" + std::string(496, 'x'));
 }
 
@@ -36,7 +36,7 @@ TEST(Monitor, AFailingWindowIsReportedUnderShowTXTAndTheCallerCarriesOn) {
     } broken;
     unittest::NetFixture f;
     net::Monitor monitor(broken, f.reporter);
-    monitor.ShowTXT("S {logon}");
+    monitor.show("S {logon}");
     EXPECT_EQ(f.sinks.where(), std::vector<std::string>{"ShowTXT:15"});
     EXPECT_EQ(broken.sets, 0);
 }

@@ -103,7 +103,7 @@ TEST(CutDownFaults, AFailureAtAnyStepLeavesTheOriginalWholeIsReportedAndLeavesNo
         putOriginals(f, {{1, ChildBytes}, {4, PricesBytes}}, originals);
         refusePrc002(f);
         f.fs.failOn(c.op, c.errnum, c.nth);
-        f.up.SendFiles();
+        f.up.sendFiles();
         EXPECT_EQ(f.fs.content(f.path("Prices")), c.prices);
         EXPECT_EQ(f.fs.has(f.path("Child")), c.childLeft);
         if (c.childLeft) {
@@ -123,13 +123,13 @@ TEST(CutDownFaults, AWorkFileThatCannotBeRemovedAfterAFailedRenameGoesAtTheNextS
     refusePrc002(f);
     f.fs.failOn(Op::Rename, EIO);
     f.fs.failOn(Op::Remove, EIO);
-    f.up.SendFiles();
+    f.up.sendFiles();
     EXPECT_EQ(sendReports(f), (Strings{"SendFiles:125", "SendFiles:130"}));
     EXPECT_EQ(f.fs.content(f.path("Prices")), PricesBytes);
     EXPECT_EQ(breach(f, originals), std::nullopt);
 
     f.server.rule = nullptr;
-    f.up.SendFiles();
+    f.up.sendFiles();
     EXPECT_EQ(f.dataFiles(), Strings{});
     EXPECT_EQ(breach(f, originals), std::nullopt);
 }
@@ -145,7 +145,7 @@ TEST(CutDownFaults, AReadOnlyDirectoryOrAFullDiskKeepsEveryFileAsItWas) {
             f.fs.setCapacity(static_cast<int64_t>(ChildBytes.size() + PricesBytes.size()));
         else
             f.fs.setReadOnly("/data");
-        f.up.SendFiles();
+        f.up.sendFiles();
         EXPECT_EQ(f.fs.content(f.path("Prices")), PricesBytes);
         if (fullDisk) {
             // Deleting needs no space: the file sent in full goes.

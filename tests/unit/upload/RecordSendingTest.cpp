@@ -9,11 +9,11 @@ using Strings = std::vector<std::string>;
 namespace {
 // Loads lines as the file of a kind and sends them.
 bool sendLines(UploadFixture& f, int kind, const Strings& lines) {
-    f.up.OutLines = lines;
-    f.up.OutLineSent.assign(lines.size(), false);
-    f.up.OutFileIndex = kind;
-    f.up.OutAnySent = false;
-    return f.up.SendFileOK();
+    f.up.outLines = lines;
+    f.up.outLineSent.assign(lines.size(), false);
+    f.up.outFileKind = kind;
+    f.up.outAnySent = false;
+    return f.up.sendOutFileRecords();
 }
 }  // namespace
 
@@ -22,8 +22,8 @@ TEST(RecordSending, TheWorkedPricesExampleGoesOutAndItsBatchMarkerAlternatesPerC
     EXPECT_TRUE(sendLines(f, 4, {"PRC017,\"Room 1, sea view\",350,", "218,\"Room 1, sea view\",350,"}));
     EXPECT_EQ(f.server.sent, (Strings{"4|PRC017|0|Room 1, sea view|350| ", "4|218|Roo0|m 1, sea view|350| "}));
     EXPECT_EQ(f.logTexts(), (Strings{" G 4|PRC017|0|Room 1, sea view|350| ", " G 4|218|Roo0|m 1, sea view|350| "}));
-    EXPECT_EQ(f.up.OutLineSent, (std::vector<bool>{true, true}));
-    EXPECT_TRUE(f.up.OutAnySent);
+    EXPECT_EQ(f.up.outLineSent, (std::vector<bool>{true, true}));
+    EXPECT_TRUE(f.up.outAnySent);
     EXPECT_EQ(f.store.get("Ostrell", "Batch4"), "1");
 
     EXPECT_TRUE(sendLines(f, 4, {"PRC018,x"}));
@@ -78,8 +78,8 @@ TEST(RecordSending, FiveFailedAttemptsPerFileNotPerRecordThenTheFileIsGivenUp) {
                        say("BAD - lost connection"), say("2|failed: dup")};
     EXPECT_FALSE(sendLines(f, 2, {"r1", "r2", "r3"}));
     EXPECT_EQ(f.server.sent, (Strings{"2|r1", "2|r1", "2|r1", "2|r1", "2|r2", "2|r2"}));
-    EXPECT_EQ(f.up.OutLineSent, (std::vector<bool>{true, false, false}));
-    EXPECT_TRUE(f.up.OutAnySent);
+    EXPECT_EQ(f.up.outLineSent, (std::vector<bool>{true, false, false}));
+    EXPECT_TRUE(f.up.outAnySent);
     EXPECT_EQ(f.logTexts(), (Strings{"2|FAILED", "*F 2|r1", "*R 2|r1",     //
                                      "BAD - timed out", "*R 2|r1",         //
                                      "bad", "*R 2|r1",                     //
@@ -98,7 +98,7 @@ TEST(RecordSending, AFirstRecordRefusedFiveTimesIsLoggedEachTimeAndNothingCounts
     expected.insert(expected.end(), {"6|FAILED", "*F " + wire, "*T " + wire});
     EXPECT_EQ(f.logTexts(), expected);
     EXPECT_EQ(f.server.sent.size(), 5u);
-    EXPECT_FALSE(f.up.OutAnySent);
+    EXPECT_FALSE(f.up.outAnySent);
 }
 
 TEST(RecordSending, AnExactBadStopsTheFileAtOnceWithoutLoggingTheReply) {
@@ -107,7 +107,7 @@ TEST(RecordSending, AnExactBadStopsTheFileAtOnceWithoutLoggingTheReply) {
     EXPECT_FALSE(sendLines(f, 1, {"a", "b", "c"}));
     EXPECT_EQ(f.logTexts(), (Strings{" G 1|a", "*B 1|b"}));
     EXPECT_EQ(f.server.sent.size(), 2u);
-    EXPECT_EQ(f.up.OutLineSent, (std::vector<bool>{true, false, false}));
+    EXPECT_EQ(f.up.outLineSent, (std::vector<bool>{true, false, false}));
 }
 
 TEST(RecordSending, OnlyTheFilesOwnKindDigitWithSuccessCountsAsAcceptance) {

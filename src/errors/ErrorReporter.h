@@ -29,7 +29,7 @@ public:
     ErrorReporter(platform::ErrorSinkFactory& sinks, platform::ProgramTerminator& terminator)
         : sinks_(sinks), terminator_(terminator) {}
 
-    void ReportError(const Failure& failure);
+    void report(const Failure& failure);
 
     // The last sink answer, as a 16-bit value; 0 between reports.
     int16_t lastResult() const { return result_; }

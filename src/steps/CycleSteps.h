@@ -9,28 +9,28 @@ class Uploader {
 public:
     virtual ~Uploader() = default;
     // True when at least one outgoing file waits. Also asked by the tray picture: touches no upload state.
-    virtual bool TransFiles() = 0;
+    virtual bool hasFilesToSend() = 0;
     // Sends and disposes of every waiting outgoing file over the held connection.
-    virtual void SendFiles() = 0;
+    virtual void sendFiles() = 0;
 };
 
 class Downloader {
 public:
     virtual ~Downloader() = default;
     // The download exchange, ending with the quit exchange when still connected.
-    virtual void GetFiles() = 0;
+    virtual void downloadFiles() = 0;
 };
 
 // Stand-ins while no real step is wired in: nothing waits, nothing is fetched.
 class NoUpload : public Uploader {
 public:
-    bool TransFiles() override { return false; }
-    void SendFiles() override {}
+    bool hasFilesToSend() override { return false; }
+    void sendFiles() override {}
 };
 
 class NoDownload : public Downloader {
 public:
-    void GetFiles() override {}
+    void downloadFiles() override {}
 };
 
 }  // namespace ostrell::cycle

@@ -2,9 +2,9 @@
 #include <cstdint>
 #include <string>
 
-#include "cycle/CycleSteps.h"
-#include "download/TransferLog.h"
-#include "errors/ReportError.h"
+#include "steps/CycleSteps.h"
+#include "translog/TransferLog.h"
+#include "errors/ErrorReporter.h"
 #include "net/LineExchange.h"
 #include "platform/FileSystem.h"
 #include "platform/ProcessLauncher.h"
@@ -28,10 +28,10 @@ inline constexpr int RepeatLimit = 3;
 class Downloader : public cycle::Downloader {
 public:
     Downloader(net::LineExchange& exchange, platform::FileSystem& fs, platform::ProcessLauncher& launcher,
-               errors::ErrorReporter& reporter, const settings::Parameters& params, TransferLog& log)
+               errors::ErrorReporter& reporter, const settings::Parameters& params, translog::TransferLog& log)
         : exchange_(exchange), fs_(fs), launcher_(launcher), reporter_(reporter), params_(params), log_(log) {}
 
-    void GetFiles() override;
+    void downloadFiles() override;
 
     struct Phase;
 
@@ -46,12 +46,12 @@ private:
     platform::ProcessLauncher& launcher_;
     errors::ErrorReporter& reporter_;
     const settings::Parameters& params_;  // read at the moment of use: a refresh may change it mid-download
-    TransferLog& log_;
+    translog::TransferLog& log_;
 
     // State of one call.
     int32_t badRecords_ = 0;
     bool receivedAnything_ = false;
-    int32_t RecordNo = 0;
+    int32_t recordNo_ = 0;
 };
 
 }  // namespace ostrell::download

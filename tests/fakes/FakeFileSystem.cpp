@@ -1,4 +1,4 @@
-#include "platform/fake/FakeFileSystem.h"
+#include "fakes/FakeFileSystem.h"
 
 #include <cerrno>
 

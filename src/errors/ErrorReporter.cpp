@@ -1,4 +1,4 @@
-#include "errors/ReportError.h"
+#include "errors/ErrorReporter.h"
 
 #include <limits>
 
@@ -9,7 +9,7 @@ std::string programVersionText() {
            std::to_string(OSTRELL_VERSION_REVISION);
 }
 
-void ErrorReporter::ReportError(const Failure& f) {
+void ErrorReporter::report(const Failure& f) {
     platform::ErrorSinkInputs in;
     in.number = f.number;
     in.description = f.description;
@@ -24,7 +24,7 @@ void ErrorReporter::ReportError(const Failure& f) {
 
     try {
         auto sink = sinks_.create();
-        const int32_t answer = sink->HandleError(in);
+        const int32_t answer = sink->handle(in);
         sink.reset();  // each report uses its own instance
         if (answer >= std::numeric_limits<int16_t>::min() && answer <= std::numeric_limits<int16_t>::max())
             result_ = static_cast<int16_t>(answer);

@@ -1,4 +1,4 @@
-#include "platform/fake/FakeTcpSocket.h"
+#include "fakes/FakeTcpSocket.h"
 
 #include "platform/PlatformError.h"
 

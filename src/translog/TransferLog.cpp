@@ -1,10 +1,10 @@
-#include "download/TransferLog.h"
+#include "translog/TransferLog.h"
 
 #include "errors/Trap.h"
 
-namespace ostrell::download {
+namespace ostrell::translog {
 
-void TransferLog::LogRec(const std::string& text) {
+void TransferLog::write(const std::string& text) {
     errors::Trap trap(reporter_, "LogRec");
     const std::string path = logPath();
     // One write per line, so a reader between calls never sees half a line. The log is a trace, not
@@ -39,4 +39,4 @@ void TransferLog::LogRec(const std::string& text) {
     trap(30, [&] { fs_.syncDirectory(platform::parentDirectory(path)); });
 }
 
-}  // namespace ostrell::download
+}  // namespace ostrell::translog

@@ -1,4 +1,4 @@
-#include "download/GetFiles.h"
+#include "download/Downloader.h"
 
 #include "download/IncomingFile.h"
 #include "download/RecordValidation.h"
@@ -12,7 +12,7 @@ struct Downloader::Phase {
     const char* type;  // the type digits: request prefix and classification key
     const char* ack;
     const char* fileName;
-    bool (*validate)(const std::string& line, int32_t& RecordNo, errors::ErrorReporter& reporter);
+    bool (*validate)(const std::string& line, int32_t& recordNo, errors::ErrorReporter& reporter);
     const char* failureText;     // + reply + ")"
     const char* unexpectedText;  // + reply + "'"
     const char* tooManyBadText;
@@ -20,36 +20,36 @@ struct Downloader::Phase {
 };
 
 namespace {
-const Downloader::Phase Bookings{"10", "12|", BookingsFileName, &Valid8,
+const Downloader::Phase Bookings{"10", "12|", BookingsFileName, &validateBooking,
                                  "10 BAD received - going to payments. Error(", "Did not receive a 10 type record.'",
                                  "Too many retries - on to payments.", "going to payments."};
-const Downloader::Phase Payments{"11", "13|", PaymentsFileName, &Valid9,
+const Downloader::Phase Payments{"11", "13|", PaymentsFileName, &validatePayment,
                                  "BAD received - Exiting procedure. Error(", "Did not receive a 11 type record.'",
                                  "Too many retries - exiting procedure.", "Exiting procedure."};
 
 bool isBlank(const std::string& s) { return s.find_first_not_of(' ') == std::string::npos; }
 }  // namespace
 
-void Downloader::GetFiles() {
+void Downloader::downloadFiles() {
     errors::Trap trap(reporter_, "GetFiles");
     receivedAnything_ = false;
-    RecordNo = 0;
+    recordNo_ = 0;
 
     runPhase(Bookings, trap);
     runPhase(Payments, trap);
 
     // Closing: the quit line when still connected (the exchange knows), then the post-download command,
     // even when every record was rejected or the connection is gone. An unset command is not a fault.
-    trap(50, [&] { exchange_.QuitExchange(); });
-    if (receivedAnything_ && !isBlank(params_.UpLoadCommand))
-        trap(55, [&] { launcher_.startCommandLine(params_.UpLoadCommand); });
+    trap(50, [&] { exchange_.endExchange(); });
+    if (receivedAnything_ && !isBlank(params_.uploadCommand))
+        trap(55, [&] { launcher_.startCommandLine(params_.uploadCommand); });
 }
 
 void Downloader::runPhase(const Phase& phase, errors::Trap& trap) {
     badRecords_ = 0;
     IncomingFile file(fs_);
     for (size_t i = 1; i <= 5; ++i) {
-        const std::string& number = params_.LoNumbers[i];
+        const std::string& number = params_.loNumbers[i];
         if (isBlank(number)) continue;
         // The BK number goes out exactly as stored, blanks and all.
         if (!fetchRecords(phase, std::string(phase.type) + "|" + number, file, trap)) return;
@@ -61,21 +61,21 @@ bool Downloader::fetchRecords(const Phase& phase, const std::string& request, In
     std::string lastAcknowledged;  // the record line acknowledged last for this BK number
     int repeatsInRow = 0;
     for (;;) {
-        // WaitForResponse answers failures with "BAD - ..." itself; should it ever throw, that is a failure too.
-        const std::string reply = trap.value(10, [&] { return exchange_.WaitForResponse(request); }, std::string("BAD"));
+        // requestReply answers failures with "BAD - ..." itself; should it ever throw, that is a failure too.
+        const std::string reply = trap.value(10, [&] { return exchange_.requestReply(request); }, std::string("BAD"));
         const ReplyKind kind = classifyReply(reply, phase.type);
         switch (kind) {
             case ReplyKind::Failure:
-                log_.LogRec(phase.failureText + reply + ")");
+                log_.write(phase.failureText + reply + ")");
                 return false;
             case ReplyKind::EndOfRecords:
                 return true;
             case ReplyKind::Unexpected:
             case ReplyKind::Short:
-                if (kind == ReplyKind::Unexpected) log_.LogRec(phase.unexpectedText + reply + "'");
+                if (kind == ReplyKind::Unexpected) log_.write(phase.unexpectedText + reply + "'");
                 // A server that keeps answering beside the point would hold the cycle for ever.
                 if (++unusableInRow >= UnusableReplyLimit) {
-                    log_.LogRec("No record after " + std::to_string(UnusableReplyLimit) + " unusable replies to " +
+                    log_.write("No record after " + std::to_string(UnusableReplyLimit) + " unusable replies to " +
                                 request + " - " + phase.leaving);
                     return false;
                 }
@@ -85,21 +85,21 @@ bool Downloader::fetchRecords(const Phase& phase, const std::string& request, In
         }
         unusableInRow = 0;
 
-        log_.LogRec(reply);
+        log_.write(reply);
         receivedAnything_ = true;
         const std::string line = recordLine(reply);
-        if (!trap.value(15, [&] { return phase.validate(line, RecordNo, reporter_); }, false)) {
+        if (!trap.value(15, [&] { return phase.validate(line, recordNo_, reporter_); }, false)) {
             if (++badRecords_ >= BadRecordLimit) {
-                log_.LogRec(phase.tooManyBadText);
+                log_.write(phase.tooManyBadText);
                 return false;
             }
-            log_.LogRec("Retry - bad data");
+            log_.write("Retry - bad data");
             continue;
         }
 
         if (line == lastAcknowledged) {
             if (++repeatsInRow >= RepeatLimit) {
-                log_.LogRec("Record " + std::to_string(RecordNo) + " sent again " + std::to_string(RepeatLimit) +
+                log_.write("Record " + std::to_string(recordNo_) + " sent again " + std::to_string(RepeatLimit) +
                             " times after its acknowledgement - leaving " + request + " for the next cycle.");
                 return true;
             }
@@ -110,12 +110,12 @@ bool Downloader::fetchRecords(const Phase& phase, const std::string& request, In
         // Stored and fsynced first, acknowledged after: an acknowledged record must survive a crash or a
         // power cut. A record that cannot be stored is not acknowledged, so the server keeps it for the
         // next cycle; asking again now would only get the same record back.
-        const bool stored = trap(20, [&] { file.store(params_.DataDirPath + phase.fileName, line); });
+        const bool stored = trap(20, [&] { file.store(params_.dataDirPath + phase.fileName, line); });
         if (!stored) {
-            log_.LogRec("Record " + std::to_string(RecordNo) + " not stored, not acknowledged - " + phase.leaving);
+            log_.write("Record " + std::to_string(recordNo_) + " not stored, not acknowledged - " + phase.leaving);
             return false;
         }
-        trap(25, [&] { exchange_.WaitForResponse(phase.ack + std::to_string(RecordNo)); });  // reply not examined
+        trap(25, [&] { exchange_.requestReply(phase.ack + std::to_string(recordNo_)); });  // reply not examined
         lastAcknowledged = line;
     }
 }

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/TcpSocket.h"
-#include "platform/fake/FakeEventLoop.h"
+#include "fakes/FakeEventLoop.h"
 
 namespace ostrell::fake {
 

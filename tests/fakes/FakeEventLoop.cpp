@@ -1,4 +1,4 @@
-#include "platform/fake/FakeEventLoop.h"
+#include "fakes/FakeEventLoop.h"
 
 #include <ctime>
 

@@ -15,14 +15,14 @@ class FakeSettingsStore : public platform::SettingsStore {
 public:
     using Key = std::tuple<std::string, std::string, std::string>;  // app, section, key
 
-    std::string GetSetting(const std::string& app, const std::string& section, const std::string& key,
+    std::string readValue(const std::string& app, const std::string& section, const std::string& key,
                            const std::string& defaultValue) override {
         ++reads;
         if (unreadable.count(key)) throw platform::PlatformError(platform::err::PathFileAccessError, "settings unreadable");
         auto it = values.find({app, section, key});
         return it == values.end() ? defaultValue : it->second;
     }
-    void SaveSetting(const std::string& app, const std::string& section, const std::string& key,
+    void writeValue(const std::string& app, const std::string& section, const std::string& key,
                      const std::string& value) override {
         if (failWrites) throw platform::PlatformError(platform::err::PermissionDenied, "settings not writable");
         values[{app, section, key}] = value;

@@ -39,7 +39,7 @@ private:
     public:
         explicit Sink(RecordingErrorSinks& owner) : owner_(owner) { ++owner_.alive; }
         ~Sink() override { --owner_.alive; }
-        int32_t HandleError(const platform::ErrorSinkInputs& in) override {
+        int32_t handle(const platform::ErrorSinkInputs& in) override {
             owner_.reports.push_back(in);
             if (owner_.sinkThrows) throw platform::PlatformError(440, "Automation error");
             if (owner_.answers.empty()) return 0;

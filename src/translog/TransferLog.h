@@ -2,12 +2,12 @@
 #include <cstdint>
 #include <string>
 
-#include "errors/ReportError.h"
+#include "errors/ErrorReporter.h"
 #include "platform/EventLoop.h"
 #include "platform/FileSystem.h"
 #include "settings/Parameters.h"
 
-namespace ostrell::download {
+namespace ostrell::translog {
 
 inline constexpr const char* TransferLogName = "VRXlogOUT.txt";
 inline constexpr int64_t TransferLogLimit = 5242880;  // rotated when strictly larger
@@ -20,9 +20,9 @@ public:
                 const settings::Parameters& params)
         : fs_(fs), clock_(clock), reporter_(reporter), params_(params) {}
 
-    void LogRec(const std::string& text);
+    void write(const std::string& text);
 
-    std::string logPath() const { return params_.DataDirPath + TransferLogName; }
+    std::string logPath() const { return params_.dataDirPath + TransferLogName; }
 
 private:
     platform::FileSystem& fs_;
@@ -33,4 +33,4 @@ private:
     std::string lengthPath_;  // the file length_ belongs to (the data directory may change)
 };
 
-}  // namespace ostrell::download
+}  // namespace ostrell::translog
