@@ -10,7 +10,7 @@ namespace ostrell::platform {
 inline constexpr int HostRewriteWindowMs = 2000;
 
 // The per-user settings store shared with the host product: application, section, key, text value.
-// Each call is one independent operation; the store is re-read for every GetSetting, so changes the
+// Each call is one independent operation; the store is re-read for every readValue, so changes the
 // host makes while we run are seen at the next read. Failures throw PlatformError.
 class SettingsStore {
 public:
