@@ -17,9 +17,9 @@
 #include <filesystem>
 #include <iostream>
 #include <set>
-#include <vector>
 #include <sstream>
 #include <stdexcept>
+#include <vector>
 
 #include "IdleAndMemory.h"
 #include "Programs.h"
@@ -178,16 +178,21 @@ Paired paired(int rounds, Measure measure) {
     return p;
 }
 
-Table::Verdict atLeast(double value, double target) { return value >= target ? Table::Verdict::Met : Table::Verdict::Missed; }
-Table::Verdict below(double value, double target) { return value < target ? Table::Verdict::Met : Table::Verdict::Missed; }
+Table::Verdict atLeast(double value, double target) {
+    return value >= target ? Table::Verdict::Met : Table::Verdict::Missed;
+}
+Table::Verdict below(double value, double target) {
+    return value < target ? Table::Verdict::Met : Table::Verdict::Missed;
+}
 // How many poll periods a polled reply took: a fair baseline notices each reply at its first poll (1.0).
 std::string pollsPerReply(double recordsPerSecond, int repliesPerRecord) {
     const double periods = 1000.0 / (recordsPerSecond * repliesPerRecord * PollPeriodMs);
     return fixed(periods, 2) + " polls";
 }
 
-Table::Verdict atMost(double value, double target) { return value <= target ? Table::Verdict::Met : Table::Verdict::Missed; }
-
+Table::Verdict atMost(double value, double target) {
+    return value <= target ? Table::Verdict::Met : Table::Verdict::Missed;
+}
 
 }  // namespace
 
@@ -243,7 +248,8 @@ int main(int argc, char** argv) {
                 const int64_t n = plan.downloadRecords / place.divisor;
                 std::cout << "download (" << place.where << "): " << plan.rounds << " rounds of " << n << " bookings..."
                           << std::endl;
-                const Paired p = paired(plan.rounds, [&](Client c) { return measureDownload(plan.paths, place.dir, c, n); });
+                const Paired p =
+                    paired(plan.rounds, [&](Client c) { return measureDownload(plan.paths, place.dir, c, n); });
                 if (agentDown == 0) agentDown = median(p.agent);
                 table.add({"Download records/s, agent ÷ minimal client, " + place.where, fixed(p.ratio(), 2), "≥ 0.9",
                            atLeast(p.ratio(), 0.9), p.detail(grouped(static_cast<double>(n)) + " bookings")});
@@ -252,7 +258,8 @@ int main(int argc, char** argv) {
                 const int64_t n = plan.uploadRecords / place.divisor;
                 std::cout << "upload (" << place.where << "): " << plan.rounds << " rounds of " << n << " lines..."
                           << std::endl;
-                const Paired p = paired(plan.rounds, [&](Client c) { return measureUpload(plan.paths, place.dir, c, n); });
+                const Paired p =
+                    paired(plan.rounds, [&](Client c) { return measureUpload(plan.paths, place.dir, c, n); });
                 if (agentUp == 0) agentUp = median(p.agent);
                 table.add({"Upload records/s, agent ÷ minimal client, " + place.where, fixed(p.ratio(), 2), "≥ 0.9",
                            atLeast(p.ratio(), 0.9), p.detail(grouped(static_cast<double>(n)) + "-line file")});
@@ -265,7 +272,8 @@ int main(int argc, char** argv) {
         if (plan.wants("polling")) {
             std::cout << "polling baseline: " << plan.polledDownload << " bookings and " << plan.polledUpload
                       << " upload lines at " << PollPeriodMs << " ms polls..." << std::endl;
-            if (agentDown == 0) agentDown = measureDownload(plan.paths, work, Client::Agent, plan.downloadRecords).perSecond;
+            if (agentDown == 0)
+                agentDown = measureDownload(plan.paths, work, Client::Agent, plan.downloadRecords).perSecond;
             if (agentUp == 0) agentUp = measureUpload(plan.paths, work, Client::Agent, plan.uploadRecords).perSecond;
             const Pace down = measureDownload(plan.paths, work, Client::Polled, plan.polledDownload);
             const Pace up = measureUpload(plan.paths, work, Client::Polled, plan.polledUpload);
@@ -274,7 +282,8 @@ int main(int argc, char** argv) {
             table.add({"Download speed-up over replies noticed at 200 ms polls", fixed(downGain, 0) + "×", "≥ 100×",
                        atLeast(downGain, 100),
                        "polled " + fixed(down.perSecond, 2) + " records/s over " + std::to_string(down.records) +
-                           " records, " + pollsPerReply(down.perSecond, 2) + " per reply (record and acknowledgement)"});
+                           " records, " + pollsPerReply(down.perSecond, 2) +
+                           " per reply (record and acknowledgement)"});
             table.add({"Upload speed-up over replies noticed at 200 ms polls", fixed(upGain, 0) + "×", "≥ 100×",
                        atLeast(upGain, 100),
                        "polled " + fixed(up.perSecond, 2) + " records/s over " + std::to_string(up.records) +
@@ -326,8 +335,8 @@ int main(int argc, char** argv) {
             std::vector<double> s = measureStartup(plan.paths, work, plan.startupRuns);
             std::sort(s.begin(), s.end());
             const double median = s[s.size() / 2] * 1000;
-            table.add({"Start-up to ready (spawn to \"" + std::string(ReadyText) + "\"), ms", fixed(median, 0),
-                       "< 200", below(median, 200),
+            table.add({"Start-up to ready (spawn to \"" + std::string(ReadyText) + "\"), ms", fixed(median, 0), "< 200",
+                       below(median, 200),
                        "median of " + std::to_string(s.size()) + "; fastest " + fixed(s.front() * 1000, 0) +
                            ", slowest " + fixed(s.back() * 1000, 0)});
         }
@@ -356,6 +365,7 @@ int main(int argc, char** argv) {
 
     std::cout << "\n";
     table.print(std::cout);
-    std::cout << (table.allMet() ? "\nAll measured figures met their targets.\n" : "\nSome figures missed their targets.\n");
+    std::cout << (table.allMet() ? "\nAll measured figures met their targets.\n"
+                                 : "\nSome figures missed their targets.\n");
     return status;
 }

@@ -15,7 +15,7 @@ struct IdleAndMemory {
     int64_t rssIdleKiB = 0;
     int64_t rssAfterDownloadKiB = 0;
     int64_t rssAfterUploadKiB = 0;
-    int64_t rssSettledKiB = 0;    // one idle cycle later
+    int64_t rssSettledKiB = 0;  // one idle cycle later
     int64_t loadRecords = 0;
 };
 

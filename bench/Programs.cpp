@@ -79,8 +79,8 @@ SimProcess::SimProcess(const ProgramPaths& paths, const RunDir& dir, const std::
     const std::string portFile = dir.path() + "/sim.port";
     const std::string adminFile = dir.path() + "/sim.admin";
     Child::Launch launch;
-    launch.argv = {paths.sim, "--port", "0", "--port-file", portFile, "--admin-port", "0", "--admin-port-file",
-                 adminFile};
+    launch.argv = {paths.sim,           "--port", "0", "--port-file", portFile, "--admin-port", "0",
+                   "--admin-port-file", adminFile};
     launch.argv.insert(launch.argv.end(), options.begin(), options.end());
     launch.stdoutPath = dir.path() + "/sim.out";
     launch.stderrPath = dir.path() + "/sim.err";

@@ -6,14 +6,14 @@
 #include "Child.h"
 #include "Programs.h"
 #include "Throughput.h"
-#include "translog/TransferLog.h"
 #include "errors/ErrorReporter.h"
-#include "net/LineExchange.h"
 #include "fakes/FakeSettingsStore.h"
+#include "net/LineExchange.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/qt/QtEventLoop.h"
 #include "settings/Parameters.h"
 #include "settings/Settings.h"
+#include "translog/TransferLog.h"
 #include "upload/FileUploader.h"
 
 namespace ostrell::bench {

@@ -15,8 +15,7 @@ void Table::print(std::ostream& out) const {
     out << "| Figure | Measured | Target | Met | Details |\n|---|---|---|---|---|\n";
     for (const auto& r : rows_) {
         const char* met = r.verdict == Verdict::Met ? "yes" : r.verdict == Verdict::Missed ? "**no**" : "";
-        out << "| " << r.figure << " | " << r.value << " | " << r.target << " | " << met << " | " << r.detail
-            << " |\n";
+        out << "| " << r.figure << " | " << r.value << " | " << r.target << " | " << met << " | " << r.detail << " |\n";
     }
 }
 

@@ -20,8 +20,8 @@ std::unique_ptr<Child> startClient(const ProgramPaths& paths, const RunDir& dir,
     }
     options.insert(options.end(), {"--bk", Bk});
     if (client == Client::Polled)
-        options.insert(options.end(), {"--poll-ms", std::to_string(PollPeriodMs), "--max-records",
-                                       std::to_string(records)});
+        options.insert(options.end(),
+                       {"--poll-ms", std::to_string(PollPeriodMs), "--max-records", std::to_string(records)});
     return startReference(paths, dir, port, options);
 }
 
@@ -65,8 +65,9 @@ Pace follow(SimProcess& sim, Child& client, int64_t first, int64_t last, double 
                 cpuLast = lastCpu;
                 cpuCount = v;
             }
-            const double perRecord =
-                cpu0 >= 0 && cpuLast > cpu0 && cpuCount > v0 ? (cpuLast - cpu0) / static_cast<double>(cpuCount - v0) : 0;
+            const double perRecord = cpu0 >= 0 && cpuLast > cpu0 && cpuCount > v0
+                                         ? (cpuLast - cpu0) / static_cast<double>(cpuCount - v0)
+                                         : 0;
             return Pace{static_cast<double>(v - v0) / (t - t0), v - v0, t - t0, perRecord};
         }
         if (t > deadline) throw std::runtime_error("exchange did not finish in time");
@@ -98,8 +99,9 @@ Pace measureDownload(const ProgramPaths& paths, const std::string& workDir, Clie
     const Pace pace = follow(sim, *c, 0, records, 600, [&](const SimStats& s) { return records - s.bookingsPending; });
     c->stop();
     const int64_t stored = countLines(dir.data() + "InBookings.csv");
-    if (stored != records) throw std::runtime_error(std::string(clientName(client)) + " stored " +
-                                                    std::to_string(stored) + " of " + std::to_string(records));
+    if (stored != records)
+        throw std::runtime_error(std::string(clientName(client)) + " stored " + std::to_string(stored) + " of " +
+                                 std::to_string(records));
     return pace;
 }
 

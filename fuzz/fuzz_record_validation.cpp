@@ -50,7 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t count = download::validationFields(text).size() - 1;
     for (const bool booking : {true, false}) {
         int32_t recordNo = -12345;
-        const bool ok = booking ? download::validateBooking(text, recordNo, reporter) : download::validatePayment(text, recordNo, reporter);
+        const bool ok = booking ? download::validateBooking(text, recordNo, reporter)
+                                : download::validatePayment(text, recordNo, reporter);
         const size_t required = booking ? download::BookingRule.fieldsRequired : download::PaymentRule.fieldsRequired;
         if (ok) FUZZ_CHECK(count == required);
         if (!ok) FUZZ_CHECK(recordNo == -12345);

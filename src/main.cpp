@@ -1,5 +1,6 @@
 // The agent program: reads its command line, chooses its shell, builds the agent on the real platform,
 // runs the event loop.
+#include <stdio_ext.h>
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCommandLineParser>
@@ -8,7 +9,6 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QTimer>
-#include <stdio_ext.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -131,7 +131,8 @@ std::string env(const char* name) {
 
 // The desktop was asked for, but a DISPLAY with no server behind it would make the toolkit abort.
 bool displayAnswers() {
-    if (!env("WAYLAND_DISPLAY").empty() && platform::waylandDisplayReachable(env("WAYLAND_DISPLAY"), env("XDG_RUNTIME_DIR")))
+    if (!env("WAYLAND_DISPLAY").empty() &&
+        platform::waylandDisplayReachable(env("WAYLAND_DISPLAY"), env("XDG_RUNTIME_DIR")))
         return true;
     return !env("DISPLAY").empty() && platform::xDisplayReachable(env("DISPLAY"));
 }
@@ -224,7 +225,8 @@ int main(int argc, char** argv) {
 
     bool desktop = app::desktopWanted(argc, argv);
     if (desktop && !displayAnswers()) {
-        const std::string line = "display '" + env("DISPLAY") + env("WAYLAND_DISPLAY") + "' does not answer: running headless";
+        const std::string line =
+            "display '" + env("DISPLAY") + env("WAYLAND_DISPLAY") + "' does not answer: running headless";
         platform::processSystemLog().write(platform::LogLevel::Info, line);
         if (!platform::isJournalStream(2)) std::cerr << "ostrell: " << line << '\n';
         desktop = false;

@@ -41,21 +41,15 @@ std::unique_ptr<cycle::Downloader> makeDownloader(const DownloaderFactory& f, co
 }  // namespace
 
 Agent::Agent(const AgentPlatform& platform, Shell& shell, UploaderFactory uploader, DownloaderFactory downloader)
-    : platform_(platform),
-      shell_(shell),
-      countingSinks_(platform.errorSinks, summary_),
-      reporter_(countingSinks_, platform.terminator),
-      settings_(platform.store),
-      monitor_(shell, reporter_),
+    : platform_(platform), shell_(shell), countingSinks_(platform.errorSinks, summary_),
+      reporter_(countingSinks_, platform.terminator), settings_(platform.store), monitor_(shell, reporter_),
       connection_(platform.socket, platform.loop, reporter_, monitor_, shell, server_),
-      countingExchange_(connection_, summary_),
-      transferLog_(platform.files, platform.loop, reporter_, params_),
+      countingExchange_(connection_, summary_), transferLog_(platform.files, platform.loop, reporter_, params_),
       uploader_(makeUploader(uploader, StepContext{countingExchange_, platform.files, platform.launcher, reporter_,
                                                    settings_, params_, transferLog_})),
-      downloader_(makeDownloader(downloader, StepContext{countingExchange_, platform.files, platform.launcher, reporter_,
-                                                         settings_, params_, transferLog_})),
-      dataDirGuard_(*uploader_, *downloader_),
-      importer_(platform.launcher, settings_, transferLog_, reporter_),
+      downloader_(makeDownloader(downloader, StepContext{countingExchange_, platform.files, platform.launcher,
+                                                         reporter_, settings_, params_, transferLog_})),
+      dataDirGuard_(*uploader_, *downloader_), importer_(platform.launcher, settings_, transferLog_, reporter_),
       scheduler_(platform.loop, settings_, params_, reporter_,
                  cycle::Scheduler::Steps{connection_, dataDirGuard_, dataDirGuard_, importer_},
                  [this](int n) { shell_.showTickCount(n); }) {
@@ -87,7 +81,9 @@ void Agent::start() {
     errors::Trap trap(reporter_, "Form_Load");
     trap(5, [&] { checkEndRequest(); });
     // The own version is published even when the gate then refuses to run.
-    trap(10, [&] { settings_.save(settings::keys::ownVersion(platform_.launcher.programName()), errors::programVersionText()); });
+    trap(10, [&] {
+        settings_.save(settings::keys::ownVersion(platform_.launcher.programName()), errors::programVersionText());
+    });
     std::string hostVersion = settings::DefaultHostVersion;
     // The host rewrites the settings file in place and may be half-way through it right now: a version
     // that is missing or cut off would end the agent for good, so a refusal is looked at again a few
@@ -110,8 +106,7 @@ void Agent::start() {
     if (server_.localPort < 0 || server_.localPort > 65535)
         trap.report(110, platform::PlatformError(platform::err::InvalidProcedureCall,
                                                  "Invalid local port " + std::to_string(server_.localPort)));
-    else
-        trap(110, [&] { platform_.socket.setLocalPort(server_.localPort); });
+    else trap(110, [&] { platform_.socket.setLocalPort(server_.localPort); });
     trap(115, [&] { shell_.setTrayPicture(TrayPicture::Neutral); });
     trap(120, [&] { shell_.addTrayIcon(); });
     refreshTrayPicture();
@@ -155,7 +150,10 @@ void Agent::cycleEnded(bool reached) {
     trap(20, [&] { log(platform::LogLevel::Info, line); });
     if (!reached) trap(25, [&] { log(platform::LogLevel::Warning, connectionWarning(summary_)); });
     trap(30, [&] { checkLinkAlert(); });
-    trap(35, [&] { shell_.showLinkState(alerting_, lastContactTip(contacted_ || alerting_ ? clockTimeOf(lastContactIso_) : "", alerting_)); });
+    trap(35, [&] {
+        shell_.showLinkState(alerting_,
+                             lastContactTip(contacted_ || alerting_ ? clockTimeOf(lastContactIso_) : "", alerting_));
+    });
     trap(40, [&] { writeStatus(); });
 }
 
@@ -195,9 +193,8 @@ void Agent::refreshParameters() {
     trap(57, [&] { alertAfterMinutes_ = settings_.wholeNumber(settings::keys::alertAfter()); });
     // Save may have pointed the data directory at one where another agent works.
     if (platform_.directoryLock) {
-        const std::string problem =
-            trap.value(58, [&] { return dataDirGuard_.follow(*platform_.directoryLock, params_.dataDirPath); },
-                       std::string());
+        const std::string problem = trap.value(
+            58, [&] { return dataDirGuard_.follow(*platform_.directoryLock, params_.dataDirPath); }, std::string());
         if (!problem.empty()) trap.report(58, platform::PlatformError(platform::err::PathFileAccessError, problem));
     }
     trap(60, [&] { shell_.showParameters(params_); });
@@ -207,7 +204,8 @@ void Agent::refreshParameters() {
 void Agent::refreshTrayPicture() {
     errors::Trap trap(reporter_, "tmrFlash_Timer");
     const bool hasLoNumber = params_.hasLoNumber;
-    const bool filesWaiting = hasLoNumber && trap.value(10, [&] { return dataDirGuard_.hasFilesToSend(); }, false);
+    const bool filesWaiting = hasLoNumber && trap.value(
+                                                 10, [&] { return dataDirGuard_.hasFilesToSend(); }, false);
     trap(15, [&] { shell_.setTrayPicture(trayPictureFor(hasLoNumber, filesWaiting, connection_.connected)); });
 }
 

@@ -8,10 +8,8 @@
 #include "app/DataDirectoryGuard.h"
 #include "app/Shell.h"
 #include "app/WindowActions.h"
-#include "steps/CycleSteps.h"
 #include "cycle/Importer.h"
 #include "cycle/Scheduler.h"
-#include "translog/TransferLog.h"
 #include "errors/ErrorReporter.h"
 #include "net/Connection.h"
 #include "net/Monitor.h"
@@ -26,6 +24,8 @@
 #include "platform/TcpSocket.h"
 #include "settings/Parameters.h"
 #include "settings/Settings.h"
+#include "steps/CycleSteps.h"
+#include "translog/TransferLog.h"
 
 namespace ostrell::app {
 
@@ -62,8 +62,8 @@ UploaderFactory realUploader();
 DownloaderFactory realDownloader();
 
 inline constexpr int EndRequestCheckMs = 10000;     // end-request check
-inline constexpr int TrayPictureRefreshMs = 60000;   // tray picture
-inline constexpr int ParameterRefreshMs = 60000;  // parameter refresh
+inline constexpr int TrayPictureRefreshMs = 60000;  // tray picture
+inline constexpr int ParameterRefreshMs = 60000;    // parameter refresh
 inline constexpr const char* EndFlagValue = "Y";
 // A refused host version is read this many times, this far apart, before the gate ends the agent: for
 // longer than a half-written settings file is waited for, so the host's rewrite is seen to its end.
@@ -149,11 +149,11 @@ private:
     int alertAfterMinutes_ = 30;
     bool alerting_ = false;
     int64_t cycleStartMs_ = 0;
-    int64_t lastContactMs_ = 0;      // of the last cycle that reached the server, or of the start
-    std::string lastContactIso_;     // likewise
-    bool contacted_ = false;         // a cycle has reached the server in this run
+    int64_t lastContactMs_ = 0;   // of the last cycle that reached the server, or of the start
+    std::string lastContactIso_;  // likewise
+    bool contacted_ = false;      // a cycle has reached the server in this run
     std::string lastAttemptIso_;
-    std::string previousSuccess_;    // from the status file an earlier run left
+    std::string previousSuccess_;  // from the status file an earlier run left
     std::unique_ptr<platform::Timer> endRequestTimer_;
     std::unique_ptr<platform::Timer> trayPictureTimer_;
     std::unique_ptr<platform::Timer> parameterTimer_;

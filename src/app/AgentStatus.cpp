@@ -5,8 +5,9 @@
 namespace ostrell::app {
 
 std::string statusFileText(const AgentStatus& s) {
-    return "pid=" + std::to_string(s.pid) + "\nserver=" + s.server + "\ncycle_seconds=" + std::to_string(s.cycleSeconds) +
-           "\nlast_attempt=" + s.lastAttempt + "\nlast_success=" + s.lastSuccess + "\n";
+    return "pid=" + std::to_string(s.pid) + "\nserver=" + s.server +
+           "\ncycle_seconds=" + std::to_string(s.cycleSeconds) + "\nlast_attempt=" + s.lastAttempt +
+           "\nlast_success=" + s.lastSuccess + "\n";
 }
 
 AgentStatus parseStatusFile(const std::string& text) {
@@ -66,8 +67,7 @@ std::optional<int64_t> epochSecondsOf(const std::string& iso) {
     else if (zone.size() == 6 && (zone[0] == '+' || zone[0] == '-') && zone[3] == ':' && digitsAt(zone, 1, 2, oh) &&
              digitsAt(zone, 4, 2, om))
         offset = (zone[0] == '-' ? -1 : 1) * (oh * 3600 + om * 60);
-    else
-        return std::nullopt;
+    else return std::nullopt;
     return daysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) * 86400 + h * 3600 + mi * 60 + sec -
            offset;
 }

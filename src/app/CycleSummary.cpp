@@ -24,14 +24,15 @@ std::string cycleSummaryLine(const CycleSummary& s) {
         std::string sent;
         for (const auto& [kind, lines] : s.linesAccepted) {
             if (kind < upload::FirstOutKind || kind > upload::LastOutKind) continue;
-            sent += (sent.empty() ? "" : ", ") + std::string(upload::OutFileNames[kind]) + ".csv " + plural(lines, "line", "lines");
+            sent += (sent.empty() ? "" : ", ") + std::string(upload::OutFileNames[kind]) + ".csv " +
+                    plural(lines, "line", "lines");
         }
         line += sent.empty() ? ", nothing sent" : ", sent " + sent;
         std::string stored;
         for (const CycleSummary::Stored& bk : s.stored) {
             if (bk.bookings == 0 && bk.payments == 0) continue;
-            stored += (stored.empty() ? "" : ", ") + bk.bkNumber + ": " + plural(bk.bookings, "booking", "bookings") + " " +
-                      plural(bk.payments, "payment", "payments");
+            stored += (stored.empty() ? "" : ", ") + bk.bkNumber + ": " + plural(bk.bookings, "booking", "bookings") +
+                      " " + plural(bk.payments, "payment", "payments");
         }
         line += stored.empty() ? ", nothing stored" : ", stored " + stored;
     }

@@ -12,15 +12,15 @@ struct CycleSummary {
     bool connected = false;
     std::string host;
     int port = 0;
-    std::string failure;                   // the system's reason when the connection failed
-    std::map<int, int> linesAccepted;      // by outgoing file kind (1 to 7)
+    std::string failure;               // the system's reason when the connection failed
+    std::map<int, int> linesAccepted;  // by outgoing file kind (1 to 7)
     struct Stored {
         std::string bkNumber;
         int bookings = 0;
         int payments = 0;
     };
-    std::vector<Stored> stored;            // in the order the BK numbers were asked
-    int errors = 0;                        // reports made during the cycle
+    std::vector<Stored> stored;  // in the order the BK numbers were asked
+    int errors = 0;              // reports made during the cycle
     int64_t durationMs = 0;
 };
 

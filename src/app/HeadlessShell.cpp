@@ -23,16 +23,17 @@ void HeadlessShell::notify(const std::string& text, bool warning) {
 
 void HeadlessShell::showMessage(const std::string& title, const std::string& text) {
     std::string oneLine = text;
-    for (size_t at = oneLine.find("\r\n"); at != std::string::npos; at = oneLine.find("\r\n", at)) oneLine.replace(at, 2, " ");
+    for (size_t at = oneLine.find("\r\n"); at != std::string::npos; at = oneLine.find("\r\n", at))
+        oneLine.replace(at, 2, " ");
     err_ << title << ": " << oneLine << '\n' << std::flush;
 }
 
 std::string HeadlessShell::pictureName(TrayPicture picture) {
     switch (picture) {
-    case TrayPicture::Smiling: return "101 smiling: files waiting, connected";
-    case TrayPicture::Neutral: return "102 neutral: nothing waiting";
-    case TrayPicture::Frowning: return "103 frowning: files waiting, not connected";
-    case TrayPicture::Flag: return "104 flag: no BK number";
+        case TrayPicture::Smiling: return "101 smiling: files waiting, connected";
+        case TrayPicture::Neutral: return "102 neutral: nothing waiting";
+        case TrayPicture::Frowning: return "103 frowning: files waiting, not connected";
+        case TrayPicture::Flag: return "104 flag: no BK number";
     }
     return std::to_string(static_cast<int>(picture));
 }

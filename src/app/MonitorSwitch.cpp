@@ -12,7 +12,8 @@ bool isMonitorPassword(const std::optional<std::string>& typed) { return typed &
 
 void toggleMonitor(MonitorSwitchView& view, errors::ErrorReporter& reporter) {
     errors::Trap trap(reporter, "mnuMonitor_Click");
-    if (trap.value(80, [&] { return view.isWindowVisible(); }, false)) {
+    if (trap.value(
+            80, [&] { return view.isWindowVisible(); }, false)) {
         trap(85, [&] { view.setWindowVisible(false); });
         trap(90, [&] { view.setMonitorMode(false); });
         trap(95, [&] { view.setMonitorText(""); });

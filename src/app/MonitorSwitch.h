@@ -16,7 +16,7 @@ public:
     virtual std::optional<std::string> askPassword(const std::string& prompt) = 0;
     virtual void setWindowVisible(bool visible) = 0;
     virtual void setMonitorMode(bool on) = 0;
-    virtual void setMonitorText(const std::string& text) = 0;  // txtMon
+    virtual void setMonitorText(const std::string& text) = 0;        // txtMon
     virtual void setMonitorCaption(const std::string& caption) = 0;  // mnuMonitor
 };
 

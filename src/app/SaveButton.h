@@ -10,8 +10,8 @@ namespace ostrell::app {
 class SavePanel {
 public:
     virtual ~SavePanel() = default;
-    virtual std::string timeoutText() const = 0;   // txtTimeout
-    virtual std::string dataDirText() const = 0;   // txtDataDir
+    virtual std::string timeoutText() const = 0;  // txtTimeout
+    virtual std::string dataDirText() const = 0;  // txtDataDir
     // A modal message box with an OK button only; returns when it is closed.
     virtual void showMessage(const std::string& title, const std::string& text) = 0;
     virtual void focusTimeout() = 0;

@@ -56,8 +56,9 @@ std::string statusReportText(const StatusFindings& f) {
     out += "data directory: " + (f.dataDir.empty() ? std::string("not set") : f.dataDir) + "\n";
     out += "outgoing files waiting: " + listed(f.outgoing) + "\n";
     out += "incoming files: " + listed(f.incoming) + "\n";
-    out += "transfer log: " +
-           (f.transferLogBytes ? std::to_string(*f.transferLogBytes) + " bytes" : std::string("none")) + "\n";
+    out +=
+        "transfer log: " + (f.transferLogBytes ? std::to_string(*f.transferLogBytes) + " bytes" : std::string("none")) +
+        "\n";
     return out;
 }
 

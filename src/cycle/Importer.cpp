@@ -17,8 +17,8 @@ void Importer::launchIfDue() {
     std::string dbase;
     trap(15, [&] { dbase = settings_.text(settings::keys::database()); });
     if (dbase.empty()) return;
-    const bool stillRunning =
-        lastStarted_ && trap.value(20, [&] { return launcher_.isRunning(*lastStarted_); }, false);
+    const bool stillRunning = lastStarted_ && trap.value(
+                                                  20, [&] { return launcher_.isRunning(*lastStarted_); }, false);
     if (stillRunning) {
         log_.write(ImporterStillRunningText);
         return;

@@ -3,10 +3,10 @@
 #include <optional>
 #include <string>
 
-#include "translog/TransferLog.h"
 #include "errors/ErrorReporter.h"
 #include "platform/ProcessLauncher.h"
 #include "settings/Settings.h"
+#include "translog/TransferLog.h"
 
 namespace ostrell::cycle {
 

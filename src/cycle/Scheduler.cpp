@@ -85,7 +85,8 @@ void Scheduler::runCycle(errors::Trap& trap) {
         trap(30, [&] { settings_.save(settings::keys::lastSuccess(), loop_.localDateTimeText()); });
         // hasLoNumber is read here, mid-cycle, as the refresh may have changed it during the logon.
         if (params_.hasLoNumber) {
-            if (trap.value(35, [&] { return steps_.uploader.hasFilesToSend(); }, false))
+            if (trap.value(
+                    35, [&] { return steps_.uploader.hasFilesToSend(); }, false))
                 trap(40, [&] { steps_.uploader.sendFiles(); });
             trap(45, [&] { steps_.downloader.downloadFiles(); });
         }

@@ -16,16 +16,26 @@ struct Downloader::Phase {
     const char* failureText;     // + reply + ")"
     const char* unexpectedText;  // + reply + "'"
     const char* tooManyBadText;
-    const char* leaving;         // what leaving the phase means, for the texts this program adds
+    const char* leaving;  // what leaving the phase means, for the texts this program adds
 };
 
 namespace {
-const Downloader::Phase Bookings{"10", "12|", BookingsFileName, &validateBooking,
-                                 "10 BAD received - going to payments. Error(", "Did not receive a 10 type record.'",
-                                 "Too many retries - on to payments.", "going to payments."};
-const Downloader::Phase Payments{"11", "13|", PaymentsFileName, &validatePayment,
-                                 "BAD received - Exiting procedure. Error(", "Did not receive a 11 type record.'",
-                                 "Too many retries - exiting procedure.", "Exiting procedure."};
+const Downloader::Phase Bookings{"10",
+                                 "12|",
+                                 BookingsFileName,
+                                 &validateBooking,
+                                 "10 BAD received - going to payments. Error(",
+                                 "Did not receive a 10 type record.'",
+                                 "Too many retries - on to payments.",
+                                 "going to payments."};
+const Downloader::Phase Payments{"11",
+                                 "13|",
+                                 PaymentsFileName,
+                                 &validatePayment,
+                                 "BAD received - Exiting procedure. Error(",
+                                 "Did not receive a 11 type record.'",
+                                 "Too many retries - exiting procedure.",
+                                 "Exiting procedure."};
 
 bool isBlank(const std::string& s) { return s.find_first_not_of(' ') == std::string::npos; }
 }  // namespace
@@ -62,33 +72,31 @@ bool Downloader::fetchRecords(const Phase& phase, const std::string& request, In
     int repeatsInRow = 0;
     for (;;) {
         // requestReply answers failures with "BAD - ..." itself; should it ever throw, that is a failure too.
-        const std::string reply = trap.value(10, [&] { return exchange_.requestReply(request); }, std::string("BAD"));
+        const std::string reply = trap.value(
+            10, [&] { return exchange_.requestReply(request); }, std::string("BAD"));
         const ReplyKind kind = classifyReply(reply, phase.type);
         switch (kind) {
-            case ReplyKind::Failure:
-                log_.write(phase.failureText + reply + ")");
-                return false;
-            case ReplyKind::EndOfRecords:
-                return true;
+            case ReplyKind::Failure: log_.write(phase.failureText + reply + ")"); return false;
+            case ReplyKind::EndOfRecords: return true;
             case ReplyKind::Unexpected:
             case ReplyKind::Short:
                 if (kind == ReplyKind::Unexpected) log_.write(phase.unexpectedText + reply + "'");
                 // A server that keeps answering beside the point would hold the cycle for ever.
                 if (++unusableInRow >= UnusableReplyLimit) {
                     log_.write("No record after " + std::to_string(UnusableReplyLimit) + " unusable replies to " +
-                                request + " - " + phase.leaving);
+                               request + " - " + phase.leaving);
                     return false;
                 }
                 continue;
-            case ReplyKind::Record:
-                break;
+            case ReplyKind::Record: break;
         }
         unusableInRow = 0;
 
         log_.write(reply);
         receivedAnything_ = true;
         const std::string line = recordLine(reply);
-        if (!trap.value(15, [&] { return phase.validate(line, recordNo_, reporter_); }, false)) {
+        if (!trap.value(
+                15, [&] { return phase.validate(line, recordNo_, reporter_); }, false)) {
             if (++badRecords_ >= BadRecordLimit) {
                 log_.write(phase.tooManyBadText);
                 return false;
@@ -100,7 +108,7 @@ bool Downloader::fetchRecords(const Phase& phase, const std::string& request, In
         if (line == lastAcknowledged) {
             if (++repeatsInRow >= RepeatLimit) {
                 log_.write("Record " + std::to_string(recordNo_) + " sent again " + std::to_string(RepeatLimit) +
-                            " times after its acknowledgement - leaving " + request + " for the next cycle.");
+                           " times after its acknowledgement - leaving " + request + " for the next cycle.");
                 return true;
             }
         } else {

@@ -2,13 +2,13 @@
 #include <cstdint>
 #include <string>
 
-#include "steps/CycleSteps.h"
-#include "translog/TransferLog.h"
 #include "errors/ErrorReporter.h"
 #include "net/LineExchange.h"
 #include "platform/FileSystem.h"
 #include "platform/ProcessLauncher.h"
 #include "settings/Parameters.h"
+#include "steps/CycleSteps.h"
+#include "translog/TransferLog.h"
 
 namespace ostrell::download {
 

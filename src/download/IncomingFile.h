@@ -31,10 +31,10 @@ private:
     bool fileHolds(const std::string& path, const std::string& line);
 
     platform::FileSystem& fs_;
-    std::string path_;                      // the file the lines below belong to; empty: not loaded
+    std::string path_;  // the file the lines below belong to; empty: not loaded
     std::unordered_set<size_t> lineHashes_;
     int64_t knownLength_ = 0;
-    bool lastLineOpen_ = false;             // the file does not end with a line end (torn or foreign tail)
+    bool lastLineOpen_ = false;  // the file does not end with a line end (torn or foreign tail)
 };
 
 }  // namespace ostrell::download

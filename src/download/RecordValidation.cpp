@@ -16,10 +16,13 @@ bool validRecord(const std::string& line, int32_t& recordNo, RecordRule rule, er
         return true;
     }
     // toWholeNumber throws Overflow past 32 bits: the trap reports it and the record is rejected.
-    return trap.value(10, [&] {
-        recordNo = settings::toWholeNumber(numberField);
-        return true;
-    }, false);
+    return trap.value(
+        10,
+        [&] {
+            recordNo = settings::toWholeNumber(numberField);
+            return true;
+        },
+        false);
 }
 }  // namespace
 

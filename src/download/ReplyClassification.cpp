@@ -14,7 +14,8 @@ bool containsNoneInAnyCase(const std::string& reply) {
 }  // namespace
 
 ReplyKind classifyReply(const std::string& reply, const std::string& type) {
-    if (reply.find(type) == std::string::npos) return reply.compare(0, 3, "BAD") == 0 ? ReplyKind::Failure : ReplyKind::Unexpected;
+    if (reply.find(type) == std::string::npos)
+        return reply.compare(0, 3, "BAD") == 0 ? ReplyKind::Failure : ReplyKind::Unexpected;
     // "NONE" counts only in front of the record line: a booking for "Nonesuch Lodge" is a record, not the
     // end of the queue (taken as the end, it would block every later booking of that BK number for good).
     if (containsNoneInAnyCase(reply.substr(0, reply.find('"')))) return ReplyKind::EndOfRecords;

@@ -8,7 +8,8 @@ std::vector<std::string> splitFields(std::string text, const std::string& separa
         fields.push_back(std::move(text));
         return fields;
     }
-    if (text.size() < separator.size() || text.compare(text.size() - separator.size(), separator.size(), separator) != 0)
+    if (text.size() < separator.size() ||
+        text.compare(text.size() - separator.size(), separator.size(), separator) != 0)
         text += separator;
     // Walk the separators front to back instead of cutting the text down each time: linear in the length.
     size_t start = 0;

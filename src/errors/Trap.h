@@ -44,7 +44,9 @@ public:
     }
 
     // Reports a failure found by a check rather than thrown by a statement, under the check's label.
-    void report(int label, const platform::PlatformError& error) { report(label, static_cast<const std::exception&>(error)); }
+    void report(int label, const platform::PlatformError& error) {
+        report(label, static_cast<const std::exception&>(error));
+    }
 
     const std::string& procedure() const { return procedure_; }
     int failures() const { return failures_; }

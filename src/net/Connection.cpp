@@ -53,7 +53,8 @@ void Connection::connectToServer() {
     // taken for the logon reply.
     const auto pause = [&](int ms) { loop_.pause(ms); };
     trap(10, [&] { view_.showCountdown(ConnectTries); });
-    if (trap.value(15, [&] { return socket_.state() == TcpSocket::StateClosed; }, false)) {
+    if (trap.value(
+            15, [&] { return socket_.state() == TcpSocket::StateClosed; }, false)) {
         trap(20, [&] { startConnection(); });
         trap(25, [&] { pause(ConnectSettleMs); });
     }

@@ -24,11 +24,11 @@ inline constexpr const char* QuitLine = "quit\n";
 inline constexpr int ConnectSettleMs = 400;  // after starting a connection, before its first test
 inline constexpr int ConnectTests = 10;      // txtLP 10..0
 inline constexpr int ConnectPauseMs = 300;
-inline constexpr int LogonTests = 40;        // txtLP 39..0
+inline constexpr int LogonTests = 40;  // txtLP 39..0
 inline constexpr int LogonPauseMs = 300;
-inline constexpr int ReplyTests = 40;        // 39 pauses: a reply is given up 7.8 s after the request
+inline constexpr int ReplyTests = 40;  // 39 pauses: a reply is given up 7.8 s after the request
 inline constexpr int ReplyPauseMs = 200;
-inline constexpr int QuitPauseMs = 300;      // after the quit line of a download, for the server to read it
+inline constexpr int QuitPauseMs = 300;  // after the quit line of a download, for the server to read it
 
 // Receive-side framing: a line longer than the limit drops the connection (a server that never ends a
 // line cannot fill memory). An unfinished line is taken as it is after this much silence, but only from
@@ -107,10 +107,10 @@ private:
     std::function<void()> onLoggedOn_;
 
     LineFramer framer_{MaxLineBytes};
-    uint64_t arrivals_ = 0;              // bumps at every arrival and reset: a pending flush checks it
-    bool awaitingLogonReply_ = false;    // the logon line is out and its reply not yet taken
-    bool logonReplyTaken_ = false;       // on this connection: the greeting rule no longer applies
-    bool serverEndsLines_ = false;       // on this connection: a line ended by LF has come
+    uint64_t arrivals_ = 0;            // bumps at every arrival and reset: a pending flush checks it
+    bool awaitingLogonReply_ = false;  // the logon line is out and its reply not yet taken
+    bool logonReplyTaken_ = false;     // on this connection: the greeting rule no longer applies
+    bool serverEndsLines_ = false;     // on this connection: a line ended by LF has come
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);  // posted flushes die with the connection
 };
 

@@ -8,7 +8,8 @@ using platform::TcpSocket;
 
 std::string Connection::requestReply(const std::string& request) {
     errors::Trap trap(reporter_, "WaitForResponse");
-    if (trap.value(10, [&] { return socket_.state() != TcpSocket::StateConnected; }, false)) {
+    if (trap.value(
+            10, [&] { return socket_.state() != TcpSocket::StateConnected; }, false)) {
         monitor_.show("I not connected");
         connectToServer();
     }
@@ -18,7 +19,8 @@ std::string Connection::requestReply(const std::string& request) {
 
     // Clearing the flag drops anything the server said since the last reply was taken.
     gotResponse = false;
-    if (!trap.value(20, [&] { return socket_.state() == TcpSocket::StateConnected; }, false)) {
+    if (!trap.value(
+            20, [&] { return socket_.state() == TcpSocket::StateConnected; }, false)) {
         monitor_.show("I lost connection");
         return "BAD - lost connection";
     }
@@ -52,7 +54,9 @@ void Connection::endExchange() {
     // The closing of the download exchange: its failures are the download's, reported under its name.
     // Labels from 900 keep them apart from the download's own.
     errors::Trap trap(reporter_, "GetFiles");
-    if (!trap.value(900, [&] { return socket_.state() == TcpSocket::StateConnected; }, false)) return;
+    if (!trap.value(
+            900, [&] { return socket_.state() == TcpSocket::StateConnected; }, false))
+        return;
     monitor_.show("S {quit}");
     trap(905, [&] { socket_.send(QuitLine); });
     trap(910, [&] { loop_.yield(); });

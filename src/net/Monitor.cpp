@@ -6,7 +6,9 @@ namespace ostrell::net {
 
 void Monitor::show(const std::string& line) {
     errors::Trap trap(reporter_, "ShowTXT");
-    if (!trap.value(10, [&] { return view_.isWindowVisible(); }, false)) return;
+    if (!trap.value(
+            10, [&] { return view_.isWindowVisible(); }, false))
+        return;
     std::string text;
     // When the new text cannot be made, nothing was added and there is nothing to cut.
     if (!trap(15, [&] { text = line + "\r\n" + view_.monitorText(); })) return;

@@ -5,8 +5,8 @@ namespace ostrell::net {
 
 // One server line after the receive side's clean-up.
 struct CleanedLine {
-    std::string text;      // trimmed when it counts, as it stood after line-end removal otherwise
-    bool counts = false;   // three or more characters before trimming: a reply
+    std::string text;     // trimmed when it counts, as it stood after line-end removal otherwise
+    bool counts = false;  // three or more characters before trimming: a reply
 };
 
 // The receive side's clean-up of one line: the greeting rule (lower-case the whole line and delete every

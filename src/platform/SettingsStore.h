@@ -16,9 +16,9 @@ class SettingsStore {
 public:
     virtual ~SettingsStore() = default;
     virtual std::string readValue(const std::string& app, const std::string& section, const std::string& key,
-                                   const std::string& defaultValue) = 0;
+                                  const std::string& defaultValue) = 0;
     virtual void writeValue(const std::string& app, const std::string& section, const std::string& key,
-                             const std::string& value) = 0;
+                            const std::string& value) = 0;
 };
 
 }  // namespace ostrell::platform

@@ -66,11 +66,13 @@ std::optional<double> numericValue(const std::string& text) {
 }
 
 int32_t toWholeNumber(const std::string& text) {
-    return static_cast<int32_t>(roundedOrThrow(text, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+    return static_cast<int32_t>(
+        roundedOrThrow(text, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
 int16_t toSmallWholeNumber(const std::string& text) {
-    return static_cast<int16_t>(roundedOrThrow(text, std::numeric_limits<int16_t>::min(), std::numeric_limits<int16_t>::max()));
+    return static_cast<int16_t>(
+        roundedOrThrow(text, std::numeric_limits<int16_t>::min(), std::numeric_limits<int16_t>::max()));
 }
 
 }  // namespace ostrell::settings

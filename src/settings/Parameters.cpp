@@ -11,7 +11,9 @@ void readParameters(Settings& s, Parameters& p, errors::Trap& trap) {
     for (int i = 1; i <= 5; ++i) {
         trap(35, [&] { p.loNumbers[i] = s.text(keys::loNumber(i)); });
         // An entry of blanks counts: only an empty text leaves the flag alone.
-        trap(40, [&] { if (!p.loNumbers[i].empty()) p.hasLoNumber = true; });
+        trap(40, [&] {
+            if (!p.loNumbers[i].empty()) p.hasLoNumber = true;
+        });
     }
     trap(50, [&] { p.timeoutSecs = s.wholeNumber(keys::timeout()); });
     trap(55, [&] { p.uploadCommand = s.text(keys::uploadCommand()); });

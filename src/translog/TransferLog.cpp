@@ -8,8 +8,9 @@ void TransferLog::write(const std::string& text) {
     errors::Trap trap(reporter_, "LogRec");
     const std::string path = logPath();
     // One write per line, so a reader between calls never sees half a line. The log is a trace, not
-    // data the server relies on, so it is not fsynced line by line. The length is looked at once, then kept by adding what each line adds: only when it seems past
-    // the limit is the file measured again, as another writer may have shortened or removed it.
+    // data the server relies on, so it is not fsynced line by line. The length is looked at once, then kept by adding
+    // what each line adds: only when it seems past the limit is the file measured again, as another writer may have
+    // shortened or removed it.
     const std::string line = clock_.logTimestamp() + " " + text + "\r\n";
     const bool measured = length_ < 0 || path != lengthPath_;
     const int64_t before = length_;
@@ -24,17 +25,23 @@ void TransferLog::write(const std::string& text) {
         }
     });
     if (written && length_ <= TransferLogLimit) return;
-    const bool tooLarge = written && measured ? true : trap.value(15, [&] {
-        length_ = -1;
-        const int64_t now = fs_.isFile(path) ? fs_.length(path) : 0;
-        length_ = now;
-        lengthPath_ = path;
-        return now > TransferLogLimit;
-    }, false);
+    const bool tooLarge = written && measured ? true
+                                              : trap.value(
+                                                    15,
+                                                    [&] {
+                                                        length_ = -1;
+                                                        const int64_t now = fs_.isFile(path) ? fs_.length(path) : 0;
+                                                        length_ = now;
+                                                        lengthPath_ = path;
+                                                        return now > TransferLogLimit;
+                                                    },
+                                                    false);
     if (!tooLarge) return;
     length_ = -1;  // a new file from the next line on
     const std::string backup = path + ".bak";
-    trap(20, [&] { if (fs_.isFile(backup)) fs_.remove(backup); });
+    trap(20, [&] {
+        if (fs_.isFile(backup)) fs_.remove(backup);
+    });
     trap(25, [&] { fs_.rename(path, backup); });
     trap(30, [&] { fs_.syncDirectory(platform::parentDirectory(path)); });
 }

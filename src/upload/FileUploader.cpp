@@ -1,10 +1,10 @@
 #include "upload/FileUploader.h"
 
 #include "errors/Trap.h"
+#include "settings/KeyTable.h"
 #include "upload/OutFileCutDown.h"
 #include "upload/OutFileNames.h"
 #include "upload/OutLineReading.h"
-#include "settings/KeyTable.h"
 #include "upload/RecordConversion.h"
 #include "upload/ReplyVerdict.h"
 
@@ -14,7 +14,9 @@ bool FileUploader::hasFilesToSend() {
     errors::Trap trap(reporter_, "TransFiles");
     for (int kind = FirstOutKind; kind <= LastOutKind; ++kind) {
         const std::string path = outFilePath(params_.dataDirPath, kind);
-        if (trap.value(10, [&] { return fs_.isFile(path); }, false)) return true;
+        if (trap.value(
+                10, [&] { return fs_.isFile(path); }, false))
+            return true;
     }
     return false;
 }
@@ -43,9 +45,14 @@ void FileUploader::sendOutFile(int kind, errors::Trap& trap) {
     const std::string baseName = OutFileNames[kind];
     // A copy left by a cut-down that a crash interrupted; the original it was made from is intact.
     const std::string temp = outTempPath(path);
-    trap(10, [&] { if (fs_.isFile(temp) || fs_.isSymlink(temp)) fs_.remove(temp); });
-    const bool isLink = trap.value(12, [&] { return fs_.isSymlink(path); }, false);
-    if (!isLink && !trap.value(15, [&] { return fs_.isFile(path); }, false)) return;
+    trap(10, [&] {
+        if (fs_.isFile(temp) || fs_.isSymlink(temp)) fs_.remove(temp);
+    });
+    const bool isLink = trap.value(
+        12, [&] { return fs_.isSymlink(path); }, false);
+    if (!isLink && !trap.value(
+                       15, [&] { return fs_.isFile(path); }, false))
+        return;
     if (isLink) {
         // Following it would send whatever it points at and cut that down; the host never makes one.
         log_.write("Outgoing file is a symbolic link - not sent, left as it is: " + path);
@@ -65,8 +72,8 @@ void FileUploader::sendOutFile(int kind, errors::Trap& trap) {
     outAnySent = false;
 
     // Lines the server accepted in an earlier cycle from a file that could not be cut down.
-    const size_t acceptedBefore =
-        trap.value(25, [&] { return sentLines_.acceptedBefore(baseName, path, outLines); }, size_t{0});
+    const size_t acceptedBefore = trap.value(
+        25, [&] { return sentLines_.acceptedBefore(baseName, path, outLines); }, size_t{0});
     for (size_t n = 0; n < acceptedBefore; ++n) outLineSent[n] = true;
     if (acceptedBefore > 0)
         log_.write("First " + std::to_string(acceptedBefore) + " lines already accepted - not sent again: " + path);
@@ -102,12 +109,10 @@ bool FileUploader::sendOutFileRecords() {
             trap.report(15, platform::PlatformError(platform::err::InvalidProcedureCall,
                                                     "Record too short for the batch marker; sent without it"));
         for (;;) {
-            const std::string reply =
-                trap.value(20, [&] { return exchange_.requestReply(wire.text); }, std::string());
+            const std::string reply = trap.value(
+                20, [&] { return exchange_.requestReply(wire.text); }, std::string());
             switch (judgeReply(kind, reply)) {
-                case ReplyVerdict::GiveUp:
-                    log_.write("*B " + wire.text);
-                    return false;
+                case ReplyVerdict::GiveUp: log_.write("*B " + wire.text); return false;
                 case ReplyVerdict::Accepted:
                     log_.write(" G " + wire.text);
                     outLineSent[n] = true;
@@ -117,9 +122,7 @@ bool FileUploader::sendOutFileRecords() {
                     log_.write(reply);
                     log_.write("*F " + wire.text);
                     break;
-                case ReplyVerdict::NoVerdict:
-                    log_.write(reply);
-                    break;
+                case ReplyVerdict::NoVerdict: log_.write(reply); break;
             }
             if (outLineSent[n]) break;
             if (++retries >= RetryBudget) {

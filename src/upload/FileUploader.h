@@ -3,14 +3,14 @@
 #include <string>
 #include <vector>
 
-#include "steps/CycleSteps.h"
-#include "translog/TransferLog.h"
 #include "errors/ErrorReporter.h"
 #include "net/LineExchange.h"
 #include "platform/FileSystem.h"
 #include "platform/StateDirectory.h"
 #include "settings/Parameters.h"
 #include "settings/Settings.h"
+#include "steps/CycleSteps.h"
+#include "translog/TransferLog.h"
 #include "upload/SentLinesMemory.h"
 
 namespace ostrell::upload {
@@ -40,7 +40,7 @@ public:
     std::vector<std::string> outLines;
     std::vector<bool> outLineSent;  // accepted by the server
     bool outAnySent = false;        // at least one record accepted
-    int32_t outFileKind = 0;       // kind (1 to 7) of the file being sent
+    int32_t outFileKind = 0;        // kind (1 to 7) of the file being sent
 
 private:
     void clearOutFile();

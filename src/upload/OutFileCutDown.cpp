@@ -28,10 +28,8 @@ CutDownPlan planCutDown(const std::string& bytesRead, const std::vector<std::str
         kept += "\r\n";
         ++keptLines;
     }
-    if (keptLines == 0)
-        plan.action = CutDownPlan::Action::Delete;
-    else if (plan.removed == 0)
-        plan.action = CutDownPlan::Action::LeaveAlone;
+    if (keptLines == 0) plan.action = CutDownPlan::Action::Delete;
+    else if (plan.removed == 0) plan.action = CutDownPlan::Action::LeaveAlone;
     else {
         plan.action = CutDownPlan::Action::Rewrite;
         plan.content = std::move(kept);
@@ -39,12 +37,14 @@ CutDownPlan planCutDown(const std::string& bytesRead, const std::vector<std::str
     return plan;
 }
 
-bool settleSentFile(platform::FileSystem& fs, translog::TransferLog& log, errors::Trap& trap,
-                    const std::string& path, const std::string& bytesRead, const std::vector<std::string>& lines,
+bool settleSentFile(platform::FileSystem& fs, translog::TransferLog& log, errors::Trap& trap, const std::string& path,
+                    const std::string& bytesRead, const std::vector<std::string>& lines,
                     const std::vector<bool>& accepted) {
     const std::string dir = platform::parentDirectory(path);
     // Taken away by the host while we sent: nothing left to dispose of.
-    if (!trap.value(100, [&] { return fs.isFile(path) || fs.isSymlink(path); }, true)) return true;
+    if (!trap.value(
+            100, [&] { return fs.isFile(path) || fs.isSymlink(path); }, true))
+        return true;
     std::string bytesNow;
     if (!trap(105, [&] { bytesNow = fs.readAll(path); })) return false;
 
@@ -63,12 +63,16 @@ bool settleSentFile(platform::FileSystem& fs, translog::TransferLog& log, errors
 
     // The copy is made exclusively, with the original's mode and group: it becomes the host's file.
     const std::string temp = outTempPath(path);
-    trap(118, [&] { if (fs.isFile(temp) || fs.isSymlink(temp)) fs.remove(temp); });
-    const bool swapped = trap(120, [&] { fs.createLike(temp, plan.content, path); }) &&
-                         trap(125, [&] { fs.rename(temp, path); });
+    trap(118, [&] {
+        if (fs.isFile(temp) || fs.isSymlink(temp)) fs.remove(temp);
+    });
+    const bool swapped =
+        trap(120, [&] { fs.createLike(temp, plan.content, path); }) && trap(125, [&] { fs.rename(temp, path); });
     if (!swapped) {
         // The original is untouched; a half-written or unrenamed copy must not stay beside it.
-        trap(130, [&] { if (fs.isFile(temp)) fs.remove(temp); });
+        trap(130, [&] {
+            if (fs.isFile(temp)) fs.remove(temp);
+        });
         return false;
     }
     trap(135, [&] { fs.syncDirectory(dir); });

@@ -2,9 +2,9 @@
 #include <string>
 #include <vector>
 
-#include "translog/TransferLog.h"
 #include "errors/Trap.h"
 #include "platform/FileSystem.h"
+#include "translog/TransferLog.h"
 
 namespace ostrell::upload {
 
@@ -39,8 +39,8 @@ CutDownPlan planCutDown(const std::string& bytesRead, const std::vector<std::str
 // One window stays open: lines the host appends between the re-read here and the rename or delete that
 // follows (a few file operations later) are not seen and go with the old file. Closing it would need a
 // lock the host does not take.
-bool settleSentFile(platform::FileSystem& fs, translog::TransferLog& log, errors::Trap& trap,
-                    const std::string& path, const std::string& bytesRead, const std::vector<std::string>& lines,
+bool settleSentFile(platform::FileSystem& fs, translog::TransferLog& log, errors::Trap& trap, const std::string& path,
+                    const std::string& bytesRead, const std::vector<std::string>& lines,
                     const std::vector<bool>& accepted);
 
 }  // namespace ostrell::upload

@@ -9,8 +9,8 @@ namespace ostrell::upload {
 // host's: files are sent in index order.
 inline constexpr int FirstOutKind = 1;
 inline constexpr int LastOutKind = 7;
-inline constexpr std::array<const char*, 8> OutFileNames = {
-    "", "Child", "EndDate", "Periods", "Prices", "Deleted", "Bookings", "RoomTypes"};
+inline constexpr std::array<const char*, 8> OutFileNames = {"",       "Child",   "EndDate",  "Periods",
+                                                            "Prices", "Deleted", "Bookings", "RoomTypes"};
 
 // Full name of the outgoing file of a kind: the data directory (which ends with its separator) runs
 // straight into the base name.

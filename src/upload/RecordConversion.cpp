@@ -56,10 +56,8 @@ WireRecord convertRecord(int kind, const std::string& line, int16_t batchMarker)
         case 3:
         case 4:
         case 7:
-            if (record.size() >= 7)
-                record = record.substr(0, 7) + std::to_string(batchMarker) + "|" + record.substr(7);
-            else
-                wire.markerSkipped = true;
+            if (record.size() >= 7) record = record.substr(0, 7) + std::to_string(batchMarker) + "|" + record.substr(7);
+            else wire.markerSkipped = true;
             blankAfterTrailingBar(record);
             break;
         case 5: record = replaceAll(record, "|0|", "|0000|"); break;

@@ -14,8 +14,8 @@ std::string barSeparated(const std::string& line);
 bool kindHasBatchMarker(int kind);
 
 struct WireRecord {
-    std::string text;             // kind digit, "|", converted record: the request line without its LF
-    bool markerSkipped = false;   // a marker kind whose record is shorter than 7 characters
+    std::string text;            // kind digit, "|", converted record: the request line without its LF
+    bool markerSkipped = false;  // a marker kind whose record is shorter than 7 characters
 };
 
 // The request line for one line of the outgoing file of this kind:

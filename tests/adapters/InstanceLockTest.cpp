@@ -25,7 +25,8 @@ TEST(InstanceLock, ASecondAgentOfTheUserOrOfTheDataDirectoryIsToldWhoRuns) {
     EXPECT_FALSE(first->acquire(userA, data).refusal);
     InstanceLock sameUser, otherUser;
     EXPECT_EQ(sameUser.acquire(userA, home.file("elsewhere/")).refusal, "Ostrell is already running " + pid);
-    EXPECT_EQ(otherUser.acquire(userB, data).refusal, "Ostrell is already running " + pid + " on the data directory " + data);
+    EXPECT_EQ(otherUser.acquire(userB, data).refusal,
+              "Ostrell is already running " + pid + " on the data directory " + data);
     struct stat info {};
     ASSERT_EQ(::stat((data + "Ostrell.lock").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0007, 0u) << "lock files are not for others";

@@ -24,9 +24,9 @@ TEST(LibraryErrorSink, LoadedOnlyFromAFileAndDirectoryNoOneElseCanWrite) {
         mode_t fileMode;
         bool loaded;
     };
-    for (const Case& c : {Case{"proper", 0755, 0644, true}, Case{"group-writable directory", 0775, 0644, false},
-                          Case{"world-writable directory", 0757, 0644, false},
-                          Case{"group-writable file", 0755, 0664, false}}) {
+    for (const Case& c :
+         {Case{"proper", 0755, 0644, true}, Case{"group-writable directory", 0775, 0644, false},
+          Case{"world-writable directory", 0757, 0644, false}, Case{"group-writable file", 0755, 0664, false}}) {
         SCOPED_TRACE(c.name);
         OpenTempDir dir;
         ASSERT_TRUE(dir.isValid());

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
-#include <sstream>
-#include <fstream>
-#include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <csignal>
+#include <fstream>
+#include <sstream>
 
 #include <string>
 
@@ -160,7 +160,8 @@ TEST(PosixFileSystem, NewFilesAreNeverOpenToOthersAndACutDownCopyKeepsTheOrigina
     for (const auto& [mask, expected] : {std::pair<mode_t, mode_t>{022, 0640}, {077, 0600}, {0, 0660}}) {
         SCOPED_TRACE(mask);
         Umask umask(mask);
-        const std::string log = dir.file("log" + std::to_string(mask)), state = dir.file("state" + std::to_string(mask));
+        const std::string log = dir.file("log" + std::to_string(mask)),
+                          state = dir.file("state" + std::to_string(mask));
         fs.append(log, "x\r\n", false);
         fs.writeDurable(state, "x");
         EXPECT_EQ(modeOf(log), expected);

@@ -1,17 +1,17 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <ctime>
-#include <utime.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
+#include <utime.h>
+#include <ctime>
 
 #include <chrono>
-#include <thread>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "AdapterTestSupport.h"
@@ -56,21 +56,34 @@ TEST_F(SettingsStoreTest, ValuesRoundTripExactly) {
     EXPECT_NE(::access(iniPath().c_str(), F_OK), 0) << "a read must not create the file";
 
     const std::vector<std::string> values = {
-        "a,b,c", "  padded  ", "say \"hi\"", "C:\\Data\\Brannick\\", "Zoë Ærø ñ €", "", "@odd start",
-        "key=value; # not a comment", "[looks, like a section]", "tab\there", "0", std::string("nul\0byte", 8),
+        "a,b,c",
+        "  padded  ",
+        "say \"hi\"",
+        "C:\\Data\\Brannick\\",
+        "Zoë Ærø ñ €",
+        "",
+        "@odd start",
+        "key=value; # not a comment",
+        "[looks, like a section]",
+        "tab\there",
+        "0",
+        std::string("nul\0byte", 8),
     };
-    for (size_t i = 0; i < values.size(); ++i) store_.writeValue("BKX", "Ostrell", "Value" + std::to_string(i), values[i]);
     for (size_t i = 0; i < values.size(); ++i)
-        EXPECT_EQ(store_.readValue("BKX", "Ostrell", "Value" + std::to_string(i), "default"), values[i]) << "value " << i;
+        store_.writeValue("BKX", "Ostrell", "Value" + std::to_string(i), values[i]);
+    for (size_t i = 0; i < values.size(); ++i)
+        EXPECT_EQ(store_.readValue("BKX", "Ostrell", "Value" + std::to_string(i), "default"), values[i])
+            << "value " << i;
     EXPECT_THROW(store_.writeValue("BKX", "Ostrell", "Broken", "line\nbreak"), PlatformError);
 }
 
 // The host's file is a contract: a write changes the one value and nothing else, keeps the file's mode,
 // leaves no temporary file and takes the lock file the README names.
 TEST_F(SettingsStoreTest, AWriteChangesOneValueAndKeepsEveryOtherByteAndTheMode) {
-    const std::string host = "; Brannick settings\r\n[Application]\r\nDirName=C:\\Brannick\\App\\\r\n"
-                             "EndFlag=N\r\n\r\n[Ostrell]\r\nDataDir=/srv/brannick/d;x/\r\nLastTry=old\r\n"
-                             "no equals sign here\r\n# comment\r\n[Unknown]\r\nx = y\r\n";
+    const std::string host =
+        "; Brannick settings\r\n[Application]\r\nDirName=C:\\Brannick\\App\\\r\n"
+        "EndFlag=N\r\n\r\n[Ostrell]\r\nDataDir=/srv/brannick/d;x/\r\nLastTry=old\r\n"
+        "no equals sign here\r\n# comment\r\n[Unknown]\r\nx = y\r\n";
     writeRaw(host);
     ASSERT_EQ(::chmod(iniPath().c_str(), 0640), 0);
     store_.writeValue("BKX", "Ostrell", "LastTry", "06.12.2026 10:00:00");

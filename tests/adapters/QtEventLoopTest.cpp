@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
-#include <QDateTime>
 #include <sys/resource.h>
+#include <QDateTime>
 
 #include <QDate>
 #include <QLocale>
@@ -151,7 +151,8 @@ TEST_F(EventLoopTest, TimeTextsFollowTheLogLayoutAndTheUserFormats) {
     const QString timeText = text.mid(today.size() + 1);
     EXPECT_FALSE(timeText.isEmpty());
     EXPECT_FALSE(timeText.endsWith(u' '));
-    EXPECT_GE(timeText.count(u':') + timeText.count(u'.'), 2) << "the long time shows seconds: " << timeText.toStdString();
+    EXPECT_GE(timeText.count(u':') + timeText.count(u'.'), 2)
+        << "the long time shows seconds: " << timeText.toStdString();
     const QString zone = QDateTime::currentDateTime().timeZoneAbbreviation();
     if (!zone.isEmpty()) {
         EXPECT_FALSE(timeText.contains(zone)) << "no time zone in the stamp: " << timeText.toStdString();

@@ -67,8 +67,9 @@ protected:
 TEST_F(ProcessLauncherTest, StartedProgramRunsDetachedAndIsSeenToEnd) {
     const std::string stop = dir_.file("stop");
     const std::string pidFile = dir_.file("pid");
-    const std::string program = script("BKrunVRX", "echo $$ > '" + pidFile + ".tmp' && mv '" + pidFile + ".tmp' '" +
-                                                       pidFile + "'\nwhile [ ! -e '" + stop + "' ]; do sleep 0.02; done\n");
+    const std::string program =
+        script("BKrunVRX", "echo $$ > '" + pidFile + ".tmp' && mv '" + pidFile + ".tmp' '" + pidFile +
+                               "'\nwhile [ ! -e '" + stop + "' ]; do sleep 0.02; done\n");
     const int64_t pid = launcher_.startProgram(program);
     ASSERT_GT(pid, 0);
     ASSERT_TRUE(loop_.waitUntil([&] { return exists(pidFile); }, kWait)) << "the program never ran";

@@ -87,7 +87,8 @@ protected:
     }
     void connectToPeer() {
         socket_.connect("127.0.0.1", peer_.port());
-        ASSERT_TRUE(loop_.waitUntil([&] { return socket_.state() == TcpSocket::StateConnected && peer_.socket; }, kWait));
+        ASSERT_TRUE(
+            loop_.waitUntil([&] { return socket_.state() == TcpSocket::StateConnected && peer_.socket; }, kWait));
     }
 
     QtEventLoop loop_;
@@ -115,7 +116,8 @@ TEST_F(TcpSocketTest, ConnectsAsynchronouslyAndCarriesBytesUnchanged) {
 
     const std::string outgoing = "tolvane|QHT514\n\xe9\xff\x01 \r\n"s;
     socket_.send(outgoing);
-    ASSERT_TRUE(loop_.waitUntil([&] { return peer_.received.size() >= static_cast<qsizetype>(outgoing.size()); }, kWait));
+    ASSERT_TRUE(
+        loop_.waitUntil([&] { return peer_.received.size() >= static_cast<qsizetype>(outgoing.size()); }, kWait));
     EXPECT_EQ(peer_.received.toStdString(), outgoing);
 
     const std::string incoming = "welcome \xe4\xf6\r\nsuccess\n\0end"s;

@@ -42,6 +42,6 @@ TEST(ReleaseFreeMemory, GivesBackWhatABigTransferFreedEvenBelowALaterAllocation)
     ASSERT_GT(before, 0);
     ASSERT_GT(full - before, 30 * 1024) << "the records did not take the memory this test is about";
     EXPECT_LT(after - before, 8 * 1024) << "before " << before << " KiB, full " << full << " KiB, after release "
-                                         << after << " KiB";
+                                        << after << " KiB";
     for (const auto& s : survivors) EXPECT_EQ(*s, std::string(64, 's'));
 }

@@ -13,8 +13,7 @@ class FakeDirectoryLock : public platform::DirectoryLock {
 public:
     platform::LockOutcome claimDirectory(const std::string& dir) override {
         claims.push_back(dir);
-        if (auto it = heldBy.find(dir); it != heldBy.end())
-            return {platform::LockOutcome::State::Busy, it->second, {}};
+        if (auto it = heldBy.find(dir); it != heldBy.end()) return {platform::LockOutcome::State::Busy, it->second, {}};
         if (unlockable.count(dir)) return {platform::LockOutcome::State::Unavailable, 0, "read-only file system"};
         return {};
     }

@@ -50,7 +50,9 @@ std::string FakeEventLoop::localDateTimeText() const { return formatTime(epochSe
 std::string FakeEventLoop::logTimestamp() const { return formatTime(epochSeconds_, now_, "%Y-%m-%d %H:%M:%S"); }
 
 // The virtual clock runs in UTC.
-std::string FakeEventLoop::isoTimestamp() const { return formatTime(epochSeconds_, now_, "%Y-%m-%dT%H:%M:%S") + "+00:00"; }
+std::string FakeEventLoop::isoTimestamp() const {
+    return formatTime(epochSeconds_, now_, "%Y-%m-%dT%H:%M:%S") + "+00:00";
+}
 
 void FakeEventLoop::schedule(int64_t at, std::function<void()> fn) { events_.emplace(Key{at, seq_++}, std::move(fn)); }
 

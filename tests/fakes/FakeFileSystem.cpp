@@ -18,10 +18,8 @@ void FakeFileSystem::addDirectory(const std::string& dir) {
 }
 
 void FakeFileSystem::setReadOnly(const std::string& dir, bool readOnly) {
-    if (readOnly)
-        readOnly_.insert(dir);
-    else
-        readOnly_.erase(dir);
+    if (readOnly) readOnly_.insert(dir);
+    else readOnly_.erase(dir);
 }
 
 std::shared_ptr<FakeFileSystem::Inode> FakeFileSystem::newInode(const std::string& bytes) {

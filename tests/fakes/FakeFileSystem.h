@@ -32,8 +32,8 @@ public:
     // A symbolic link at path to target; opening it fails with ELOOP, as with O_NOFOLLOW.
     void putSymlink(const std::string& path, const std::string& target);
     bool has(const std::string& path) const { return entries_.count(path) != 0; }
-    std::string content(const std::string& path) const;               // "" when absent
-    std::vector<std::string> list(const std::string& dir) const;      // names of files in dir
+    std::string content(const std::string& path) const;           // "" when absent
+    std::vector<std::string> list(const std::string& dir) const;  // names of files in dir
     // The nth (1-based) coming operation of kind op fails with errnum.
     void failOn(Op op, int errnum, int nth = 1);
     // Limit on the total bytes of all files; a write past it fails with ENOSPC.

@@ -16,14 +16,15 @@ public:
     using Key = std::tuple<std::string, std::string, std::string>;  // app, section, key
 
     std::string readValue(const std::string& app, const std::string& section, const std::string& key,
-                           const std::string& defaultValue) override {
+                          const std::string& defaultValue) override {
         ++reads;
-        if (unreadable.count(key)) throw platform::PlatformError(platform::err::PathFileAccessError, "settings unreadable");
+        if (unreadable.count(key))
+            throw platform::PlatformError(platform::err::PathFileAccessError, "settings unreadable");
         auto it = values.find({app, section, key});
         return it == values.end() ? defaultValue : it->second;
     }
     void writeValue(const std::string& app, const std::string& section, const std::string& key,
-                     const std::string& value) override {
+                    const std::string& value) override {
         if (failWrites) throw platform::PlatformError(platform::err::PermissionDenied, "settings not writable");
         values[{app, section, key}] = value;
         writes.push_back(section + "/" + key + "=" + value);
@@ -36,12 +37,14 @@ public:
         auto it = values.find({"BKX", section, key});
         return it == values.end() ? std::string("<absent>") : it->second;
     }
-    bool has(const std::string& section, const std::string& key) const { return values.count({"BKX", section, key}) != 0; }
+    bool has(const std::string& section, const std::string& key) const {
+        return values.count({"BKX", section, key}) != 0;
+    }
 
     std::map<Key, std::string> values;
     std::set<std::string> unreadable;  // key names whose read fails
     bool failWrites = false;
-    std::vector<std::string> writes;   // "section/key=value", in order
+    std::vector<std::string> writes;  // "section/key=value", in order
     int reads = 0;
 };
 

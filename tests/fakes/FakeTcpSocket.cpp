@@ -5,7 +5,9 @@
 namespace ostrell::fake {
 
 void FakeTcpSocket::connect(const std::string& host, int32_t port) {
-    if (state_ != StateClosed) throw platform::PlatformError(platform::err::SocketError, "Wrong protocol or connection state for the requested transaction or request");
+    if (state_ != StateClosed)
+        throw platform::PlatformError(platform::err::SocketError,
+                                      "Wrong protocol or connection state for the requested transaction or request");
     ++connectCalls;
     lastHost = host;
     lastPort = port;
@@ -28,7 +30,9 @@ void FakeTcpSocket::connect(const std::string& host, int32_t port) {
 }
 
 void FakeTcpSocket::send(const std::string& bytes) {
-    if (state_ != StateConnected) throw platform::PlatformError(platform::err::SocketError, "Wrong protocol or connection state for the requested transaction or request");
+    if (state_ != StateConnected)
+        throw platform::PlatformError(platform::err::SocketError,
+                                      "Wrong protocol or connection state for the requested transaction or request");
     sentBytes += bytes;
     partialLine_ += bytes;
     for (auto lf = partialLine_.find('\n'); lf != std::string::npos; lf = partialLine_.find('\n')) {

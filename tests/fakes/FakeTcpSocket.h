@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/TcpSocket.h"
 #include "fakes/FakeEventLoop.h"
+#include "platform/TcpSocket.h"
 
 namespace ostrell::fake {
 
@@ -17,11 +17,11 @@ public:
     explicit FakeTcpSocket(FakeEventLoop& loop) : loop_(loop) {}
 
     // --- peer side, for tests ---
-    int connectDelayMs = 20;        // time until the server accepts
-    bool acceptConnections = true;  // false: connecting never completes
-    bool refuseConnections = false; // true: an error event after connectDelayMs
+    int connectDelayMs = 20;                              // time until the server accepts
+    bool acceptConnections = true;                        // false: connecting never completes
+    bool refuseConnections = false;                       // true: an error event after connectDelayMs
     std::function<void(const std::string& line)> onLine;  // one call per LF-ended line the client sent
-    std::function<void()> onAccepted;                    // the server accepted a connection
+    std::function<void()> onAccepted;                     // the server accepted a connection
 
     void peerSend(const std::string& bytes, int64_t delayMs = 0);
     void peerClose(int64_t delayMs = 0);
@@ -42,7 +42,9 @@ public:
     void send(const std::string& bytes) override;
     std::string takeAll() override;
     void close() override;
-    int32_t localPort() const override { return state_ == StateConnected ? (boundPort_ ? boundPort_ : 50123) : boundPort_; }
+    int32_t localPort() const override {
+        return state_ == StateConnected ? (boundPort_ ? boundPort_ : 50123) : boundPort_;
+    }
     std::string localIP() const override { return "127.0.0.1"; }
     int32_t remotePort() const override { return state_ == StateConnected ? lastPort : 0; }
     std::string remoteHostIP() const override { return state_ == StateConnected ? lastHost : ""; }

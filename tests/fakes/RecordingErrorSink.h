@@ -16,8 +16,8 @@ class RecordingErrorSinks : public platform::ErrorSinkFactory {
 public:
     std::vector<platform::ErrorSinkInputs> reports;
     std::deque<int32_t> answers;
-    bool missing = false;      // the sink cannot be made
-    bool sinkThrows = false;   // HandleError itself fails
+    bool missing = false;     // the sink cannot be made
+    bool sinkThrows = false;  // HandleError itself fails
     int created = 0;
     int alive = 0;
 

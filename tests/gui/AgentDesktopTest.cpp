@@ -29,8 +29,8 @@ public:
     bool start(const QString& dir) {
         const QString portFile = QDir(dir).filePath("sim.port");
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(VELTRANA_SIM_EXE, {"--port", "0", "--port-file", portFile, "--bookings", "4711:2",
-                                          "--ledger", QDir(dir).filePath("ledger.txt")});
+        process_.start(VELTRANA_SIM_EXE, {"--port", "0", "--port-file", portFile, "--bookings", "4711:2", "--ledger",
+                                          QDir(dir).filePath("ledger.txt")});
         if (!process_.waitForStarted(5000)) return false;
         return waitFor([&] {
             QFile f(portFile);

@@ -1,18 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCursor>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QFontMetrics>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QSystemTrayIcon>
-#include <QTest>
-#include <QCursor>
-#include <QFontMetrics>
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QSystemTrayIcon>
+#include <QTest>
 
 #include "GuiSupport.h"
 #include "StubActions.h"
@@ -26,8 +26,8 @@ namespace {
 
 constexpr int FastHostPoll = 200;
 
-#define NEED_DISPLAY()                                                                              \
-    do {                                                                                            \
+#define NEED_DISPLAY()                                                                                \
+    do {                                                                                              \
         if (!guitest::hasDisplay()) GTEST_SKIP() << "no display: run under xvfb-run (tests/gui/run)"; \
     } while (0)
 
@@ -174,9 +174,15 @@ TEST(DesktopTray, AnOutageMarksThePictureTellsSinceWhenInTheTipAndNotifiesTheOwn
         ctl.waitForFinished(5000);
         return ctl.readAllStandardOutput().trimmed().toInt();
     };
-    ASSERT_TRUE(waitFor([] {
-        return QDBusConnection::sessionBus().interface()->isServiceRegistered("org.freedesktop.Notifications").value();
-    }, 10000)) << "dunst did not take the notifications' name";
+    ASSERT_TRUE(waitFor(
+        [] {
+            return QDBusConnection::sessionBus()
+                .interface()
+                ->isServiceRegistered("org.freedesktop.Notifications")
+                .value();
+        },
+        10000))
+        << "dunst did not take the notifications' name";
 
     guitest::StubActions actions;
     app::MainWindow w(actions, FastHostPoll);

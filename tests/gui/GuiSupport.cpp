@@ -40,9 +40,9 @@ bool TrayHost::start() {
     if (process_) return QSystemTrayIcon::isSystemTrayAvailable();
     process_ = std::make_unique<QProcess>();
     process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process_->start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "32",
-                               "--SetDockType", "true", "--transparent", "false", "--tint", "0x303a48",
-                               "--iconspacing", "4", "--padding", "4"});
+    process_->start("trayer",
+                    {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "32", "--SetDockType",
+                     "true", "--transparent", "false", "--tint", "0x303a48", "--iconspacing", "4", "--padding", "4"});
     if (!process_->waitForStarted(5000)) return false;
     return waitFor([] { return QSystemTrayIcon::isSystemTrayAvailable(); }, 10000);
 }

@@ -1,5 +1,6 @@
 // The built program's command line: each option's output and exit status, nothing written or connected
 // by the options that only inform, and --status against a live and a missing server.
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -7,7 +8,6 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QThread>
-#include <gtest/gtest.h>
 
 #include <map>
 
@@ -166,7 +166,8 @@ TEST(CommandLine, StatusIsZeroAfterAGoodCycleAndThreeWhileTheServerIsDown) {
         EXPECT_TRUE(contains(r.out, "agent: running (pid " + std::to_string(agent.processId()) + ")")) << r.out;
         EXPECT_TRUE(contains(r.out, "server: 127.0.0.1:" + std::to_string(port))) << r.out;
         EXPECT_EQ(contains(r.out, "last success: never"), expected == 3) << r.out;
-        const std::string cycleLine = expected == 0 ? "cycle: connected to 127.0.0.1:" : "cycle: not connected to 127.0.0.1:";
+        const std::string cycleLine =
+            expected == 0 ? "cycle: connected to 127.0.0.1:" : "cycle: not connected to 127.0.0.1:";
         std::string out = agent.readAllStandardOutput().toStdString();
         for (int i = 0; i < 50 && !contains(out, cycleLine); ++i)
             if (agent.waitForReadyRead(100)) out += agent.readAllStandardOutput().toStdString();

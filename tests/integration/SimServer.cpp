@@ -1,7 +1,7 @@
 #include "integration/SimServer.h"
 
-#include <QFile>
 #include <gtest/gtest.h>
+#include <QFile>
 
 namespace ostrell::integration {
 

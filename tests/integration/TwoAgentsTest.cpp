@@ -1,3 +1,4 @@
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -5,7 +6,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
-#include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
@@ -53,11 +53,14 @@ TEST(TwoAgents, OnOneDataDirectoryUploadEachRecordOnce) {
         SimServer sim({});
         QTemporaryDir home;
         const QString data = home.filePath("data");
-        writeFile(data + "/Bookings.csv", "\"1001\",\"2027-01-02\",\"2027-01-05\",\"Meyer\",\"\"\r\n"
-                                          "\"1002\",\"2027-02-01\",\"2027-02-03\",\"Okafor\",\"x\"\r\n");
-        writeFile(data + "/Prices.csv", "PRC017,\"Room 1\",350,\r\nPRC018,\"Room 2\",300,\r\nPRC019,\"Suite\",900,\r\n");
+        writeFile(data + "/Bookings.csv",
+                  "\"1001\",\"2027-01-02\",\"2027-01-05\",\"Meyer\",\"\"\r\n"
+                  "\"1002\",\"2027-02-01\",\"2027-02-03\",\"Okafor\",\"x\"\r\n");
+        writeFile(data + "/Prices.csv",
+                  "PRC017,\"Room 1\",350,\r\nPRC018,\"Room 2\",300,\r\nPRC019,\"Suite\",900,\r\n");
         const QByteArray ini = "[Ostrell]\nIPadd=127.0.0.1\nIPport=" + QByteArray::number(sim.port()) +
-                               "\nDataDir=" + data.toUtf8() + "/\nTimeOut=1\nLoNumber1=4711\n[Version]\nBrannhall=2.3.119\n";
+                               "\nDataDir=" + data.toUtf8() +
+                               "/\nTimeOut=1\nLoNumber1=4711\n[Version]\nBrannhall=2.3.119\n";
         const QString user[2] = {home.filePath("a"), home.filePath(sameUser ? "a" : "b")};
         for (const QString& u : user) {
             writeFile(u + "/config/BKX.ini", ini);
@@ -65,7 +68,9 @@ TEST(TwoAgents, OnOneDataDirectoryUploadEachRecordOnce) {
         }
         auto first = startAgent(user[0] + "/config", user[0] + "/run");
         auto second = startAgent(user[1] + "/config", user[1] + "/run");
-        const auto ended = [&] { return first->state() == QProcess::NotRunning || second->state() == QProcess::NotRunning; };
+        const auto ended = [&] {
+            return first->state() == QProcess::NotRunning || second->state() == QProcess::NotRunning;
+        };
         ASSERT_TRUE(waitFor([&] { return (first->waitForFinished(0), second->waitForFinished(0), ended()); }, 15000))
             << "same user " << sameUser << ": neither copy stopped";
         QProcess& refused = first->state() == QProcess::NotRunning ? *first : *second;
@@ -73,8 +78,9 @@ TEST(TwoAgents, OnOneDataDirectoryUploadEachRecordOnce) {
         EXPECT_EQ(refused.exitCode(), 1);
         EXPECT_TRUE(refused.readAllStandardError().contains("already running (pid " +
                                                             QByteArray::number(running.processId()) + ")"));
-        EXPECT_TRUE(waitFor([&] { return !QFile::exists(data + "/Bookings.csv") && !QFile::exists(data + "/Prices.csv"); },
-                            20000)) << "the outgoing files were not sent";
+        EXPECT_TRUE(waitFor(
+            [&] { return !QFile::exists(data + "/Bookings.csv") && !QFile::exists(data + "/Prices.csv"); }, 20000))
+            << "the outgoing files were not sent";
         QThread::msleep(2500);  // two more cycles: nothing is sent again
         running.terminate();
         running.waitForFinished(5000);

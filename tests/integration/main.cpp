@@ -1,6 +1,6 @@
 // The Qt adapters need an application object on the test thread.
-#include <QCoreApplication>
 #include <gtest/gtest.h>
+#include <QCoreApplication>
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);

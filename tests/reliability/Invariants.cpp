@@ -112,12 +112,13 @@ std::vector<std::string> checkDownloads(const std::vector<sim::LedgerEntry>& led
             if (n == 0)
                 violations.push_back("D: acknowledged but not in " + std::string(side.file) + ": " + shorten(record));
             else if (n > 1)
-                violations.push_back("D: stored " + std::to_string(n) + " times in " + side.file + ": " + shorten(record));
+                violations.push_back("D: stored " + std::to_string(n) + " times in " + side.file + ": " +
+                                     shorten(record));
         }
         for (const auto& [line, n] : inFile)
             if (!sent.count(line))
-                violations.push_back("D: " + std::string(side.file) + " holds a line the server never sent: " +
-                                     shorten(line));
+                violations.push_back("D: " + std::string(side.file) +
+                                     " holds a line the server never sent: " + shorten(line));
     }
     return violations;
 }

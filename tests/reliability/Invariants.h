@@ -14,8 +14,8 @@ using OutgoingFiles = std::array<std::optional<std::string>, 8>;
 // What the data directory holds after a run, as far as the two invariants care.
 struct DataDirState {
     OutgoingFiles outgoing;
-    std::string bookings;  // InBookings.csv ("" when absent)
-    std::string payments;  // Payment.csv
+    std::string bookings;                        // InBookings.csv ("" when absent)
+    std::string payments;                        // Payment.csv
     std::vector<std::string> leftoverTempFiles;  // work files of a cut-down that outlived the run
 };
 

@@ -114,8 +114,12 @@ struct World {
 
         // Outgoing files: one accepted in full, one cut down after a refused record, one given up at a
         // "BAD" after its first record, one refused throughout.
-        put(6, "\"1001\",\"2027-01-02\",\"2027-01-05\",\"Meyer, Anna\",\"\"\r\n\"1002\",\"2027-02-01\",\"2027-02-03\",\"Okafor\",\"x\"\r\n");
-        put(4, "PRC017,\"Room 1, sea view\",350,\r\nPRC018,\"Room 2\",300,\r\nPRC019,\"Room 3\",280,\r\nPRC020,\"Suite\",900,\r\n");
+        put(6,
+            "\"1001\",\"2027-01-02\",\"2027-01-05\",\"Meyer, "
+            "Anna\",\"\"\r\n\"1002\",\"2027-02-01\",\"2027-02-03\",\"Okafor\",\"x\"\r\n");
+        put(4,
+            "PRC017,\"Room 1, sea view\",350,\r\nPRC018,\"Room 2\",300,\r\nPRC019,\"Room "
+            "3\",280,\r\nPRC020,\"Suite\",900,\r\n");
         put(7, "\"R1\",\"Double room, sea view\",\"2\"\r\n\"R2\",\"Single\",\"1\"\r\n\"R3\",\"Family\",\"4\"\r\n");
         put(5, "\"B77\",0,\"2027-03-01\"\r\n");
         std::string ruleError;

@@ -2,8 +2,8 @@
 
 namespace ostrell::reliability {
 
-SimBehindFakeSocket::SimBehindFakeSocket(fake::FakeTcpSocket& socket, sim::ProtocolCore& core,
-                                         uint64_t& connections, int64_t replyDelayMs)
+SimBehindFakeSocket::SimBehindFakeSocket(fake::FakeTcpSocket& socket, sim::ProtocolCore& core, uint64_t& connections,
+                                         int64_t replyDelayMs)
     : socket_(socket), core_(core), connections_(connections), replyDelayMs_(replyDelayMs) {
     socket_.onAccepted = [this] {
         session_ = sim::Session{};

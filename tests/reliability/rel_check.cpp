@@ -5,8 +5,8 @@
 // Exit status 1 when there is any violation; 2 on bad use, on a ledger or directory it cannot read, and
 // when there was nothing to check (a run that never reached the server proves nothing).
 #include <dirent.h>
-#include <unistd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -106,8 +106,8 @@ int main(int argc, char** argv) {
     lines += lineCount(after.bookings) + lineCount(after.payments);
     std::cout << "checked acknowledged " << acknowledged << " accepted " << accepted << " lines " << lines << '\n';
     if (ledger.empty() || acknowledged + accepted + lines == 0) {
-        std::cerr << "rel_check: nothing to check: " << (ledger.empty() ? "the ledger records no exchange" : "no records, no lines")
-                  << '\n';
+        std::cerr << "rel_check: nothing to check: "
+                  << (ledger.empty() ? "the ledger records no exchange" : "no records, no lines") << '\n';
         return 2;
     }
 

@@ -19,12 +19,7 @@
 #include "cycle/Scheduler.h"
 #include "download/Downloader.h"
 #include "download/ReplyClassification.h"
-#include "translog/TransferLog.h"
 #include "errors/ErrorReporter.h"
-#include "net/Connection.h"
-#include "net/LineExchange.h"
-#include "net/Monitor.h"
-#include "net/Views.h"
 #include "fakes/FakeDirectoryLock.h"
 #include "fakes/FakeEventLoop.h"
 #include "fakes/FakeFileSystem.h"
@@ -34,7 +29,12 @@
 #include "fakes/MemoryStateFiles.h"
 #include "fakes/RecordingErrorSink.h"
 #include "fakes/RecordingSystemLog.h"
+#include "net/Connection.h"
+#include "net/LineExchange.h"
+#include "net/Monitor.h"
+#include "net/Views.h"
 #include "settings/Settings.h"
+#include "translog/TransferLog.h"
 #include "upload/FileUploader.h"
 
 namespace ostrell::unittest {
@@ -174,9 +174,9 @@ public:
         std::optional<int64_t> number;
     };
     std::map<std::string, std::deque<Entry>> queues;
-    int acksToLose = 0;                            // the next n acknowledgements never reach the server
-    Lines acksTaken;                               // acknowledgements the server took
-    std::map<std::string, Lines> repliesByAck;     // "12|5" -> record replies sent for it
+    int acksToLose = 0;                         // the next n acknowledgements never reach the server
+    Lines acksTaken;                            // acknowledgements the server took
+    std::map<std::string, Lines> repliesByAck;  // "12|5" -> record replies sent for it
 
     void record(const std::string& request, int64_t number, const std::string& reply) {
         queues[request].push_back({reply, number});
@@ -192,17 +192,16 @@ public:
             acksTaken.push_back(request);
             const std::string prefix = request[1] == '2' ? "10|" : "11|";
             for (auto& [key, q] : queues)
-                if (key.rfind(prefix, 0) == 0 && !q.empty() && q.front().number && ackFor(key, *q.front().number) == request)
+                if (key.rfind(prefix, 0) == 0 && !q.empty() && q.front().number &&
+                    ackFor(key, *q.front().number) == request)
                     q.pop_front();
             return "OK";
         }
         auto it = queues.find(request);
         if (it == queues.end() || it->second.empty()) return request.substr(0, 2) + "|NONE";
         const Entry e = it->second.front();
-        if (e.number)
-            repliesByAck[ackFor(request, *e.number)].push_back(e.reply);
-        else
-            it->second.pop_front();
+        if (e.number) repliesByAck[ackFor(request, *e.number)].push_back(e.reply);
+        else it->second.pop_front();
         return e.reply;
     }
     static std::string ackFor(const std::string& request, int64_t number) {
@@ -257,7 +256,8 @@ public:
     void showCountdown(int value) override { countdowns.emplace_back(loop_.nowMs(), value); }
     void showSocketEnds(int32_t localPort, const std::string& localIP, int32_t remotePort,
                         const std::string& remoteIP) override {
-        socketEnds.push_back(std::to_string(localPort) + " " + localIP + " " + std::to_string(remotePort) + " " + remoteIP);
+        socketEnds.push_back(std::to_string(localPort) + " " + localIP + " " + std::to_string(remotePort) + " " +
+                             remoteIP);
     }
     bool isWindowVisible() const override { return visible; }
     std::string monitorText() const override { return text; }
@@ -348,9 +348,10 @@ struct CycleFixture : WithFiles<NetFixture> {
     RecordingSteps steps{journal};
     cycle::Importer importer{launcher, settings, log, reporter};
     std::vector<int> ticksShown;
-    cycle::Scheduler scheduler{loop, settings, params, reporter,
-                               cycle::Scheduler::Steps{connection, steps, steps, importer},
-                               [this](int n) { ticksShown.push_back(n); }};
+    cycle::Scheduler scheduler{
+        loop, settings, params, reporter, cycle::Scheduler::Steps{connection, steps, steps, importer}, [this](int n) {
+            ticksShown.push_back(n);
+        }};
 
     CycleFixture() {
         params.timeoutSecs = 15;
@@ -388,13 +389,19 @@ public:
     void showSocketEnds(int32_t lp, const std::string& lip, int32_t rp, const std::string& rip) override {
         journal.push_back("ends " + std::to_string(lp) + " " + lip + " " + std::to_string(rp) + " " + rip);
     }
-    void showMessage(const std::string& title, const std::string& t) override { journal.push_back("message " + title + ": " + t); }
+    void showMessage(const std::string& title, const std::string& t) override {
+        journal.push_back("message " + title + ": " + t);
+    }
     void showTickCount(int n) override { lastTick = n; }
     void showParameters(const settings::Parameters& p) override { journal.push_back("parameters " + p.dataDirPath); }
     void addTrayIcon() override { journal.push_back("addTrayIcon"); }
-    void setTrayPicture(app::TrayPicture p) override { journal.push_back("picture " + std::to_string(static_cast<int>(p))); }
+    void setTrayPicture(app::TrayPicture p) override {
+        journal.push_back("picture " + std::to_string(static_cast<int>(p)));
+    }
     void deleteTrayIcon() override { journal.push_back("deleteTrayIcon"); }
-    void showLinkState(bool alerting, const std::string& tip) override { linkStates.push_back((alerting ? "alert " : "") + tip); }
+    void showLinkState(bool alerting, const std::string& tip) override {
+        linkStates.push_back((alerting ? "alert " : "") + tip);
+    }
     void notify(const std::string& message, bool) override { notifications.push_back(message); }
 
     bool visible = true;
@@ -427,8 +434,8 @@ struct AgentFixture : Fixture {
             if (line == "tolvane|QHT514" && !logonReply.empty()) socket.peerSend(logonReply, 10);
         };
         agent = std::make_unique<app::Agent>(
-            app::AgentPlatform{loop, socket, store, fs, launcher, sinks, terminator, &systemLog, &stateFiles, &dirLock}, shell,
-            [this](const app::StepContext&) { return std::unique_ptr<cycle::Uploader>(new Forward(steps)); },
+            app::AgentPlatform{loop, socket, store, fs, launcher, sinks, terminator, &systemLog, &stateFiles, &dirLock},
+            shell, [this](const app::StepContext&) { return std::unique_ptr<cycle::Uploader>(new Forward(steps)); },
             [this](const app::StepContext&) { return std::unique_ptr<cycle::Downloader>(new Forward(steps)); });
     }
 

@@ -19,7 +19,7 @@ struct StoredRecord {
     std::optional<int32_t> number;  // what the agent acknowledges it with; none when the agent rejects it
     uint32_t timesSent = 0;
     bool acknowledged = false;
-    bool expired = false;           // taken off its queue after too many sends without acknowledgement
+    bool expired = false;  // taken off its queue after too many sends without acknowledgement
 };
 
 // Queues of bookings and payments per BK number. The oldest unacknowledged record of a queue is sent

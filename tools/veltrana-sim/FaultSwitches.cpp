@@ -10,9 +10,8 @@ namespace {
 
 constexpr std::array<std::string_view, 5> Flags{"merge", "garbage", "garbage-line", "no-crlf", "no-eol"};
 constexpr std::array<std::string_view, 14> Valued{
-    "banner",        "delay-ms",     "delay-line", "no-reply-after", "drop-at",      "drop-at-run",
-    "drop-mode",     "split",        "split-pause-ms", "merge-text", "garbage-bytes", "endless-line",
-    "endless-at",    "quit-pause-ms"};
+    "banner", "delay-ms",       "delay-line", "no-reply-after", "drop-at",      "drop-at-run", "drop-mode",
+    "split",  "split-pause-ms", "merge-text", "garbage-bytes",  "endless-line", "endless-at",  "quit-pause-ms"};
 
 template <class T>
 bool number(std::string_view text, T& out, std::string& error, std::string_view name) {

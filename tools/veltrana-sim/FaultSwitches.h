@@ -10,25 +10,25 @@ namespace ostrell::sim {
 // and on the admin port ("set NAME VALUE"). Line numbers count the lines a client sent, from 1.
 struct FaultSwitches {
     bool hasBanner = false;
-    std::string banner;             // banner TEXT: sent on connect, before anything is asked
-    int delayMs = 0;                // delay-ms N: each reply goes out N ms after its request came
-    uint64_t delayLine = 0;         // delay-line K: only the reply to line K of a connection (0: all)
-    uint64_t noReplyAfter = 0;      // no-reply-after N: lines after the Nth of a connection are ignored
-    uint64_t dropAt = 0;            // drop-at N: close the connection on receiving its Nth line
-    uint64_t dropAtRun = 0;         // drop-at-run N: the same for the Nth line of the whole run (once)
+    std::string banner;                // banner TEXT: sent on connect, before anything is asked
+    int delayMs = 0;                   // delay-ms N: each reply goes out N ms after its request came
+    uint64_t delayLine = 0;            // delay-line K: only the reply to line K of a connection (0: all)
+    uint64_t noReplyAfter = 0;         // no-reply-after N: lines after the Nth of a connection are ignored
+    uint64_t dropAt = 0;               // drop-at N: close the connection on receiving its Nth line
+    uint64_t dropAtRun = 0;            // drop-at-run N: the same for the Nth line of the whole run (once)
     bool dropAfterProcessing = false;  // drop-mode after: the dropping line is carried out, not answered
-    size_t split = 0;               // split N: replies go out in pieces of N bytes...
-    int splitPauseMs = 20;          // split-pause-ms P: ...P ms apart
-    bool merge = false;             // merge: each reply and an extra line leave in one write
+    size_t split = 0;                  // split N: replies go out in pieces of N bytes...
+    int splitPauseMs = 20;             // split-pause-ms P: ...P ms apart
+    bool merge = false;                // merge: each reply and an extra line leave in one write
     bool hasMergeText = false;
-    std::string mergeText;          // merge-text TEXT: the extra line (default: the reply once more)
+    std::string mergeText;  // merge-text TEXT: the extra line (default: the reply once more)
     enum class Garbage { Off, Prefix, Line } garbage = Garbage::Off;
-    size_t garbageBytes = 16;       // garbage: N random bytes, never CR or LF, in front of each reply;
-                                    // garbage-line: a line of them (ended) before each reply
-    uint64_t endlessBytes = 0;      // endless-line N: the reply is N bytes without CR or LF
-    uint64_t endlessAt = 0;         // endless-at K: only the reply to line K of a connection (0: all)
+    size_t garbageBytes = 16;   // garbage: N random bytes, never CR or LF, in front of each reply;
+                                // garbage-line: a line of them (ended) before each reply
+    uint64_t endlessBytes = 0;  // endless-line N: the reply is N bytes without CR or LF
+    uint64_t endlessAt = 0;     // endless-at K: only the reply to line K of a connection (0: all)
     enum class Eol { CrLf, Lf, None } eol = Eol::CrLf;  // no-crlf: LF only; no-eol: nothing
-    int quitPauseMs = 0;            // quit-pause-ms N: wait before closing on "quit"
+    int quitPauseMs = 0;                                // quit-pause-ms N: wait before closing on "quit"
 };
 
 // Sets one switch by name. Flags ("merge", "garbage", "garbage-line", "no-crlf", "no-eol") take no value

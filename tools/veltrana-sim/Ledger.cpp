@@ -1,9 +1,9 @@
 #include "veltrana-sim/Ledger.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 #include "veltrana-sim/LedgerFormat.h"
 

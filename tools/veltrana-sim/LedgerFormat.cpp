@@ -72,7 +72,8 @@ std::optional<LedgerEntry> parseLedgerLine(std::string_view line) {
     bool first = true;
     while (true) {
         const size_t tab = line.find('\t', start);
-        const std::string_view part = line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start);
+        const std::string_view part =
+            line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start);
         if (first) {
             entry.event = std::string(part);
             first = false;
@@ -93,7 +94,8 @@ std::vector<LedgerEntry> readLedgerFile(const std::string& path) {
     std::vector<LedgerEntry> entries;
     size_t start = 0;
     for (size_t lf = text.find('\n'); lf != std::string::npos; lf = text.find('\n', start)) {
-        if (auto e = parseLedgerLine(std::string_view(text).substr(start, lf - start))) entries.push_back(std::move(*e));
+        if (auto e = parseLedgerLine(std::string_view(text).substr(start, lf - start)))
+            entries.push_back(std::move(*e));
         start = lf + 1;
     }
     return entries;

@@ -45,7 +45,8 @@ Outcome ProtocolCore::handle(Session& s, std::string_view line) {
         if (line.rfind("11|", 0) == 0) return request(s, RecordKind::Payment, line.substr(3));
         if (line.rfind("12|", 0) == 0) return acknowledge(s, RecordKind::Booking, line.substr(3));
         if (line.rfind("13|", 0) == 0) return acknowledge(s, RecordKind::Payment, line.substr(3));
-        if (line.size() >= 2 && line[0] >= '1' && line[0] <= '7' && line[1] == '|') return upload(s, line[0] - '0', line);
+        if (line.size() >= 2 && line[0] >= '1' && line[0] <= '7' && line[1] == '|')
+            return upload(s, line[0] - '0', line);
     }
     ledger_.trace("BAD", {conn(s), line});
     return Outcome{"BAD", false};

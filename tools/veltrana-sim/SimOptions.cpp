@@ -35,7 +35,9 @@ bool parseGenerate(std::string_view name, std::string_view value, std::string& b
     return wholeNumber(value.substr(colon + 1), count, size_t{50'000'000}, name, error);
 }
 
-bool isLive(std::string_view n) { return isGenerate(n) || isRule(n) || n == "expire-after" || isLiveFlag(n) || isFaultName(n); }
+bool isLive(std::string_view n) {
+    return isGenerate(n) || isRule(n) || n == "expire-after" || isLiveFlag(n) || isFaultName(n);
+}
 
 }  // namespace
 

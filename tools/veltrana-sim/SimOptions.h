@@ -15,17 +15,17 @@ namespace ostrell::sim {
 // are kept as (name, value) pairs in command-line order and applied with applyLive, at start after
 // the data directories are loaded, and later through the admin port.
 struct SimOptions {
-    int port = 0;              // --port N (0: a free port)
-    std::string portFile;      // --port-file F
-    int adminPort = -1;        // --admin-port N (0: a free port); off by default
-    std::string adminPortFile; // --admin-port-file F
+    int port = 0;                       // --port N (0: a free port)
+    std::string portFile;               // --port-file F
+    int adminPort = -1;                 // --admin-port N (0: a free port); off by default
+    std::string adminPortFile;          // --admin-port-file F
     std::vector<std::string> dataDirs;  // --data DIR (repeatable)
-    std::string ledgerPath;    // --ledger FILE
-    bool ledgerQuiet = false;  // --ledger-quiet
-    bool ledgerSync = true;    // --ledger-nosync turns it off
-    int exitAfterIdleMs = 0;   // --exit-after-idle-ms N
-    uint64_t seed = 1;         // --seed N
-    bool help = false;         // --help
+    std::string ledgerPath;             // --ledger FILE
+    bool ledgerQuiet = false;           // --ledger-quiet
+    bool ledgerSync = true;             // --ledger-nosync turns it off
+    int exitAfterIdleMs = 0;            // --exit-after-idle-ms N
+    uint64_t seed = 1;                  // --seed N
+    bool help = false;                  // --help
     std::vector<std::pair<std::string, std::string>> live;
 };
 

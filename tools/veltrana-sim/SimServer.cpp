@@ -42,7 +42,10 @@ void SimServer::onNewConnection() {
     while (QTcpSocket* socket = server_.nextPendingConnection()) {
         ++open_;
         auto* c = new SimConnection(socket, *this, ++connections_);
-        connect(c, &SimConnection::finished, this, [this] { --open_; activity(); });
+        connect(c, &SimConnection::finished, this, [this] {
+            --open_;
+            activity();
+        });
         activity();
     }
 }

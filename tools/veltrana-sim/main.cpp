@@ -2,14 +2,14 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <string>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <vector>
 
 #include "veltrana-sim/AdminPort.h"

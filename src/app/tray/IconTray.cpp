@@ -2,7 +2,8 @@
 
 namespace ostrell::app {
 
-IconTray::IconTray(int hostPollMs) : tray_(std::make_unique<QSystemTrayIcon>()), status_(std::make_unique<StatusWindow>()) {
+IconTray::IconTray(int hostPollMs)
+    : tray_(std::make_unique<QSystemTrayIcon>()), status_(std::make_unique<StatusWindow>()) {
     connect(tray_.get(), &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) { emit activated(eventFor(reason)); });
     connect(status_.get(), &StatusWindow::activated, this, &IconTray::activated);

@@ -14,8 +14,7 @@ constexpr int PictureSize = 32;
 
 StatusWindow::StatusWindow()
     : QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      picture_(new QLabel(this)),
-      caption_(new QLabel(this)) {
+      picture_(new QLabel(this)), caption_(new QLabel(this)) {
     setObjectName("statusWindow");
     setWindowTitle(QStringLiteral("Ostrell"));
     picture_->setObjectName("statusPicture");

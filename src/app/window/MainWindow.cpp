@@ -4,18 +4,18 @@
 #include "app/tray/WarningMark.h"
 
 #include <QCloseEvent>
-#include <QHideEvent>
-#include <QShowEvent>
-#include <algorithm>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QHideEvent>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSessionManager>
+#include <QShowEvent>
+#include <algorithm>
 
 #include "app/Twips.h"
 #include "app/window/DisplayText.h"
@@ -31,7 +31,7 @@ namespace {
 enum class ControlKind { Label, Box, EditBox, TwoLineBox, EditTwoLineBox, Frame, Button };
 
 struct ControlSpec {
-    const char* name;    // the control's objectName
+    const char* name;  // the control's objectName
     ControlKind kind;
     const char* parent;  // a frame's objectName, or nullptr for the window itself
     TwipsRect at;        // left, top, width, height; inside a frame, relative to it
@@ -87,9 +87,7 @@ QWidget* createControl(const ControlSpec& spec, QWidget* parent) {
     const QString caption = QString::fromUtf8(spec.caption);
     QWidget* w = nullptr;
     switch (spec.kind) {
-        case ControlKind::Label:
-            w = new QLabel(caption, parent);
-            break;
+        case ControlKind::Label: w = new QLabel(caption, parent); break;
         case ControlKind::Box:
         case ControlKind::EditBox: {
             auto* b = new QLineEdit(parent);
@@ -114,9 +112,7 @@ QWidget* createControl(const ControlSpec& spec, QWidget* parent) {
             w = f;
             break;
         }
-        case ControlKind::Button:
-            w = new QPushButton(caption, parent);
-            break;
+        case ControlKind::Button: w = new QPushButton(caption, parent); break;
     }
     w->setObjectName(QString::fromUtf8(spec.name));
     return w;
@@ -134,9 +130,7 @@ QString qtFilter(const std::string& hostFilter) {
 
 }  // namespace
 
-MainWindow::MainWindow(WindowActions& actions, int trayHostPollMs) : MainWindow(trayHostPollMs) {
-    actions_ = &actions;
-}
+MainWindow::MainWindow(WindowActions& actions, int trayHostPollMs) : MainWindow(trayHostPollMs) { actions_ = &actions; }
 
 MainWindow::MainWindow(int trayHostPollMs) : QWidget(nullptr), tray_(trayHostPollMs) {
     initDesktopResources();
@@ -336,7 +330,9 @@ void MainWindow::setMonitorMode(bool on) {
     if (actions_) actions_->setMonitorMode(on);
 }
 
-void MainWindow::setMonitorCaption(const std::string& caption) { mnuMonitor_->setText(QString::fromStdString(caption)); }
+void MainWindow::setMonitorCaption(const std::string& caption) {
+    mnuMonitor_->setText(QString::fromStdString(caption));
+}
 
 // --- events ---
 
@@ -344,15 +340,12 @@ void MainWindow::onTrayEvent(TrayEvent event) {
     if (!actions_) return;
     errors::Trap trap(actions_->reporter(), "Form_MouseMove");
     switch (trayActionFor(event)) {
-        case TrayAction::OpenMenu:
-            trap(80, [&] { mnuTray_->popup(QCursor::pos()); });
-            break;
+        case TrayAction::OpenMenu: trap(80, [&] { mnuTray_->popup(QCursor::pos()); }); break;
         case TrayAction::RestoreNormal:
             // Restores a minimised window; a hidden one stays hidden (only Monitor shows it).
             trap(85, [&] { setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized)); });
             break;
-        case TrayAction::Nothing:
-            break;
+        case TrayAction::Nothing: break;
     }
 }
 

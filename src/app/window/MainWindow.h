@@ -21,11 +21,7 @@ namespace ostrell::app {
 
 // frmMain: the monitor and control panel, hidden while the agent sits in the tray. It shows what the
 // core gives it (app::Shell) and forwards its own events to the core (WindowActions).
-class MainWindow : public QWidget,
-                   public Shell,
-                   public SavePanel,
-                   public DataDirPanel,
-                   public MonitorSwitchView {
+class MainWindow : public QWidget, public Shell, public SavePanel, public DataDirPanel, public MonitorSwitchView {
     Q_OBJECT
 public:
     static constexpr const char* Caption = "Veltrana Interface";
@@ -93,7 +89,9 @@ protected:
 private:
     void buildControls();
     template <class Widget>
-    Widget* control(const char* name) const { return findChild<Widget*>(QString::fromUtf8(name)); }
+    Widget* control(const char* name) const {
+        return findChild<Widget*>(QString::fromUtf8(name));
+    }
     void buildTrayMenu();
     void placeControls();
     void onSessionEnding();
@@ -102,7 +100,7 @@ private:
     IconTray tray_;
     TrayPicture picture_ = TrayPicture::Neutral;
     bool linkAlert_ = false;  // the picture carries the outage warning mark
-    std::string monitor_;  // txtMon's text as the core wrote it, CR LF and all
+    std::string monitor_;     // txtMon's text as the core wrote it, CR LF and all
     bool sessionEnding_ = false;
     bool placed_ = false;
 

@@ -7,11 +7,11 @@
 namespace ostrell::platform {
 
 // The C entry point an optional sink library exports, with the sixteen inputs in order.
-using HandleErrorFn = int32_t (*)(int32_t number, const char* description, const char* helpContext,
-                                  const char* source, int32_t line, const char* moduleName,
-                                  const char* procedureName, const char* extraText, const char* programName,
-                                  int32_t input10, const char* input11, const char* input12, const char* input13,
-                                  const char* programVersion, const char* input15, const char* input16);
+using HandleErrorFn = int32_t (*)(int32_t number, const char* description, const char* helpContext, const char* source,
+                                  int32_t line, const char* moduleName, const char* procedureName,
+                                  const char* extraText, const char* programName, int32_t input10, const char* input11,
+                                  const char* input12, const char* input13, const char* programVersion,
+                                  const char* input15, const char* input16);
 inline constexpr const char* SinkSymbol = "ostrell_HandleError";
 inline constexpr const char* SinkLibraryName = "libostrell-errorsink.so";
 

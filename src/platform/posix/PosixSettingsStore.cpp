@@ -26,9 +26,9 @@ constexpr int LockWaitMs = 5000;
 constexpr int LockPollMs = 5;
 
 [[noreturn]] void fail(const std::string& what, const std::string& path, int error = errno) {
-    throw PlatformError(error == EACCES || error == EPERM || error == EROFS ? err::PermissionDenied
-                                                                            : err::PathFileAccessError,
-                        "Settings file " + path + ": " + what + ": " + std::strerror(error));
+    throw PlatformError(
+        error == EACCES || error == EPERM || error == EROFS ? err::PermissionDenied : err::PathFileAccessError,
+        "Settings file " + path + ": " + what + ": " + std::strerror(error));
 }
 
 class Fd {
@@ -101,7 +101,8 @@ bool caughtMidRewrite(const Snapshot& s) {
     if (!s.bytes.empty() && s.bytes.back() == '\n') return false;
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    const long long ageMs = (now.tv_sec - s.info.st_mtim.tv_sec) * 1000LL + (now.tv_nsec - s.info.st_mtim.tv_nsec) / 1000000;
+    const long long ageMs =
+        (now.tv_sec - s.info.st_mtim.tv_sec) * 1000LL + (now.tv_nsec - s.info.st_mtim.tv_nsec) / 1000000;
     return ageMs <= HostRewriteWindowMs;
 }
 
@@ -198,7 +199,7 @@ std::string PosixSettingsStore::filePath(const std::string& app) const {
 }
 
 std::string PosixSettingsStore::readValue(const std::string& app, const std::string& section, const std::string& key,
-                                           const std::string& defaultValue) {
+                                          const std::string& defaultValue) {
     const std::string path = filePath(app);
     const std::optional<Snapshot> file = readFile(path);
     if (!file) return defaultValue;
@@ -207,7 +208,7 @@ std::string PosixSettingsStore::readValue(const std::string& app, const std::str
 }
 
 void PosixSettingsStore::writeValue(const std::string& app, const std::string& section, const std::string& key,
-                                     const std::string& value) {
+                                    const std::string& value) {
     const std::string named = filePath(app);
     const Fd lock = lockBeside(named);
     const std::string path = replacedFile(named);

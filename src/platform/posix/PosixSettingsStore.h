@@ -18,9 +18,9 @@ public:
     explicit PosixSettingsStore(std::string directory = {}) : directory_(std::move(directory)) {}
 
     std::string readValue(const std::string& app, const std::string& section, const std::string& key,
-                           const std::string& defaultValue) override;
+                          const std::string& defaultValue) override;
     void writeValue(const std::string& app, const std::string& section, const std::string& key,
-                     const std::string& value) override;
+                    const std::string& value) override;
 
     std::string filePath(const std::string& app) const;
     static std::string configDirectory();  // $XDG_CONFIG_HOME, else $HOME/.config

@@ -4,8 +4,8 @@
 #include <syslog.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 
 namespace ostrell::platform {
 

@@ -23,10 +23,8 @@ public:
     }
     void setInterval(int ms) override {
         interval_ = std::max(ms, 0);
-        if (interval_ == 0)
-            timer_.stop();
-        else
-            timer_.start(interval_);
+        if (interval_ == 0) timer_.stop();
+        else timer_.start(interval_);
     }
     int interval() const override { return interval_; }
 
@@ -70,7 +68,8 @@ std::string QtEventLoop::logTimestamp() const {
     // Zone changes happen on whole seconds, so a kept text is never stale.
     const qint64 second = QDateTime::currentSecsSinceEpoch();
     if (second != stampSecond_) {
-        stampText_ = QDateTime::fromSecsSinceEpoch(second).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
+        stampText_ =
+            QDateTime::fromSecsSinceEpoch(second).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
         stampSecond_ = second;
     }
     return stampText_;

@@ -1,9 +1,9 @@
 #pragma once
 #include "platform/posix/LibraryErrorSink.h"
 #include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/PosixSettingsStore.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtProcessLauncher.h"
-#include "platform/posix/PosixSettingsStore.h"
 #include "platform/qt/QtTcpSocket.h"
 
 namespace ostrell::platform {

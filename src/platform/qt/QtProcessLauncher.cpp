@@ -82,9 +82,7 @@ bool QtProcessLauncher::isRunning(int64_t pid) {
     return line.at(paren + 2) != 'Z' && line.at(paren + 2) != 'X';
 }
 
-std::string QtProcessLauncher::programDirectory() const {
-    return QCoreApplication::applicationDirPath().toStdString();
-}
+std::string QtProcessLauncher::programDirectory() const { return QCoreApplication::applicationDirPath().toStdString(); }
 
 std::string QtProcessLauncher::programName() const {
     return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName().toStdString();

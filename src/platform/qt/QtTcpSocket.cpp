@@ -32,8 +32,7 @@ std::string addressText(const sockaddr* address) {
         const in6_addr& a = reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr;
         if (IN6_IS_ADDR_V4MAPPED(&a))
             inet_ntop(AF_INET, &a.s6_addr[12], text, sizeof text);  // ::ffff:a.b.c.d shows as a.b.c.d
-        else
-            inet_ntop(AF_INET6, &a, text, sizeof text);
+        else inet_ntop(AF_INET6, &a, text, sizeof text);
     }
     return text;
 }
@@ -93,23 +92,26 @@ void QtTcpSocket::connect(const std::string& host, int32_t port) {
     }
     phase_ = Phase::LookingUp;
     const uint64_t attempt = attempt_;
-    lookupId_ = QHostInfo::lookupHost(QString::fromStdString(host), &context_, [this, attempt, port](const QHostInfo& info) {
-        if (attempt != attempt_ || phase_ != Phase::LookingUp) return;
-        lookupId_ = -1;
-        std::vector<Address> found;
-        for (const QHostAddress& a : info.addresses()) {
-            // With a local port the socket is bound to IPv4, as the host product's socket is.
-            if (localPort_ != 0 && a.protocol() != QAbstractSocket::IPv4Protocol) continue;
-            Address address;
-            if (numericAddress(a.toString().toStdString(), port, address.bytes, address.length)) found.push_back(address);
-        }
-        if (found.empty()) {
-            const std::string text = info.error() != QHostInfo::NoError ? info.errorString().toStdString() : "Host not found";
-            fail(HostNotFoundNumber, text);
-            return;
-        }
-        addressesFound(std::move(found));
-    });
+    lookupId_ =
+        QHostInfo::lookupHost(QString::fromStdString(host), &context_, [this, attempt, port](const QHostInfo& info) {
+            if (attempt != attempt_ || phase_ != Phase::LookingUp) return;
+            lookupId_ = -1;
+            std::vector<Address> found;
+            for (const QHostAddress& a : info.addresses()) {
+                // With a local port the socket is bound to IPv4, as the host product's socket is.
+                if (localPort_ != 0 && a.protocol() != QAbstractSocket::IPv4Protocol) continue;
+                Address address;
+                if (numericAddress(a.toString().toStdString(), port, address.bytes, address.length))
+                    found.push_back(address);
+            }
+            if (found.empty()) {
+                const std::string text =
+                    info.error() != QHostInfo::NoError ? info.errorString().toStdString() : "Host not found";
+                fail(HostNotFoundNumber, text);
+                return;
+            }
+            addressesFound(std::move(found));
+        });
 }
 
 void QtTcpSocket::addressesFound(std::vector<Address> addresses) {
@@ -157,7 +159,8 @@ void QtTcpSocket::connectToNext() {
         }
     }
     // Done or not, the outcome is taken from the writable notification: connect() itself raises no event.
-    if (::connect(fd_, reinterpret_cast<const sockaddr*>(&address.bytes), address.length) != 0 && errno != EINPROGRESS) {
+    if (::connect(fd_, reinterpret_cast<const sockaddr*>(&address.bytes), address.length) != 0 &&
+        errno != EINPROGRESS) {
         lastConnectErrno_ = errno;
         failLater(socketErrorNumber(errno), std::strerror(errno));
         return;
@@ -188,10 +191,10 @@ void QtTcpSocket::failLater(int32_t number, const std::string& text) {
 
 int QtTcpSocket::state() const {
     switch (phase_) {
-    case Phase::LookingUp:
-    case Phase::Connecting: return StateConnecting;
-    case Phase::Connected: return StateConnected;
-    case Phase::Closed: break;
+        case Phase::LookingUp:
+        case Phase::Connecting: return StateConnecting;
+        case Phase::Connected: return StateConnected;
+        case Phase::Closed: break;
     }
     return StateClosed;
 }

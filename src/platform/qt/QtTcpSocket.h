@@ -67,10 +67,10 @@ private:
     std::string inbox_;   // received, not yet taken
     std::string outbox_;  // accepted by send(), not yet taken by the kernel
     int32_t localPort_ = 0;
-    int32_t boundPort_ = 0;        // the connection's own local port
-    std::string localIP_;          // the connection's own local address
-    int32_t remotePort_ = 0;       // the port last asked for
-    std::string lastRemoteIP_;     // the peer of the last connection
+    int32_t boundPort_ = 0;     // the connection's own local port
+    std::string localIP_;       // the connection's own local address
+    int32_t remotePort_ = 0;    // the port last asked for
+    std::string lastRemoteIP_;  // the peer of the last connection
 };
 
 }  // namespace ostrell::platform

@@ -53,10 +53,8 @@ TEST(StartUp, AnEndRequestAlreadyStoredEndsAtOnceWithoutMessageOrVersion) {
 TEST(StartUp, AnOldOrMissingHostVersionIsRefusedWithTheMessageAfterOurVersionIsPublished) {
     for (const char* host : {"", "2.3.118", "2.3", "x.y.z", "<absent>"}) {
         AgentFixture f;
-        if (std::string(host) == "<absent>")
-            f.store.values.erase({"BKX", "Version", "Brannhall"});
-        else
-            f.store.set("Version", "Brannhall", host);
+        if (std::string(host) == "<absent>") f.store.values.erase({"BKX", "Version", "Brannhall"});
+        else f.store.set("Version", "Brannhall", host);
         EXPECT_THROW(f.agent->start(), fake::ProgramEnded) << host;
         EXPECT_EQ(f.shell.journal,
                   std::vector<std::string>{"message Ostrell: This ostrell can only run with Brannick version 2.3.119 "
@@ -186,7 +184,8 @@ TEST(Parameters, TheRefreshPicksUpTheHostsChangesEveryMinute) {
     EXPECT_EQ(f.agent->parameters().timeoutSecs, 15);
     f.loop.runFor(1000);
     EXPECT_EQ(f.agent->parameters().timeoutSecs, 30);
-    EXPECT_EQ(f.sinks.where(), std::vector<std::string>{"tmrParams_Timer:25"}) << "a bad Loop is reported, the rest read";
+    EXPECT_EQ(f.sinks.where(), std::vector<std::string>{"tmrParams_Timer:25"})
+        << "a bad Loop is reported, the rest read";
 }
 
 // Save points the data directory at one where another agent works (another user's, sharing it): its
@@ -205,7 +204,8 @@ TEST(Parameters, ADataDirectoryAnotherAgentHoldsIsLeftAloneAndReportedOnce) {
     EXPECT_EQ(f.steps.sends, sendsBefore);
     EXPECT_EQ(f.steps.downloads, downloadsBefore);
     EXPECT_EQ(f.sinks.where(), std::vector<std::string>{"tmrParams_Timer:58"});
-    EXPECT_NE(f.sinks.reports.at(0).description.find("pid 4242"), std::string::npos) << f.sinks.reports.at(0).description;
+    EXPECT_NE(f.sinks.reports.at(0).description.find("pid 4242"), std::string::npos)
+        << f.sinks.reports.at(0).description;
 
     f.dirLock.heldBy.clear();  // that agent ended
     f.loop.runFor(60000);
@@ -236,7 +236,9 @@ TEST(CycleReport, EachCycleLeavesOneInfoLineARefusalAWarningNamingTheServerAndTh
     f.systemLog.lines.clear();
     f.loop.runFor(17000);
     ASSERT_EQ(f.systemLog.lines.size(), 1u) << "one line per cycle, and no warning";
-    EXPECT_EQ(f.systemLog.lines[0].rfind("info: cycle: connected to 10.1.2.3:6000, nothing sent, nothing stored, 0 errors", 0), 0u)
+    EXPECT_EQ(f.systemLog.lines[0].rfind(
+                  "info: cycle: connected to 10.1.2.3:6000, nothing sent, nothing stored, 0 errors", 0),
+              0u)
         << f.systemLog.lines[0];
     app::StatusFindings up;
     up.status = app::parseStatusFile(f.stateFiles.files["status"]);
@@ -265,6 +267,7 @@ TEST(OutageAlert, WarnsOnceWithinSeventySecondsOfAlertAfterAndOnceWhenTheLinkIsB
     EXPECT_EQ(f.shell.notifications.size(), 2u);
     EXPECT_EQ(std::count(f.systemLog.lines.begin(), f.systemLog.lines.end(), "warning: " + warning), 1);
     EXPECT_EQ(std::count(f.systemLog.lines.begin(), f.systemLog.lines.end(),
-                         "info: The booking server is reachable again: bookings are received"), 1);
+                         "info: The booking server is reachable again: bookings are received"),
+              1);
     EXPECT_EQ(f.shell.linkStates.back().rfind("Last contact 00:0", 0), 0u) << f.shell.linkStates.back();
 }

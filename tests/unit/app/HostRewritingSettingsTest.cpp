@@ -16,10 +16,8 @@ using unittest::AgentFixture;
 TEST(StartUp, AHostVersionMissingWhileTheHostRewritesTheFileIsLookedForAgain) {
     for (const char* seen : {"<absent>", "2.3.1"}) {  // emptied, or cut off after "2.3.1" of "2.3.119"
         AgentFixture f;
-        if (std::string(seen) == "<absent>")
-            f.store.values.erase({"BKX", "Version", "Brannhall"});
-        else
-            f.store.set("Version", "Brannhall", seen);
+        if (std::string(seen) == "<absent>") f.store.values.erase({"BKX", "Version", "Brannhall"});
+        else f.store.set("Version", "Brannhall", seen);
         f.loop.post(150, [&] { f.store.set("Version", "Brannhall", "2.3.119"); });  // the host is done
         EXPECT_NO_THROW(f.agent->start()) << seen;
         EXPECT_EQ(f.agent->scheduler().tickTimer().interval(), 1000) << seen;
@@ -48,7 +46,8 @@ TEST(HostSettingsFile, SurvivesADayOfCyclesByteForByteAndItsValuesArriveAsWritte
         "; Brannick writes this file\r\n[Application]\r\nDirName=C:\\Brannick\\App\\\r\nEndFlag=N\r\n\r\n"
         "[Ostrell]\r\n# the agent's\r\nIPadd=127.0.0.1\r\nIPport=6000\r\nDataDir=/srv/brannick/d;x/\r\n"
         "UpLoad= /opt/brannick/import,--quiet, \"--all\" ; not a comment \r\nTimeOut=  300  \r\n"
-        "LoNumber1=  \r\nExit=yes\r\n\r\n[Version]\r\nBrannhall=2.3.119\r\n\r\n[Brannick.Private]\r\nkey with no equals\r\n";
+        "LoNumber1=  \r\nExit=yes\r\n\r\n[Version]\r\nBrannhall=2.3.119\r\n\r\n[Brannick.Private]\r\nkey with no "
+        "equals\r\n";
     std::ofstream(dir + "/BKX.ini", std::ios::binary) << host;
 
     fake::FakeEventLoop loop;

@@ -8,8 +8,8 @@
 #include "app/MonitorSwitch.h"
 #include "app/TrayActivation.h"
 #include "errors/ErrorReporter.h"
-#include "platform/PlatformError.h"
 #include "fakes/RecordingErrorSink.h"
+#include "platform/PlatformError.h"
 
 using namespace ostrell;
 

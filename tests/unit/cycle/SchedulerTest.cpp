@@ -76,7 +76,8 @@ TEST(SyncCycle, StepsRunInOrderWithTheTimerStoppedAndTheQuitLineLast) {
     f.steps.duringGetFiles = [&] { intervalInCycle = f.scheduler.tickTimer().interval(); };
     f.start();
     f.loop.runFor(1000);
-    EXPECT_EQ(f.journal, (std::vector<std::string>{"> tolvane|QHT514", "TransFiles", "SendFiles", "GetFiles", "> quit"}));
+    EXPECT_EQ(f.journal,
+              (std::vector<std::string>{"> tolvane|QHT514", "TransFiles", "SendFiles", "GetFiles", "> quit"}));
     EXPECT_EQ(intervalInCycle, 0);
     EXPECT_EQ(f.scheduler.tickTimer().interval(), 1000);
     EXPECT_EQ(f.launcher.started, std::vector<std::string>{"/opt/ostrell/BKrunVRX.exe"});

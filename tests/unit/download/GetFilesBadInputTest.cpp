@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <functional>
 
-#include "unit/Fixture.h"
 #include "platform/PlatformError.h"
+#include "unit/Fixture.h"
 
 using namespace ostrell;
 using namespace ostrell::unittest;
@@ -19,15 +19,15 @@ TEST(DownloadBadInput, MalformedRepliesAreRejectedOrStoredAsTheyCameButNeverAckn
     const std::string bytes = "10|" + bookingLine("2", std::string("\x01\x02\t\x7f\xe9\xff\x80 caf\xc3\xa9", 13));
     const std::string negative = "10|" + bookingLine("-5");
 
-    f.server.reply("10|BK1", "10|abcdef,ghi");                // no quotes: 2 fields
-    f.server.reply("10|BK1", "10|\"\"\"\"\"\"\"\"");          // only quotes
+    f.server.reply("10|BK1", "10|abcdef,ghi");                                 // no quotes: 2 fields
+    f.server.reply("10|BK1", "10|\"\"\"\"\"\"\"\"");                           // only quotes
     f.server.reply("10|BK1", "10|\"a,b,c,d,e,6,g,h,i,j,k,l,m,n,o,p,q,r,s,t");  // unbalanced: one field
     f.server.reply("10|BK1", tenThousand);
     f.server.reply("10|BK1", "10|" + bookingLine("99999999999"));  // past 32 bits
     f.server.record("10|BK1", 1, mib);
     f.server.record("10|BK1", 2, bytes);
     f.server.record("10|BK1", -5, negative);
-    f.server.reply("10|BK1", "none10");                        // NONE before the digits still ends
+    f.server.reply("10|BK1", "none10");  // NONE before the digits still ends
     f.server.reply("11|BK1", "NONE11NONE");
     f.downloadFiles();
 
@@ -58,20 +58,24 @@ TEST(DownloadBadInput, AnUnusableDataDirectoryIsReportedAndNothingUnstoredIsAckn
     };
     const std::vector<Case> cases = {
         {"missing", [](DownloadFixture& f) { f.params.dataDirPath = "/nowhere/"; }, {}},
-        {"read-only with files", [](DownloadFixture& f) {
+        {"read-only with files",
+         [](DownloadFixture& f) {
              f.fs.putFile(BookingsPath, "");
              f.fs.putFile(PaymentsPath, "");
              f.fs.setReadOnly("/data");
-         }, {}},
+         },
+         {}},
         {"read-only without files", [](DownloadFixture& f) { f.fs.setReadOnly("/data"); }, {}},
         {"full", [](DownloadFixture& f) { f.fs.setCapacity(0); }, {}},
         {"incoming file is a directory", [](DownloadFixture& f) { f.fs.addDirectory(BookingsPath); }, {"13|2"}},
-        {"incoming file locked by the importer", [](DownloadFixture& f) {
+        {"incoming file locked by the importer",
+         [](DownloadFixture& f) {
              f.fs.putFile(BookingsPath, bookingLine("0") + "\r\n");
              f.fs.beforeOp = [](Op op, const std::string& p) {
                  if (p == BookingsPath && op != Op::Length) throw platform::errnoError(EBUSY, p);
              };
-         }, {"13|2"}},
+         },
+         {"13|2"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

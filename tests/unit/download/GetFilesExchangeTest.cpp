@@ -26,8 +26,13 @@ TEST(DownloadExchange, EachServerScriptLeavesItsRequestsFilesLogAndCommand) {
     const Case cases[] = {
         // End-of-records and acknowledgement replies are not logged.
         {"one new booking: request, store, acknowledge, then both ends and the quit",
-         [&](auto& f) { f.server.record("10|BK1", 5, "10|" + b5); }, {"10|BK1", "12|5", "10|BK1", "11|BK1", "quit"}, {b5},
-         noFile, Lines{"10|" + b5}, true, {}},
+         [&](auto& f) { f.server.record("10|BK1", 5, "10|" + b5); },
+         {"10|BK1", "12|5", "10|BK1", "11|BK1", "quit"},
+         {b5},
+         noFile,
+         Lines{"10|" + b5},
+         true,
+         {}},
         {"bookings then payments for each configured number, sent as stored (blanks only: not set)",
          [](auto& f) {
              f.params.loNumbers = {"", " BK1 ", "", "BK3", "   ", ""};
@@ -36,67 +41,113 @@ TEST(DownloadExchange, EachServerScriptLeavesItsRequestsFilesLogAndCommand) {
              f.server.record("11|BK3", 3, "11|" + paymentLine("3"));
          },
          {"10| BK1 ", "12|1", "10| BK1 ", "10|BK3", "11| BK1 ", "11|BK3", "13|2", "11|BK3", "13|3", "11|BK3", "quit"},
-         {bookingLine("1")}, {paymentLine("2"), paymentLine("3")}, std::nullopt, true, {}},
+         {bookingLine("1")},
+         {paymentLine("2"), paymentLine("3")},
+         std::nullopt,
+         true,
+         {}},
         {"replies classified and logged byte for byte",
          [](auto& f) {
              f.server.reply("10|BK1", "NONE");       // unexpected: logged, asked again
              f.server.reply("10|BK1", "10|1234");    // short: asked again, nothing logged
              f.server.reply("10|BK1", "10|abcd,9");  // record without quotes: stored whole; 2 fields, rejected
              f.server.record("10|BK1", 8, "zz10zz" + bookingLine("8"));
-             f.server.reply("10|BK1", "10|none");    // end, any case
+             f.server.reply("10|BK1", "10|none");  // end, any case
              f.server.reply("11|BK1", "Hello there");
              f.server.reply("11|BK1", "BAD - timed out");
          },
-         {"10|BK1", "10|BK1", "10|BK1", "10|BK1", "12|8", "10|BK1", "11|BK1", "11|BK1", "quit"}, {bookingLine("8")}, noFile,
+         {"10|BK1", "10|BK1", "10|BK1", "10|BK1", "12|8", "10|BK1", "11|BK1", "11|BK1", "quit"},
+         {bookingLine("8")},
+         noFile,
          Lines{"Did not receive a 10 type record.'NONE'", "10|abcd,9", "Retry - bad data", "zz10zz" + bookingLine("8"),
-               "Did not receive a 11 type record.'Hello there'", "BAD received - Exiting procedure. Error(BAD - timed out)"},
-         true, {}},
+               "Did not receive a 11 type record.'Hello there'",
+               "BAD received - Exiting procedure. Error(BAD - timed out)"},
+         true,
+         {}},
         {"a record reply without quotes is stored whole with its type digits",
          [](auto& f) { f.server.record("11|BK1", 4, "11,4,120.50,2026-12-06"); },
-         {"10|BK1", "11|BK1", "13|4", "11|BK1", "quit"}, noFile, {"11,4,120.50,2026-12-06"}, std::nullopt, true, {}},
+         {"10|BK1", "11|BK1", "13|4", "11|BK1", "quit"},
+         noFile,
+         {"11,4,120.50,2026-12-06"},
+         std::nullopt,
+         true,
+         {}},
         {"a failure leaves bookings for payments, and in payments ends the download",
          [](auto& f) {
              f.params.loNumbers = {"", "BK1", "BK2", "", "", ""};
              f.server.reply("10|BK1", "BAD - lost connection");
              f.server.reply("11|BK1", "BAD");
          },
-         {"10|BK1", "11|BK1", "quit"}, noFile, noFile,
-         Lines{"10 BAD received - going to payments. Error(BAD - lost connection)", "BAD received - Exiting procedure. Error(BAD)"},
-         false, {}},
+         {"10|BK1", "11|BK1", "quit"},
+         noFile,
+         noFile,
+         Lines{"10 BAD received - going to payments. Error(BAD - lost connection)",
+               "BAD received - Exiting procedure. Error(BAD)"},
+         false,
+         {}},
         {"disconnected at the end: no quit, but a record came, so the command starts",
          [&](auto& f) {
              f.server.record("10|BK1", 5, "10|" + b5);
-             f.exchange.onRequest = [&f](const std::string& r) { if (r == "11|BK1") f.exchange.connected = false; };
+             f.exchange.onRequest = [&f](const std::string& r) {
+                 if (r == "11|BK1") f.exchange.connected = false;
+             };
          },
-         {"10|BK1", "12|5", "10|BK1", "11|BK1"}, {b5}, noFile, std::nullopt, true, {}},
+         {"10|BK1", "12|5", "10|BK1", "11|BK1"},
+         {b5},
+         noFile,
+         std::nullopt,
+         true,
+         {}},
         {"every record rejected still counts as received",
-         [](auto& f) { f.server.reply("10|BK1", "10|\"only\",\"two\""); }, {"10|BK1", "10|BK1", "11|BK1", "quit"}, noFile,
-         noFile, std::nullopt, true, {}},
+         [](auto& f) { f.server.reply("10|BK1", "10|\"only\",\"two\""); },
+         {"10|BK1", "10|BK1", "11|BK1", "quit"},
+         noFile,
+         noFile,
+         std::nullopt,
+         true,
+         {}},
         {"only short, unexpected and end replies: no command",
          [](auto& f) {
              f.server.reply("10|BK1", "10|x");
              f.server.reply("10|BK1", "what?");
          },
-         {"10|BK1", "10|BK1", "10|BK1", "11|BK1", "quit"}, noFile, noFile, std::nullopt, false, {}},
+         {"10|BK1", "10|BK1", "10|BK1", "11|BK1", "quit"},
+         noFile,
+         noFile,
+         std::nullopt,
+         false,
+         {}},
         {"no command configured: nothing to start, nothing to report",
          [&](auto& f) {
              f.params.uploadCommand = "  ";
              f.server.record("10|BK1", 5, "10|" + b5);
          },
-         {"10|BK1", "12|5", "10|BK1", "11|BK1", "quit"}, {b5}, noFile, std::nullopt, false, {}},
+         {"10|BK1", "12|5", "10|BK1", "11|BK1", "quit"},
+         {b5},
+         noFile,
+         std::nullopt,
+         false,
+         {}},
         {"a command that cannot start is reported under GetFiles",
          [&](auto& f) {
              f.launcher.failAll = true;
              f.server.record("10|BK1", 5, "10|" + b5);
          },
-         {"10|BK1", "12|5", "10|BK1", "11|BK1", "quit"}, {b5}, noFile, std::nullopt, false, {"GetFiles:55"}},
+         {"10|BK1", "12|5", "10|BK1", "11|BK1", "quit"},
+         {b5},
+         noFile,
+         std::nullopt,
+         false,
+         {"GetFiles:55"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         DownloadFixture f;
         c.setUp(f);
         f.downloadFiles();
-        const auto lines = [&](const std::string& path) { return f.fs.has(path) ? fileLines(f.fs.content(path)) : noFile; };
+        const auto lines = [&](const std::string& path) {
+            return f.fs.has(path) ? fileLines(f.fs.content(path)) : noFile;
+        };
         EXPECT_EQ(f.exchange.sent, c.sent);
         EXPECT_EQ(lines(BookingsPath), c.bookings);
         EXPECT_EQ(lines(PaymentsPath), c.payments);
@@ -128,8 +179,8 @@ TEST(DownloadExchange, TheBadRecordCountIsSharedByAllNumbersOfAPhaseAndResetForP
     for (int i = 0; i < 5; ++i) f.server.reply("10|BK1", bad);
     f.server.record("10|BK1", 1, "10|" + bookingLine("1"));  // a good record does not reset the count
     for (int i = 0; i < 4; ++i) f.server.reply("10|BK2", bad);
-    f.server.reply("10|BK3", bad);                              // the 10th of the phase
-    f.server.record("10|BK3", 2, "10|" + bookingLine("2"));    // never asked for
+    f.server.reply("10|BK3", bad);                           // the 10th of the phase
+    f.server.record("10|BK3", 2, "10|" + bookingLine("2"));  // never asked for
     const std::string badPay = "11|\"x\",\"y\"";
     for (int i = 0; i < 9; ++i) f.server.reply("11|BK2", badPay);  // 9 in payments: count restarted at 0
     f.server.reply("11|BK3", badPay);

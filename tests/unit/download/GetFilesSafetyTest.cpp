@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "unit/Fixture.h"
 #include "platform/PlatformError.h"
+#include "unit/Fixture.h"
 
 using namespace ostrell;
 using namespace ostrell::unittest;
@@ -36,7 +36,8 @@ TEST(DownloadSafety, ARecordThatCannotBeStoredIsNotAcknowledgedAndItsPhaseIsLeft
         EXPECT_EQ(f.exchange.sent, (Lines{"10|BK1", "11|BK1", "11|BK2", "quit"}));
         EXPECT_EQ(f.sinks.where(), (Lines{"GetFiles:20"}));
         EXPECT_EQ(f.sinks.reports[0].number, platform::err::DeviceIoError);
-        EXPECT_EQ(f.logTexts(), (Lines{"10|" + bookingLine("5"), "Record 5 not stored, not acknowledged - going to payments."}));
+        EXPECT_EQ(f.logTexts(),
+                  (Lines{"10|" + bookingLine("5"), "Record 5 not stored, not acknowledged - going to payments."}));
         EXPECT_FALSE(f.fs.has(BookingsPath));
         // The server kept the record; the next cycle stores and acknowledges it.
         f.exchange.connected = true;
@@ -86,7 +87,8 @@ TEST(DownloadSafety, ARecordSentAgainIsAcknowledgedButStoredOnce) {
         f.server.record("11|BK1", 10, "11|" + paymentLine("10"));
         f.downloadFiles();
         EXPECT_EQ(f.server.acksTaken, (Lines{"13|9", "13|10"}));
-        EXPECT_EQ(fileLines(f.fs.content(PaymentsPath)), (Lines{paymentLine("8"), paymentLine("9"), paymentLine("10")}));
+        EXPECT_EQ(fileLines(f.fs.content(PaymentsPath)),
+                  (Lines{paymentLine("8"), paymentLine("9"), paymentLine("10")}));
     }
     {
         DownloadFixture f;  // a server that never takes the acknowledgement: its BK number is left after 3 repeats
@@ -99,9 +101,10 @@ TEST(DownloadSafety, ARecordSentAgainIsAcknowledgedButStoredOnce) {
         EXPECT_EQ(std::count(f.exchange.sent.begin(), f.exchange.sent.end(), "10|BK1"), 4);
         EXPECT_EQ(fileLines(f.fs.content(BookingsPath)), (Lines{bookingLine("5"), bookingLine("6")}));
         const Lines log = f.logTexts();
-        EXPECT_EQ(std::count(log.begin(), log.end(),
-                             "Record 5 sent again 3 times after its acknowledgement - leaving 10|BK1 for the next cycle."),
-                  1);
+        EXPECT_EQ(
+            std::count(log.begin(), log.end(),
+                       "Record 5 sent again 3 times after its acknowledgement - leaving 10|BK1 for the next cycle."),
+            1);
         f.exchange.connected = true;  // the next cycle asks again
         f.downloadFiles();
         EXPECT_EQ(f.server.acksTaken, (Lines{"12|6", "12|5"}));
@@ -154,7 +157,8 @@ TEST(DownloadSafety, AFileThatDoesNotEndWithALineEndGetsOneBeforeTheRecord) {
     f.server.record("10|BK1", 5, "10|" + bookingLine("5"));
     f.server.record("10|BK1", 6, "10|" + bookingLine("6"));
     f.downloadFiles();
-    EXPECT_EQ(fileLines(f.fs.content(BookingsPath)), (Lines{bookingLine("4"), "\"torn", bookingLine("5"), bookingLine("6")}));
+    EXPECT_EQ(fileLines(f.fs.content(BookingsPath)),
+              (Lines{bookingLine("4"), "\"torn", bookingLine("5"), bookingLine("6")}));
 }
 
 TEST(DownloadSafety, UnusableRepliesInARowLeaveThePhaseAfterAHundred) {
@@ -190,6 +194,8 @@ TEST(DownloadSafety, UnusableRepliesInARowLeaveThePhaseAfterAHundred) {
         EXPECT_EQ(f.exchange.acks(), (Lines{"12|5"}));
         EXPECT_EQ(f.exchange.sent[f.exchange.sent.size() - 2], "11|BK1") << "bookings ended by their end reply";
         const Lines log = f.logTexts();
-        EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string& l) { return l.rfind("No record", 0) == 0; }), 0);
+        EXPECT_EQ(
+            std::count_if(log.begin(), log.end(), [](const std::string& l) { return l.rfind("No record", 0) == 0; }),
+            0);
     }
 }

@@ -12,8 +12,7 @@ TEST(TransferLog, EachCallAddsOneDatedLineEvenForAnEmptyText) {
     Fixture f;
     f.log.write("10|\"1\",\"x\"");
     f.log.write("");
-    EXPECT_EQ(f.fs.content("/data/VRXlogOUT.txt"),
-              "2026-12-06 00:00:00 10|\"1\",\"x\"\r\n2026-12-06 00:00:00 \r\n");
+    EXPECT_EQ(f.fs.content("/data/VRXlogOUT.txt"), "2026-12-06 00:00:00 10|\"1\",\"x\"\r\n2026-12-06 00:00:00 \r\n");
 }
 
 TEST(TransferLog, RotatesOnlyWhenStrictlyLargerThanTheLimitKeepingOneBackup) {

@@ -4,10 +4,10 @@
 
 #include "errors/ErrorReporter.h"
 #include "errors/Trap.h"
+#include "fakes/RecordingErrorSink.h"
 #include "platform/EventLoop.h"
 #include "platform/PlatformError.h"
 #include "platform/RepeatFilter.h"
-#include "fakes/RecordingErrorSink.h"
 
 using namespace ostrell;
 
@@ -25,7 +25,10 @@ TEST(ErrorTrap, EachFailureIsReportedOnceWithItsLabelAndTheProcedureCarriesOn) {
     errors::Trap trap(f.reporter, "GetFiles");
     std::vector<int> ran;
     trap(80, [&] { ran.push_back(80); });
-    trap(85, [&] { fail(53, "File not found"); ran.push_back(-85); });
+    trap(85, [&] {
+        fail(53, "File not found");
+        ran.push_back(-85);
+    });
     trap(90, [&] { ran.push_back(90); });
     trap(95, [&] { fail(61, "Disk full"); });
     trap(100, [&] { ran.push_back(100); });
@@ -50,7 +53,13 @@ TEST(ErrorTrap, AFailingLoopTestEndsTheLoop) {
     Fixture f;
     errors::Trap trap(f.reporter, "SendFiles");
     int rounds = 0;
-    while (trap.value(95, [&]() -> bool { if (rounds == 3) fail(57, "Device I/O error"); return true; }, false))
+    while (trap.value(
+        95,
+        [&]() -> bool {
+            if (rounds == 3) fail(57, "Device I/O error");
+            return true;
+        },
+        false))
         ++rounds;
     EXPECT_EQ(rounds, 3);
     EXPECT_EQ(f.sinks.where(), std::vector<std::string>{"SendFiles:95"});
@@ -101,11 +110,15 @@ TEST(ErrorTrap, AMissingOrFailingSinkIsPassedOverAndAnEndingPassesThrough) {
 TEST(RepeatFilter, ARepeatedReportIsWrittenOnceThenCountedInAtMostOneLineAnHour) {
     platform::RepeatFilter filter;
     const int64_t hour = platform::RepeatFilter::SummaryEveryMs;
-    struct Step { const char* text; int64_t atMs; std::optional<std::string> written; };
-    for (const Step& s : {Step{"importer missing", 0, "importer missing"}, Step{"importer missing", 15000, std::nullopt},
-                          Step{"server down", 15000, "server down"}, Step{"importer missing", hour - 1, std::nullopt},
-                          Step{"importer missing", hour,
-                               "importer missing (repeated 3 times since it was last written)"},
-                          Step{"importer missing", hour + 15000, std::nullopt}})
+    struct Step {
+        const char* text;
+        int64_t atMs;
+        std::optional<std::string> written;
+    };
+    for (const Step& s :
+         {Step{"importer missing", 0, "importer missing"}, Step{"importer missing", 15000, std::nullopt},
+          Step{"server down", 15000, "server down"}, Step{"importer missing", hour - 1, std::nullopt},
+          Step{"importer missing", hour, "importer missing (repeated 3 times since it was last written)"},
+          Step{"importer missing", hour + 15000, std::nullopt}})
         EXPECT_EQ(filter.pass(s.text, s.atMs), s.written) << s.text << " at " << s.atMs;
 }

@@ -141,10 +141,8 @@ TEST(CutDownFaults, AReadOnlyDirectoryOrAFullDiskKeepsEveryFileAsItWas) {
         Originals originals;
         putOriginals(f, {{1, ChildBytes}, {4, PricesBytes}}, originals);
         refusePrc002(f);
-        if (fullDisk)
-            f.fs.setCapacity(static_cast<int64_t>(ChildBytes.size() + PricesBytes.size()));
-        else
-            f.fs.setReadOnly("/data");
+        if (fullDisk) f.fs.setCapacity(static_cast<int64_t>(ChildBytes.size() + PricesBytes.size()));
+        else f.fs.setReadOnly("/data");
         f.up.sendFiles();
         EXPECT_EQ(f.fs.content(f.path("Prices")), PricesBytes);
         if (fullDisk) {

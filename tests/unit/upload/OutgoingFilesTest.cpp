@@ -30,10 +30,10 @@ TEST(OutgoingFiles, FilesGoInKindOrderAndFilesSentInFullOrEmptyAreDeleted) {
     for (const auto& n : names) f.fs.putFile(f.path(n), n + "-line1\r\n" + n + "-line2");
     f.fs.putFile(f.path("Prices"), "");
     f.up.sendFiles();
-    EXPECT_EQ(f.server.sent, (Strings{"1|Child-line1", "1|Child-line2", "2|EndDate-line1", "2|EndDate-line2",
-                                          "3|Periods0|-line1", "3|Periods0|-line2", "5|Deleted-line1",
-                                          "5|Deleted-line2", "6|Bookings-line1", "6|Bookings-line2",
-                                          "7|RoomTyp0|es-line1", "7|RoomTyp0|es-line2"}));
+    EXPECT_EQ(f.server.sent,
+              (Strings{"1|Child-line1", "1|Child-line2", "2|EndDate-line1", "2|EndDate-line2", "3|Periods0|-line1",
+                       "3|Periods0|-line2", "5|Deleted-line1", "5|Deleted-line2", "6|Bookings-line1",
+                       "6|Bookings-line2", "7|RoomTyp0|es-line1", "7|RoomTyp0|es-line2"}));
     EXPECT_EQ(f.dataFiles(), Strings{});
     EXPECT_FALSE(f.up.hasFilesToSend());
     EXPECT_TRUE(f.up.outLines.empty());
@@ -154,9 +154,9 @@ TEST(OutgoingFiles, TheTrayAskingWhetherFilesWaitDuringASendChangesNothingOfIt) 
 TEST(OutgoingFiles, BadInputIsSentLineForLine) {
     UploadFixture f;
     const std::string mib(1 << 20, 'm');
-    f.fs.putFile(f.path("Child"), "\r\n\r\n\r\n");                 // blank lines only
-    f.fs.putFile(f.path("EndDate"), "a\rb\rc");                    // CR-only ends, no final end
-    f.fs.putFile(f.path("Deleted"), mib + "\r\n" + mib);           // 1 MiB lines
+    f.fs.putFile(f.path("Child"), "\r\n\r\n\r\n");                               // blank lines only
+    f.fs.putFile(f.path("EndDate"), "a\rb\rc");                                  // CR-only ends, no final end
+    f.fs.putFile(f.path("Deleted"), mib + "\r\n" + mib);                         // 1 MiB lines
     f.fs.putFile(f.path("Bookings"), std::string("\0\x7f\x80\xff,\"q\r\n", 9));  // binary, unbalanced quote
     f.up.sendFiles();
     ASSERT_EQ(f.server.ledger.size(), 9u);

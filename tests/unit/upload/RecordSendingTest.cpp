@@ -67,24 +67,24 @@ TEST(RecordSending, AnUnreadableBatchKeyOrAShortRecordIsReportedAndTheRecordStil
     f.store.failWrites = true;
     EXPECT_TRUE(sendLines(f, 7, {""}));
     EXPECT_EQ(f.server.sent.back(), "7|");
-    EXPECT_EQ(f.sinks.where(), (Strings{"SendFileOK:10", "SendFileOK:15", "SendFileOK:10", "SendFileOK:15",
-                                        "SendFileOK:25"}));
+    EXPECT_EQ(f.sinks.where(),
+              (Strings{"SendFileOK:10", "SendFileOK:15", "SendFileOK:10", "SendFileOK:15", "SendFileOK:25"}));
 }
 
 TEST(RecordSending, FiveFailedAttemptsPerFileNotPerRecordThenTheFileIsGivenUp) {
     UploadFixture f;
     // Record 1: three failed attempts, then accepted. Record 2: two more use up the file's five.
-    f.server.script = {say("2|FAILED"), say("BAD - timed out"), say("bad"), accept("2"),
-                       say("BAD - lost connection"), say("2|failed: dup")};
+    f.server.script = {say("2|FAILED"), say("BAD - timed out"),       say("bad"),
+                       accept("2"),     say("BAD - lost connection"), say("2|failed: dup")};
     EXPECT_FALSE(sendLines(f, 2, {"r1", "r2", "r3"}));
     EXPECT_EQ(f.server.sent, (Strings{"2|r1", "2|r1", "2|r1", "2|r1", "2|r2", "2|r2"}));
     EXPECT_EQ(f.up.outLineSent, (std::vector<bool>{true, false, false}));
     EXPECT_TRUE(f.up.outAnySent);
-    EXPECT_EQ(f.logTexts(), (Strings{"2|FAILED", "*F 2|r1", "*R 2|r1",     //
-                                     "BAD - timed out", "*R 2|r1",         //
-                                     "bad", "*R 2|r1",                     //
-                                     " G 2|r1",                            //
-                                     "BAD - lost connection", "*R 2|r2",   //
+    EXPECT_EQ(f.logTexts(), (Strings{"2|FAILED", "*F 2|r1", "*R 2|r1",    //
+                                     "BAD - timed out", "*R 2|r1",        //
+                                     "bad", "*R 2|r1",                    //
+                                     " G 2|r1",                           //
+                                     "BAD - lost connection", "*R 2|r2",  //
                                      "2|failed: dup", "*F 2|r2", "*T 2|r2"}));
 }
 
