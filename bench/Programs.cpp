@@ -146,7 +146,7 @@ void writeAgentSettings(const RunDir& dir, const AgentSettings& s) {
 
 std::unique_ptr<Child> startAgent(const ProgramPaths& paths, const RunDir& dir, const std::string& stdoutPath) {
     Child::Launch launch;
-    launch.argv = {paths.agent, "--headless", "--monitor"};
+    launch.argv = {paths.agent, "--headless"};  // as it runs unattended: one line per cycle, no trace
     launch.env = {"XDG_CONFIG_HOME=" + dir.config()};
     launch.stdoutPath = stdoutPath;
     launch.stderrPath = dir.path() + "/agent.err";

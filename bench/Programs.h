@@ -72,7 +72,8 @@ struct AgentSettings {
 };
 void writeAgentSettings(const RunDir& dir, const AgentSettings& s);
 
-// The real ostrell program, headless, with its monitor trace going to stdoutPath (empty: a pipe).
+// The real ostrell program, headless as it runs unattended (its line per cycle, no monitor trace),
+// its output going to stdoutPath (empty: a pipe).
 std::unique_ptr<Child> startAgent(const ProgramPaths& paths, const RunDir& dir, const std::string& stdoutPath);
 
 // The reference client with the given extra options.
