@@ -30,7 +30,7 @@ namespace {
 
 enum class ControlKind { Label, Box, EditBox, TwoLineBox, EditTwoLineBox, Frame, Button };
 
-struct ControlSpec {
+struct ControlRow {
     const char* name;  // the control's objectName
     ControlKind kind;
     const char* parent;  // a frame's objectName, or nullptr for the window itself
@@ -40,7 +40,7 @@ struct ControlSpec {
 
 // Every control of the panel, parents before their children. Creation and placement both read it.
 constexpr TwipsRect ClientArea{0, 0, 8970, 7065};
-constexpr ControlSpec Controls[] = {
+constexpr ControlRow Controls[] = {
     {"txtMon", ControlKind::TwoLineBox, nullptr, {120, 0, 5535, 6855}, ""},
     {"Label1", ControlKind::Label, nullptr, {6000, 270, 855, 255}, "TimeOut"},
     {"txtTimeout", ControlKind::EditBox, nullptr, {6720, 240, 735, 285}, ""},
@@ -83,22 +83,22 @@ constexpr const char* FrameStyle =
     "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 0.6em; }"
     "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 6px; padding: 0 2px; }";
 
-QWidget* createControl(const ControlSpec& spec, QWidget* parent) {
-    const QString caption = QString::fromUtf8(spec.caption);
+QWidget* createControl(const ControlRow& row, QWidget* parent) {
+    const QString caption = QString::fromUtf8(row.caption);
     QWidget* w = nullptr;
-    switch (spec.kind) {
+    switch (row.kind) {
         case ControlKind::Label: w = new QLabel(caption, parent); break;
         case ControlKind::Box:
         case ControlKind::EditBox: {
             auto* b = new QLineEdit(parent);
-            b->setReadOnly(spec.kind == ControlKind::Box);
+            b->setReadOnly(row.kind == ControlKind::Box);
             w = b;
             break;
         }
         case ControlKind::TwoLineBox:
         case ControlKind::EditTwoLineBox: {
             auto* b = new QPlainTextEdit(parent);
-            b->setReadOnly(spec.kind == ControlKind::TwoLineBox);
+            b->setReadOnly(row.kind == ControlKind::TwoLineBox);
             b->setLineWrapMode(QPlainTextEdit::WidgetWidth);
             b->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
             b->setTabChangesFocus(true);
@@ -114,7 +114,7 @@ QWidget* createControl(const ControlSpec& spec, QWidget* parent) {
         }
         case ControlKind::Button: w = new QPushButton(caption, parent); break;
     }
-    w->setObjectName(QString::fromUtf8(spec.name));
+    w->setObjectName(QString::fromUtf8(row.name));
     return w;
 }
 
@@ -150,9 +150,9 @@ MainWindow::MainWindow(int trayHostPollMs) : QWidget(nullptr), tray_(trayHostPol
 MainWindow::~MainWindow() = default;
 
 void MainWindow::buildControls() {
-    for (const ControlSpec& spec : Controls) {
-        QWidget* parent = spec.parent ? findChild<QWidget*>(QString::fromUtf8(spec.parent)) : this;
-        createControl(spec, parent);
+    for (const ControlRow& row : Controls) {
+        QWidget* parent = row.parent ? findChild<QWidget*>(QString::fromUtf8(row.parent)) : this;
+        createControl(row, parent);
     }
     txtMon_ = control<QPlainTextEdit>("txtMon");
     txtTimeout_ = control<QLineEdit>("txtTimeout");
@@ -204,7 +204,7 @@ void MainWindow::placeControls() {
     };
     const PixelRect client = toPixels(ClientArea, dpi);
     setFixedSize(client.width, client.height);
-    for (const ControlSpec& spec : Controls) place(control<QWidget>(spec.name), spec.at);
+    for (const ControlRow& row : Controls) place(control<QWidget>(row.name), row.at);
 }
 
 QIcon MainWindow::pictureIcon(TrayPicture picture) {
