@@ -1,6 +1,7 @@
 #include "platform/posix/InstanceLock.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -18,11 +19,26 @@ namespace {
 constexpr const char* UserLockName = "ostrell.lock";
 constexpr const char* DirectoryLockName = "Ostrell.lock";
 
-long holderPid(int fd) {
+long readPid(int fd) {
     char text[32] = {};
     const ssize_t n = ::pread(fd, text, sizeof text - 1, 0);
     long pid = 0;
     if (n > 0) std::from_chars(text, text + n, pid);
+    return pid;
+}
+
+bool alive(long pid) { return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM); }
+
+// The holder writes its pid just after it takes the lock: a copy started at the same moment may find the
+// file still empty, or still naming an earlier run. It looks again for up to half a second.
+long holderPid(int fd) {
+    constexpr int Looks = 100;
+    constexpr useconds_t LookPauseUs = 5000;
+    long pid = readPid(fd);
+    for (int i = 1; i < Looks && !alive(pid); ++i) {
+        ::usleep(LookPauseUs);
+        pid = readPid(fd);
+    }
     return pid;
 }
 
