@@ -1,118 +1,270 @@
-// Checks the two data-safety invariants after a run of the real agent against veltrana-sim:
-//   rel_check --ledger LEDGER --data DATADIR --before SNAPSHOTDIR
-// SNAPSHOTDIR holds copies of the outgoing files as they were before the run. Prints what it checked
-// ("checked acknowledged A accepted U lines L"), each violation on its own line and "violations N" last.
-// Exit status 1 when there is any violation; 2 on bad use, on a ledger or directory it cannot read, and
-// when there was nothing to check (a run that never reached the server proves nothing).
-#include <dirent.h>
+// The data-safety check of the reliability suite. U: every line of an outgoing file was accepted by the
+// server or is still in its file, and no cut-down work file is left. D: every record the server saw
+// acknowledged is in its incoming file once and whole, and the incoming files hold only what it sent.
+//   rel_check RUNDIR   RUNDIR holds veltrana-sim's ledger.txt, data/ and before/ (the outgoing files as
+//                      the host left them). Prints "checked acknowledged A accepted U lines L" and each
+//                      violation; exit 1 on any, 2 when something cannot be read or nothing was checked.
+//   rel_check --sweep powerloss|kill RUNDIR [veltrana-sim data and rule options]
+// The sweep runs a cycle of the agent on the fakes, the server's protocol core behind the fake socket;
+// then for every file operation and request line of it a fresh world runs up to that point, the power
+// fails there (kill: nothing is dropped), the agent starts again and must finish a cycle, the power fails
+// once more and U and D are checked. Prints "MODE points hit H not hit N violations V".
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <fstream>
 #include <iostream>
+#include <iterator>
+#include <map>
+#include <set>
 #include <sstream>
-#include <string>
 
-#include "reliability/Invariants.h"
+#include "app/Agent.h"
+#include "app/HeadlessShell.h"
+#include "download/ReplyClassification.h"
+#include "fakes/FakeEventLoop.h"
+#include "fakes/FakeFileSystem.h"
+#include "fakes/FakeProcessLauncher.h"
+#include "fakes/FakeSettingsStore.h"
+#include "fakes/FakeTcpSocket.h"
+#include "fakes/RecordingErrorSink.h"
+#include "net/ReplyCleanup.h"
 #include "upload/OutFileNames.h"
+#include "upload/OutLineReading.h"
+#include "upload/RecordConversion.h"
+#include "veltrana-sim/LedgerFormat.h"
+#include "veltrana-sim/ProtocolCore.h"
+#include "veltrana-sim/SimOptions.h"
 
 using namespace ostrell;
 
 namespace {
 
+using Reader = std::function<std::optional<std::string>(const std::string& name)>;  // nothing: absent
+using Ledger = std::vector<sim::LedgerEntry>;
+
+struct Tally {
+    size_t acknowledged = 0, accepted = 0, lines = 0;
+    std::vector<std::string> violations;
+};
+
+std::string shorten(const std::string& s) { return s.size() <= 80 ? s : s.substr(0, 77) + "..."; }
+
+[[noreturn]] void fail(const std::string& why) {
+    std::cerr << "rel_check: " << why << '\n';
+    std::exit(2);
+}
+
+Tally check(const Ledger& ledger, const Reader& before, const Reader& after) {
+    Tally t;
+    std::map<std::string, size_t> accepted;
+    for (const auto& e : ledger)
+        if (e.event == "ACCEPT" && e.fields.size() >= 3) ++accepted[e.fields[2]], ++t.accepted;
+    for (int kind = upload::FirstOutKind; kind <= upload::LastOutKind; ++kind) {
+        const std::string name = upload::outFilePath("", kind);
+        if (after(upload::outTempPath(name))) t.violations.push_back("U: work file left: " + upload::outTempPath(name));
+        std::map<std::string, size_t> left;
+        for (const auto& line : upload::readOutLines(after(name).value_or(""))) ++left[line], ++t.lines;
+        for (const auto& line : upload::readOutLines(before(name).value_or(""))) {
+            ++t.lines;
+            size_t* vouch = &left[line];
+            // The batch marker alternates per file sent in full; an acceptance vouches for one copy only.
+            for (const int16_t marker : {0, 1})
+                if (*vouch == 0) vouch = &accepted[upload::convertRecord(kind, line, marker).text];
+            if (*vouch == 0) t.violations.push_back("U: " + name + " line neither accepted nor kept: " + shorten(line));
+            if (*vouch > 0) --*vouch;
+        }
+    }
+    for (const auto& [send, ack, file] : {std::array<std::string, 3>{"10", "12", "InBookings.csv"},
+                                          std::array<std::string, 3>{"11", "13", "Payment.csv"}}) {
+        std::map<std::string, size_t> stored;  // lines split on LF, a CR before it dropped; a torn tail kept
+        std::istringstream in(after(file).value_or(""));
+        for (std::string line; std::getline(in, line); ++t.lines)
+            ++stored[!in.eof() && !line.empty() && line.back() == '\r' ? line.substr(0, line.size() - 1) : line];
+        std::set<std::string> sent, acknowledged;
+        for (const auto& e : ledger)
+            if (e.fields.size() >= 4 && (e.event == "SEND" + send || e.event == "ACK" + ack))
+                // What the agent keeps of a record reply: trimmed, from its first double quote on.
+                (e.event == "ACK" + ack ? acknowledged : sent)
+                    .insert(download::recordLine(net::trimBlanks(send + "|" + e.fields[3])));
+        t.acknowledged += acknowledged.size();
+        for (const auto& r : acknowledged)
+            if (stored[r] != 1)
+                t.violations.push_back("D: acknowledged, " + std::to_string(stored[r]) + " in " + file + ": " +
+                                       shorten(r));
+        for (const auto& [line, n] : stored)
+            if (n > 0 && !sent.count(line)) t.violations.push_back("D: never sent, in " + file + ": " + shorten(line));
+    }
+    return t;
+}
+
 std::optional<std::string> readFile(const std::string& path) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream all;
-    all << in.rdbuf();
-    return all.str();
+    if (!S_ISREG(st.st_mode) || !in) fail("cannot read " + path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-reliability::OutgoingFiles outgoingIn(const std::string& dir) {
-    reliability::OutgoingFiles files;
-    for (int kind = upload::FirstOutKind; kind <= upload::LastOutKind; ++kind)
-        files[kind] = readFile(upload::outFilePath(dir, kind));
-    return files;
-}
-
-std::vector<std::string> tempFilesIn(const std::string& dir) {
-    std::vector<std::string> out;
-    DIR* d = ::opendir(dir.c_str());
-    if (!d) return out;
-    const std::string suffix = upload::outTempPath("");
-    while (dirent* e = ::readdir(d)) {
-        const std::string name = e->d_name;
-        if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
-            out.push_back(name);
-    }
-    ::closedir(d);
-    return out;
-}
-
-bool isDirectory(const std::string& path) {
+Reader directory(const std::string& dir) {
     struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) fail("not a directory: " + dir);
+    return [dir](const std::string& name) { return readFile(dir + name); };
 }
 
-size_t lineCount(const std::optional<std::string>& content) {
-    return content ? reliability::incomingLines(*content).size() : 0;
+Ledger readLedger(const std::string& dir) {
+    const std::string text = readFile(dir + "/ledger.txt").value_or("");
+    Ledger ledger;
+    for (size_t at = 0, lf = 0; (lf = text.find('\n', at)) != std::string::npos; at = lf + 1) {
+        auto entry = sim::parseLedgerLine(std::string_view(text).substr(at, lf - at));
+        if (!entry) fail("unreadable ledger line: " + shorten(text.substr(at, lf - at)));
+        ledger.push_back(std::move(*entry));
+    }
+    if (ledger.empty()) fail("no ledger in " + dir);
+    return ledger;
+}
+
+size_t count(const Ledger& ledger, const std::string& event) {
+    return std::count_if(ledger.begin(), ledger.end(), [&](const auto& e) { return e.event == event; });
+}
+
+// What outlives the agent: the disk, the host's settings, the server with its store and ledger.
+struct World {
+    fake::FakeFileSystem fs;
+    fake::FakeSettingsStore store;
+    sim::DataStore data;
+    sim::UploadRules rules;
+    sim::Ledger ledger;
+    sim::ProtocolCore core{data, rules, ledger};
+    uint64_t connections = 0;
+
+    World(const std::string& dir, const std::vector<std::string>& simArgs) {
+        sim::SimOptions options;
+        sim::FaultSwitches faults;
+        std::string error;
+        bool ok = sim::parseOptions(simArgs, options, error);
+        for (const auto& [name, value] : options.live)
+            ok = ok && sim::applyLive(name, value, data, rules, faults, error);
+        ::unlink((dir + "/ledger.txt").c_str());
+        if (!ok || !ledger.open(dir + "/ledger.txt", false, error)) fail(error);
+        // TimeOut 900 s: a life of 300 s holds one cycle and its slowest waits.
+        const std::pair<const char*, const char*> keys[] = {{"IPadd", "127.0.0.1"}, {"IPport", "6667"},
+                                                            {"DataDir", "/data/"},  {"TimeOut", "900"},
+                                                            {"LoNumber1", "4711"},  {"LoNumber3", "4712"}};
+        for (const auto& [key, value] : keys) store.set("Ostrell", key, value);
+        store.set("Version", "Brannhall", "2.3.119");
+        fs.addDirectory("/data");
+        for (int kind = upload::FirstOutKind; kind <= upload::LastOutKind; ++kind)
+            if (auto text = directory(dir + "/before/")(upload::outFilePath("", kind)))
+                fs.putFile(upload::outFilePath("/data/", kind), *text);
+    }
+};
+
+// One life of the agent on a fresh event loop and socket with the server's protocol core as the peer.
+// beforeLine sees each line the agent sends before the server does and may throw: the line is lost.
+struct AgentLife {
+    fake::FakeEventLoop loop;
+    fake::FakeTcpSocket socket{loop};
+    fake::FakeProcessLauncher launcher;
+    fake::RecordingErrorSinks sinks;
+    fake::ThrowingTerminator terminator;
+    std::ostringstream nobodyReads;
+    app::HeadlessShell shell{loop, nobodyReads, nobodyReads};
+    sim::Session session;
+
+    AgentLife(World& w, const std::function<void(const std::string&)>& beforeLine) {
+        socket.onAccepted = [this, &w] {
+            session = sim::Session{};
+            session.id = ++w.connections;
+            w.core.opened(session);
+        };
+        socket.onLine = [this, &w, beforeLine](const std::string& line) {
+            beforeLine(line);
+            w.core.received(session, line);
+            const sim::Outcome out = w.core.handle(session, line);
+            if (out.reply) socket.peerSend(*out.reply + "\r\n", 5);
+            if (out.close) w.core.closed(session, "quit"), socket.peerClose(5);
+        };
+        app::Agent agent(app::AgentPlatform{loop, socket, w.store, w.fs, launcher, sinks, terminator}, shell);
+        agent.start();
+        loop.runFor(300000);
+    }
+};
+
+// A fresh world whose agent dies just before operation crashAt (0: never), then lives again; `reached`
+// lists the operations of the first life. Its violations; none when crashAt was not reached.
+std::vector<std::string> runWorld(const std::string& dir, const std::vector<std::string>& simArgs, size_t crashAt,
+                                  bool powerLoss, std::vector<std::string>& reached) {
+    static const char* const opNames[] = {"read",     "append", "write",  "rename",  "delete",
+                                          "sync dir", "length", "create", "make dir"};
+    World w(dir, simArgs);
+    const auto reach = [&](const std::string& what) {
+        reached.push_back(what);
+        if (reached.size() != crashAt) return;
+        if (powerLoss) w.fs.powerLoss();
+        throw fake::SimulatedCrash{};
+    };
+    w.fs.beforeOp = [&](fake::FakeFileSystem::Op op, const std::string& path) {
+        using Op = fake::FakeFileSystem::Op;
+        if (op != Op::Read && op != Op::Length) reach(opNames[static_cast<int>(op)] + (" " + path));
+    };
+    try {
+        AgentLife first(w, [&](const std::string& line) { reach("send " + line.substr(0, 40)); });
+    } catch (const fake::SimulatedCrash&) {
+    }
+    w.fs.beforeOp = nullptr;
+    std::vector<std::string> found;
+    if (reached.size() < crashAt) return found;
+    const size_t quitsBefore = crashAt > 0 ? count(readLedger(dir), "QUIT") : 0;
+    if (crashAt > 0) {
+        AgentLife second(w, [](const std::string&) {});
+    }
+    if (count(readLedger(dir), "QUIT") <= quitsBefore) found.push_back("no cycle finished");
+    w.fs.powerLoss();
+    const Tally t = check(readLedger(dir), directory(dir + "/before/"), [&w](const std::string& name) {
+        return w.fs.has("/data/" + name) ? std::optional(w.fs.content("/data/" + name)) : std::nullopt;
+    });
+    // The world proves little unless its clean cycle stored every valid record the server had.
+    size_t valid = 0;
+    for (const auto kind : {sim::RecordKind::Booking, sim::RecordKind::Payment})
+        for (size_t id = 0; id < w.data.size(kind); ++id) valid += w.data.record(kind, id).number.has_value();
+    if (crashAt == 0 && t.acknowledged < valid) found.push_back(std::to_string(t.acknowledged) + " acknowledged");
+    found.insert(found.end(), t.violations.begin(), t.violations.end());
+    return found;
+}
+
+int sweep(const std::string& mode, const std::string& dir, const std::vector<std::string>& simArgs) {
+    std::vector<std::string> points;
+    auto found = runWorld(dir, simArgs, 0, true, points);
+    if (points.size() < 40) found.push_back(std::to_string(points.size()) + " points in the cycle");
+    size_t hit = 0, violations = found.size();
+    for (const auto& v : found) std::cout << mode << " clean cycle: " << v << '\n';
+    for (size_t n = 1; n <= points.size() && found.empty(); ++n) {
+        std::vector<std::string> reached;
+        const auto here = runWorld(dir, simArgs, n, mode == "powerloss", reached);
+        hit += reached.size() >= n;
+        if (reached.size() < n) std::cout << mode << " before " << n << " (" << points[n - 1] << "): not hit\n";
+        for (const auto& v : here) std::cout << mode << " before " << n << " (" << points[n - 1] << "): " << v << '\n';
+        violations += here.size();
+    }
+    std::cout << mode << " points hit " << hit << " not hit " << points.size() - hit << " violations " << violations
+              << '\n';
+    return violations == 0 && hit >= 40 ? 0 : 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string ledgerPath, data, before;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string opt = argv[i];
-        if (opt == "--ledger") ledgerPath = argv[i + 1];
-        else if (opt == "--data") data = argv[i + 1];
-        else if (opt == "--before") before = argv[i + 1];
-    }
-    if (ledgerPath.empty() || data.empty() || before.empty()) {
-        std::cerr << "usage: rel_check --ledger LEDGER --data DATADIR --before SNAPSHOTDIR\n";
-        return 2;
-    }
-    if (data.back() != '/') data += '/';
-    if (before.back() != '/') before += '/';
-
-    const auto ledgerText = readFile(ledgerPath);
-    if (!ledgerText || ::access(ledgerPath.c_str(), R_OK) != 0) {
-        std::cerr << "rel_check: cannot read the ledger " << ledgerPath << '\n';
-        return 2;
-    }
-    for (const auto& dir : {data, before})
-        if (!isDirectory(dir)) {
-            std::cerr << "rel_check: not a directory: " << dir << '\n';
-            return 2;
-        }
-
-    reliability::DataDirState after;
-    after.outgoing = outgoingIn(data);
-    after.bookings = readFile(data + "InBookings.csv").value_or("");
-    after.payments = readFile(data + "Payment.csv").value_or("");
-    after.leftoverTempFiles = tempFilesIn(data);
-
-    const auto ledger = sim::readLedgerFile(ledgerPath);
-    const auto snapshot = outgoingIn(before);
-    size_t acknowledged = 0, accepted = 0, lines = 0;
-    for (const auto& e : ledger) {
-        acknowledged += e.event == "ACK12" || e.event == "ACK13";
-        accepted += e.event == "ACCEPT";
-    }
-    for (int kind = upload::FirstOutKind; kind <= upload::LastOutKind; ++kind)
-        lines += lineCount(snapshot[kind]) + lineCount(after.outgoing[kind]);
-    lines += lineCount(after.bookings) + lineCount(after.payments);
-    std::cout << "checked acknowledged " << acknowledged << " accepted " << accepted << " lines " << lines << '\n';
-    if (ledger.empty() || acknowledged + accepted + lines == 0) {
-        std::cerr << "rel_check: nothing to check: "
-                  << (ledger.empty() ? "the ledger records no exchange" : "no records, no lines") << '\n';
-        return 2;
-    }
-
-    const auto violations = reliability::checkInvariants(ledger, snapshot, after);
-    for (const auto& v : violations) std::cout << v << '\n';
-    std::cout << "violations " << violations.size() << '\n';
-    return violations.empty() ? 0 : 1;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() >= 3 && args[0] == "--sweep" && (args[1] == "powerloss" || args[1] == "kill"))
+        return sweep(args[1], args[2], {args.begin() + 3, args.end()});
+    if (args.size() != 1) fail("usage: rel_check RUNDIR | rel_check --sweep powerloss|kill RUNDIR [sim options]");
+    const Ledger ledger = readLedger(args[0]);
+    const Tally t = check(ledger, directory(args[0] + "/before/"), directory(args[0] + "/data/"));
+    std::cout << "checked acknowledged " << t.acknowledged << " accepted " << t.accepted << " lines " << t.lines
+              << '\n';
+    if (count(ledger, "OPEN") == 0) fail("nothing checked: the server saw no connection");
+    if (t.acknowledged + t.accepted + t.lines == 0) fail("nothing checked: no records, no lines");
+    for (const auto& v : t.violations) std::cout << v << '\n';
+    return t.violations.empty() ? 0 : 1;
 }
