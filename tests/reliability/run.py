@@ -6,7 +6,7 @@ then the fuzzers. Prints per part the faults hit, those never reached (not count
 exit status 1 on a violation, a part short of its minimums or a fuzzer crash.
   run.py --build DIR [--fast] [--part crash|network|disk|settings|powerloss|kill|fuzz]... [--sample N]
          [--fuzz-seconds N]"""
-import argparse, os, re, shutil, signal, subprocess as sp, sys, tempfile, threading, time  # noqa: E401
+import argparse, os, re, shutil, signal, subprocess as sp, sys, tempfile, time  # noqa: E401
 from concurrent.futures import ThreadPoolExecutor
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -133,28 +133,25 @@ class Agent:
     """The built agent, headless, maybe under strace; counts the cycles that reached their quit."""
 
     def __init__(self, run, wrapper=(), tag="first"):
-        self.run, self.quits, self.err, self.traced = run, 0, os.path.join(run.dir, tag + ".err"), bool(wrapper)
+        self.run, self.out, self.err = run, os.path.join(run.dir, tag + ".out"), os.path.join(run.dir, tag + ".err")
+        self.traced = bool(wrapper)
         run.end_flag(b"N")
         env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
         env.update(XDG_CONFIG_HOME=run.config, XDG_RUNTIME_DIR=run.config, QT_QPA_PLATFORM="offscreen")
-        with open(self.err, "wb") as err:
+        with open(self.out, "wb") as out, open(self.err, "wb") as err:
             self.proc = sp.Popen(list(wrapper) + [run.paths["ostrell"], "--headless", "--monitor"], env=env,
-                                 stdout=sp.PIPE, stderr=err, stdin=sp.DEVNULL, cwd=run.dir)
-        self.reader = threading.Thread(target=self.read, args=(os.path.join(run.dir, tag + ".out"),), daemon=True)
-        self.reader.start()
+                                 stdout=out, stderr=err, stdin=sp.DEVNULL, cwd=run.dir)
 
-    def read(self, path):
-        with open(path, "wb") as out:
-            for raw in self.proc.stdout:
-                out.write(raw[:2000])
-                self.quits += raw.rstrip().endswith(b"S {quit}")
+    def quits(self):
+        """Cycles that reached their quit line."""
+        return open(self.out, "rb").read().count(b" S {quit}\n")
 
     def wait(self, cycles, seconds):
         for _ in range(seconds * 20):
-            if self.quits >= cycles or self.proc.poll() is not None:
+            if self.quits() >= cycles or self.proc.poll() is not None:
                 break
             time.sleep(0.05)
-        return self.quits >= cycles
+        return self.quits() >= cycles
 
     def pid(self):
         """The agent's own pid: strace's child when traced."""
@@ -181,7 +178,6 @@ class Agent:
         for pid in dict.fromkeys([self.pid(), self.proc.pid] if status is None else []):
             os.kill(pid, signal.SIGKILL)  # the agent first: strace killed would let it run on
         self.proc.wait(timeout=10)
-        self.reader.join(timeout=10)
         return status
 
 
@@ -200,7 +196,7 @@ def life(run, c, wrapper=(), tag="first"):
             f.write(data[len(data) // 2:])
         time.sleep(0.02)
     if not agent.wait(max(1, c["cycles"]), c["budget"]) and c["cycles"]:
-        run.problems.append("%s life: %d of %d cycles in %d s" % (tag, agent.quits, c["cycles"], c["budget"]))
+        run.problems.append("%s life: %d of %d cycles in %d s" % (tag, agent.quits(), c["cycles"], c["budget"]))
     alive, status = agent.proc.poll() is None, agent.end()
     if status != 0 or agent.peak_kb > 96 * 1024:
         run.problems.append("%s life: %s, status %r, peak %d KiB" % (tag, "alive" if alive else "gone", status, agent.peak_kb))
