@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "platform/PlatformError.h"
 
@@ -36,6 +37,7 @@ public:
         if (fd_ >= 0) ::close(fd_);
     }
     int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
     void close(const std::string& path) {
         const int fd = fd_;
         fd_ = -1;
@@ -226,12 +228,22 @@ int64_t PosixFileSystem::appendIfLength(const std::string& path, const std::stri
 }
 
 void PosixFileSystem::appendUnmeasured(const std::string& path, const std::string& bytes) {
-    bool created = false;
-    Fd fd = openForWriting(path, O_APPEND, created);
+    // The transfer log gets a line per record, so its descriptor stays open between lines: a look at the
+    // path (no open, no close) tells whether it still names that file. Another program may move, delete or
+    // replace the log between two lines; the next line then goes to the file the path names now.
+    if (held_.fd >= 0 && (path != held_.path || !stillNamesHeldFile(path))) closeHeldFiles();
+    if (held_.fd < 0) {
+        bool created = false;
+        Fd fd = openForWriting(path, O_APPEND, created);
+        struct stat st {};
+        if (::fstat(fd.get(), &st) != 0) throw fileError(errno, "stat", path);
+        if (created) syncDirectory(parentDirectory(path));
+        held_ = {fd.release(), path, st.st_dev, st.st_ino};
+    }
     const char* p = bytes.data();
     size_t left = bytes.size();
     while (left > 0) {
-        const ssize_t n = ::write(fd.get(), p, left);
+        const ssize_t n = ::write(held_.fd, p, left);
         if (n >= 0) {
             p += n;
             left -= static_cast<size_t>(n);
@@ -243,14 +255,28 @@ void PosixFileSystem::appendUnmeasured(const std::string& path, const std::strin
         const off_t written = static_cast<off_t>(bytes.size() - left);
         if (written > 0) {
             struct stat st {};
-            if (::fstat(fd.get(), &st) == 0)
-                while (::ftruncate(fd.get(), st.st_size - written) != 0 && errno == EINTR) {
+            if (::fstat(held_.fd, &st) == 0)
+                while (::ftruncate(held_.fd, st.st_size - written) != 0 && errno == EINTR) {
                 }
         }
+        ::close(std::exchange(held_.fd, -1));  // the next line starts afresh
         throw fileError(errnum, "write", path);
     }
-    fd.close(path);
-    if (created) syncDirectory(parentDirectory(path));
+}
+
+bool PosixFileSystem::stillNamesHeldFile(const std::string& path) const {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && st.st_dev == held_.device && st.st_ino == held_.inode;
+}
+
+void PosixFileSystem::closeHeldFiles() {
+    if (held_.fd < 0) return;
+    Fd fd(std::exchange(held_.fd, -1));
+    fd.close(held_.path);
+}
+
+PosixFileSystem::~PosixFileSystem() {
+    if (held_.fd >= 0) ::close(held_.fd);
 }
 
 void PosixFileSystem::writeDurable(const std::string& path, const std::string& bytes) {
