@@ -32,15 +32,19 @@ public:
     void syncDirectory(const std::string& dir) override;
 
 private:
-    bool stillNamesHeldFile(const std::string& path) const;
+    void holdFile(const std::string& path);
+    bool stillNamesHeldFile(const std::string& path);
+    int dropHeldFile();  // gives the descriptor to close
 
     struct HeldFile {
         int fd = -1;
         std::string path;
         uint64_t device = 0;
         uint64_t inode = 0;
+        int watch = -1;  // its inotify watch; -1: looked at by path
     };
-    HeldFile held_;  // appendUnmeasured's file, open between its calls
+    HeldFile held_;     // appendUnmeasured's file, open between its calls
+    int changes_ = -1;  // the inotify descriptor of held_'s watch
 };
 
 }  // namespace ostrell::platform
