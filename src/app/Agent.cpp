@@ -155,6 +155,7 @@ void Agent::cycleEnded(bool reached) {
                              lastContactTip(contacted_ || alerting_ ? clockTimeOf(lastContactIso_) : "", alerting_));
     });
     trap(40, [&] { writeStatus(); });
+    trap(45, [&] { transferLog_.closeFile(); });
 }
 
 void Agent::checkLinkAlert() {

@@ -12,7 +12,8 @@ struct FileIdentity {
 };
 
 // The file operations of the agent. Every failure throws PlatformError; nothing fails silently.
-// Each operation opens and closes the file itself: nothing is held open between operations.
+// Each operation opens and closes the file itself; only appendUnmeasured may keep its file open until
+// the next call or closeHeldFiles.
 // Files the agent creates are never open to other accounts (created 0660, the umask decides the group
 // bits), and no operation follows a symbolic link in the last part of a path: the data directory may be
 // a link, a file in it may not.
@@ -47,7 +48,11 @@ public:
     }
     // Appends bytes in one write (created when missing), not synced, without looking at the file's
     // length: for a writer that keeps the length itself. A failed write is taken back as append's is.
+    // The file may stay open for the next call, but each call writes to the file path names at that
+    // moment: another program may move, delete or replace it between calls.
     virtual void appendUnmeasured(const std::string& path, const std::string& bytes) { append(path, bytes, false); }
+    // Closes what appendUnmeasured kept open.
+    virtual void closeHeldFiles() {}
     // Creates or empties path and writes bytes in one go, then fsyncs the file.
     virtual void writeDurable(const std::string& path, const std::string& bytes) = 0;
     virtual int64_t length(const std::string& path) = 0;

@@ -7,10 +7,10 @@ namespace ostrell::translog {
 void TransferLog::write(const std::string& text) {
     errors::Trap trap(reporter_, "LogRec");
     const std::string path = logPath();
-    // One write per line, so a reader between calls never sees half a line. The log is a trace, not
-    // data the server relies on, so it is not fsynced line by line. The length is looked at once, then kept by adding
-    // what each line adds: only when it seems past the limit is the file measured again, as another writer may have
-    // shortened or removed it.
+    // One write per line, so a reader between calls never sees half a line, into a file kept open between
+    // lines. The log is a trace, not data the server relies on, so it is not fsynced line by line. The
+    // length is looked at once, then kept by adding what each line adds: only when it seems past the limit
+    // is the file measured again, as another writer may have shortened or removed it.
     const std::string line = clock_.logTimestamp() + " " + text + "\r\n";
     const bool measured = length_ < 0 || path != lengthPath_;
     const int64_t before = length_;

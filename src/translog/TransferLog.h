@@ -21,6 +21,9 @@ public:
         : fs_(fs), clock_(clock), reporter_(reporter), params_(params) {}
 
     void write(const std::string& text);
+    // The log stays open between lines for as long as its path names it; the end of a cycle closes it, so
+    // that an idle agent holds nothing open in the data directory.
+    void closeFile() { fs_.closeHeldFiles(); }
 
     std::string logPath() const { return params_.dataDirPath + TransferLogName; }
 

@@ -51,6 +51,11 @@ TEST(PosixFileSystem, AppendsWholeLinesAndRewritesFilesWithExactBytes) {
     EXPECT_EQ(fs.appendIfLength(dir.file("Payment.csv"), "p\r\n", true, 0), 3);
     fs.appendUnmeasured(log, "fourth\r\n");
     EXPECT_EQ(fs.readAll(log), "first line\r\nsecond line\r\nthird\r\nfourth\r\n");
+    // The log kept open between lines: once another program moves it away, the next line starts a new one.
+    fs.rename(log, log + ".old");
+    fs.appendUnmeasured(log, "fifth\r\n");
+    fs.closeHeldFiles();
+    EXPECT_EQ(fs.readAll(log), "fifth\r\n");
 
     // Bytes travel unchanged, NULs and high bytes included, and files larger than one read buffer whole.
     std::string binary("\0\xe9\xff\r\n", 5);

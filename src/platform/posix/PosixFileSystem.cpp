@@ -1,10 +1,12 @@
 #include "platform/posix/PosixFileSystem.h"
 
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "platform/PlatformError.h"
 
@@ -36,6 +38,7 @@ public:
         if (fd_ >= 0) ::close(fd_);
     }
     int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
     void close(const std::string& path) {
         const int fd = fd_;
         fd_ = -1;
@@ -226,12 +229,15 @@ int64_t PosixFileSystem::appendIfLength(const std::string& path, const std::stri
 }
 
 void PosixFileSystem::appendUnmeasured(const std::string& path, const std::string& bytes) {
-    bool created = false;
-    Fd fd = openForWriting(path, O_APPEND, created);
+    // The transfer log gets a line per record, so its descriptor stays open between lines for as long as
+    // the path names that file. Another program may move, delete or replace the log between two lines;
+    // the next line then goes to the file the path names now.
+    if (held_.fd >= 0 && (path != held_.path || !stillNamesHeldFile(path))) closeHeldFiles();
+    if (held_.fd < 0) holdFile(path);
     const char* p = bytes.data();
     size_t left = bytes.size();
     while (left > 0) {
-        const ssize_t n = ::write(fd.get(), p, left);
+        const ssize_t n = ::write(held_.fd, p, left);
         if (n >= 0) {
             p += n;
             left -= static_cast<size_t>(n);
@@ -243,14 +249,74 @@ void PosixFileSystem::appendUnmeasured(const std::string& path, const std::strin
         const off_t written = static_cast<off_t>(bytes.size() - left);
         if (written > 0) {
             struct stat st {};
-            if (::fstat(fd.get(), &st) == 0)
-                while (::ftruncate(fd.get(), st.st_size - written) != 0 && errno == EINTR) {
+            if (::fstat(held_.fd, &st) == 0)
+                while (::ftruncate(held_.fd, st.st_size - written) != 0 && errno == EINTR) {
                 }
         }
+        ::close(dropHeldFile());  // the next line starts afresh
         throw fileError(errnum, "write", path);
     }
-    fd.close(path);
+}
+
+void PosixFileSystem::holdFile(const std::string& path) {
+    bool created = false;
+    Fd fd = openForWriting(path, O_APPEND, created);
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) throw fileError(errno, "stat", path);
     if (created) syncDirectory(parentDirectory(path));
+    held_ = {fd.release(), path, st.st_dev, st.st_ino, -1};
+    // The kernel tells of a move, an unlink or a replacement of the file through an inotify watch as the
+    // other program's call happens, so a line looks only at an (empty) event queue instead of walking the
+    // path. The watch is set by path: it counts only when the path still names our file after it is set.
+    // Without inotify every line looks at the path itself.
+    if (changes_ < 0) changes_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (changes_ < 0) return;
+    const int watch =
+        ::inotify_add_watch(changes_, path.c_str(), IN_MOVE_SELF | IN_DELETE_SELF | IN_ATTRIB | IN_DONT_FOLLOW);
+    if (watch < 0) return;
+    struct stat named {};
+    if (::lstat(path.c_str(), &named) == 0 && named.st_dev == st.st_dev && named.st_ino == st.st_ino)
+        held_.watch = watch;
+    else ::inotify_rm_watch(changes_, watch);
+}
+
+bool PosixFileSystem::stillNamesHeldFile(const std::string& path) {
+    if (held_.watch < 0) {
+        struct stat st {};
+        return ::lstat(path.c_str(), &st) == 0 && st.st_dev == held_.device && st.st_ino == held_.inode;
+    }
+    // Any event of this watch means the file changed its names (or its attributes: a harmless reopen).
+    // Events of earlier watches are read and dropped.
+    bool changed = false;
+    alignas(inotify_event) char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(changes_, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EAGAIN) return !changed;
+        if (n <= 0) return false;  // the queue cannot be read: look again by opening
+        for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            if (event->wd == held_.watch || (event->mask & IN_Q_OVERFLOW) != 0) changed = true;
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+}
+
+int PosixFileSystem::dropHeldFile() {
+    if (held_.watch >= 0) ::inotify_rm_watch(changes_, held_.watch);
+    held_.watch = -1;
+    return std::exchange(held_.fd, -1);
+}
+
+void PosixFileSystem::closeHeldFiles() {
+    if (held_.fd < 0) return;
+    Fd fd(dropHeldFile());
+    fd.close(held_.path);
+}
+
+PosixFileSystem::~PosixFileSystem() {
+    if (held_.fd >= 0) ::close(dropHeldFile());
+    if (changes_ >= 0) ::close(changes_);
 }
 
 void PosixFileSystem::writeDurable(const std::string& path, const std::string& bytes) {
