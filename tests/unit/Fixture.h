@@ -356,21 +356,15 @@ struct CycleFixture : WithFiles<NetFixture> {
     CycleFixture() {
         params.timeoutSecs = 15;
         params.hasLoNumber = true;
-        params.loNumbers[1] = "4711";
         store.set("VRX1", "DBase", "C:\\bk\\vrx.mdb");
     }
-    // As start-up leaves it: the count at 999 and the timer armed for the first tick.
-    void start(bool countdownShown = true) {
-        scheduler.tickCount = 999;
-        scheduler.setCountdownShown(countdownShown);
-        scheduler.startCounting();
-    }
-    int lastTryWrites() const { return count("Ostrell/LastTry="); }
-    int lastWrites() const { return count("Ostrell/Last="); }
-    int count(const std::string& prefix) const {
-        int n = 0;
-        for (const auto& w : store.writes) n += w.rfind(prefix, 0) == 0;
-        return n;
+    // The clock times written to one key ("LastTry"), in order; the virtual clock starts at midnight.
+    Lines written(const std::string& key) const {
+        Lines out;
+        const std::string prefix = "Ostrell/" + key + "=";
+        for (const auto& w : store.writes)
+            if (w.rfind(prefix, 0) == 0) out.push_back(w.substr(w.find(' ') + 1));
+        return out;
     }
 };
 

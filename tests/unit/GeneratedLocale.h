@@ -2,26 +2,23 @@
 #include <stdlib.h>
 
 #include <clocale>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
 
 namespace ostrell::testsupport {
 
-// Runs a scope under a locale generated for the test (localedef into a temporary LOCPATH), so the
-// test needs no locale installed on the machine. The C locale is back when the scope ends.
+// Runs a scope under a locale generated for the test (localedef into a temporary LOCPATH), so the test
+// needs no locale installed on the machine. The C locale is back when the scope ends.
 class GeneratedLocale {
 public:
     explicit GeneratedLocale(const std::string& name) {  // e.g. "de_DE.UTF-8"
-        char templ[] = "/tmp/ostrell-locales-XXXXXX";
-        if (!::mkdtemp(templ)) return;
-        dir_ = templ;
+        char dir[] = "/tmp/ostrell-locales-XXXXXX";
+        if (!::mkdtemp(dir)) return;
+        dir_ = dir;
         const std::string base = name.substr(0, name.find('.'));
-        const std::string command = "localedef -i " + base + " -f UTF-8 " + dir_ + "/" + name + " >/dev/null 2>&1";
-        if (std::system(command.c_str()) == -1) return;
-        ::setenv("LOCPATH", dir_.c_str(), 1);
-        active_ = std::setlocale(LC_ALL, name.c_str()) != nullptr;
+        if (std::system(("localedef -i " + base + " -f UTF-8 " + dir_ + "/" + name + " >/dev/null 2>&1").c_str()) != -1)
+            ::setenv("LOCPATH", dir, 1), std::setlocale(LC_ALL, name.c_str());
     }
     ~GeneratedLocale() {
         std::setlocale(LC_ALL, "C");
@@ -32,11 +29,10 @@ public:
     GeneratedLocale(const GeneratedLocale&) = delete;
     GeneratedLocale& operator=(const GeneratedLocale&) = delete;
 
-    // In force, and with a decimal comma: what makes a locale-bound conversion go wrong.
-    bool hasDecimalComma() const { return active_ && std::strcmp(std::localeconv()->decimal_point, ",") == 0; }
+    // In force with a decimal comma: what makes a locale-bound conversion go wrong (C has a point).
+    static bool hasDecimalComma() { return std::strcmp(std::localeconv()->decimal_point, ",") == 0; }
 
 private:
-    bool active_ = false;
     std::string dir_;
 };
 
