@@ -1,8 +1,8 @@
 #pragma once
-#include <stdlib.h>
+#include <unistd.h>
 
 #include <clocale>
-#include <cstring>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -12,28 +12,26 @@ namespace ostrell::testsupport {
 // needs no locale installed on the machine. The C locale is back when the scope ends.
 class GeneratedLocale {
 public:
-    explicit GeneratedLocale(const std::string& name) {  // e.g. "de_DE.UTF-8"
-        char dir[] = "/tmp/ostrell-locales-XXXXXX";
-        if (!::mkdtemp(dir)) return;
-        dir_ = dir;
-        const std::string base = name.substr(0, name.find('.'));
-        if (std::system(("localedef -i " + base + " -f UTF-8 " + dir_ + "/" + name + " >/dev/null 2>&1").c_str()) != -1)
-            ::setenv("LOCPATH", dir, 1), std::setlocale(LC_ALL, name.c_str());
+    explicit GeneratedLocale(const std::string& name)  // e.g. "de_DE.UTF-8"
+        : dir_(std::filesystem::temp_directory_path() / ("ostrell-locales-" + std::to_string(::getpid()))) {
+        std::filesystem::create_directories(dir_);
+        const std::string command =
+            "localedef -i " + name.substr(0, name.find('.')) + " -f UTF-8 " + (dir_ / name).string();
+        if (std::system((command + " >/dev/null 2>&1").c_str()) != -1)
+            ::setenv("LOCPATH", dir_.c_str(), 1), std::setlocale(LC_ALL, name.c_str());
     }
     ~GeneratedLocale() {
         std::setlocale(LC_ALL, "C");
         ::unsetenv("LOCPATH");
         std::error_code ignored;
-        if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
+        std::filesystem::remove_all(dir_, ignored);
     }
-    GeneratedLocale(const GeneratedLocale&) = delete;
-    GeneratedLocale& operator=(const GeneratedLocale&) = delete;
 
     // In force with a decimal comma: what makes a locale-bound conversion go wrong (C has a point).
-    static bool hasDecimalComma() { return std::strcmp(std::localeconv()->decimal_point, ",") == 0; }
+    static bool hasDecimalComma() { return std::string(std::localeconv()->decimal_point) == ","; }
 
 private:
-    std::string dir_;
+    std::filesystem::path dir_;
 };
 
 }  // namespace ostrell::testsupport
