@@ -13,7 +13,7 @@ TEST(ErrorTrap, AReportNamesTheFailingStatementAndOnly999EndsTheProgram) {
         unittest::Base f;
         f.sinks.missing = answer == -2;
         f.sinks.sinkThrows = answer == -1;
-        f.sinks.answers = {answer};
+        f.sinks.answer = answer;
         errors::Trap trap(f.reporter, "GetFiles");
         const auto fail = [] { throw platform::PlatformError(61, "Disk full", "wsock"); };
         std::vector<int> ran;
