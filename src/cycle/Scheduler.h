@@ -64,7 +64,7 @@ private:
     void arm();
 
     int32_t secondsCounted_ = 0;  // towards the next cycle
-    int64_t lastTickMs_ = 0;  // when the count last moved (a tick, or the count's start)
+    int64_t lastTickMs_ = 0;      // when the count last moved (a tick, or the count's start)
     bool countdownShown_ = false;
 
     platform::EventLoop& loop_;

@@ -31,13 +31,13 @@ public:
 
 private:
     struct Sink : platform::ErrorSink {
-        explicit Sink(RecordingErrorSinks& owner) : owner_(owner) {}
+        explicit Sink(RecordingErrorSinks& sinks) : owner(sinks) {}
         int32_t handle(const platform::ErrorSinkInputs& in) override {
-            owner_.reports.push_back(in);
-            if (owner_.sinkThrows) throw platform::PlatformError(440, "Automation error");
-            return owner_.answer;
+            owner.reports.push_back(in);
+            if (owner.sinkThrows) throw platform::PlatformError(440, "Automation error");
+            return owner.answer;
         }
-        RecordingErrorSinks& owner_;
+        RecordingErrorSinks& owner;
     };
 };
 
