@@ -99,8 +99,7 @@ void Agent::start() {
     }
     // OutFileNames is the upload unit's fixed table (upload/OutFileNames.h): nothing to build here.
     refreshParameters();
-    scheduler_.tickCount = 999;  // the first tick runs a cycle at once
-    trap(30, [&] { scheduler_.startCounting(); });
+    trap(30, [&] { scheduler_.startWithCycleDue(); });           // the first tick runs a cycle at once
     settings::readConnectionSettings(settings_, server_, trap);  // labels 80 to 100
     trap(105, [&] { shell_.showSocketEnds(server_.localPort, server_.localIp, server_.serverPort, server_.serverIp); });
     if (server_.localPort < 0 || server_.localPort > 65535)

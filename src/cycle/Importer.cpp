@@ -12,8 +12,6 @@ std::string importerPath(const std::string& programDirectory) {
 
 void Importer::launchIfDue() {
     errors::Trap trap(reporter_, "CheckVRX");
-    std::string path;
-    if (!trap(10, [&] { path = importerPath(launcher_.programDirectory()); })) return;
     std::string dbase;
     trap(15, [&] { dbase = settings_.text(settings::keys::database()); });
     if (dbase.empty()) return;
@@ -23,7 +21,7 @@ void Importer::launchIfDue() {
         log_.write(ImporterStillRunningText);
         return;
     }
-    trap(25, [&] { lastStarted_ = launcher_.startProgram(path); });
+    trap(25, [&] { lastStarted_ = launcher_.startProgram(importerPath(launcher_.programDirectory())); });
 }
 
 }  // namespace ostrell::cycle

@@ -14,8 +14,7 @@ Scheduler::Scheduler(platform::EventLoop& loop, settings::Settings& settings, co
       showTickCount_(std::move(showTickCount)), tickTimer_(loop.createTimer([this] { onTick(); })) {}
 
 void Scheduler::onTick() {
-    errors::Trap trap(reporter_, "tmrMain_Timer");
-    trap(10, [&] { loop_.yield(); });
+    loop_.yield();
     if (countdownShown_) {
         lastTickMs_ = loop_.nowMs();
     } else {
@@ -24,13 +23,13 @@ void Scheduler::onTick() {
         countSkippedSeconds();
     }
     // timeoutSecs is read at every counting tick, so a refresh applies from the next one.
-    if (tickCount < params_.timeoutSecs) {
-        ++tickCount;
-        trap(15, [&] { showTickCount_(tickCount); });
-        if (!countdownShown_) trap(17, [&] { arm(); });
+    if (secondsCounted_ < params_.timeoutSecs) {
+        ++secondsCounted_;
+        showTickCount_(secondsCounted_);
+        if (!countdownShown_) arm();
         return;
     }
-    runCycle(trap);
+    runCycle();
 }
 
 void Scheduler::countSkippedSeconds() {
@@ -38,8 +37,8 @@ void Scheduler::countSkippedSeconds() {
     const int64_t seconds = (loop_.nowMs() - lastTickMs_ + TickIntervalMs / 2) / TickIntervalMs;
     if (seconds <= 0) return;
     lastTickMs_ += seconds * TickIntervalMs;  // stays on the whole seconds of the count
-    if (tickCount < params_.timeoutSecs)
-        tickCount = static_cast<int32_t>(std::min<int64_t>(tickCount + seconds, params_.timeoutSecs));
+    if (secondsCounted_ < params_.timeoutSecs)
+        secondsCounted_ = static_cast<int32_t>(std::min<int64_t>(secondsCounted_ + seconds, params_.timeoutSecs));
 }
 
 void Scheduler::arm() {
@@ -47,7 +46,8 @@ void Scheduler::arm() {
         tickTimer_->setInterval(TickIntervalMs);
         return;
     }
-    const int64_t ticks = tickCount < params_.timeoutSecs ? int64_t{params_.timeoutSecs} - tickCount + 1 : 1;
+    const int64_t ticks =
+        secondsCounted_ < params_.timeoutSecs ? int64_t{params_.timeoutSecs} - secondsCounted_ + 1 : 1;
     // Due on the whole second of the count, however late this tick came.
     const int64_t ms = ticks * TickIntervalMs - (loop_.nowMs() - lastTickMs_);
     tickTimer_->setInterval(static_cast<int>(std::clamp<int64_t>(ms, 1, INT32_MAX)));
@@ -58,12 +58,17 @@ void Scheduler::startCounting() {
     arm();
 }
 
+void Scheduler::startWithCycleDue() {
+    secondsCounted_ = FirstCycleDue;
+    startCounting();
+}
+
 void Scheduler::setCountdownShown(bool shown) {
     if (shown == countdownShown_) return;
     countdownShown_ = shown;
     if (tickTimer_->interval() == 0) return;  // not counting: start-up or the cycle's end arms it
     countSkippedSeconds();
-    if (shown && tickCount <= params_.timeoutSecs) showTickCount_(tickCount);
+    if (shown && secondsCounted_ <= params_.timeoutSecs) showTickCount_(secondsCounted_);
     arm();
 }
 
@@ -73,10 +78,12 @@ void Scheduler::lengthChanged() {
     arm();
 }
 
-void Scheduler::runCycle(errors::Trap& trap) {
-    trap(20, [&] { tickTimer_->setInterval(0); });
-    tickCount = 0;  // txtTO keeps the last count until the next counting tick
-    if (cycleStarted_) trap(22, [&] { cycleStarted_(); });
+void Scheduler::runCycle() {
+    // Only the statements that can fail carry a label: the settings writes and the steps' I/O.
+    errors::Trap trap(reporter_, "tmrMain_Timer");
+    tickTimer_->setInterval(0);
+    secondsCounted_ = 0;  // txtTO keeps the last count until the next counting tick
+    if (cycleStarted_) cycleStarted_();
     trap(25, [&] { settings_.save(settings::keys::lastTry(), loop_.localDateTimeText()); });
     net::Connection& connection = steps_.connection;
     if (!connection.connected) connection.connectToServer();
@@ -93,8 +100,8 @@ void Scheduler::runCycle(errors::Trap& trap) {
         trap(50, [&] { connection.sendQuitLine(); });
         steps_.importer.launchIfDue();
     }
-    if (cycleEnded_) trap(52, [&] { cycleEnded_(reached); });
-    trap(55, [&] { startCounting(); });
+    if (cycleEnded_) cycleEnded_(reached);  // the hook traps its own failures
+    startCounting();
     // What the cycle's files and replies took is free again; without this the agent keeps the high-water
     // mark of its largest transfer.
     platform::releaseFreeMemory();

@@ -35,8 +35,10 @@ public:
     // The tick procedure of tmrMain.
     void onTick();
 
-    // Starts the count towards the next cycle (start-up; the end of every cycle does it itself).
+    // Starts the count towards the next cycle (the end of every cycle does it itself).
     void startCounting();
+    // Start-up: starts the count with a cycle due, so that the first tick runs one at once.
+    void startWithCycleDue();
     // Whether the window shows the count: ticks every second while it does, one wake-up per cycle when not.
     void setCountdownShown(bool shown);
     // Arms tmrMain again for the cycle length as it is now (after a parameter refresh).
@@ -51,17 +53,18 @@ public:
         cycleEnded_ = std::move(ended);
     }
 
-    // Seconds counted towards the next cycle; start-up sets 999 so that the first tick runs a cycle.
-    int32_t tickCount = 0;
-
 private:
-    void runCycle(errors::Trap& trap);
+    // Above any cycle length the settings hold, and what the count box shows before the first cycle.
+    static constexpr int32_t FirstCycleDue = 999;
+
+    void runCycle();
     // Counts the seconds that passed since the last tick without a tick of their own.
     void countSkippedSeconds();
     // The interval to the next tick that matters (the next second, or the cycle's tick).
     void arm();
 
-    int64_t lastTickMs_ = 0;  // when the count last moved (a tick, or the count's start)
+    int32_t secondsCounted_ = 0;  // towards the next cycle
+    int64_t lastTickMs_ = 0;      // when the count last moved (a tick, or the count's start)
     bool countdownShown_ = false;
 
     platform::EventLoop& loop_;

@@ -1,7 +1,5 @@
 #include "errors/ErrorReporter.h"
 
-#include <limits>
-
 namespace ostrell::errors {
 
 std::string programVersionText() {
@@ -22,20 +20,16 @@ void ErrorReporter::report(const Failure& f) {
     in.programName = ProgramName;
     in.programVersion = programVersionText();
 
+    int32_t answer = 0;
     try {
         auto sink = sinks_.create();
-        const int32_t answer = sink->handle(in);
+        answer = sink->handle(in);
         sink.reset();  // each report uses its own instance
-        if (answer >= std::numeric_limits<int16_t>::min() && answer <= std::numeric_limits<int16_t>::max())
-            result_ = static_cast<int16_t>(answer);
     } catch (...) {
         // A sink that cannot be made or fails is passed over; the built-in sink keeps a trace.
     }
-    if (result_ == 999) {
-        result_ = 0;
-        terminator_.endNow();
-    }
-    result_ = 0;
+    // The answer is taken as a 16-bit value: one outside that range means nothing.
+    if (answer == EndProgramAnswer) terminator_.endNow();
 }
 
 }  // namespace ostrell::errors

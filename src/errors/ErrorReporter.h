@@ -31,13 +31,11 @@ public:
 
     void report(const Failure& failure);
 
-    // The last sink answer, as a 16-bit value; 0 between reports.
-    int16_t lastResult() const { return result_; }
-
 private:
+    static constexpr int32_t EndProgramAnswer = 999;
+
     platform::ErrorSinkFactory& sinks_;
     platform::ProgramTerminator& terminator_;
-    int16_t result_ = 0;
 };
 
 }  // namespace ostrell::errors

@@ -5,7 +5,6 @@
 namespace ostrell::errors {
 
 void Trap::report(int label, const std::exception& e) {
-    ++failures_;
     Failure f;
     f.line = label;
     f.procedureName = procedure_;

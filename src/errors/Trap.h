@@ -43,20 +43,17 @@ public:
         }
     }
 
-    // Reports a failure found by a check rather than thrown by a statement, under the check's label.
+    // Reports a failure found by a check rather than thrown by a statement, under the check's label:
+    // nothing is thrown just to be reported.
     void report(int label, const platform::PlatformError& error) {
         report(label, static_cast<const std::exception&>(error));
     }
-
-    const std::string& procedure() const { return procedure_; }
-    int failures() const { return failures_; }
 
 private:
     void report(int label, const std::exception& e);
 
     ErrorReporter& reporter_;
     std::string procedure_;
-    int failures_ = 0;
 };
 
 // The trap of the few procedures that carry on without a report (the receive side, the folder chooser):

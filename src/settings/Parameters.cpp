@@ -7,13 +7,11 @@ void readParameters(Settings& s, Parameters& p, errors::Trap& trap) {
     trap(15, [&] { p.appDirPath = s.text(keys::dirName()); });
     trap(20, [&] { p.exitMode = s.text(keys::exitMode()); });
     trap(25, [&] { p.loopCount = s.wholeNumber(keys::loopLength()); });
-    trap(30, [&] { p.hasLoNumber = false; });
+    p.hasLoNumber = false;
     for (int i = 1; i <= 5; ++i) {
         trap(35, [&] { p.loNumbers[i] = s.text(keys::loNumber(i)); });
         // An entry of blanks counts: only an empty text leaves the flag alone.
-        trap(40, [&] {
-            if (!p.loNumbers[i].empty()) p.hasLoNumber = true;
-        });
+        if (!p.loNumbers[i].empty()) p.hasLoNumber = true;
     }
     trap(50, [&] { p.timeoutSecs = s.wholeNumber(keys::timeout()); });
     trap(55, [&] { p.uploadCommand = s.text(keys::uploadCommand()); });
@@ -24,13 +22,11 @@ void readConnectionSettings(Settings& s, ConnectionSettings& c, errors::Trap& tr
     trap(85, [&] { c.serverPort = s.wholeNumber(keys::serverPort()); });
     trap(90, [&] { c.localPort = s.wholeNumber(keys::localPort()); });
     trap(95, [&] { c.localIp = s.text(keys::localIp()); });
-    trap(100, [&] {
-        if (c.serverIp.empty()) {
-            c.serverIp = DefaultServerAddress;
-            c.serverPort = DefaultServerPort;
-            c.localPort = 0;
-        }
-    });
+    if (c.serverIp.empty()) {
+        c.serverIp = DefaultServerAddress;
+        c.serverPort = DefaultServerPort;
+        c.localPort = 0;
+    }
 }
 
 }  // namespace ostrell::settings

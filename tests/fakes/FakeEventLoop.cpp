@@ -1,111 +1,81 @@
 #include "fakes/FakeEventLoop.h"
 
+#include <algorithm>
 #include <ctime>
 
 namespace ostrell::fake {
 
 namespace {
-std::string formatTime(int64_t epochSeconds, int64_t ms, const char* fmt) {
-    const std::time_t t = static_cast<std::time_t>(epochSeconds + ms / 1000);
-    std::tm tm{};
-    gmtime_r(&t, &tm);
-    char buf[64];
-    std::strftime(buf, sizeof buf, fmt, &tm);
-    return buf;
-}
-
+// A periodic timer: each tick posts the next; a new interval or the timer's end voids the one posted.
 class FakeTimer : public platform::Timer {
 public:
-    FakeTimer(FakeEventLoop& loop, std::function<void()> onTick)
-        : loop_(loop), onTick_(std::move(onTick)), alive_(std::make_shared<int>(0)) {}
-    ~FakeTimer() override { *alive_ = -1; }
+    FakeTimer(FakeEventLoop& loop, std::function<void()> onTick) : loop_(loop), onTick_(std::move(onTick)) {}
 
     void setInterval(int ms) override {
         interval_ = ms;
-        ++*alive_;  // a new generation cancels the tick already scheduled
+        ++*generation_;
         if (ms > 0) arm();
     }
     int interval() const override { return interval_; }
 
 private:
     void arm() {
-        std::weak_ptr<int> weak = alive_;
-        const int generation = *alive_;
-        loop_.post(interval_, [this, weak, generation] {
-            auto alive = weak.lock();
-            if (!alive || *alive != generation) return;
-            arm();  // periodic: the next tick is due one interval after this one
+        loop_.post(interval_, [this, weak = std::weak_ptr<int>(generation_), generation = *generation_] {
+            if (const auto alive = weak.lock(); !alive || *alive != generation) return;
+            arm();
             onTick_();
         });
     }
 
     FakeEventLoop& loop_;
     std::function<void()> onTick_;
-    std::shared_ptr<int> alive_;
+    std::shared_ptr<int> generation_ = std::make_shared<int>(0);
     int interval_ = 0;
 };
 }  // namespace
 
-std::string FakeEventLoop::localDateTimeText() const { return formatTime(epochSeconds_, now_, "%d/%m/%Y %H:%M:%S"); }
-std::string FakeEventLoop::logTimestamp() const { return formatTime(epochSeconds_, now_, "%Y-%m-%d %H:%M:%S"); }
-
-// The virtual clock runs in UTC.
-std::string FakeEventLoop::isoTimestamp() const {
-    return formatTime(epochSeconds_, now_, "%Y-%m-%dT%H:%M:%S") + "+00:00";
+std::string FakeEventLoop::clockText(const char* format) const {
+    const auto seconds = static_cast<std::time_t>(1796515200 + now_ / 1000);
+    std::tm tm{};
+    gmtime_r(&seconds, &tm);
+    char text[64];
+    std::strftime(text, sizeof text, format, &tm);
+    return text;
 }
 
-void FakeEventLoop::schedule(int64_t at, std::function<void()> fn) { events_.emplace(Key{at, seq_++}, std::move(fn)); }
-
 void FakeEventLoop::post(int64_t delayMs, std::function<void()> fn) {
-    schedule(now_ + (delayMs < 0 ? 0 : delayMs), std::move(fn));
+    events_.emplace(std::pair{now_ + std::max<int64_t>(delayMs, 0), seq_++}, std::move(fn));
 }
 
 bool FakeEventLoop::runNextDueBy(int64_t limit) {
-    if (events_.empty()) return false;
-    auto it = events_.begin();
-    if (it->first.first > limit) return false;
-    if (it->first.first > now_) now_ = it->first.first;
-    auto fn = std::move(it->second);
-    events_.erase(it);
-    fn();
+    if (events_.empty() || events_.begin()->first.first > limit) return false;
+    auto event = events_.extract(events_.begin());
+    now_ = std::max(now_, event.key().first);
+    event.mapped()();
     return true;
 }
 
 void FakeEventLoop::yield() {
-    ++yields_;
     // Only what is due now and was already queued: a zero-delay post made during the yield waits for the next.
     const uint64_t lastSeq = seq_;
-    while (!events_.empty()) {
-        auto it = events_.begin();
-        if (it->first.first > now_ || it->first.second >= lastSeq) break;
-        auto fn = std::move(it->second);
-        events_.erase(it);
-        fn();
-    }
+    while (!events_.empty() && events_.begin()->first.first <= now_ && events_.begin()->first.second < lastSeq)
+        events_.extract(events_.begin()).mapped()();
 }
 
 bool FakeEventLoop::waitUntil(const std::function<bool()>& done, int64_t timeoutMs) {
-    const int64_t deadline = now_ + (timeoutMs < 0 ? 0 : timeoutMs);
-    for (;;) {
+    const int64_t deadline = now_ + std::max<int64_t>(timeoutMs, 0);
+    do {
         if (endRequested_) throw platform::ProgramEnding{};
         if (done()) return true;
-        ++yields_;
-        if (!runNextDueBy(deadline)) {
-            if (deadline > now_) now_ = deadline;
-            if (endRequested_) throw platform::ProgramEnding{};
-            return done();
-        }
-    }
+    } while (runNextDueBy(deadline));
+    now_ = std::max(now_, deadline);
+    return done();
 }
 
 bool FakeEventLoop::runUntil(const std::function<bool()>& done, int64_t ms) {
     const int64_t deadline = now_ + ms;
-    while (!done()) {
-        if (!runNextDueBy(deadline)) {
-            if (deadline > now_) now_ = deadline;
-            return done();
-        }
-    }
+    while (!done())
+        if (!runNextDueBy(deadline)) return now_ = std::max(now_, deadline), done();
     return true;
 }
 

@@ -1,23 +1,18 @@
 #pragma once
-#include <cstdint>
-#include <functional>
 #include <map>
-#include <memory>
-#include <string>
-#include <utility>
 
 #include "platform/EventLoop.h"
 
 namespace ostrell::fake {
 
-// A deterministic event loop on a virtual clock. A wait jumps straight to the next scheduled event,
-// so a 7.8 s time-out takes microseconds. Events at the same instant run in the order they were posted.
+// A deterministic event loop on a virtual clock from 2026-12-06 00:00:00 UTC. A wait jumps straight to the
+// next event, so a 7.8 s time-out takes microseconds; events at one instant run in the order posted.
 class FakeEventLoop : public platform::EventLoop {
 public:
     int64_t nowMs() const override { return now_; }
-    std::string localDateTimeText() const override;
-    std::string logTimestamp() const override;
-    std::string isoTimestamp() const override;
+    std::string localDateTimeText() const override { return clockText("%d/%m/%Y %H:%M:%S"); }
+    std::string logTimestamp() const override { return clockText("%Y-%m-%d %H:%M:%S"); }
+    std::string isoTimestamp() const override { return clockText("%Y-%m-%dT%H:%M:%S+00:00"); }
 
     void yield() override;
     bool waitUntil(const std::function<bool()>& done, int64_t timeoutMs) override;
@@ -31,24 +26,15 @@ public:
     void runFor(int64_t ms);
     // Runs until done() holds or ms pass; returns done(). Unlike waitUntil it ignores end requests.
     bool runUntil(const std::function<bool()>& done, int64_t ms);
-    // Number of yields made (a measure of how often waiting code gave the loop a turn).
-    int64_t yields() const { return yields_; }
-    size_t pendingEvents() const { return events_.size(); }
-
-    // Virtual wall-clock start for the date texts (seconds since the epoch, UTC).
-    void setEpochSeconds(int64_t s) { epochSeconds_ = s; }
 
 private:
-    using Key = std::pair<int64_t, uint64_t>;  // time, sequence
+    std::string clockText(const char* format) const;
     bool runNextDueBy(int64_t limit);
-    void schedule(int64_t at, std::function<void()> fn);
 
     int64_t now_ = 0;
     uint64_t seq_ = 0;
-    int64_t yields_ = 0;
-    int64_t epochSeconds_ = 1796515200;  // 2026-12-06 00:00:00 UTC
     bool endRequested_ = false;
-    std::map<Key, std::function<void()>> events_;
+    std::map<std::pair<int64_t, uint64_t>, std::function<void()>> events_;  // by time, then order posted
 };
 
 }  // namespace ostrell::fake

@@ -8,34 +8,29 @@
 
 namespace ostrell::fake {
 
-// Records what was started; programs "run" until finish(pid) is called.
+// Records what was started; programs "run" until finishAll().
 class FakeProcessLauncher : public platform::ProcessLauncher {
 public:
     std::vector<std::string> started;  // paths and command lines, in order
     std::set<std::string> missing;     // paths that do not exist: starting them fails
     bool failAll = false;
     std::string directory = "/opt/ostrell";
-    std::string name = "ostrell";
 
-    int64_t startProgram(const std::string& path) override { return start(path); }
-    int64_t startCommandLine(const std::string& commandLine) override { return start(commandLine); }
-    bool isRunning(int64_t pid) override { return running_.count(pid) != 0; }
+    int64_t startProgram(const std::string& path) override {
+        if (failAll || missing.count(path))
+            throw platform::PlatformError(platform::err::FileNotFound, "File not found: " + path);
+        started.push_back(path);
+        return static_cast<int64_t>(started.size());  // the pid: its place in the list
+    }
+    int64_t startCommandLine(const std::string& commandLine) override { return startProgram(commandLine); }
+    bool isRunning(int64_t pid) override { return pid > finishedUpTo_; }
     std::string programDirectory() const override { return directory; }
-    std::string programName() const override { return name; }
+    std::string programName() const override { return "ostrell"; }
 
-    void finish(int64_t pid) { running_.erase(pid); }
-    void finishAll() { running_.clear(); }
+    void finishAll() { finishedUpTo_ = static_cast<int64_t>(started.size()); }
 
 private:
-    int64_t start(const std::string& what) {
-        if (failAll || missing.count(what))
-            throw platform::PlatformError(platform::err::FileNotFound, "File not found: " + what);
-        started.push_back(what);
-        running_.insert(nextPid_);
-        return nextPid_++;
-    }
-    std::set<int64_t> running_;
-    int64_t nextPid_ = 1000;
+    int64_t finishedUpTo_ = 0;
 };
 
 }  // namespace ostrell::fake

@@ -10,16 +10,13 @@
 
 namespace ostrell::fake {
 
-// The settings store as a map. Keys can be made unreadable and writes can be made to fail.
+// The settings store as a map by application, section and key. Keys can be made unreadable and writes fail.
 class FakeSettingsStore : public platform::SettingsStore {
 public:
-    using Key = std::tuple<std::string, std::string, std::string>;  // app, section, key
-
     std::string readValue(const std::string& app, const std::string& section, const std::string& key,
                           const std::string& defaultValue) override {
         ++reads;
-        if (unreadable.count(key))
-            throw platform::PlatformError(platform::err::PathFileAccessError, "settings unreadable");
+        if (unreadable.count(key)) throw platform::PlatformError(platform::err::PathFileAccessError, "unreadable");
         auto it = values.find({app, section, key});
         return it == values.end() ? defaultValue : it->second;
     }
@@ -30,18 +27,13 @@ public:
         writes.push_back(section + "/" + key + "=" + value);
     }
 
-    void set(const std::string& section, const std::string& key, const std::string& value) {
-        values[{"BKX", section, key}] = value;
-    }
-    std::string get(const std::string& section, const std::string& key) const {
-        auto it = values.find({"BKX", section, key});
-        return it == values.end() ? std::string("<absent>") : it->second;
-    }
-    bool has(const std::string& section, const std::string& key) const {
-        return values.count({"BKX", section, key}) != 0;
+    void set(const std::string& s, const std::string& k, const std::string& v) { values[{"BKX", s, k}] = v; }
+    bool has(const std::string& s, const std::string& k) const { return values.count({"BKX", s, k}) != 0; }
+    std::string get(const std::string& s, const std::string& k) const {
+        return has(s, k) ? values.at({"BKX", s, k}) : "<absent>";
     }
 
-    std::map<Key, std::string> values;
+    std::map<std::tuple<std::string, std::string, std::string>, std::string> values;
     std::set<std::string> unreadable;  // key names whose read fails
     bool failWrites = false;
     std::vector<std::string> writes;  // "section/key=value", in order

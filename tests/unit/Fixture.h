@@ -20,15 +20,13 @@
 #include "download/Downloader.h"
 #include "download/ReplyClassification.h"
 #include "errors/ErrorReporter.h"
-#include "fakes/FakeDirectoryLock.h"
+#include "fakes/AgentServiceFakes.h"
 #include "fakes/FakeEventLoop.h"
 #include "fakes/FakeFileSystem.h"
 #include "fakes/FakeProcessLauncher.h"
 #include "fakes/FakeSettingsStore.h"
 #include "fakes/FakeTcpSocket.h"
-#include "fakes/MemoryStateFiles.h"
 #include "fakes/RecordingErrorSink.h"
-#include "fakes/RecordingSystemLog.h"
 #include "net/Connection.h"
 #include "net/LineExchange.h"
 #include "net/Monitor.h"
@@ -356,21 +354,15 @@ struct CycleFixture : WithFiles<NetFixture> {
     CycleFixture() {
         params.timeoutSecs = 15;
         params.hasLoNumber = true;
-        params.loNumbers[1] = "4711";
         store.set("VRX1", "DBase", "C:\\bk\\vrx.mdb");
     }
-    // As start-up leaves it: the count at 999 and the timer armed for the first tick.
-    void start(bool countdownShown = true) {
-        scheduler.tickCount = 999;
-        scheduler.setCountdownShown(countdownShown);
-        scheduler.startCounting();
-    }
-    int lastTryWrites() const { return count("Ostrell/LastTry="); }
-    int lastWrites() const { return count("Ostrell/Last="); }
-    int count(const std::string& prefix) const {
-        int n = 0;
-        for (const auto& w : store.writes) n += w.rfind(prefix, 0) == 0;
-        return n;
+    // The clock times written to one key ("LastTry"), in order; the virtual clock starts at midnight.
+    Lines written(const std::string& key) const {
+        Lines out;
+        const std::string prefix = "Ostrell/" + key + "=";
+        for (const auto& w : store.writes)
+            if (w.rfind(prefix, 0) == 0) out.push_back(w.substr(w.find(' ') + 1));
+        return out;
     }
 };
 

@@ -1,43 +1,37 @@
 #pragma once
-#include <stdlib.h>
+#include <unistd.h>
 
 #include <clocale>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string>
 
 namespace ostrell::testsupport {
 
-// Runs a scope under a locale generated for the test (localedef into a temporary LOCPATH), so the
-// test needs no locale installed on the machine. The C locale is back when the scope ends.
+// Runs a scope under a locale generated for the test (localedef into a temporary LOCPATH), so the test
+// needs no locale installed on the machine. The C locale is back when the scope ends.
 class GeneratedLocale {
 public:
-    explicit GeneratedLocale(const std::string& name) {  // e.g. "de_DE.UTF-8"
-        char templ[] = "/tmp/ostrell-locales-XXXXXX";
-        if (!::mkdtemp(templ)) return;
-        dir_ = templ;
-        const std::string base = name.substr(0, name.find('.'));
-        const std::string command = "localedef -i " + base + " -f UTF-8 " + dir_ + "/" + name + " >/dev/null 2>&1";
-        if (std::system(command.c_str()) == -1) return;
-        ::setenv("LOCPATH", dir_.c_str(), 1);
-        active_ = std::setlocale(LC_ALL, name.c_str()) != nullptr;
+    explicit GeneratedLocale(const std::string& name)  // e.g. "de_DE.UTF-8"
+        : dir_(std::filesystem::temp_directory_path() / ("ostrell-locales-" + std::to_string(::getpid()))) {
+        std::filesystem::create_directories(dir_);
+        const std::string command =
+            "localedef -i " + name.substr(0, name.find('.')) + " -f UTF-8 " + (dir_ / name).string();
+        if (std::system((command + " >/dev/null 2>&1").c_str()) != -1)
+            ::setenv("LOCPATH", dir_.c_str(), 1), std::setlocale(LC_ALL, name.c_str());
     }
     ~GeneratedLocale() {
         std::setlocale(LC_ALL, "C");
         ::unsetenv("LOCPATH");
         std::error_code ignored;
-        if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
+        std::filesystem::remove_all(dir_, ignored);
     }
-    GeneratedLocale(const GeneratedLocale&) = delete;
-    GeneratedLocale& operator=(const GeneratedLocale&) = delete;
 
-    // In force, and with a decimal comma: what makes a locale-bound conversion go wrong.
-    bool hasDecimalComma() const { return active_ && std::strcmp(std::localeconv()->decimal_point, ",") == 0; }
+    // In force with a decimal comma: what makes a locale-bound conversion go wrong (C has a point).
+    static bool hasDecimalComma() { return std::string(std::localeconv()->decimal_point) == ","; }
 
 private:
-    bool active_ = false;
-    std::string dir_;
+    std::filesystem::path dir_;
 };
 
 }  // namespace ostrell::testsupport

@@ -2,141 +2,95 @@
 
 #include "unit/Fixture.h"
 
-using namespace ostrell;
-using unittest::CycleFixture;
+using namespace ostrell::unittest;
 
-TEST(SyncCycle, WithTheDefaultLengthTheFirstTickRunsACycleThenTheSixteenthTickAfterItsEnd) {
-    // With the count on screen tmrMain ticks every second; hidden, it wakes once, for the cycle.
-    for (const bool shown : {true, false}) {
+// When cycles run: start-up leaves one due, each length counts from the end of the cycle before. Rows: count
+// shown, length (s), ms when the window opens/closes and when the length becomes 9 s (0: never), ms run;
+// the clock times of the attempts, the counts shown.
+TEST(Scheduler, CyclesRunWhenTheCountReachesTheLength) {
+    // clang-format off
+    const std::tuple<const char*, bool, int32_t, int64_t, int64_t, int64_t, Lines, std::vector<int>> cases[] = {
+        {"shown", true, 15, 0, 0, 17500, {"00:00:01", "00:00:17"}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}},
+        {"hidden", false, 15, 0, 0, 17500, {"00:00:01", "00:00:17"}, {}},
+        {"length 0: every tick", false, 0, 0, 0, 3500, {"00:00:01", "00:00:02", "00:00:03"}, {}},
+        {"shown later: the seconds so far, then each", false, 15, 6400, 0, 8900, {"00:00:01"}, {5, 6, 7}},
+        {"a refresh shortens the cycle", false, 15, 0, 3000, 12000, {"00:00:01", "00:00:11"}, {}}};
+    // clang-format on
+    for (const auto& [name, shown, lengthSecs, toggleShownAtMs, newLengthAtMs, runMs, attempts, ticksShown] : cases) {
         CycleFixture f;
-        std::vector<int64_t> cycleStarts;
-        f.steps.duringGetFiles = [&] { cycleStarts.push_back(f.loop.nowMs()); };
-        f.start(shown);
-        f.loop.runFor(1000);
-        ASSERT_EQ(f.lastTryWrites(), 1) << "the first tick after start-up runs a cycle at once";
-        const int64_t firstEnd = f.loop.nowMs();
-        EXPECT_EQ(f.scheduler.tickTimer().interval(), shown ? 1000 : 16000);
-        f.loop.runFor(15 * 1000);
-        const std::vector<int> counted{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
-        EXPECT_EQ(f.ticksShown, shown ? counted : std::vector<int>());
-        EXPECT_EQ(f.lastTryWrites(), 1);
-        f.loop.runFor(1000);
-        EXPECT_EQ(f.lastTryWrites(), 2) << "the sixteenth tick after the end of the first cycle";
-        ASSERT_EQ(cycleStarts.size(), 2u);
-        // The second cycle's connection starts 16 s after the first ended (the time in a cycle is not counted).
-        EXPECT_GE(cycleStarts[1] - firstEnd, 16000);
-        EXPECT_LT(cycleStarts[1] - firstEnd, 17000);
-        EXPECT_TRUE(f.sinks.reports.empty());
+        f.params.timeoutSecs = lengthSecs;
+        f.scheduler.setCountdownShown(shown);
+        f.scheduler.startWithCycleDue();
+        if (toggleShownAtMs) f.loop.post(toggleShownAtMs, [&] { f.scheduler.setCountdownShown(!shown); });
+        if (newLengthAtMs) f.loop.post(newLengthAtMs, [&] { f.params.timeoutSecs = 9, f.scheduler.lengthChanged(); });
+        f.loop.runFor(runMs);
+        EXPECT_EQ(f.written("LastTry"), attempts) << name;
+        EXPECT_EQ(f.ticksShown, ticksShown) << name;
     }
 }
 
-TEST(SyncCycle, AHiddenCountCatchesUpWhenShownAndFollowsANewLength) {
-    CycleFixture f;
-    f.start(false);
-    f.loop.runFor(1000);
-    const int64_t end = f.loop.nowMs();
-    f.loop.runFor(5400);
-    f.scheduler.setCountdownShown(true);  // the window opens: the box shows the seconds so far, then each one
-    f.loop.runFor(2000);
-    EXPECT_EQ(f.ticksShown, (std::vector<int>{5, 6, 7}));
-    f.scheduler.setCountdownShown(false);
-    f.params.timeoutSecs = 9;  // a refresh shortens the cycle
-    f.scheduler.lengthChanged();
-    f.loop.runUntil([&] { return f.lastTryWrites() == 2; }, 20000);
-    EXPECT_EQ(f.lastTryWrites(), 2);
-    EXPECT_NEAR(static_cast<double>(f.loop.nowMs() - end), 10000, 600) << "the tenth second after the end";
-}
-
-TEST(SyncCycle, ALengthOfZeroOrLessRunsACycleOnEveryTickAnd1000StartsOnTheSecondTick) {
-    for (int32_t length : {0, -5}) {
+// What a cycle does. Rows: files waiting, a BK number, server up, store and launcher failing, an end requested
+// in GetFiles, ms run; the journal, attempts, successes, importer starts, reports.
+TEST(Scheduler, ACycleRunsItsStepsInOrder) {
+    const Lines all{"> tolvane|QHT514", "TransFiles", "SendFiles", "GetFiles", "timer stopped", "> quit"};
+    // clang-format off
+    const std::tuple<const char*, bool, bool, bool, bool, bool, int64_t, Lines, size_t, size_t, size_t, size_t>
+        cases[] = {
+        {"files waiting", true, true, true, false, false, 1000, all, 1, 1, 1, 0},
+        {"nothing to send", false, true, true, false, false, 1000, {all[0], all[1], all[3], all[4], all[5]}, 1, 1, 1, 0},
+        {"no BK number", true, false, true, false, false, 1000, {all[0], all[5]}, 1, 1, 1, 0},
+        {"no connection", true, true, false, false, false, 1000, {}, 1, 0, 0, 0},
+        {"a held connection is used again (the importer still runs)", true, true, true, false, false, 17500,
+            {all[0], all[1], all[2], all[3], all[4], all[5], all[1], all[2], all[3], all[4], all[5]}, 2, 2, 1, 0},
+        {"failures are reported, the cycle goes on", true, true, true, true, false, 1000, all, 0, 0, 0, 3},
+        {"an end unwinds it", true, true, true, false, true, 1000, {all[0], all[1], all[2], all[3], all[4]}, 1, 1, 0, 0}};
+    // clang-format on
+    for (const auto& [name, filesWaiting, hasLoNumber, serverUp, faulty, endInGetFiles, runMs, journal, attempts,
+                      successes, importerStarts, reports] : cases) {
         CycleFixture f;
-        f.params.hasLoNumber = false;
-        f.params.timeoutSecs = length;
-        f.scheduler.tickCount = 0;
-        f.scheduler.tickTimer().setInterval(1000);
-        for (int tick = 1; tick <= 3; ++tick) {
-            f.loop.runUntil([&] { return f.lastTryWrites() == tick; }, 5000);
-            EXPECT_EQ(f.lastTryWrites(), tick) << length;
+        f.steps.filesWaiting = filesWaiting;
+        f.params.hasLoNumber = hasLoNumber;
+        f.socket.acceptConnections = serverUp;
+        f.store.failWrites = f.launcher.failAll = faulty;
+        f.steps.duringGetFiles = [&] {
+            if (f.scheduler.tickTimer().interval() == 0) f.journal.push_back("timer stopped");
+            if (endInGetFiles) f.loop.requestEnd(), f.loop.waitUntil([] { return false; }, 100);
+        };
+        f.scheduler.startWithCycleDue();
+        if (endInGetFiles) {
+            EXPECT_THROW(f.loop.runFor(runMs), ostrell::platform::ProgramEnding) << name;
+        } else {
+            f.loop.runFor(runMs);
         }
-        EXPECT_TRUE(f.ticksShown.empty()) << length;
+        EXPECT_EQ(f.journal, journal) << name;
+        EXPECT_EQ((std::vector{f.written("LastTry").size(), f.written("Last").size(), f.launcher.started.size(),
+                               f.sinks.reports.size()}),
+                  (std::vector{attempts, successes, importerStarts, reports}))
+            << name;
+        EXPECT_EQ(f.scheduler.tickTimer().interval() > 0, !endInGetFiles) << name << ": and runs again after it";
     }
-    CycleFixture f;
-    f.params.timeoutSecs = 1000;
-    f.start();
-    f.loop.runFor(1000);
-    EXPECT_EQ(f.lastTryWrites(), 0);
-    EXPECT_EQ(f.ticksShown, std::vector<int>{1000});
-    f.loop.runFor(1000);
-    EXPECT_EQ(f.lastTryWrites(), 1) << "tick 2 for a length of 1000";
 }
 
-TEST(SyncCycle, StepsRunInOrderWithTheTimerStoppedAndTheQuitLineLast) {
-    CycleFixture f;
-    int intervalInCycle = -1;
-    f.steps.duringGetFiles = [&] { intervalInCycle = f.scheduler.tickTimer().interval(); };
-    f.start();
-    f.loop.runFor(1000);
-    EXPECT_EQ(f.journal,
-              (std::vector<std::string>{"> tolvane|QHT514", "TransFiles", "SendFiles", "GetFiles", "> quit"}));
-    EXPECT_EQ(intervalInCycle, 0);
-    EXPECT_EQ(f.scheduler.tickTimer().interval(), 1000);
-    EXPECT_EQ(f.launcher.started, std::vector<std::string>{"/opt/ostrell/BKrunVRX.exe"});
-    EXPECT_EQ(f.lastWrites(), 1);
-    EXPECT_EQ(f.store.writes[0].rfind("Ostrell/LastTry=06/12/2026 00:00:01", 0), 0u) << f.store.writes[0];
-    EXPECT_EQ(f.store.writes[1].rfind("Ostrell/Last=06/12/2026 00:00:01", 0), 0u) << "taken after the logon";
-}
-
-TEST(SyncCycle, NoFilesWaitingSkipsOnlyTheSendAndNoBkNumberSkipsUploadAndDownload) {
-    CycleFixture f;
-    f.steps.filesWaiting = false;
-    f.start();
-    f.loop.runFor(1000);
-    EXPECT_EQ(f.journal, (std::vector<std::string>{"> tolvane|QHT514", "TransFiles", "GetFiles", "> quit"}));
-
-    CycleFixture g;
-    g.params.hasLoNumber = false;
-    g.start();
-    g.loop.runFor(1000);
-    EXPECT_EQ(g.journal, (std::vector<std::string>{"> tolvane|QHT514", "> quit"}));
-    EXPECT_EQ(g.lastWrites(), 1);
-    EXPECT_EQ(g.launcher.started.size(), 1u) << "the importer is started all the same";
-}
-
-TEST(SyncCycle, AFailedConnectionSavesLastTryButNotLastAndSkipsEverythingElse) {
-    CycleFixture f;
-    f.socket.acceptConnections = false;
-    f.start();
-    f.loop.runFor(1000);
-    EXPECT_EQ(f.lastTryWrites(), 1);
-    EXPECT_EQ(f.lastWrites(), 0);
-    EXPECT_TRUE(f.journal.empty()) << "no step, no quit line";
-    EXPECT_TRUE(f.launcher.started.empty()) << "CheckVRX is not called";
-    EXPECT_EQ(f.scheduler.tickTimer().interval(), 1000);
-    EXPECT_EQ(f.scheduler.tickCount, 0);
-    EXPECT_TRUE(f.sinks.reports.empty());
-}
-
-TEST(SyncCycle, AHeldConnectionIsUsedAsItIsAndADownloadQuitIsFollowedByASecondQuit) {
-    CycleFixture f;
-    f.params.hasLoNumber = false;
-    f.start();
-    f.loop.runFor(1000);
-    ASSERT_TRUE(f.connection.connected) << "the server did not close after the quit line";
-    f.params.hasLoNumber = true;
-    f.steps.duringGetFiles = [&] { f.connection.endExchange(); };
-    f.journal.clear();
-    f.loop.runFor(16000);
-    EXPECT_EQ(f.socket.connectCalls, 1);
-    EXPECT_EQ(f.journal, (std::vector<std::string>{"TransFiles", "SendFiles", "GetFiles", "> quit", "> quit"}));
-}
-
-TEST(SyncCycle, AFailingStepIsReportedUnderTheTickAndTheCycleGoesOn) {
-    CycleFixture f;
-    f.store.failWrites = true;
-    f.launcher.failAll = true;
-    f.start();
-    f.loop.runFor(1000);
-    EXPECT_EQ(f.sinks.where(), (std::vector<std::string>{"tmrMain_Timer:25", "tmrMain_Timer:30", "CheckVRX:25"}));
-    EXPECT_EQ(f.journal.back(), "> quit");
-    EXPECT_EQ(f.scheduler.tickTimer().interval(), 1000);
+// Two cycles; "DBase", program directory, importer missing, our copy ended between; starts, log texts, reports.
+TEST(Importer, StartedWhenTheDatabaseKeyHoldsAnythingAndOurLastCopyEnded) {
+    // clang-format off
+    const std::tuple<std::string, const char*, bool, bool, Lines, Lines, size_t> cases[] = {
+        {"", "/opt", false, true, {}, {}, 0},
+        {" ", "/opt/", false, true, {"/opt/BKrunVRX.exe", "/opt/BKrunVRX.exe"}, {}, 0},
+        {"x.mdb", "/", false, true, {"/BKrunVRX.exe", "/BKrunVRX.exe"}, {}, 0},
+        {"x.mdb", "/opt", false, false, {"/opt/BKrunVRX.exe"}, {"BKrunVRX.exe still running - not started again."}, 0},
+        {"x.mdb", "/opt", true, true, {}, {}, 2}};
+    // clang-format on
+    for (const auto& [dbase, directory, missing, finishedBetween, started, log, reports] : cases) {
+        CycleFixture f;
+        f.store.set("VRX1", "DBase", dbase);
+        f.launcher.directory = directory;
+        if (missing) f.launcher.missing.insert("/opt/BKrunVRX.exe");
+        f.importer.launchIfDue();
+        if (finishedBetween) f.launcher.finishAll();
+        f.importer.launchIfDue();
+        EXPECT_EQ(f.launcher.started, started) << dbase << " in " << directory;
+        EXPECT_EQ(f.logTexts(), log) << dbase;
+        EXPECT_EQ(f.sinks.reports.size(), reports) << dbase;
+    }
 }

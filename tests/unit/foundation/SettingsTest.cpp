@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include "platform/IniDocument.h"
+#include "settings/NumberConversion.h"
+#include "unit/Fixture.h"
+#include "unit/GeneratedLocale.h"
+
+using namespace ostrell;
+using namespace ostrell::settings;
+
+// Numbers are read as the desktop reads them: a decimal point whatever the locale says, halves to the even
+// neighbour. A text is numeric exactly when it does not fail with a type mismatch (13). "text=result".
+TEST(SettingsConversion, ReadsNumbersAsTheDesktopDoesInAnyLocale) {
+    const auto converted = [](const std::string& text) {  // the whole number, or the error number
+        try {
+            return std::to_string(toWholeNumber(text));
+        } catch (const platform::PlatformError& e) {
+            return "error " + std::to_string(e.number());
+        }
+    };
+    // clang-format off
+    const std::string cases[] = {"15.5=16", "14.5=14", "-2.5=-2", "-3.5=-4", "15.49=15", " \t15  =15", "+7=7", ".5=0",
+        "1E3=1000", "2147483647=2147483647", "-2147483648=-2147483648", "2147483647.5=error 6", "-2147483649=error 6",
+        "1e300=error 6", "=error 13", " =error 13", "15 s=error 13", "1,5=error 13", "--1=error 13", "1e=error 13",
+        "+=error 13", ".=error 13", "0x10=error 13", "1 2=error 13"};
+    // clang-format on
+    for (const char* localeName : {"C", "de_DE.UTF-8"}) {
+        std::optional<testsupport::GeneratedLocale> locale;
+        if (std::string(localeName) != "C") locale.emplace(localeName);
+        ASSERT_EQ(testsupport::GeneratedLocale::hasDecimalComma(), locale.has_value()) << localeName;
+        for (const auto& c : cases) {
+            const std::string text = c.substr(0, c.find('=')), whole = c.substr(c.find('=') + 1);
+            EXPECT_EQ(converted(text), whole) << "'" << text << "' in " << localeName;
+            EXPECT_EQ(isNumeric(text), whole != "error 13") << "'" << text << "'";
+        }
+    }
+}
+
+// A bad number is reported and keeps its old value, the other reads run; no address: the default server.
+TEST(SettingsConversion, ABadNumberKeepsTheOldValueAndTheRestIsRead) {
+    unittest::Fixture f;
+    errors::Trap trap{f.reporter, "tmrParams_Timer"};
+    // clang-format off
+    for (const auto& [key, value] : {std::pair{"TimeOut", "soon"}, {"Loop", "15.5"}, {"LoNumber4", "  "},
+            {"UpLoad", "importer --now"}, {"IPport", "7000"}, {"IPLocalport", "5000"}})
+        f.store.set("Ostrell", key, value);
+    // clang-format on
+    f.params.timeoutSecs = 42;
+    readParameters(f.settings, f.params, trap);
+    EXPECT_EQ(std::to_string(f.params.timeoutSecs) + " " + std::to_string(f.params.loopCount) + " " +
+                  f.params.uploadCommand + (f.params.hasLoNumber ? ", a BK number of blanks, " : ", ") +
+                  std::to_string(f.sinks.reports.size()) + " report",
+              "42 16 importer --now, a BK number of blanks, 1 report");
+    for (const std::string address : {"", "127.0.0.2"}) {
+        f.store.set("Ostrell", "IPadd", address);
+        ConnectionSettings c;
+        readConnectionSettings(f.settings, c, trap);
+        EXPECT_EQ(c.serverIp + ":" + std::to_string(c.serverPort) + " " + std::to_string(c.localPort),
+                  address.empty() ? "127.0.0.1:6667 0" : "127.0.0.2:7000 5000");
+    }
+}
+
+// A value is every byte after the first '=' up to the line end, names match ignoring case, the first section
+// wins; a write changes one value, or adds one line (and a section line), and keeps every other byte.
+TEST(IniDocument, ReadsRawValuesAndAWriteChangesOnlyItsKeyLine) {
+    const platform::IniDocument d(
+        "top=before any section\n; c=comment\n[Application]\r\nDirName=C:\\Brannick\\App\\\r\n"
+        "EndFlag=Y \r\n[ostrell]\nDataDir=/srv/brannick/d;x/\nUpLoad= /opt/imp,--quiet, \"a b\" \n"
+        "#TimeOut=1\n  TimeOut  =15.5=x\nnot a key line\n[Binary \xff]\n" +
+        std::string("A=x\0y\n", 6) + "[Ostrell]\nDataDir=second\nLast=CR at end\r");
+    // clang-format off
+    const std::tuple<const char*, const char*, std::optional<std::string>> cases[] = {
+        {"Application", "DirName", "C:\\Brannick\\App\\"}, {"APPLICATION", "endflag", "Y "},
+        {"Ostrell", "DataDir", "/srv/brannick/d;x/"}, {"Ostrell", "UpLoad", " /opt/imp,--quiet, \"a b\" "},
+        {"Ostrell", "TimeOut", "15.5=x"}, {"Ostrell", "Last", "CR at end\r"},
+        {"Binary \xff", "A", std::string("x\0y", 3)}, {"Ostrell", "c", std::nullopt},
+        {"Ostrell", "not a key line", std::nullopt}, {"", "top", std::nullopt}};
+    // clang-format on
+    for (const auto& [section, key, value] : cases) EXPECT_EQ(d.value(section, key), value) << section << "/" << key;
+    // clang-format off
+    const std::pair<std::string, std::string> writes[] = {  // before, after setting Ostrell/Last=v
+        {"; c\r\n[Ostrell]\r\n last = old\r\nX=1\r\n", "; c\r\n[Ostrell]\r\n last =v\r\nX=1\r\n"},
+        {"[Ostrell]\nA=1\n; note\n\n[Version]\nB=2\n", "[Ostrell]\nA=1\n; note\nLast=v\n\n[Version]\nB=2\n"},
+        {"[OSTRELL]\n\n[Version]\n", "[OSTRELL]\nLast=v\n\n[Version]\n"}, {"", "[Ostrell]\nLast=v\n"},
+        {"[Version]\r\nB=2", "[Version]\r\nB=2\r\n[Ostrell]\r\nLast=v\r\n"},
+        {"[Ostrell]\nA=1\n[X]\n[Ostrell]\nB=2\n", "[Ostrell]\nA=1\nLast=v\n[X]\n[Ostrell]\nB=2\n"},
+        {"\x01\x02 not ini \xff\n", "\x01\x02 not ini \xff\n[Ostrell]\nLast=v\n"}};
+    // clang-format on
+    for (const auto& [before, after] : writes) {
+        platform::IniDocument w(before);
+        w.set("Ostrell", "Last", "v");
+        EXPECT_EQ(w.text(), after) << before;
+    }
+    platform::IniDocument refused("[Ostrell]\n");
+    EXPECT_THROW(refused.set("Ostrell", "DataDir", "a\nEndFlag=Y"), std::invalid_argument);
+    EXPECT_EQ(refused.text(), "[Ostrell]\n");
+}
