@@ -3,12 +3,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QByteArray>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
+#include <fstream>
+#include <sstream>
 #include <string>
+
+#include "platform/PlatformError.h"
 
 namespace ostrell::adaptertest {
 
@@ -21,47 +22,64 @@ inline QCoreApplication& testApp() {
     return *app;
 }
 
-// Makes file permission checks apply while the tests run as root (who passes them all otherwise):
-// file access of this thread switches to the user "nobody". Without root it changes nothing.
+// Run as root, this thread's file access switches to "nobody" so that permissions bite.
 class UnprivilegedFiles {
 public:
     UnprivilegedFiles() {
-        if (::geteuid() != 0) {
-            active_ = true;
-            return;
-        }
+        if (::geteuid() != 0) return;
         ::setfsgid(65534);
         ::setfsuid(65534);
         switched_ = ::setfsuid(static_cast<uid_t>(-1)) == 65534;
         active_ = switched_;
     }
     ~UnprivilegedFiles() {
-        if (switched_) {
-            ::setfsuid(0);
-            ::setfsgid(0);
-        }
+        if (switched_) ::setfsuid(0), ::setfsgid(0);
     }
     UnprivilegedFiles(const UnprivilegedFiles&) = delete;
     UnprivilegedFiles& operator=(const UnprivilegedFiles&) = delete;
-    // False when permissions cannot be made to bite here (root without the right to switch).
-    bool active() const { return active_; }
+    bool active() const { return active_; }  // false: root without the right to switch
 
 private:
     bool switched_ = false;
-    bool active_ = false;
+    bool active_ = true;
 };
 
 // A temporary directory that the unprivileged user may enter.
 class OpenTempDir {
 public:
-    OpenTempDir() { ::chmod(QFile::encodeName(dir_.path()).constData(), 0755); }
-    bool isValid() const { return dir_.isValid(); }
+    OpenTempDir() { ::chmod(path().c_str(), 0755); }
     std::string path() const { return dir_.path().toStdString(); }
     std::string file(const std::string& name) const { return path() + "/" + name; }
-    QString qpath() const { return dir_.path(); }
 
 private:
     QTemporaryDir dir_;
 };
+
+inline std::string contentOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
+inline void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+inline mode_t modeOf(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 07777;
+}
+
+// The error number an operation fails with, or 0 when it did not fail.
+template <class F>
+int failureNumber(F&& operation) {
+    try {
+        operation();
+    } catch (const platform::PlatformError& e) {
+        return e.number();
+    }
+    return 0;
+}
 
 }  // namespace ostrell::adaptertest

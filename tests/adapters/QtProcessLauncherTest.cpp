@@ -1,62 +1,23 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <QFile>
-#include <QFileInfo>
-#include <string>
 
 #include "AdapterTestSupport.h"
-#include "platform/PlatformError.h"
 #include "platform/qt/QtEventLoop.h"
-#include "platform/qt/QtPlatform.h"
 #include "platform/qt/QtProcessLauncher.h"
 
-using ostrell::adaptertest::OpenTempDir;
-using ostrell::adaptertest::testApp;
-using ostrell::platform::PlatformError;
-using ostrell::platform::QtEventLoop;
-using ostrell::platform::QtPlatform;
-using ostrell::platform::QtProcessLauncher;
-namespace err = ostrell::platform::err;
+using namespace ostrell::adaptertest;
+using namespace ostrell::platform;
 
 namespace {
 
-constexpr int64_t kWait = 10000;  // bound only: the waits end as soon as their condition holds
-
-class ProcessLauncherTest : public ::testing::Test {
+class QtProcessLauncherTest : public ::testing::Test {
 protected:
-    QCoreApplication& app_ = testApp();  // first: Qt objects below need it
-    void SetUp() override {
-        testApp();
-        ASSERT_TRUE(dir_.isValid());
-    }
-    // Writes an executable shell script and gives its path.
+    // An executable shell script; its path.
     std::string script(const std::string& name, const std::string& body, mode_t mode = 0755) {
-        const std::string path = dir_.file(name);
-        QFile file(QString::fromStdString(path));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(("#!/bin/sh\n" + body).c_str());
-        file.close();
-        ::chmod(path.c_str(), mode);
-        return path;
+        writeFile(dir_.file(name), "#!/bin/sh\n" + body);
+        ::chmod(dir_.file(name).c_str(), mode);
+        return dir_.file(name);
     }
-    std::string contentOf(const std::string& path) {
-        QFile file(QString::fromStdString(path));
-        return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
-    }
-    bool exists(const std::string& path) { return QFile::exists(QString::fromStdString(path)); }
-
-    template <class F>
-    int failureNumber(F&& start) {
-        try {
-            start();
-        } catch (const PlatformError& e) {
-            return e.number();
-        }
-        return 0;
-    }
-
+    QCoreApplication& app_ = testApp();  // first: the Qt objects below need it
     OpenTempDir dir_;
     QtEventLoop loop_;
     QtProcessLauncher launcher_;
@@ -64,54 +25,31 @@ protected:
 
 }  // namespace
 
-TEST_F(ProcessLauncherTest, StartedProgramRunsDetachedAndIsSeenToEnd) {
-    const std::string stop = dir_.file("stop");
-    const std::string pidFile = dir_.file("pid");
-    const std::string program =
-        script("BKrunVRX", "echo $$ > '" + pidFile + ".tmp' && mv '" + pidFile + ".tmp' '" + pidFile +
-                               "'\nwhile [ ! -e '" + stop + "' ]; do sleep 0.02; done\n");
-    const int64_t pid = launcher_.startProgram(program);
-    ASSERT_GT(pid, 0);
-    ASSERT_TRUE(loop_.waitUntil([&] { return exists(pidFile); }, kWait)) << "the program never ran";
-    EXPECT_EQ(std::stoll(contentOf(pidFile)), pid) << "the id given is the started program's";
-    EXPECT_TRUE(launcher_.isRunning(pid));
-
-    QFile(QString::fromStdString(stop)).open(QIODevice::WriteOnly);
-    EXPECT_TRUE(loop_.waitUntil([&] { return !launcher_.isRunning(pid); }, kWait)) << "the end was not noticed";
-    EXPECT_FALSE(launcher_.isRunning(0));
-    EXPECT_FALSE(launcher_.isRunning(-1));
+TEST_F(QtProcessLauncherTest, AStartedProgramRunsDetachedAndIsSeenToEnd) {
+    const std::string pid = dir_.file("pid"), stop = dir_.file("stop");
+    const int64_t started = launcher_.startProgram(
+        script("BKrunVRX", "echo $$ > '" + pid + "'\nwhile [ ! -e '" + stop + "' ]; do sleep 0.02; done\n"));
+    ASSERT_TRUE(loop_.waitUntil([&] { return contentOf(pid).ends_with('\n'); }, 10000)) << "the program never ran";
+    EXPECT_EQ(std::stoll(contentOf(pid)), started) << "the id given is the started program's";
+    EXPECT_TRUE(launcher_.isRunning(started));
+    writeFile(stop, "");
+    EXPECT_TRUE(loop_.waitUntil([&] { return !launcher_.isRunning(started); }, 10000)) << "the end was not noticed";
 }
 
-TEST_F(ProcessLauncherTest, CommandLinesAreSplitAsAShellWouldAndRunAShellWhenNeeded) {
-    const std::string out = dir_.file("args");
-    const std::string program = script("import tool", "printf '%s|%s|%s' \"$1\" \"$2\" \"$#\" > '" + out + "'\n");
-    launcher_.startCommandLine("\"" + program + "\" \"two words\" plain");
-    ASSERT_TRUE(loop_.waitUntil([&] { return contentOf(out) == "two words|plain|2"; }, kWait)) << contentOf(out);
-
-    const std::string redirected = dir_.file("redirected");
-    launcher_.startCommandLine("echo done > '" + redirected + "'");
-    ASSERT_TRUE(loop_.waitUntil([&] { return contentOf(redirected) == "done\n"; }, kWait)) << contentOf(redirected);
+TEST_F(QtProcessLauncherTest, CommandLinesAreSplitAsAShellWouldAndRunAShellWhenNeeded) {
+    const std::string out = dir_.file("args"), program = script("import tool", "printf '%s|%s|%s' \"$1\" \"$2\" \"$#\" > \"$3\"\n");
+    launcher_.startCommandLine("\"" + program + "\" \"two words\" plain " + out);
+    launcher_.startCommandLine("echo done > '" + out + "2'");
+    EXPECT_TRUE(loop_.waitUntil([&] { return contentOf(out) + contentOf(out + "2") == "two words|plain|3done\n"; }, 10000))
+        << contentOf(out) << contentOf(out + "2");
 }
 
-TEST_F(ProcessLauncherTest, ProgramsThatCannotStartThrow) {
-    EXPECT_EQ(failureNumber([&] { launcher_.startProgram(dir_.file("BKrunVRX.exe")); }), err::FileNotFound);
-    EXPECT_EQ(failureNumber([&] { launcher_.startProgram(dir_.path()); }), err::PermissionDenied);
+TEST_F(QtProcessLauncherTest, ProgramsThatCannotStartThrow) {
     const std::string notExecutable = script("plain.txt", "exit 0\n", 0644);
-    EXPECT_EQ(failureNumber([&] { launcher_.startProgram(notExecutable); }), err::PermissionDenied);
-    EXPECT_EQ(failureNumber([&] { launcher_.startCommandLine(dir_.file("missing") + " --all"); }), err::FileNotFound);
-    EXPECT_EQ(failureNumber([&] { launcher_.startCommandLine("no-such-program-anywhere --x"); }), err::FileNotFound);
-    EXPECT_NE(failureNumber([&] { launcher_.startCommandLine("   "); }), 0);
-}
-
-TEST_F(ProcessLauncherTest, ProgramDirectoryAndNameAreThoseOfTheRunningFile) {
-    const QFileInfo self(QStringLiteral("/proc/self/exe"));
-    const QFileInfo exe(self.symLinkTarget());
-    EXPECT_EQ(launcher_.programDirectory(), exe.absolutePath().toStdString());
-    EXPECT_EQ(launcher_.programName(), "adapter_tests");
-    EXPECT_NE(launcher_.programDirectory().back(), '/');
-
-    // The bundle of real services finds the same directory for the error sink library.
-    QtPlatform platform;
-    EXPECT_EQ(platform.launcher.programDirectory(), launcher_.programDirectory());
-    EXPECT_FALSE(platform.errorSinks.usesLibrary()) << "no sink library lies beside the test program";
+    for (const auto& [start, number] : {std::pair<std::function<void()>, int>{[&] { launcher_.startProgram(dir_.file("BKrunVRX.exe")); }, err::FileNotFound},
+                                        {[&] { launcher_.startProgram(dir_.path()); }, err::PermissionDenied},
+                                        {[&] { launcher_.startProgram(notExecutable); }, err::PermissionDenied},
+                                        {[&] { launcher_.startCommandLine("no-such-program-anywhere --x"); }, err::FileNotFound},
+                                        {[&] { launcher_.startCommandLine("   "); }, err::InvalidProcedureCall}})
+        EXPECT_EQ(failureNumber(start), number);
 }
