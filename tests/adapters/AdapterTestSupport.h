@@ -1,4 +1,5 @@
 #pragma once
+#include <arpa/inet.h>
 #include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -6,7 +7,7 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 #include "platform/PlatformError.h"
@@ -16,56 +17,31 @@ namespace ostrell::adaptertest {
 // The one application object of the test process (Qt allows one; it lives until the process ends).
 inline QCoreApplication& testApp() {
     static int argc = 1;
-    static char name[] = "adapter_tests";
-    static char* argv[] = {name, nullptr};
+    static char name[] = "adapter_tests", *argv[] = {name, nullptr};
     static auto* app = new QCoreApplication(argc, argv);
     return *app;
 }
 
-// Run as root, this thread's file access switches to "nobody" so that permissions bite.
-class UnprivilegedFiles {
-public:
-    UnprivilegedFiles() {
-        if (::geteuid() != 0) return;
-        ::setfsgid(65534);
-        ::setfsuid(65534);
-        switched_ = ::setfsuid(static_cast<uid_t>(-1)) == 65534;
-        active_ = switched_;
-    }
-    ~UnprivilegedFiles() {
-        if (switched_) ::setfsuid(0), ::setfsgid(0);
-    }
-    UnprivilegedFiles(const UnprivilegedFiles&) = delete;
-    UnprivilegedFiles& operator=(const UnprivilegedFiles&) = delete;
-    bool active() const { return active_; }  // false: root without the right to switch
-
-private:
-    bool switched_ = false;
-    bool active_ = true;
+// Run as root, this thread's file access becomes the user "nobody" so that permissions bite.
+struct UnprivilegedFiles {
+    UnprivilegedFiles() { ::geteuid() == 0 && ::setfsgid(65534) >= 0 && ::setfsuid(65534) >= 0; }
+    ~UnprivilegedFiles() { ::geteuid() == 0 && ::setfsuid(0) >= 0 && ::setfsgid(0) >= 0; }
+    bool active() const { return ::geteuid() != 0 || ::setfsuid(static_cast<uid_t>(-1)) == 65534; }
 };
 
 // A temporary directory that the unprivileged user may enter.
-class OpenTempDir {
-public:
+struct OpenTempDir {
     OpenTempDir() { ::chmod(path().c_str(), 0755); }
-    std::string path() const { return dir_.path().toStdString(); }
+    std::string path() const { return dir.path().toStdString(); }
     std::string file(const std::string& name) const { return path() + "/" + name; }
-
-private:
-    QTemporaryDir dir_;
+    QTemporaryDir dir;
 };
 
 inline std::string contentOf(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream all;
-    all << in.rdbuf();
-    return all.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
-
-inline void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
+inline void writeFile(const std::string& path, const std::string& bytes) { std::ofstream(path) << bytes; }
 inline mode_t modeOf(const std::string& path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 07777;
@@ -81,5 +57,22 @@ int failureNumber(F&& operation) {
     }
     return 0;
 }
+
+// A loopback port this test holds, bound and not listening: a connection to it is refused, a socket that
+// shares addresses may bind it as its local port, and nobody else can take it meanwhile.
+struct HeldPort {
+    HeldPort() {
+        sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+        socklen_t size = sizeof a;
+        const int on = 1;
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&a), size) == 0 &&
+            ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size) == 0)
+            port = ntohs(a.sin_port);
+    }
+    ~HeldPort() { ::close(fd); }
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    int port = 0;
+};
 
 }  // namespace ostrell::adaptertest

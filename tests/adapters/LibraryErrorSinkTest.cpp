@@ -14,8 +14,8 @@ TEST(LibraryErrorSink, LookedForInThePrivateLibraryDirectoryWhenInstalledBesideT
 }
 
 TEST(LibraryErrorSink, LoadedOnlyFromAFileAndDirectoryNoOneElseCanWrite) {
-    for (const auto& [dirMode, fileMode, loaded] : {std::tuple{0755, 0644, true}, {0775, 0644, false},
-                                                    {0757, 0644, false}, {0755, 0664, false}}) {
+    for (const auto& [dirMode, fileMode, loaded] :
+         {std::tuple{0755, 0644, true}, {0775, 0644, false}, {0757, 0644, false}, {0755, 0664, false}}) {
         OpenTempDir dir;
         const std::string lib = dir.file(SinkLibraryName);
         std::filesystem::copy_file(OSTRELL_TEST_SINK, lib);
