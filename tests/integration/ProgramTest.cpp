@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QTcpServer>
 #include <QThread>
+#include <filesystem>
 #include <map>
 
 #include "adapters/AdapterTestSupport.h"
@@ -16,30 +17,26 @@ using namespace ostrell::adaptertest;
 namespace {
 
 // A user's home with its own config, state, runtime and data directories.
-struct Home {
-    QString path(const QString& rel) const { return dir.filePath(rel); }
-    QByteArray read(const QString& rel) const { return QByteArray::fromStdString(contentOf(path(rel).toStdString())); }
-    void writeSettings(int port, const QString& data) const {
-        QDir().mkpath(path("config")), QDir().mkpath(path("runtime")), QDir().mkpath(data);
-        writeFile(path("config/BKX.ini").toStdString(),
-                  QString("[Version]\nBrannhall=2.3.119\n[Ostrell]\nIPadd=127.0.0.1\nIPport=%1\nDataDir=%2/\n"
-                          "LoNumber1=4711\nTimeOut=1\n")
-                      .arg(port)
-                      .arg(data)
-                      .toStdString());
+struct Home : OpenTempDir {
+    void writeSettings(int port, const std::string& data) const {
+        for (const std::string& d : {file("config"), file("runtime"), data}) std::filesystem::create_directories(d);
+        writeFile(file("config/BKX.ini"),
+                  "[Version]\nBrannhall=2.3.119\n[Ostrell]\nIPadd=127.0.0.1\nIPport=" + std::to_string(port) +
+                      "\nDataDir=" + data + "/\nLoNumber1=4711\nTimeOut=1\n");
     }
     std::map<std::string, std::string> snapshot() const {  // every file with its contents
         std::map<std::string, std::string> files;
-        for (QDirIterator it(dir.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
-            const std::string file = it.next().toStdString();
-            files[file] = contentOf(file);
-        }
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(path()))
+            if (entry.is_regular_file()) files[entry.path()] = contentOf(entry.path());
         return files;
     }
     std::unique_ptr<QProcess> start(const QStringList& args, const QString& display = {}) const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_RUNTIME_DIR"})
-            env.insert(name, path(QString(name).section('_', 1, 1).toLower()));
+        for (const auto& [name, dir] : {std::pair{"HOME", ""},
+                                        {"XDG_CONFIG_HOME", "config"},
+                                        {"XDG_STATE_HOME", "state"},
+                                        {"XDG_RUNTIME_DIR", "runtime"}})
+            env.insert(name, QString::fromStdString(file(dir)));
         env.remove("WAYLAND_DISPLAY");
         display.isEmpty() ? env.remove("DISPLAY") : env.insert("DISPLAY", display);
         auto p = std::make_unique<QProcess>();
@@ -54,7 +51,6 @@ struct Home {
         return {p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -1, p->readAllStandardOutput(),
                 p->readAllStandardError()};
     }
-    QTemporaryDir dir;
 };
 
 }  // namespace
@@ -83,12 +79,11 @@ TEST(CommandLine, EachOptionPrintsAndEndsWithItsStatusAndWritesOrConnectsNothing
     };
     for (const auto& c : cases) {
         Home home;
-        if (!c.args.isEmpty() && c.args[0] != "--autostart") home.writeSettings(server.serverPort(), home.path("data"));
+        if (!c.args.isEmpty() && c.args[0] != "--autostart") home.writeSettings(server.serverPort(), home.file("d"));
         const auto before = home.snapshot();
         const auto [exit, out, err] = home.run(c.args, c.display);
         EXPECT_TRUE(exit == c.exit && out.contains(c.out) && err.contains(c.err) && (c.out != "" || out == ""))
-            << c.args.join(' ').toStdString() << " ended " << exit << ", printed " << out.toStdString() << ", said "
-            << err.toStdString();
+            << c.args.join(' ').toStdString() << " ended " << exit << ": " << out.toStdString() << err.toStdString();
         if (!c.args.isEmpty()) EXPECT_EQ(home.snapshot(), before) << c.args.join(' ').toStdString() << " wrote";
     }
     EXPECT_FALSE(server.waitForNewConnection(100)) << "an option connected to the server";
@@ -100,19 +95,18 @@ TEST(CommandLine, EachOptionPrintsAndEndsWithItsStatusAndWritesOrConnectsNothing
 TEST(TwoAgents, OnOneDataDirectoryUploadEachRecordOnce) {
     for (const bool sameUser : {true, false}) {
         QProcess sim;
-        QTemporaryDir simDir;
+        Home homes[2];
+        const std::string data = homes[0].file("data"), ledger = homes[0].file("ledger");
         sim.start(QStringLiteral(VELTRANA_SIM_EXE),
-                  {"--port", "0", "--ledger", simDir.filePath("l"), "--bookings", "4711:1"});
+                  {"--port", "0", "--bookings", "4711:1", "--ledger", ledger.c_str()});
         for (int i = 0; i < 100 && !sim.canReadLine(); ++i) sim.waitForReadyRead(100);
         const int port = sim.readLine().trimmed().split(':').last().toInt();
         ASSERT_GT(port, 0);
-        Home homes[2];
-        const QString data = homes[0].path("data");
         homes[0].writeSettings(port, data), homes[1].writeSettings(port, data);
-        writeFile((data + "/Bookings.csv").toStdString(),
+        writeFile(data + "/Bookings.csv",
                   "\"1001\",\"2027-01-02\",\"2027-01-05\",\"Meyer\",\"\"\r\n"
                   "\"1002\",\"2027-02-01\",\"2027-02-03\",\"Okafor\",\"x\"\r\n");
-        writeFile((data + "/Prices.csv").toStdString(),
+        writeFile(data + "/Prices.csv",
                   "PRC017,\"Room 1\",350,\r\nPRC018,\"Room 2\",300,\r\nPRC019,\"Suite\",900,\r\n");
         std::unique_ptr<QProcess> agents[] = {homes[0].start({"--headless"}), homes[!sameUser].start({"--headless"})};
         int refused = -1;
@@ -120,32 +114,27 @@ TEST(TwoAgents, OnOneDataDirectoryUploadEachRecordOnce) {
             for (int k : {0, 1}) refused = agents[k]->waitForFinished(50) ? k : refused;
         ASSERT_GE(refused, 0) << "neither copy stopped";
         QProcess& running = *agents[!refused];
-        EXPECT_EQ(agents[refused]->exitCode(), 1);
-        EXPECT_TRUE(agents[refused]->readAllStandardError().contains("already running (pid " +
-                                                                     QByteArray::number(running.processId()) + ")"));
+        const QByteArray pid = "(pid " + QByteArray::number(running.processId()) + ")";
+        EXPECT_TRUE(agents[refused]->exitCode() == 1 &&
+                    agents[refused]->readAllStandardError().contains("already running " + pid));
         const Home& home = homes[sameUser ? 0 : !refused];
-        for (int i = 0; i < 200 && !(home.read("state/ostrell/status").contains("last_success=2") &&
-                                     !QFile::exists(data + "/Prices.csv"));
-             ++i)
+        for (int i = 0;
+             i < 200 && contentOf(home.file("state/ostrell/status")).find("last_success=2") == std::string::npos; ++i)
             QThread::msleep(100);
         const auto [exit, out, err] = home.run({"--status"});
-        EXPECT_EQ(exit, 0) << out.toStdString() << err.toStdString();
-        EXPECT_TRUE(out.contains("agent: running (pid " + QByteArray::number(running.processId()) + ")"))
-            << out.toStdString();
+        EXPECT_TRUE(exit == 0 && out.contains("agent: running " + pid)) << out.toStdString() << err.toStdString();
         QThread::msleep(2500);  // two more cycles: nothing is sent again
-        std::ofstream(home.path("config/BKX.ini").toStdString(), std::ios::app) << "[Application]\nEndFlag=Y\n";
+        std::ofstream(home.file("config/BKX.ini"), std::ios::app) << "[Application]\nEndFlag=Y\n";
         EXPECT_TRUE(running.waitForFinished(10000) && running.exitCode() == 0) << "the host's end flag ends the agent";
         const QByteArray lines = running.readAllStandardOutput();
         EXPECT_TRUE(lines.contains("stored 4711: 1 booking 0 payments") && !lines.contains("S {logon}"))
             << lines.toStdString();
         int fields = 0;
-        for (const QByteArray& field :
-             QByteArray::fromStdString(contentOf(data.toStdString() + "/InBookings.csv")).split(','))
+        for (const QByteArray& field : QByteArray::fromStdString(contentOf(data + "/InBookings.csv")).split(','))
             if (field.size() >= 4 && ++fields)
                 EXPECT_FALSE(lines.contains(field)) << field.toStdString() << " on stdout";
         EXPECT_GT(fields, 3);
-        EXPECT_EQ(("\n" + QByteArray::fromStdString(contentOf(simDir.filePath("l").toStdString()))).count("\nACCEPT\t"),
-                  5)
+        EXPECT_EQ(QByteArray::fromStdString("\n" + contentOf(ledger)).count("\nACCEPT\t"), 5)
             << "same user " << sameUser;
         sim.terminate(), sim.waitForFinished(5000);
     }
