@@ -22,7 +22,8 @@ struct Home : OpenTempDir {
         for (const std::string& d : {file("config"), file("runtime"), data}) std::filesystem::create_directories(d);
         writeFile(file("config/BKX.ini"),
                   "[Version]\nBrannhall=2.3.119\n[Ostrell]\nIPadd=127.0.0.1\nIPport=" + std::to_string(port) +
-                      "\nDataDir=" + data + "/\nLoNumber1=4711\nTimeOut=1\n");
+                      "\nDataDir=" + data + "/\nLoNumber1=4711\nTimeOut=1\nUpLoad=/bin/touch \"" + data +
+                      "/up loaded\"\n");
     }
     std::map<std::string, std::string> snapshot() const {  // every file with its contents
         std::map<std::string, std::string> files;
@@ -134,6 +135,7 @@ TEST(TwoAgents, OnOneDataDirectoryUploadEachRecordOnce) {
             if (field.size() >= 4 && ++fields)
                 EXPECT_FALSE(lines.contains(field)) << field.toStdString() << " on stdout";
         EXPECT_GT(fields, 3);
+        EXPECT_TRUE(std::filesystem::exists(data + "/up loaded")) << "the upload command ran once records came";
         EXPECT_EQ(QByteArray::fromStdString("\n" + contentOf(ledger)).count("\nACCEPT\t"), 5)
             << "same user " << sameUser;
         sim.terminate(), sim.waitForFinished(5000);
