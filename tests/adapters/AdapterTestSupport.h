@@ -7,7 +7,6 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include "platform/PlatformError.h"
@@ -48,14 +47,11 @@ inline mode_t modeOf(const std::string& path) {
 }
 
 // The error number an operation fails with, or 0 when it did not fail.
-template <class F>
-int failureNumber(F&& operation) {
-    try {
-        operation();
-    } catch (const platform::PlatformError& e) {
-        return e.number();
-    }
+inline int failureNumber(const auto& operation) try {
+    operation();
     return 0;
+} catch (const platform::PlatformError& e) {
+    return e.number();
 }
 
 // A loopback port this test holds, bound and not listening: a connection to it is refused, a socket that
@@ -66,13 +62,11 @@ struct HeldPort {
         socklen_t size = sizeof a;
         const int on = 1;
         ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        if (::bind(fd, reinterpret_cast<sockaddr*>(&a), size) == 0 &&
-            ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size) == 0)
-            port = ntohs(a.sin_port);
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&a), size) == 0)
+            port = ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size) == 0 ? ntohs(a.sin_port) : 0;
     }
     ~HeldPort() { ::close(fd); }
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    int port = 0;
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0), port = 0;
 };
 
 }  // namespace ostrell::adaptertest
