@@ -46,10 +46,7 @@ TEST(PosixFileSystem, EachOperationSucceedsOrThrowsWithAFittingNumber) {
     } cases[] = {
         {"append in a linked folder", [&] { fs.append(dir.file("data/Payment.csv"), "p\r\n", true); }, 0},
         {"append in missing dir", [&] { fs.append(missing, "x", true); }, err::PathNotFound},
-        {"remove missing", [&] { fs.remove(dir.file("a")); }, err::FileNotFound},
-        {"rename into missing dir", [&] { fs.rename(file, missing); }, err::PathNotFound},
         {"append on a full disk", [&] { fs.append("/dev/full", "line\r\n", true); }, err::DiskFull},
-        {"rewrite on a full disk", [&] { fs.writeDurable("/dev/full", "line\r\n"); }, err::DiskFull},
         {"line cut short", [&] { withRoomFor(15, [&] { fs.append(file, "\"G2\",\"2027-01-03\"\r\n", true); }); },
          err::DeviceIoError},
         {"rewrite cut short", [&] { withRoomFor(10, [&] { fs.writeDurable(temp, "PRC019,\"Room 3\",280,\r\n"); }); },
@@ -94,7 +91,6 @@ TEST(PosixFileSystem, NewFilesAreNeverOpenToOthersAndACutDownCopyKeepsTheOrigina
         fs.writeDurable(path, "PRC001,a\r\nPRC002,b\r\n");
         ASSERT_EQ(::chmod(path.c_str(), original), 0);
         fs.createLike(temp, "PRC002,b\r\n", path);
-        EXPECT_EQ(failureNumber([&] { fs.createLike(temp, "again", path); }), err::FileAlreadyExists);
         fs.rename(temp, path);
         EXPECT_EQ(std::pair(modeOf(path), contentOf(path)), std::pair(original, std::string("PRC002,b\r\n")));
         ::chmod(path.c_str(), 0600);

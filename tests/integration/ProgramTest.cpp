@@ -104,11 +104,7 @@ TEST(TwoAgents, OnOneDataDirectoryUploadEachRecordOnce) {
         const int port = sim.readLine().trimmed().split(':').last().toInt();
         ASSERT_GT(port, 0);
         homes[0].writeSettings(port, data), homes[1].writeSettings(port, data);
-        writeFile(data + "/Bookings.csv",
-                  "\"1001\",\"2027-01-02\",\"2027-01-05\",\"Meyer\",\"\"\r\n"
-                  "\"1002\",\"2027-02-01\",\"2027-02-03\",\"Okafor\",\"x\"\r\n");
-        writeFile(data + "/Prices.csv",
-                  "PRC017,\"Room 1\",350,\r\nPRC018,\"Room 2\",300,\r\nPRC019,\"Suite\",900,\r\n");
+        writeFile(data + "/Prices.csv", "PRC017,\"Room 1\",350,\r\nPRC018,\"Suite\",900,\r\n");
         std::unique_ptr<QProcess> agents[] = {homes[0].start({"--headless"}), homes[!sameUser].start({"--headless"})};
         int refused = -1;
         for (int i = 0; i < 150 && refused < 0; ++i)
@@ -130,13 +126,13 @@ TEST(TwoAgents, OnOneDataDirectoryUploadEachRecordOnce) {
         const QByteArray lines = running.readAllStandardOutput();
         EXPECT_TRUE(lines.contains("stored 4711: 1 booking 0 payments") && !lines.contains("S {logon}"))
             << lines.toStdString();
-        int fields = 0;
+        int fields = 0, hidden = 0;  // fields too long to occur in a time stamp by chance
         for (const QByteArray& field : QByteArray::fromStdString(contentOf(data + "/InBookings.csv")).split(','))
-            if (field.size() >= 4 && ++fields)
-                EXPECT_FALSE(lines.contains(field)) << field.toStdString() << " on stdout";
-        EXPECT_GT(fields, 3);
+            fields += field.size() >= 4, hidden += field.size() >= 4 && !lines.contains(field);
+        EXPECT_TRUE(fields > 3 && hidden == fields)
+            << "a field of the guest's record on stdout: " << lines.toStdString();
         EXPECT_TRUE(std::filesystem::exists(data + "/up loaded")) << "the upload command ran once records came";
-        EXPECT_EQ(QByteArray::fromStdString("\n" + contentOf(ledger)).count("\nACCEPT\t"), 5)
+        EXPECT_EQ(QByteArray::fromStdString("\n" + contentOf(ledger)).count("\nACCEPT\t"), 2)
             << "same user " << sameUser;
         sim.terminate(), sim.waitForFinished(5000);
     }
