@@ -4,9 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "platform/PlatformError.h"

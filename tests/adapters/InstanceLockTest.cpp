@@ -1,4 +1,3 @@
-#include <gtest/gtest.h>
 
 #include "AdapterTestSupport.h"
 #include "platform/posix/InstanceLock.h"

@@ -1,4 +1,3 @@
-#include <gtest/gtest.h>
 
 #include <filesystem>
 
@@ -8,7 +7,6 @@
 using namespace ostrell::platform;
 
 TEST(LibraryErrorSink, LoadedOnlyFromAFileAndDirectoryNoOneElseCanWrite) {
-    EXPECT_EQ(sinkLibraryDirectory("/opt/ostrell/bin/", "lib"), "/opt/ostrell/lib/ostrell") << "when installed";
     for (const auto& [dirMode, fileMode, loaded] :
          {std::tuple{0755, 0644, true}, {0775, 0644, false}, {0757, 0644, false}, {0755, 0664, false}}) {
         ostrell::adaptertest::OpenTempDir dir;

@@ -1,8 +1,6 @@
-#include <gtest/gtest.h>
 #include <sys/resource.h>
 
 #include <csignal>
-#include <functional>
 #include <optional>
 
 #include "AdapterTestSupport.h"

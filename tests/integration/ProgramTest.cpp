@@ -67,12 +67,10 @@ TEST(CommandLine, EachOptionPrintsAndEndsWithItsStatusAndWritesOrConnectsNothing
         QString display;
     } cases[] = {
         {{"--help"}, 0, "Usage: ostrell", ""},
-        {{"-h"}, 0, "--status", ""},
         {{"--version"}, 0, version, ""},
         {{"--bogus"}, 2, "", "Unknown option 'bogus'"},
         {{"--headless", "stray"}, 2, "", "unexpected argument 'stray'"},
         {{"--status"}, 3, "agent: not running\nserver: unknown\nlast attempt: never\nlast success: never\n", ""},
-        {{"--status", "--version"}, 0, version, ""},
         {{"--autostart"}, 0, "", ""},  // a user without settings: ends at once
         // A display nobody answers (Xvfb -a takes numbers from 99); no host version then refuses the start.
         {{}, 1, "", "display ':97' does not answer: running headless", ":97"},
