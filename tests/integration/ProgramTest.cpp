@@ -1,8 +1,5 @@
 // The built program run from outside, as a user runs it: command line and exit statuses, two copies on
 // one data directory, and a real exchange with the built test server, with --status while it runs.
-#include <gtest/gtest.h>
-
-#include <QDirIterator>
 #include <QProcess>
 #include <QTcpServer>
 #include <QThread>
@@ -57,6 +54,7 @@ struct Home : OpenTempDir {
 }  // namespace
 
 TEST(CommandLine, EachOptionPrintsAndEndsWithItsStatusAndWritesOrConnectsNothing) {
+    testApp();
     QTcpServer server;  // the configured server: any connection attempt shows here
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
     const QByteArray version = "ostrell " + QByteArray::fromStdString(ostrell::errors::programVersionText()) + "\n";
@@ -92,6 +90,7 @@ TEST(CommandLine, EachOptionPrintsAndEndsWithItsStatusAndWritesOrConnectsNothing
 // once, one says it is already running and ends with status 1, the other sends each record once, stores
 // the server's booking, reports it in one summary line without the guest's data, and --status sees it.
 TEST(TwoAgents, OnOneDataDirectoryUploadEachRecordOnce) {
+    testApp();
     for (const bool sameUser : {true, false}) {
         QProcess sim;
         Home homes[2];
@@ -134,10 +133,4 @@ TEST(TwoAgents, OnOneDataDirectoryUploadEachRecordOnce) {
             << "same user " << sameUser;
         sim.terminate(), sim.waitForFinished(5000);
     }
-}
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }
