@@ -1,5 +1,4 @@
 #pragma once
-#include <arpa/inet.h>
 #include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -56,20 +55,5 @@ inline int failureNumber(const auto& operation) try {
 } catch (const platform::PlatformError& e) {
     return e.number();
 }
-
-// A loopback port this test holds, bound and not listening: a connection to it is refused, a socket that
-// shares addresses may bind it as its local port, and nobody else can take it meanwhile.
-struct HeldPort {
-    HeldPort() {
-        sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-        socklen_t size = sizeof a;
-        const int on = 1;
-        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        if (::bind(fd, reinterpret_cast<sockaddr*>(&a), size) == 0)
-            port = ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size) == 0 ? ntohs(a.sin_port) : 0;
-    }
-    ~HeldPort() { ::close(fd); }
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0), port = 0;
-};
 
 }  // namespace ostrell::adaptertest

@@ -51,8 +51,10 @@ protected:
 // Bytes travel unchanged both ways; the last reply before the server's close reaches the agent before the
 // close event; a local port, when set, is taken for every connection.
 TEST_F(QtTcpSocketTest, CarriesBytesUnchangedAndTheLastReplyBeforeTheServersClose) {
-    HeldPort local;
-    socket_.setLocalPort(local.port);
+    QTcpSocket local;  // holds the port: bound, never connected; the agent's socket shares it
+    ASSERT_TRUE(
+        local.bind(QHostAddress::LocalHost, 0, QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint));
+    socket_.setLocalPort(local.localPort());
     const std::string outgoing = "tolvane|QHT514\n\xe9\xff\x01 \r\n"s, incoming = "welcome \xe4\r\nsuccess\n\0end"s;
     for (int round = 0; round < 2; ++round) {
         events_.log.clear(), events_.received.clear(), peerReceived_.clear();
@@ -62,7 +64,7 @@ TEST_F(QtTcpSocketTest, CarriesBytesUnchangedAndTheLastReplyBeforeTheServersClos
         peer_ = nullptr;
         ASSERT_TRUE(loop_.waitUntil([&] { return socket_.state() == TcpSocket::StateConnected && peer_; }, 8000));
         EXPECT_EQ(std::tuple(peer_->peerPort(), socket_.localPort(), socket_.remotePort(), socket_.remoteHostIP()),
-                  std::tuple(local.port, local.port, server_.serverPort(), "127.0.0.1"s));
+                  std::tuple(local.localPort(), int(local.localPort()), server_.serverPort(), "127.0.0.1"s));
         socket_.send(outgoing);
         peer_->write(incoming.data(), qint64(incoming.size()));
         ASSERT_TRUE(loop_.waitUntil(
@@ -81,9 +83,10 @@ TEST_F(QtTcpSocketTest, CarriesBytesUnchangedAndTheLastReplyBeforeTheServersClos
 // connected, the Exit command's order: the quit line, then the close at once. The line must not be dropped
 // with the socket's buffer, and the agent's own close raises no event.
 TEST_F(QtTcpSocketTest, EachAddressOfANameIsTriedAndAQuitLineBeforeTheAgentsCloseStillArrives) {
-    HeldPort refusing;
+    QTcpSocket refusing;  // bound, never listening: a connection to its port is refused
+    ASSERT_TRUE(refusing.bind(QHostAddress::LocalHost));
     for (const auto& [host, port, log] : {std::tuple{"localhost", int(server_.serverPort()), "connect "},
-                                          {"127.0.0.1", refusing.port, "error 10061"},
+                                          {"127.0.0.1", int(refusing.localPort()), "error 10061"},
                                           {"no-such-host.invalid", 80, "error 11001"}}) {
         events_.log.clear();
         socket_.connect(host, port);
