@@ -25,9 +25,11 @@ inline QCoreApplication& testApp() {
 
 // Run as root, this thread's file access becomes the user "nobody" so that permissions bite.
 struct UnprivilegedFiles {
-    UnprivilegedFiles() { ::geteuid() == 0 && ::setfsgid(65534) >= 0 && ::setfsuid(65534) >= 0; }
-    ~UnprivilegedFiles() { ::geteuid() == 0 && ::setfsuid(0) >= 0 && ::setfsgid(0) >= 0; }
+    explicit UnprivilegedFiles(bool on) : on_(on && !::geteuid()) { switchTo(on_ ? 65534 : -1); }
+    ~UnprivilegedFiles() { switchTo(on_ ? 0 : -1); }
+    static void switchTo(int id) { ::setfsgid(id), ::setfsuid(id); }  // -1 changes nothing
     bool active() const { return ::geteuid() != 0 || ::setfsuid(static_cast<uid_t>(-1)) == 65534; }
+    const bool on_;
 };
 
 // A temporary directory that the unprivileged user may enter.

@@ -15,9 +15,7 @@ namespace {
 // The socket's events in order. What arrives is taken only at the close: data left untaken must still be there.
 struct Recorder : TcpSocketEvents {
     void onConnect() override { log += "connect "; }
-    void onDataArrival(int64_t) override {
-        if (!log.ends_with("data ")) log += "data ";
-    }
+    void onDataArrival(int64_t) override { log += log.ends_with("data ") ? "" : "data "; }
     void onClose() override { log += "close ", received += socket->takeAll(); }
     void onError(int32_t number, const std::string&) override { log += "error " + std::to_string(number); }
     TcpSocket* socket = nullptr;
@@ -58,7 +56,6 @@ TEST_F(QtTcpSocketTest, CarriesBytesUnchangedAndTheLastReplyBeforeTheServersClos
     const std::string outgoing = "tolvane|QHT514\n\xe9\xff\x01 \r\n"s, incoming = "welcome \xe4\r\nsuccess\n\0end"s;
     for (int round = 0; round < 2; ++round) {
         events_.log.clear(), events_.received.clear(), peerReceived_.clear();
-        EXPECT_NE(failureNumber([&] { socket_.send(outgoing); }), 0) << "not connected yet";
         socket_.connect("127.0.0.1", server_.serverPort());
         EXPECT_EQ(socket_.state(), TcpSocket::StateConnecting) << "connect returns before the connection is made";
         peer_ = nullptr;

@@ -2,7 +2,6 @@
 // one data directory, and a real exchange with the built test server, with --status while it runs.
 #include <QProcess>
 #include <QTcpServer>
-#include <QThread>
 #include <filesystem>
 #include <map>
 
@@ -13,11 +12,11 @@ using namespace ostrell::adaptertest;
 
 namespace {
 
-// A user's home with its own config, state, runtime and data directories.
+// A user's home with its own config, state and data directories.
 struct Home : OpenTempDir {
     void writeSettings(int port, const std::string& data) const {
-        for (const std::string& d : {file("config"), file("runtime"), data}) std::filesystem::create_directories(d);
-        writeFile(file("config/BKX.ini"),
+        for (const std::string& d : {file(".config"), data}) std::filesystem::create_directories(d);
+        writeFile(file(".config/BKX.ini"),
                   "[Version]\nBrannhall=2.3.119\n[Ostrell]\nIPadd=127.0.0.1\nIPport=" + std::to_string(port) +
                       "\nDataDir=" + data + "/\nLoNumber1=4711\nTimeOut=1\nUpLoad=/bin/touch \"" + data +
                       "/up loaded\"\n");
@@ -30,12 +29,9 @@ struct Home : OpenTempDir {
     }
     std::unique_ptr<QProcess> start(const QStringList& args, const QString& display = {}) const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const auto& [name, dir] : {std::pair{"HOME", ""},
-                                        {"XDG_CONFIG_HOME", "config"},
-                                        {"XDG_STATE_HOME", "state"},
-                                        {"XDG_RUNTIME_DIR", "runtime"}})
-            env.insert(name, QString::fromStdString(file(dir)));
-        env.remove("WAYLAND_DISPLAY");
+        env.insert("HOME", QString::fromStdString(path()));  // config, state and lock files below it
+        for (const char* name : {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_RUNTIME_DIR", "WAYLAND_DISPLAY"})
+            env.remove(name);
         display.isEmpty() ? env.remove("DISPLAY") : env.insert("DISPLAY", display);
         auto p = std::make_unique<QProcess>();
         p->setProcessEnvironment(env);
@@ -113,12 +109,13 @@ TEST(TwoAgents, OnOneDataDirectoryUploadEachRecordOnce) {
                     agents[refused]->readAllStandardError().contains("already running " + pid));
         const Home& home = homes[sameUser ? 0 : !refused];
         for (int i = 0;
-             i < 200 && contentOf(home.file("state/ostrell/status")).find("last_success=2") == std::string::npos; ++i)
-            QThread::msleep(100);
+             i < 200 && contentOf(home.file(".local/state/ostrell/status")).find("last_success=2") == std::string::npos;
+             ++i)
+            ::usleep(100000);
         const auto [exit, out, err] = home.run({"--status"});
         EXPECT_TRUE(exit == 0 && out.contains("agent: running " + pid)) << out.toStdString() << err.toStdString();
-        QThread::msleep(2500);  // two more cycles: nothing is sent again
-        std::ofstream(home.file("config/BKX.ini"), std::ios::app) << "[Application]\nEndFlag=Y\n";
+        ::usleep(2500000);  // two more cycles: nothing is sent again
+        std::ofstream(home.file(".config/BKX.ini"), std::ios::app) << "[Application]\nEndFlag=Y\n";
         EXPECT_TRUE(running.waitForFinished(10000) && running.exitCode() == 0) << "the host's end flag ends the agent";
         const QByteArray lines = running.readAllStandardOutput();
         EXPECT_TRUE(lines.contains("stored 4711: 1 booking 0 payments") && !lines.contains("S {logon}"))
