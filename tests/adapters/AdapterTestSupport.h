@@ -3,65 +3,59 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QByteArray>
+#include <gtest/gtest.h>
+
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
+#include <fstream>
+#include <functional>
 #include <string>
+
+#include "platform/PlatformError.h"
 
 namespace ostrell::adaptertest {
 
 // The one application object of the test process (Qt allows one; it lives until the process ends).
 inline QCoreApplication& testApp() {
     static int argc = 1;
-    static char name[] = "adapter_tests";
-    static char* argv[] = {name, nullptr};
+    static char name[] = "adapter_tests", *argv[] = {name, nullptr};
     static auto* app = new QCoreApplication(argc, argv);
     return *app;
 }
 
-// Makes file permission checks apply while the tests run as root (who passes them all otherwise):
-// file access of this thread switches to the user "nobody". Without root it changes nothing.
-class UnprivilegedFiles {
-public:
-    UnprivilegedFiles() {
-        if (::geteuid() != 0) {
-            active_ = true;
-            return;
-        }
-        ::setfsgid(65534);
-        ::setfsuid(65534);
-        switched_ = ::setfsuid(static_cast<uid_t>(-1)) == 65534;
-        active_ = switched_;
-    }
-    ~UnprivilegedFiles() {
-        if (switched_) {
-            ::setfsuid(0);
-            ::setfsgid(0);
-        }
-    }
-    UnprivilegedFiles(const UnprivilegedFiles&) = delete;
-    UnprivilegedFiles& operator=(const UnprivilegedFiles&) = delete;
-    // False when permissions cannot be made to bite here (root without the right to switch).
-    bool active() const { return active_; }
-
-private:
-    bool switched_ = false;
-    bool active_ = false;
+// Run as root, this thread's file access becomes the user "nobody" so that permissions bite.
+struct UnprivilegedFiles {
+    explicit UnprivilegedFiles(bool on) : on_(on && !::geteuid()) { switchTo(on_ ? 65534 : -1); }
+    ~UnprivilegedFiles() { switchTo(on_ ? 0 : -1); }
+    static void switchTo(int id) { ::setfsgid(id), ::setfsuid(id); }  // -1 changes nothing
+    bool active() const { return ::geteuid() != 0 || ::setfsuid(static_cast<uid_t>(-1)) == 65534; }
+    const bool on_;
 };
 
 // A temporary directory that the unprivileged user may enter.
-class OpenTempDir {
-public:
-    OpenTempDir() { ::chmod(QFile::encodeName(dir_.path()).constData(), 0755); }
-    bool isValid() const { return dir_.isValid(); }
-    std::string path() const { return dir_.path().toStdString(); }
+struct OpenTempDir {
+    OpenTempDir() { ::chmod(path().c_str(), 0755); }
+    std::string path() const { return dir.path().toStdString(); }
     std::string file(const std::string& name) const { return path() + "/" + name; }
-    QString qpath() const { return dir_.path(); }
-
-private:
-    QTemporaryDir dir_;
+    QTemporaryDir dir;
 };
+
+inline std::string contentOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+inline void writeFile(const std::string& path, const std::string& bytes) { std::ofstream(path) << bytes; }
+inline mode_t modeOf(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 07777;
+}
+
+// The error number an operation fails with, or 0 when it did not fail.
+inline int failureNumber(const auto& operation) try {
+    operation();
+    return 0;
+} catch (const platform::PlatformError& e) {
+    return e.number();
+}
 
 }  // namespace ostrell::adaptertest

@@ -1,0 +1,133 @@
+// The built program run from outside, as a user runs it: command line and exit statuses, two copies on
+// one data directory, and a real exchange with the built test server, with --status while it runs.
+#include <QProcess>
+#include <QTcpServer>
+#include <filesystem>
+#include <map>
+
+#include "adapters/AdapterTestSupport.h"
+#include "errors/ErrorReporter.h"
+
+using namespace ostrell::adaptertest;
+
+namespace {
+
+// A user's home with its own config, state and data directories.
+struct Home : OpenTempDir {
+    void writeSettings(int port, const std::string& data) const {
+        for (const std::string& d : {file(".config"), data}) std::filesystem::create_directories(d);
+        writeFile(file(".config/BKX.ini"),
+                  "[Version]\nBrannhall=2.3.119\n[Ostrell]\nIPadd=127.0.0.1\nIPport=" + std::to_string(port) +
+                      "\nDataDir=" + data + "/\nLoNumber1=4711\nTimeOut=1\nUpLoad=/bin/touch \"" + data +
+                      "/up loaded\"\n");
+    }
+    std::map<std::string, std::string> snapshot() const {  // every file with its contents
+        std::map<std::string, std::string> files;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(path()))
+            if (entry.is_regular_file()) files[entry.path()] = contentOf(entry.path());
+        return files;
+    }
+    std::unique_ptr<QProcess> start(const QStringList& args, const QString& display = {}) const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", QString::fromStdString(path()));  // config, state and lock files below it
+        for (const char* name : {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_RUNTIME_DIR", "WAYLAND_DISPLAY"})
+            env.remove(name);
+        display.isEmpty() ? env.remove("DISPLAY") : env.insert("DISPLAY", display);
+        auto p = std::make_unique<QProcess>();
+        p->setProcessEnvironment(env);
+        p->start(QStringLiteral(OSTRELL_PROGRAM), args);
+        return p;
+    }
+    // Runs to the end: exit status, stdout, stderr.
+    std::tuple<int, QByteArray, QByteArray> run(const QStringList& args, const QString& display = {}) const {
+        auto p = start(args, display);
+        if (!p->waitForFinished(20000)) p->kill(), p->waitForFinished(5000);
+        return {p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -1, p->readAllStandardOutput(),
+                p->readAllStandardError()};
+    }
+};
+
+}  // namespace
+
+TEST(CommandLine, EachOptionPrintsAndEndsWithItsStatusAndWritesOrConnectsNothing) {
+    testApp();
+    QTcpServer server;  // the configured server: any connection attempt shows here
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+    const QByteArray version = "ostrell " + QByteArray::fromStdString(ostrell::errors::programVersionText()) + "\n";
+    const struct {
+        QStringList args;
+        int exit;
+        QByteArray out, err;
+        QString display;
+    } cases[] = {
+        {{"--help"}, 0, "Usage: ostrell", ""},
+        {{"--version"}, 0, version, ""},
+        {{"--bogus"}, 2, "", "Unknown option 'bogus'"},
+        {{"--headless", "stray"}, 2, "", "unexpected argument 'stray'"},
+        {{"--status"}, 3, "agent: not running\nserver: unknown\nlast attempt: never\nlast success: never\n", ""},
+        {{"--autostart"}, 0, "", ""},  // a user without settings: ends at once
+        // A display nobody answers (Xvfb -a takes numbers from 99); no host version then refuses the start.
+        {{}, 1, "", "display ':97' does not answer: running headless", ":97"},
+        {{}, 1, "", "can only run with Brannick version 2.3.119 or higher"},
+    };
+    for (const auto& c : cases) {
+        Home home;
+        if (!c.args.isEmpty() && c.args[0] != "--autostart") home.writeSettings(server.serverPort(), home.file("d"));
+        const auto before = home.snapshot();
+        const auto [exit, out, err] = home.run(c.args, c.display);
+        EXPECT_TRUE(exit == c.exit && out.contains(c.out) && err.contains(c.err) && (c.out != "" || out == ""))
+            << c.args.join(' ').toStdString() << " ended " << exit << ": " << out.toStdString() << err.toStdString();
+        if (!c.args.isEmpty()) EXPECT_EQ(home.snapshot(), before) << c.args.join(' ').toStdString() << " wrote";
+    }
+    EXPECT_FALSE(server.waitForNewConnection(100)) << "an option connected to the server";
+}
+
+// Menu entry and autostart of one user, or two users sharing the data directory: both copies start at
+// once, one says it is already running and ends with status 1, the other sends each record once, stores
+// the server's booking, reports it in one summary line without the guest's data, and --status sees it.
+TEST(TwoAgents, OnOneDataDirectoryUploadEachRecordOnce) {
+    testApp();
+    for (const bool sameUser : {true, false}) {
+        QProcess sim;
+        Home homes[2];
+        const std::string data = homes[0].file("data"), ledger = homes[0].file("ledger");
+        sim.start(QStringLiteral(VELTRANA_SIM_EXE),
+                  {"--port", "0", "--bookings", "4711:1", "--ledger", ledger.c_str()});
+        for (int i = 0; i < 100 && !sim.canReadLine(); ++i) sim.waitForReadyRead(100);
+        const int port = sim.readLine().trimmed().split(':').last().toInt();
+        ASSERT_GT(port, 0);
+        homes[0].writeSettings(port, data), homes[1].writeSettings(port, data);
+        writeFile(data + "/Prices.csv", "PRC017,\"Room 1\",350,\r\nPRC018,\"Suite\",900,\r\n");
+        std::unique_ptr<QProcess> agents[] = {homes[0].start({"--headless"}), homes[!sameUser].start({"--headless"})};
+        int refused = -1;
+        for (int i = 0; i < 150 && refused < 0; ++i)
+            for (int k : {0, 1}) refused = agents[k]->waitForFinished(50) ? k : refused;
+        ASSERT_GE(refused, 0) << "neither copy stopped";
+        QProcess& running = *agents[!refused];
+        const QByteArray pid = "(pid " + QByteArray::number(running.processId()) + ")";
+        EXPECT_TRUE(agents[refused]->exitCode() == 1 &&
+                    agents[refused]->readAllStandardError().contains("already running " + pid));
+        const Home& home = homes[sameUser ? 0 : !refused];
+        for (int i = 0;
+             i < 200 && contentOf(home.file(".local/state/ostrell/status")).find("last_success=2") == std::string::npos;
+             ++i)
+            ::usleep(100000);
+        const auto [exit, out, err] = home.run({"--status"});
+        EXPECT_TRUE(exit == 0 && out.contains("agent: running " + pid)) << out.toStdString() << err.toStdString();
+        ::usleep(2500000);  // two more cycles: nothing is sent again
+        std::ofstream(home.file(".config/BKX.ini"), std::ios::app) << "[Application]\nEndFlag=Y\n";
+        EXPECT_TRUE(running.waitForFinished(10000) && running.exitCode() == 0) << "the host's end flag ends the agent";
+        const QByteArray lines = running.readAllStandardOutput();
+        EXPECT_TRUE(lines.contains("stored 4711: 1 booking 0 payments") && !lines.contains("S {logon}"))
+            << lines.toStdString();
+        int fields = 0, hidden = 0;  // fields too long to occur in a time stamp by chance
+        for (const QByteArray& field : QByteArray::fromStdString(contentOf(data + "/InBookings.csv")).split(','))
+            fields += field.size() >= 4, hidden += field.size() >= 4 && !lines.contains(field);
+        EXPECT_TRUE(fields > 3 && hidden == fields)
+            << "a field of the guest's record on stdout: " << lines.toStdString();
+        EXPECT_TRUE(std::filesystem::exists(data + "/up loaded")) << "the upload command ran once records came";
+        EXPECT_EQ(QByteArray::fromStdString("\n" + contentOf(ledger)).count("\nACCEPT\t"), 2)
+            << "same user " << sameUser;
+        sim.terminate(), sim.waitForFinished(5000);
+    }
+}
