@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 
 #include "platform/PlatformError.h"
@@ -190,15 +191,15 @@ std::string PosixFileSystem::readAll(const std::string& path) {
     if (S_ISDIR(st.st_mode)) throw fileError(EISDIR, "read", path);
     std::string content;
     if (S_ISREG(st.st_mode)) content.reserve(static_cast<size_t>(st.st_size));
-    char buffer[65536];
+    std::array<char, 65536> buffer;
     for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        const ssize_t n = ::read(fd.get(), buffer.data(), buffer.size());
         if (n < 0) {
             if (errno == EINTR) continue;
             throw fileError(errno, "read", path);
         }
         if (n == 0) break;
-        content.append(buffer, static_cast<size_t>(n));
+        content.append(buffer.data(), static_cast<size_t>(n));
     }
     fd.close(path);
     return content;
