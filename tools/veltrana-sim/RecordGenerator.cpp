@@ -82,14 +82,14 @@ std::string paymentRecord(int32_t number) { return quoted(paymentFields(number))
 std::string badBookingRecord(int32_t number) {
     auto fields = bookingFields(number);
     if (number % 2) fields.pop_back();
-    else fields.push_back("extra");
+    else fields.emplace_back("extra");
     return quoted(fields);
 }
 
 std::string badPaymentRecord(int32_t number) {
     auto fields = paymentFields(number);
     if (number % 2) fields.pop_back();
-    else fields.push_back("extra");
+    else fields.emplace_back("extra");
     return quoted(fields);
 }
 

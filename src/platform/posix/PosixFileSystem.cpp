@@ -23,7 +23,7 @@ bool isDirectoryPath(const std::string& path) {
 // ENOENT for a path whose directory is missing is a missing path, not a missing file.
 PlatformError fileError(int errnum, const std::string& what, const std::string& path) {
     if (errnum == ENOENT && !isDirectoryPath(parentDirectory(path)))
-        return PlatformError(err::PathNotFound, what + " " + path + ": directory not found");
+        return {err::PathNotFound, what + " " + path + ": directory not found"};
     return errnoError(errnum, what + " " + path);
 }
 
@@ -241,7 +241,7 @@ void PosixFileSystem::appendUnmeasured(const std::string& path, const std::strin
         if (errno == EINTR) continue;
         const int errnum = errno;
         // Only now is the length looked at: what went in of this line is taken back.
-        const off_t written = static_cast<off_t>(bytes.size() - left);
+        const auto written = static_cast<off_t>(bytes.size() - left);
         if (written > 0) {
             struct stat st {};
             if (::fstat(fd.get(), &st) == 0)

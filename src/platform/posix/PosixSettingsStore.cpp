@@ -222,7 +222,9 @@ void PosixSettingsStore::writeValue(const std::string& app, const std::string& s
         try {
             document.set(section, key, value);
         } catch (const std::invalid_argument& e) {
-            throw PlatformError(err::InvalidProcedureCall, "Settings key " + section + "/" + key + ": " + e.what());
+            throw PlatformError(
+                err::InvalidProcedureCall,
+                std::string("Settings key ").append(section).append("/").append(key).append(": ").append(e.what()));
         }
         if (before.exists && document.text() == before.bytes) return;
         writeTemporary(tempPath, document.text(), before);

@@ -65,7 +65,7 @@ bool numericAddress(const std::string& host, int32_t port, sockaddr_storage& out
 
 }  // namespace
 
-QtTcpSocket::QtTcpSocket() : chunk_(new char[ChunkBytes]) {
+QtTcpSocket::QtTcpSocket() : chunk_(ChunkBytes) {
     QObject::connect(&readable_, &QSocketNotifier::activated, [this] { onReadable(); });
     QObject::connect(&writable_, &QSocketNotifier::activated, [this] { onWritable(); });
 }
@@ -319,9 +319,9 @@ void QtTcpSocket::connectionMade() {
 
 void QtTcpSocket::onReadable() {
     if (phase_ != Phase::Connected) return;
-    const ssize_t n = ::read(fd_, chunk_.get(), ChunkBytes);
+    const ssize_t n = ::read(fd_, chunk_.data(), ChunkBytes);
     if (n > 0) {
-        inbox_.append(chunk_.get(), static_cast<size_t>(n));
+        inbox_.append(chunk_.data(), static_cast<size_t>(n));
         const auto total = static_cast<int64_t>(inbox_.size());
         if (events_) runFromEventLoop("the data event", [&] { events_->onDataArrival(total); });
         return;
