@@ -17,7 +17,7 @@ constexpr std::array<std::string_view, 5> FirstNames{"Anna", "Piet",
                                                      "Tom", "Ilse"};
 constexpr std::array<std::string_view, 4> RoomTypes{"DBL", "SGL", "FAM, sea view", "STD"};
 constexpr std::array<std::string_view, 6> Remarks{
-    "Welcome drink, late arrival", "Guest says \"\"see you soon, thanks\"\"",
+    "Welcome drink, late arrival", R"(Guest says ""see you soon, thanks"")",
     "cot needed; ground floor",    "",
     "arrives by train ~ 18:00",    "Welcome back! 10% off"};
 constexpr std::array<std::string_view, 3> Cities{"Ghent", "K\xF6ln", "Saint-Malo, Bretagne"};
