@@ -40,7 +40,8 @@ std::unique_ptr<cycle::Downloader> makeDownloader(const DownloaderFactory& f, co
 }
 }  // namespace
 
-Agent::Agent(const AgentPlatform& platform, Shell& shell, UploaderFactory uploader, DownloaderFactory downloader)
+Agent::Agent(const AgentPlatform& platform, Shell& shell, const UploaderFactory& uploader,
+             const DownloaderFactory& downloader)
     : platform_(platform), shell_(shell), countingSinks_(platform.errorSinks, summary_),
       reporter_(countingSinks_, platform.terminator), settings_(platform.store), monitor_(shell, reporter_),
       connection_(platform.socket, platform.loop, reporter_, monitor_, shell, server_),

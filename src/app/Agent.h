@@ -75,8 +75,8 @@ inline constexpr int HostVersionLooks = platform::HostRewriteWindowMs / HostVers
 // goes through the Shell, so the same agent runs with the Qt window, headless, or in tests.
 class Agent : public WindowActions {
 public:
-    Agent(const AgentPlatform& platform, Shell& shell, UploaderFactory uploader = realUploader(),
-          DownloaderFactory downloader = realDownloader());
+    Agent(const AgentPlatform& platform, Shell& shell, const UploaderFactory& uploader = realUploader(),
+          const DownloaderFactory& downloader = realDownloader());
     ~Agent() override;
     Agent(const Agent&) = delete;
     Agent& operator=(const Agent&) = delete;

@@ -36,7 +36,7 @@ namespace {
 int64_t daysFromCivil(int64_t y, unsigned m, unsigned d) {
     y -= m <= 2;
     const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const auto yoe = static_cast<unsigned>(y - era * 400);
     const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
     const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
     return era * 146097 + static_cast<int64_t>(doe) - 719468;
@@ -66,10 +66,10 @@ std::optional<int64_t> epochSecondsOf(const std::string& iso) {
     if (zone == "Z") offset = 0;
     else if (zone.size() == 6 && (zone[0] == '+' || zone[0] == '-') && zone[3] == ':' && digitsAt(zone, 1, 2, oh) &&
              digitsAt(zone, 4, 2, om))
-        offset = (zone[0] == '-' ? -1 : 1) * (oh * 3600 + om * 60);
+        offset = int64_t{zone[0] == '-' ? -1 : 1} * (oh * 3600 + om * 60);
     else return std::nullopt;
-    return daysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) * 86400 + h * 3600 + mi * 60 + sec -
-           offset;
+    return daysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) * 86400 + int64_t{h} * 3600 +
+           int64_t{mi} * 60 + sec - offset;
 }
 
 bool lastSuccessRecent(int64_t nowEpochSeconds, const std::string& lastSuccess, int cycleSeconds) {

@@ -12,7 +12,7 @@ CycleSummary::Stored& CountingExchange::storedFor(const std::string& bkNumber) {
 }
 
 std::string CountingExchange::requestReply(const std::string& request) {
-    const std::string reply = inner_.requestReply(request);
+    std::string reply = inner_.requestReply(request);
     const std::string type = request.substr(0, request.find('|'));
     if (type == "10" || type == "11") {
         bkNumber_ = request.substr(3);

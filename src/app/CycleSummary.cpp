@@ -1,5 +1,6 @@
 #include "app/CycleSummary.h"
 
+#include <array>
 #include <cstdio>
 
 #include "upload/OutFileNames.h"
@@ -36,9 +37,9 @@ std::string cycleSummaryLine(const CycleSummary& s) {
         }
         line += stored.empty() ? ", nothing stored" : ", stored " + stored;
     }
-    char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%.1f s", static_cast<double>(s.durationMs) / 1000.0);
-    return line + ", " + plural(s.errors, "error", "errors") + ", " + seconds;
+    std::array<char, 32> seconds{};
+    std::snprintf(seconds.data(), seconds.size(), "%.1f s", static_cast<double>(s.durationMs) / 1000.0);
+    return line + ", " + plural(s.errors, "error", "errors") + ", " + seconds.data();
 }
 
 std::string connectionWarning(const CycleSummary& s) {

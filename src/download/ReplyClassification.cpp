@@ -6,9 +6,9 @@ namespace ostrell::download {
 
 namespace {
 bool containsNoneInAnyCase(const std::string& reply) {
-    static const std::string none = "none";
+    static const std::string NoneWord = "none";
     auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    return std::search(reply.begin(), reply.end(), none.begin(), none.end(),
+    return std::search(reply.begin(), reply.end(), NoneWord.begin(), NoneWord.end(),
                        [&](char a, char b) { return lower(a) == b; }) != reply.end();
 }
 }  // namespace

@@ -46,28 +46,28 @@ void Connection::startConnection() {
 
 void Connection::connectToServer() {
     errors::Trap trap(reporter_, "TryToConnect");
-    int16_t ConnectTries = ConnectTests;
+    int16_t connectTries = ConnectTests;
     const auto socketConnected = [&] { return socket_.state() == TcpSocket::StateConnected; };
     // The connection wait keeps its fixed test times even when the socket connects earlier: a greeting
     // the server sends on accepting then arrives before the logon line, which drops it, and is never
     // taken for the logon reply.
     const auto pause = [&](int ms) { loop_.pause(ms); };
-    trap(10, [&] { view_.showCountdown(ConnectTries); });
+    trap(10, [&] { view_.showCountdown(connectTries); });
     if (trap.value(
             15, [&] { return socket_.state() == TcpSocket::StateClosed; }, false)) {
         trap(20, [&] { startConnection(); });
         trap(25, [&] { pause(ConnectSettleMs); });
     }
     trap(30, [&] { showSocketEnds(); });
-    trap(35, [&] { view_.showCountdown(ConnectTries); });
+    trap(35, [&] { view_.showCountdown(connectTries); });
 
     // Connection wait: decided by the socket state alone, tested on the countdown's period.
     for (;;) {
         trap(40, [&] { connected = socketConnected(); });
         if (connected) break;
-        --ConnectTries;
-        trap(45, [&] { view_.showCountdown(ConnectTries); });
-        if (ConnectTries <= 0) {
+        --connectTries;
+        trap(45, [&] { view_.showCountdown(connectTries); });
+        if (connectTries <= 0) {
             trap(50, [&] { closeSocket(); });
             return;
         }
@@ -81,7 +81,7 @@ void Connection::connectToServer() {
     awaitingLogonReply_ = true;
     trap(60, [&] { socket_.send(logon + "\n"); });
     trap(65, [&] { loop_.yield(); });
-    int16_t LogonTries = LogonTests;
+    int16_t logonTries = LogonTests;
     for (;;) {
         if (gotResponse) {
             const size_t at = lowerCase(receiveBuffer).find("success");
@@ -89,9 +89,9 @@ void Connection::connectToServer() {
             if (onLoggedOn_) trap(70, [&] { onLoggedOn_(); });
             return;
         }
-        --LogonTries;
-        trap(75, [&] { view_.showCountdown(LogonTries); });
-        if (LogonTries <= 0) {
+        --logonTries;
+        trap(75, [&] { view_.showCountdown(logonTries); });
+        if (logonTries <= 0) {
             monitor_.show("I {closeing port .. no response.}");
             // Connected stays True: the next request finds the socket closed and connects afresh.
             trap(80, [&] { closeSocket(); });

@@ -28,7 +28,7 @@ std::string Connection::requestReply(const std::string& request) {
     trap(25, [&] { socket_.send(request + "\n"); });
     // No turn of the loop here: the wait below dispatches what is pending first, and a reply cannot be
     // in yet; a separate turn only cost a poll per request.
-    int16_t ReplyTries = ReplyTests;
+    int16_t replyTries = ReplyTests;
     const auto linkGone = [&] { return socket_.state() != TcpSocket::StateConnected; };
     for (;;) {
         if (gotResponse) return trimBlanks(receiveBuffer);
@@ -38,8 +38,8 @@ std::string Connection::requestReply(const std::string& request) {
             connected = false;
             return "BAD - lost connection";
         }
-        --ReplyTries;
-        if (ReplyTries <= 0) {
+        --replyTries;
+        if (replyTries <= 0) {
             // A reply that comes after we gave up must never be taken for the next request's:
             // the link is dropped, and the next request logs on afresh.
             trap(35, [&] { closeSocket(); });

@@ -22,7 +22,7 @@ PlatformError errnoError(int errnum, const std::string& what) {
         case ETXTBSY: number = err::FileAlreadyOpen; break;
         default: break;
     }
-    return PlatformError(number, what + ": " + std::strerror(errnum));
+    return {number, what + ": " + std::strerror(errnum)};
 }
 
 }  // namespace ostrell::platform

@@ -11,7 +11,7 @@ namespace ostrell::platform {
 // a line says how often it came meanwhile.
 class RepeatFilter {
 public:
-    static constexpr int64_t SummaryEveryMs = 3600 * 1000;
+    static constexpr int64_t SummaryEveryMs = int64_t{3600} * 1000;
     static constexpr size_t MaxTexts = 256;
 
     // The line to write for this report now, or nothing when it is a counted repeat.

@@ -1,7 +1,5 @@
 #include "settings/NumberConversion.h"
 
-#include <locale.h>
-
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
@@ -44,8 +42,8 @@ std::optional<std::string> numericCore(const std::string& text) {
 // Numbers are read with a decimal point whatever the user's locale says: the toolkit sets the locale
 // from LANG, and under a German or French one strtod would stop at the '.' of "15.5".
 locale_t cLocale() {
-    static const locale_t c = ::newlocale(LC_ALL_MASK, "C", locale_t{});
-    return c;
+    static const locale_t Posix = ::newlocale(LC_ALL_MASK, "C", locale_t{});
+    return Posix;
 }
 
 double roundedOrThrow(const std::string& text, double lo, double hi) {

@@ -1,5 +1,6 @@
 #include "upload/SentLinesMemory.h"
 
+#include <array>
 #include <cinttypes>
 #include <cstdio>
 
@@ -20,10 +21,10 @@ uint64_t hashLeadingLines(const std::vector<std::string>& lines, size_t count) {
 }
 
 std::string noteText(const SentLinesNote& note) {
-    char text[128];
-    std::snprintf(text, sizeof text, "%" PRIu64 " %" PRIu64 " %zu %016" PRIx64 "\n", note.file.device, note.file.inode,
-                  note.lines, note.hash);
-    return text;
+    std::array<char, 128> text{};
+    std::snprintf(text.data(), text.size(), "%" PRIu64 " %" PRIu64 " %zu %016" PRIx64 "\n", note.file.device,
+                  note.file.inode, note.lines, note.hash);
+    return text.data();
 }
 
 std::optional<SentLinesNote> parseNote(const std::string& text) {

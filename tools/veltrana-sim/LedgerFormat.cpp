@@ -6,7 +6,7 @@
 namespace ostrell::sim {
 
 namespace {
-constexpr char Hex[] = "0123456789ABCDEF";
+constexpr std::string_view Hex = "0123456789ABCDEF";
 
 int hexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';

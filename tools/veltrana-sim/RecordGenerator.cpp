@@ -17,7 +17,7 @@ constexpr std::array<std::string_view, 5> FirstNames{"Anna", "Piet",
                                                      "Tom", "Ilse"};
 constexpr std::array<std::string_view, 4> RoomTypes{"DBL", "SGL", "FAM, sea view", "STD"};
 constexpr std::array<std::string_view, 6> Remarks{
-    "Welcome drink, late arrival", "Guest says \"\"see you soon, thanks\"\"",
+    "Welcome drink, late arrival", R"(Guest says ""see you soon, thanks"")",
     "cot needed; ground floor",    "",
     "arrives by train ~ 18:00",    "Welcome back! 10% off"};
 constexpr std::array<std::string_view, 3> Cities{"Ghent", "K\xF6ln", "Saint-Malo, Bretagne"};
@@ -82,14 +82,14 @@ std::string paymentRecord(int32_t number) { return quoted(paymentFields(number))
 std::string badBookingRecord(int32_t number) {
     auto fields = bookingFields(number);
     if (number % 2) fields.pop_back();
-    else fields.push_back("extra");
+    else fields.emplace_back("extra");
     return quoted(fields);
 }
 
 std::string badPaymentRecord(int32_t number) {
     auto fields = paymentFields(number);
     if (number % 2) fields.pop_back();
-    else fields.push_back("extra");
+    else fields.emplace_back("extra");
     return quoted(fields);
 }
 

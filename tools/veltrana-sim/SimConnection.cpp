@@ -8,10 +8,10 @@ namespace ostrell::sim {
 
 namespace {
 // A client that sends this much without a LF is not speaking the protocol.
-constexpr size_t MaxLineBytes = 16 * 1024 * 1024;
+constexpr size_t MaxLineBytes = size_t{16} * 1024 * 1024;
 // Endless lines go out in chunks, topped up while less than this waits in the socket's buffer.
-constexpr qint64 EndlessChunk = 64 * 1024;
-constexpr qint64 EndlessBacklog = 1024 * 1024;
+constexpr qint64 EndlessChunk = qint64{64} * 1024;
+constexpr qint64 EndlessBacklog = qint64{1024} * 1024;
 }  // namespace
 
 SimConnection::SimConnection(QTcpSocket* socket, SimServer& server, uint64_t id)
@@ -113,9 +113,9 @@ void SimConnection::pump() {
         if (item.piece.endlessBytes > 0) {
             while (item.piece.endlessBytes > 0 && socket_->bytesToWrite() < EndlessBacklog) {
                 // One shared filler block: the socket's buffer keeps a reference, not a fresh copy each time.
-                static const QByteArray filler(EndlessChunk, 'x');
+                static const QByteArray Filler(EndlessChunk, 'x');
                 const qint64 n = std::min<qint64>(EndlessChunk, static_cast<qint64>(item.piece.endlessBytes));
-                socket_->write(n == EndlessChunk ? filler : filler.left(n));
+                socket_->write(n == EndlessChunk ? Filler : Filler.left(n));
                 item.piece.endlessBytes -= static_cast<uint64_t>(n);
             }
             if (item.piece.endlessBytes > 0) return;  // bytesWritten brings us back

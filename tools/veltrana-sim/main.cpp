@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -23,7 +24,7 @@ using namespace ostrell::sim;
 
 namespace {
 
-int signalPipe[2] = {-1, -1};
+std::array<int, 2> signalPipe = {-1, -1};
 
 void onSignal(int) {
     const char b = 1;
@@ -114,7 +115,7 @@ int main(int argc, char** argv) {
     }
 
     // SIGTERM and SIGINT end the event loop through a socket pair: nothing unsafe runs in the handler.
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe.data()) != 0) {
         std::fprintf(stderr, "veltrana-sim: socketpair: %s\n", std::strerror(errno));
         return 2;
     }

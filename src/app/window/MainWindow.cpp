@@ -16,6 +16,7 @@
 #include <QSessionManager>
 #include <QShowEvent>
 #include <algorithm>
+#include <array>
 
 #include "app/Twips.h"
 #include "app/window/DisplayText.h"
@@ -40,7 +41,7 @@ struct ControlRow {
 
 // Every control of the panel, parents before their children. Creation and placement both read it.
 constexpr TwipsRect ClientArea{0, 0, 8970, 7065};
-constexpr ControlRow Controls[] = {
+constexpr auto Controls = std::to_array<ControlRow>({
     {"txtMon", ControlKind::TwoLineBox, nullptr, {120, 0, 5535, 6855}, ""},
     {"Label1", ControlKind::Label, nullptr, {6000, 270, 855, 255}, "TimeOut"},
     {"txtTimeout", ControlKind::EditBox, nullptr, {6720, 240, 735, 285}, ""},
@@ -64,7 +65,7 @@ constexpr ControlRow Controls[] = {
     {"Label5", ControlKind::Label, nullptr, {6720, 5520, 975, 255}, "BK number"},
     {"txtBKnum", ControlKind::Box, nullptr, {6840, 5760, 735, 285}, ""},
     {"cmdSave", ControlKind::Button, nullptr, {6600, 6240, 1215, 495}, "Save"},
-};
+});
 
 // The monitor's font stands in for the desktop's "Terminal" at 9 points: fixed pitch.
 QFont terminalFont() {

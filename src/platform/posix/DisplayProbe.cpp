@@ -17,7 +17,7 @@ bool connectUnix(const std::string& path, bool abstract) {
     const size_t offset = abstract ? 1 : 0;
     if (path.size() + offset >= sizeof addr.sun_path) return false;
     std::memcpy(addr.sun_path + offset, path.data(), path.size());
-    const socklen_t len =
+    const auto len =
         static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + offset + path.size() + (abstract ? 0 : 1));
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return false;

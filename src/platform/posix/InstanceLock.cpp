@@ -1,12 +1,13 @@
 #include "platform/posix/InstanceLock.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <charconv>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 
@@ -20,10 +21,10 @@ constexpr const char* UserLockName = "ostrell.lock";
 constexpr const char* DirectoryLockName = "Ostrell.lock";
 
 long readPid(int fd) {
-    char text[32] = {};
-    const ssize_t n = ::pread(fd, text, sizeof text - 1, 0);
+    std::array<char, 32> text{};
+    const ssize_t n = ::pread(fd, text.data(), text.size() - 1, 0);
     long pid = 0;
-    if (n > 0) std::from_chars(text, text + n, pid);
+    if (n > 0) std::from_chars(text.data(), text.data() + n, pid);
     return pid;
 }
 
@@ -110,7 +111,7 @@ LockOutcome InstanceLock::claimDirectory(const std::string& dir) {
     // With no data directory the agent has no files to guard.
     if (dir.empty()) return {};
     // File names are appended to the data directory as it is written ("/srv/data/" + name).
-    const LockOutcome outcome = lockFile(dir + DirectoryLockName, dirFd_);
+    LockOutcome outcome = lockFile(dir + DirectoryLockName, dirFd_);
     if (outcome.state != LockOutcome::State::Held) dir_.clear();
     return outcome;
 }

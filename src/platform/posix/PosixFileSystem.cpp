@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <utility>
 
@@ -24,7 +25,7 @@ bool isDirectoryPath(const std::string& path) {
 // ENOENT for a path whose directory is missing is a missing path, not a missing file.
 PlatformError fileError(int errnum, const std::string& what, const std::string& path) {
     if (errnum == ENOENT && !isDirectoryPath(parentDirectory(path)))
-        return PlatformError(err::PathNotFound, what + " " + path + ": directory not found");
+        return {err::PathNotFound, what + " " + path + ": directory not found"};
     return errnoError(errnum, what + " " + path);
 }
 
@@ -193,15 +194,15 @@ std::string PosixFileSystem::readAll(const std::string& path) {
     if (S_ISDIR(st.st_mode)) throw fileError(EISDIR, "read", path);
     std::string content;
     if (S_ISREG(st.st_mode)) content.reserve(static_cast<size_t>(st.st_size));
-    char buffer[65536];
+    std::array<char, 65536> buffer;
     for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        const ssize_t n = ::read(fd.get(), buffer.data(), buffer.size());
         if (n < 0) {
             if (errno == EINTR) continue;
             throw fileError(errno, "read", path);
         }
         if (n == 0) break;
-        content.append(buffer, static_cast<size_t>(n));
+        content.append(buffer.data(), static_cast<size_t>(n));
     }
     fd.close(path);
     return content;
@@ -246,7 +247,7 @@ void PosixFileSystem::appendUnmeasured(const std::string& path, const std::strin
         if (errno == EINTR) continue;
         const int errnum = errno;
         // Only now is the length looked at: what went in of this line is taken back.
-        const off_t written = static_cast<off_t>(bytes.size() - left);
+        const auto written = static_cast<off_t>(bytes.size() - left);
         if (written > 0) {
             struct stat st {};
             if (::fstat(held_.fd, &st) == 0)

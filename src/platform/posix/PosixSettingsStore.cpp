@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -75,13 +76,13 @@ std::optional<Snapshot> readFile(const std::string& path) {
     if (fd.get() < 0) return std::nullopt;
     Snapshot s;
     if (::fstat(fd.get(), &s.info) != 0 || !S_ISREG(s.info.st_mode)) return std::nullopt;
-    char buffer[65536];
+    std::array<char, 65536> buffer;
     for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        const ssize_t n = ::read(fd.get(), buffer.data(), buffer.size());
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return std::nullopt;
         if (n == 0) break;
-        s.bytes.append(buffer, static_cast<size_t>(n));
+        s.bytes.append(buffer.data(), static_cast<size_t>(n));
     }
     // Taken after the read: a host that wrote meanwhile shows in the time.
     if (::fstat(fd.get(), &s.info) != 0) return std::nullopt;
@@ -221,7 +222,9 @@ void PosixSettingsStore::writeValue(const std::string& app, const std::string& s
         try {
             document.set(section, key, value);
         } catch (const std::invalid_argument& e) {
-            throw PlatformError(err::InvalidProcedureCall, "Settings key " + section + "/" + key + ": " + e.what());
+            throw PlatformError(
+                err::InvalidProcedureCall,
+                std::string("Settings key ").append(section).append("/").append(key).append(": ").append(e.what()));
         }
         if (before.exists && document.text() == before.bytes) return;
         writeTemporary(tempPath, document.text(), before);

@@ -132,7 +132,7 @@ std::unique_ptr<Timer> QtEventLoop::createTimer(std::function<void()> onTick) {
 }
 
 void QtEventLoop::post(int64_t delayMs, std::function<void()> fn) {
-    const int delay = static_cast<int>(std::clamp<int64_t>(delayMs, 0, INT32_MAX));
+    const auto delay = static_cast<int>(std::clamp<int64_t>(delayMs, 0, INT32_MAX));
     QTimer::singleShot(delay, Qt::PreciseTimer, &context_,
                        [fn = std::move(fn)] { runFromEventLoop("a posted call", fn); });
 }

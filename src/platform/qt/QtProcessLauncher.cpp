@@ -1,6 +1,5 @@
 #include "platform/qt/QtProcessLauncher.h"
 
-#include <signal.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 
@@ -11,6 +10,7 @@
 #include <QStandardPaths>
 #include <QStringList>
 #include <cerrno>
+#include <csignal>
 
 #include "platform/PlatformError.h"
 

@@ -7,6 +7,7 @@
 
 #include <QHostAddress>
 #include <QHostInfo>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -25,16 +26,16 @@ constexpr size_t ChunkBytes = 65536;
 const char* const WrongState = "Wrong protocol or connection state for the requested transaction";
 
 std::string addressText(const sockaddr* address) {
-    char text[INET6_ADDRSTRLEN] = {};
+    std::array<char, INET6_ADDRSTRLEN> text{};
     if (address->sa_family == AF_INET) {
-        inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(address)->sin_addr, text, sizeof text);
+        inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(address)->sin_addr, text.data(), text.size());
     } else if (address->sa_family == AF_INET6) {
         const in6_addr& a = reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr;
         if (IN6_IS_ADDR_V4MAPPED(&a))
-            inet_ntop(AF_INET, &a.s6_addr[12], text, sizeof text);  // ::ffff:a.b.c.d shows as a.b.c.d
-        else inet_ntop(AF_INET6, &a, text, sizeof text);
+            inet_ntop(AF_INET, &a.s6_addr[12], text.data(), text.size());  // ::ffff:a.b.c.d shows as a.b.c.d
+        else inet_ntop(AF_INET6, &a, text.data(), text.size());
     }
-    return text;
+    return text.data();
 }
 
 int32_t portOf(const sockaddr* address) {
@@ -64,7 +65,7 @@ bool numericAddress(const std::string& host, int32_t port, sockaddr_storage& out
 
 }  // namespace
 
-QtTcpSocket::QtTcpSocket() : chunk_(new char[ChunkBytes]) {
+QtTcpSocket::QtTcpSocket() : chunk_(ChunkBytes) {
     QObject::connect(&readable_, &QSocketNotifier::activated, [this] { onReadable(); });
     QObject::connect(&writable_, &QSocketNotifier::activated, [this] { onWritable(); });
 }
@@ -318,9 +319,9 @@ void QtTcpSocket::connectionMade() {
 
 void QtTcpSocket::onReadable() {
     if (phase_ != Phase::Connected) return;
-    const ssize_t n = ::read(fd_, chunk_.get(), ChunkBytes);
+    const ssize_t n = ::read(fd_, chunk_.data(), ChunkBytes);
     if (n > 0) {
-        inbox_.append(chunk_.get(), static_cast<size_t>(n));
+        inbox_.append(chunk_.data(), static_cast<size_t>(n));
         const auto total = static_cast<int64_t>(inbox_.size());
         if (events_) runFromEventLoop("the data event", [&] { events_->onDataArrival(total); });
         return;

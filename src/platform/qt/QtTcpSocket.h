@@ -55,7 +55,7 @@ private:
     QObject context_;  // owns lookups and posted failures: none reaches a closed or dead socket
     QSocketNotifier readable_{QSocketNotifier::Read};
     QSocketNotifier writable_{QSocketNotifier::Write};
-    std::unique_ptr<char[]> chunk_;
+    std::vector<char> chunk_;
     TcpSocketEvents* events_ = nullptr;
     int fd_ = -1;
     Phase phase_ = Phase::Closed;
