@@ -121,7 +121,7 @@ TEST(SyncCycle, AHeldConnectionIsUsedAsItIsAndADownloadQuitIsFollowedByASecondQu
     f.params.hasLoNumber = false;
     f.start();
     f.loop.runFor(1000);
-    ASSERT_TRUE(f.connection.connected) << "the server did not close after the quit line";
+    ASSERT_TRUE(f.connection.isConnected()) << "the server did not close after the quit line";
     f.params.hasLoNumber = true;
     f.steps.duringGetFiles = [&] { f.connection.endExchange(); };
     f.journal.clear();

@@ -1,0 +1,271 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <functional>
+#include <optional>
+
+#include "download/ReplyClassification.h"
+#include "platform/PlatformError.h"
+#include "unit/Fixture.h"
+#include "unit/GeneratedLocale.h"
+
+using namespace ostrell;
+using namespace ostrell::unittest;
+using Op = fake::FakeFileSystem::Op;
+using F = TransferFixture;
+
+namespace {
+const std::string b5 = bookingLine("5"), b6 = bookingLine("6"), p7 = paymentLine("7");
+const Lines none{"<no file>"}, b5Only{"10|BK1", "12|5", "10|BK1", "11|BK1", "quit"};
+
+// Operations of kind op on path fail with errnum (every one, or only the first).
+void failOn(F& f, Op op, const std::string& path, int errnum, bool once = true) {
+    f.fs.beforeOp = [=, armed = true](Op o, const std::string& p) mutable {
+        if (o == op && p == path && armed) {
+            armed = !once;
+            throw platform::errnoError(errnum, p);
+        }
+    };
+}
+
+// After a power cut, every acknowledgement that went out names a record whose line is on disk.
+void expectEveryAckDurable(F& f) {
+    f.fs.beforeOp = nullptr;
+    f.fs.powerLoss();
+    for (const auto& ack : f.server.acksTaken) {
+        const std::string content = f.fs.content(ack[1] == '2' ? BookingsPath : PaymentsPath);
+        bool found = false;
+        for (const auto& reply : f.server.repliesByAck[ack])
+            found = found || content.find(download::recordLine(reply) + "\r\n") != std::string::npos;
+        EXPECT_TRUE(found) << ack << " was acknowledged but its record is not on disk";
+    }
+}
+}  // namespace
+
+// A download against a scripted server: the requests it sends, the incoming files and the transfer log
+// it leaves, whether the host's command starts, and which procedures reported a failure.
+TEST(Download, EachServerScriptLeavesItsRequestsFilesLogAndCommand) {
+    struct Case {
+        const char* name;
+        std::function<void(F&)> setUp;
+        Lines sent, bookings, payments;
+        std::optional<Lines> log;
+        bool command;
+        Lines reports;
+    };
+    std::string manyFields = "10|\"a\"";
+    for (int i = 2; i <= 10000; ++i) manyFields += ",\"" + std::to_string(i) + "\"";
+    const std::string mib = bookingLine("1", std::string(1 << 20, 'm'));
+    const std::string bytes = bookingLine("2", std::string("\x01\x02\t\x7f\xe9\xff\x80 caf\xc3\xa9", 13));
+    const std::string nonesuch = bookingLine("7", "Nonesuch Lodge");
+    // The data directory rows: one booking and one payment waiting; the log cannot be written either.
+    const Lines unusable{"LogRec", "GetFiles", "LogRec", "LogRec", "GetFiles", "LogRec"};
+    const auto seeded = [](std::function<void(F&)> setUp) {
+        return [setUp](F& f) {
+            f.server.record("10|BK1", 5, "10|" + b5);
+            f.server.record("11|BK1", 7, "11|" + p7);
+            setUp(f);
+        };
+    };
+    // clang-format off
+    const Case cases[] = {
+        // End-of-records and acknowledgement replies are not logged.
+        {"one new booking: request, store, acknowledge, then both ends and the quit", [](F& f) { f.server.record("10|BK1", 5, "10|" + b5); },
+         b5Only, {b5}, none, Lines{"10|" + b5}, true, {}},
+        {"bookings then payments for each configured number, sent as stored (blanks only: not set)", [](F& f) {
+             f.params.loNumbers = {"", " BK1 ", "", "BK3", "   ", ""};
+             f.server.record("10| BK1 ", 1, "10|" + bookingLine("1"));
+             f.server.record("11|BK3", 2, "11|" + paymentLine("2"));
+             f.server.record("11|BK3", 3, "11,3,120.50,2026-12-06");  // no quotes: stored whole
+         }, {"10| BK1 ", "12|1", "10| BK1 ", "10|BK3", "11| BK1 ", "11|BK3", "13|2", "11|BK3", "13|3", "11|BK3", "quit"},
+         {bookingLine("1")}, {paymentLine("2"), "11,3,120.50,2026-12-06"}, {}, true, {}},
+        {"replies classified and logged byte for byte", [](F& f) {
+             for (const char* r : {"NONE", "10|1234", "10|abcd,9"}) f.server.reply("10|BK1", r);  // unexpected, short, 2 fields
+             f.server.record("10|BK1", 8, "zz10zz" + bookingLine("8"));
+             f.server.reply("10|BK1", "none10");  // the end, any case, before the digits too
+             f.server.reply("11|BK1", "Hello there");
+             f.server.reply("11|BK1", "BAD - timed out");
+         }, {"10|BK1", "10|BK1", "10|BK1", "10|BK1", "12|8", "10|BK1", "11|BK1", "11|BK1", "quit"}, {bookingLine("8")}, none,
+         Lines{"Did not receive a 10 type record.'NONE'", "10|abcd,9", "Retry - bad data", "zz10zz" + bookingLine("8"),
+               "Did not receive a 11 type record.'Hello there'", "BAD received - Exiting procedure. Error(BAD - timed out)"}, true, {}},
+        {"a failure leaves bookings for payments, and in payments ends the download", [](F& f) {
+             f.params.loNumbers[2] = "BK2";
+             f.server.reply("10|BK1", "BAD - lost connection");
+             f.server.reply("11|BK1", "BAD");
+         }, {"10|BK1", "11|BK1", "quit"}, none, none,
+         Lines{"10 BAD received - going to payments. Error(BAD - lost connection)", "BAD received - Exiting procedure. Error(BAD)"}, false, {}},
+        {"disconnected at the end: no quit, but a record came, so the command starts", [](F& f) {
+             f.server.record("10|BK1", 5, "10|" + b5);
+             f.server.onRequest = [&f](const std::string& r) { f.server.connected = r != "11|BK1"; };
+         }, {"10|BK1", "12|5", "10|BK1", "11|BK1"}, {b5}, none, {}, true, {}},
+        {"every record rejected still counts as received", [](F& f) { f.server.reply("10|BK1", "10|\"only\",\"two\""); },
+         {"10|BK1", "10|BK1", "11|BK1", "quit"}, none, none, {}, true, {}},
+        {"no command configured: nothing to start, nothing to report", [](F& f) {
+             f.params.uploadCommand = "  ";
+             f.server.record("10|BK1", 5, "10|" + b5);
+         }, b5Only, {b5}, none, {}, false, {}},
+        {"a command that cannot start is reported", [](F& f) {
+             f.launcher.failAll = true;
+             f.server.record("10|BK1", 5, "10|" + b5);
+         }, b5Only, {b5}, none, {}, false, {"GetFiles"}},
+        {"parameters are read at the moment of use", [](F& f) {
+             f.server.record("10|BK1", 5, "10|" + b5);
+             f.server.onRequest = [&f](const std::string& r) { if (r == "12|5") f.params.loNumbers[2] = "BK2"; };
+         }, {"10|BK1", "12|5", "10|BK1", "10|BK2", "11|BK1", "11|BK2", "quit"}, {b5}, none, {}, true, {}},
+        {"malformed records are rejected, odd but whole ones stored as they came", [&](F& f) {
+             for (const std::string& r : {std::string("10|\"\"\"\"\"\"\"\""), std::string("10|\"a,b,c,d,e,6,g,h,i,j,k,l,m,n,o,p,q,r,s,t"),
+                                          manyFields, "10|" + bookingLine("99999999999")})
+                 f.server.reply("10|BK1", r);
+             f.server.record("10|BK1", 1, "10|" + mib);
+             f.server.record("10|BK1", 2, "10|" + bytes);
+             f.server.record("10|BK1", -5, "10|" + bookingLine("-5"));
+         }, {}, {mib, bytes, bookingLine("-5")}, none, {}, true, {"Valid8"}},
+        // A booking for "Nonesuch Lodge" is a record, not the end of the queue.
+        {"NONE inside a record is data", [&](F& f) { f.server.record("10|BK1", 7, "10|" + nonesuch); },
+         {"10|BK1", "12|7", "10|BK1", "11|BK1", "quit"}, {nonesuch}, none, {}, true, {}},
+        {"a file that does not end with a line end gets one before the record", [](F& f) {
+             f.fs.putFile(BookingsPath, "\"torn");
+             f.server.record("10|BK1", 5, "10|" + b5);
+         }, b5Only, {"\"torn", b5}, none, {}, true, {}},
+        // An earlier append reached the file but its fsync failed: made durable before it is acknowledged.
+        {"a record already in the file is acknowledged, not stored twice", [](F& f) {
+             f.fs.putFile(BookingsPath, "");
+             f.fs.append(BookingsPath, b5 + "\r\n", false);
+             f.fs.putFile(PaymentsPath, b6 + "\r\n");  // the same line in the other file does not count
+             f.server.record("10|BK1", 5, "10|" + b5);
+             f.server.record("10|BK1", 6, "10|" + b6);
+         }, {"10|BK1", "12|5", "10|BK1", "12|6", "10|BK1", "11|BK1", "quit"}, {b5, b6}, {b6}, {}, true, {}},
+        {"a lost acknowledgement: the record comes again, is acknowledged again, stored once", [](F& f) {
+             f.server.record("10|BK1", 5, "10|" + b5);
+             f.server.acksToLose = 1;
+         }, {"10|BK1", "12|5", "10|BK1", "12|5", "10|BK1", "11|BK1", "quit"}, {b5}, none, Lines{"10|" + b5, "10|" + b5}, true, {}},
+        {"a server that never takes the acknowledgement: the number is left after 3 repeats", [](F& f) {
+             f.params.loNumbers[2] = "BK2";
+             f.server.record("10|BK1", 5, "10|" + b5);
+             f.server.record("10|BK2", 6, "10|" + b6);
+             f.server.acksToLose = 3;
+         }, {"10|BK1", "12|5", "10|BK1", "12|5", "10|BK1", "12|5", "10|BK1", "10|BK2", "12|6", "10|BK2", "11|BK1", "11|BK2", "quit"},
+         {b5, b6}, none, Lines{"10|" + b5, "10|" + b5, "10|" + b5, "10|" + b5,
+               "Record 5 sent again 3 times after its acknowledgement - leaving 10|BK1 for the next cycle.", "10|" + b6}, true, {}},
+        // A record that cannot be stored is not acknowledged; its phase is left at once, and the server keeps it.
+        {"a store that fails", [](F& f) {
+             f.params.loNumbers[2] = "BK2";
+             f.server.record("10|BK1", 5, "10|" + b5);
+             f.server.record("11|BK1", 7, "11|" + p7);
+             failOn(f, Op::Append, BookingsPath, EIO);
+         }, {"10|BK1", "11|BK1", "13|7", "11|BK1", "11|BK2", "quit"}, none, {p7},
+         Lines{"10|" + b5, "Record 5 not stored, not acknowledged - going to payments.", "11|" + p7}, true, {"GetFiles"}},
+        {"a full disk in payments ends the download", [](F& f) {
+             f.server.record("11|BK1", 7, "11|" + p7);
+             failOn(f, Op::Append, PaymentsPath, ENOSPC);
+         }, {"10|BK1", "11|BK1", "quit"}, none, none, Lines{"11|" + p7, "Record 7 not stored, not acknowledged - Exiting procedure."}, true, {"GetFiles"}},
+        {"an incoming file that is a link is neither followed nor replaced", [](F& f) {
+             f.fs.putSymlink(BookingsPath, "/elsewhere/target.csv");
+             f.server.record("10|BK1", 5, "10|" + b5);
+         }, {"10|BK1", "11|BK1", "quit"}, none, none, {}, true, {"GetFiles"}},
+        {"a missing data directory", seeded([](F& f) { f.params.dataDirPath = "/nowhere/"; }), {}, none, none, {}, true, unusable},
+        {"a read-only data directory", seeded([](F& f) { f.fs.setReadOnly("/data"); }), {}, none, none, {}, true, unusable},
+        {"a full disk", seeded([](F& f) { f.fs.setCapacity(0); }), {}, none, none, {}, true, unusable},
+        {"an incoming file that is a directory", seeded([](F& f) { f.fs.addDirectory(BookingsPath); }), {}, none, {p7}, {}, true, {"GetFiles"}},
+        {"an incoming file locked by the importer", seeded([](F& f) {
+             f.fs.putFile(BookingsPath, "");
+             f.fs.beforeOp = [](Op op, const std::string& p) { if (p == BookingsPath && op != Op::Length) throw platform::errnoError(EBUSY, p); };
+         }), {}, {}, {p7}, {}, true, {"GetFiles"}},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        F f;
+        c.setUp(f);
+        f.downloader.downloadFiles();
+        const auto lines = [&](const std::string& path) {
+            return f.fs.isFile(path) ? fileLines(f.fs.content(path)) : none;
+        };
+        if (!c.sent.empty()) {
+            EXPECT_EQ(f.server.sent, c.sent);
+        }
+        EXPECT_EQ(lines(BookingsPath), c.bookings);
+        EXPECT_EQ(lines(PaymentsPath), c.payments);
+        if (c.log) {
+            EXPECT_EQ(f.logTexts(), *c.log);
+        }
+        EXPECT_EQ(f.launcher.started, c.command ? Lines{"/opt/brannick/upload --now"} : Lines{});
+        EXPECT_EQ(reportedProcedures(f.sinks), c.reports);
+        expectEveryAckDurable(f);
+    }
+}
+
+// The toolkit takes the locale from LANG; a decimal comma must not cut "3.5" to 3, or the server hears
+// of record 3 and sends record 4 again and again.
+TEST(Download, ARecordNumberWithAFractionIsReadWithAPointInEveryLocale) {
+    for (const char* name : {"de_DE.UTF-8", "fr_FR.UTF-8"}) {
+        testsupport::GeneratedLocale locale(name);
+        ASSERT_TRUE(locale.hasDecimalComma()) << name;
+        F f;
+        f.server.record("11|BK1", 4, "11,3.5,120.50,2026-12-06");
+        f.downloader.downloadFiles();
+        EXPECT_EQ(f.server.acks(), (Lines{"13|4"})) << name;
+    }
+}
+
+// The phase's counts of bad records (shared by its numbers, the tenth ends it) and of unusable replies in
+// a row (the hundredth leaves the number's phase) end a server that never gives a usable record.
+TEST(Download, AServerThatNeverGivesAUsableRecordIsLeftAfterItsCount) {
+    struct Case {
+        const char* name;
+        std::function<std::string(const std::string&)> rule;
+        size_t requests;
+        Lines lastLog;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"bad records", [](const std::string& r) { return r.substr(0, 3) + "\"too\",\"few\""; }, 10 + 10 + 1,
+         {"Too many retries - on to payments.", "Too many retries - exiting procedure."}},
+        {"unexpected replies", [](const std::string&) { return std::string("garbage"); }, 100 + 100 + 1,
+         {"No record after 100 unusable replies to 10|BK1 - going to payments.", "No record after 100 unusable replies to 11|BK1 - Exiting procedure."}},
+        {"short replies", [](const std::string& r) { return r.substr(0, 3) + "x"; }, 100 + 100 + 1,
+         {"No record after 100 unusable replies to 10|BK1 - going to payments.", "No record after 100 unusable replies to 11|BK1 - Exiting procedure."}},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        F f;
+        f.params.loNumbers[2] = "BK2";
+        f.server.rule = c.rule;
+        f.downloader.downloadFiles();
+        EXPECT_EQ(f.server.sent.size(), c.requests);
+        Lines ends;
+        for (const auto& line : f.logTexts())
+            if (line.rfind("Too many", 0) == 0 || line.rfind("No record", 0) == 0) ends.push_back(line);
+        EXPECT_EQ(ends, c.lastLog);
+    }
+    // The count of unusable replies starts again after a record.
+    F f;
+    for (int i = 0; i < 99; ++i) f.server.reply("10|BK1", i % 2 ? "10|x" : "huh");
+    f.server.record("10|BK1", 5, "10|" + b5);
+    for (int i = 0; i < 99; ++i) f.server.reply("10|BK1", "10|x");
+    f.downloader.downloadFiles();
+    EXPECT_EQ(f.server.acks(), (Lines{"12|5"}));
+    EXPECT_EQ(f.server.sent.size(), 99u + 2 + 99 + 1 + 1 + 1);
+}
+
+TEST(Download, TheFileIsReadOnceAndAgainOnlyWhenItsLengthChanges) {
+    F f;
+    f.fs.putFile(BookingsPath, bookingLine("0") + "\r\n");
+    for (int n = 1; n <= 2000; ++n) f.server.record("10|BK1", n, "10|" + bookingLine(std::to_string(n)));
+    int reads = 0;
+    f.fs.beforeOp = [&](Op op, const std::string& p) { reads += op == Op::Read && p == BookingsPath; };
+    // The importer takes the file after record 1000, and the host adds record 1500's line itself.
+    f.server.onRequest = [&](const std::string& r) {
+        if (r == "12|1000") f.fs.remove(BookingsPath);
+        if (r == "12|1400") f.fs.append(BookingsPath, bookingLine("1500") + "\r\n", true);
+    };
+    f.downloader.downloadFiles();
+    EXPECT_EQ(f.server.acksTaken.size(), 2000u);
+    EXPECT_EQ(reads, 3) << "at the start, after the host's line, to confirm record 1500 is that line";
+    const Lines lines = fileLines(f.fs.content(BookingsPath));
+    ASSERT_EQ(lines.size(), 1000u);  // 1001..2000, record 1500 once (the host's line)
+    EXPECT_EQ(lines.front(), bookingLine("1001"));
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), bookingLine("1500")), 1);
+}
