@@ -43,8 +43,8 @@ void expectEveryAckDurable(F& f) {
 }
 }  // namespace
 
-// A download against a scripted server: the requests it sends, the incoming files and the transfer log
-// it leaves, whether the host's command starts, and which procedures reported a failure.
+// A download against a scripted server: the requests it sends (or how many), the incoming files and the
+// transfer log it leaves, whether the host's command starts, and which procedures reported a failure.
 TEST(Download, EachServerScriptLeavesItsRequestsFilesLogAndCommand) {
     struct Case {
         const char* name;
@@ -53,41 +53,48 @@ TEST(Download, EachServerScriptLeavesItsRequestsFilesLogAndCommand) {
         std::optional<Lines> log;
         bool command;
         Lines reports;
+        size_t requests = 0;
     };
     std::string manyFields = "10|\"a\"";
     for (int i = 2; i <= 10000; ++i) manyFields += ",\"" + std::to_string(i) + "\"";
     const std::string mib = bookingLine("1", std::string(1 << 20, 'm'));
     const std::string bytes = bookingLine("2", std::string("\x01\x02\t\x7f\xe9\xff\x80 caf\xc3\xa9", 13));
     const std::string nonesuch = bookingLine("7", "Nonesuch Lodge");
-    // The data directory rows: one booking and one payment waiting; the log cannot be written either.
-    const Lines unusable{"LogRec", "GetFiles", "LogRec", "LogRec", "GetFiles", "LogRec"};
-    const auto seeded = [](std::function<void(F&)> setUp) {
-        return [setUp](F& f) {
+    const auto b5Waiting = [](std::function<void(F&)> then) {
+        return [then](F& f) {
             f.server.record("10|BK1", 5, "10|" + b5);
-            f.server.record("11|BK1", 7, "11|" + p7);
-            setUp(f);
+            then(f);
         };
+    };
+    // The data directory rows: one booking and one payment waiting; the log cannot be written either.
+    const auto seeded = [&](std::function<void(F&)> then) {
+        return b5Waiting([then](F& f) {
+            f.server.record("11|BK1", 7, "11|" + p7);
+            then(f);
+        });
+    };
+    const Lines unusable{"LogRec", "GetFiles", "LogRec", "LogRec", "GetFiles", "LogRec"};
+    const auto always = [](std::string reply) {
+        return [reply](F& f) { f.server.rule = [reply](const std::string& r) { return r.substr(0, 3) + reply; }; };
     };
     // clang-format off
     const Case cases[] = {
         // End-of-records and acknowledgement replies are not logged.
-        {"one new booking: request, store, acknowledge, then both ends and the quit", [](F& f) { f.server.record("10|BK1", 5, "10|" + b5); },
-         b5Only, {b5}, none, Lines{"10|" + b5}, true, {}},
-        {"bookings then payments for each configured number, sent as stored (blanks only: not set)", [](F& f) {
+        {"one new booking", b5Waiting([](F&) {}), b5Only, {b5}, none, Lines{"10|" + b5}, true, {}},
+        {"each configured number as stored, bookings then payments", [](F& f) {
              f.params.loNumbers = {"", " BK1 ", "", "BK3", "   ", ""};
              f.server.record("10| BK1 ", 1, "10|" + bookingLine("1"));
-             f.server.record("11|BK3", 2, "11|" + paymentLine("2"));
              f.server.record("11|BK3", 3, "11,3,120.50,2026-12-06");  // no quotes: stored whole
-         }, {"10| BK1 ", "12|1", "10| BK1 ", "10|BK3", "11| BK1 ", "11|BK3", "13|2", "11|BK3", "13|3", "11|BK3", "quit"},
-         {bookingLine("1")}, {paymentLine("2"), "11,3,120.50,2026-12-06"}, {}, true, {}},
+         }, {"10| BK1 ", "12|1", "10| BK1 ", "10|BK3", "11| BK1 ", "11|BK3", "13|3", "11|BK3", "quit"},
+         {bookingLine("1")}, {"11,3,120.50,2026-12-06"}, {}, true, {}},
         {"replies classified and logged byte for byte", [](F& f) {
              for (const char* r : {"NONE", "10|1234", "10|abcd,9"}) f.server.reply("10|BK1", r);  // unexpected, short, 2 fields
-             f.server.record("10|BK1", 8, "zz10zz" + bookingLine("8"));
+             f.server.record("10|BK1", 6, "zz10zz" + b6);
              f.server.reply("10|BK1", "none10");  // the end, any case, before the digits too
              f.server.reply("11|BK1", "Hello there");
              f.server.reply("11|BK1", "BAD - timed out");
-         }, {"10|BK1", "10|BK1", "10|BK1", "10|BK1", "12|8", "10|BK1", "11|BK1", "11|BK1", "quit"}, {bookingLine("8")}, none,
-         Lines{"Did not receive a 10 type record.'NONE'", "10|abcd,9", "Retry - bad data", "zz10zz" + bookingLine("8"),
+         }, {"10|BK1", "10|BK1", "10|BK1", "10|BK1", "12|6", "10|BK1", "11|BK1", "11|BK1", "quit"}, {b6}, none,
+         Lines{"Did not receive a 10 type record.'NONE'", "10|abcd,9", "Retry - bad data", "zz10zz" + b6,
                "Did not receive a 11 type record.'Hello there'", "BAD received - Exiting procedure. Error(BAD - timed out)"}, true, {}},
         {"a failure leaves bookings for payments, and in payments ends the download", [](F& f) {
              f.params.loNumbers[2] = "BK2";
@@ -95,75 +102,47 @@ TEST(Download, EachServerScriptLeavesItsRequestsFilesLogAndCommand) {
              f.server.reply("11|BK1", "BAD");
          }, {"10|BK1", "11|BK1", "quit"}, none, none,
          Lines{"10 BAD received - going to payments. Error(BAD - lost connection)", "BAD received - Exiting procedure. Error(BAD)"}, false, {}},
-        {"disconnected at the end: no quit, but a record came, so the command starts", [](F& f) {
-             f.server.record("10|BK1", 5, "10|" + b5);
+        {"disconnected at the end: no quit, the command starts", b5Waiting([](F& f) {
              f.server.onRequest = [&f](const std::string& r) { f.server.connected = r != "11|BK1"; };
-         }, {"10|BK1", "12|5", "10|BK1", "11|BK1"}, {b5}, none, {}, true, {}},
-        {"every record rejected still counts as received", [](F& f) { f.server.reply("10|BK1", "10|\"only\",\"two\""); },
-         {"10|BK1", "10|BK1", "11|BK1", "quit"}, none, none, {}, true, {}},
-        {"no command configured: nothing to start, nothing to report", [](F& f) {
-             f.params.uploadCommand = "  ";
-             f.server.record("10|BK1", 5, "10|" + b5);
-         }, b5Only, {b5}, none, {}, false, {}},
-        {"a command that cannot start is reported", [](F& f) {
-             f.launcher.failAll = true;
-             f.server.record("10|BK1", 5, "10|" + b5);
-         }, b5Only, {b5}, none, {}, false, {"GetFiles"}},
-        {"parameters are read at the moment of use", [](F& f) {
-             f.server.record("10|BK1", 5, "10|" + b5);
+         }), {"10|BK1", "12|5", "10|BK1", "11|BK1"}, {b5}, none, {}, true, {}},
+        {"no command configured", b5Waiting([](F& f) { f.params.uploadCommand = "  "; }), b5Only, {b5}, none, {}, false, {}},
+        {"a command that cannot start", b5Waiting([](F& f) { f.launcher.failAll = true; }), b5Only, {b5}, none, {}, false, {"GetFiles"}},
+        {"parameters are read at the moment of use", b5Waiting([](F& f) {
              f.server.onRequest = [&f](const std::string& r) { if (r == "12|5") f.params.loNumbers[2] = "BK2"; };
-         }, {"10|BK1", "12|5", "10|BK1", "10|BK2", "11|BK1", "11|BK2", "quit"}, {b5}, none, {}, true, {}},
-        {"malformed records are rejected, odd but whole ones stored as they came", [&](F& f) {
-             for (const std::string& r : {std::string("10|\"\"\"\"\"\"\"\""), std::string("10|\"a,b,c,d,e,6,g,h,i,j,k,l,m,n,o,p,q,r,s,t"),
+         }), {"10|BK1", "12|5", "10|BK1", "10|BK2", "11|BK1", "11|BK2", "quit"}, {b5}, none, {}, true, {}},
+        {"malformed records rejected, odd but whole ones stored as they came", [&](F& f) {
+             for (const std::string& r : {std::string("10|\"\"\"\"\"\""), std::string("10|\"a,b,c,d,e,6,g,h,i,j,k,l,m,n,o,p,q,r,s,t"),
                                           manyFields, "10|" + bookingLine("99999999999")})
                  f.server.reply("10|BK1", r);
              f.server.record("10|BK1", 1, "10|" + mib);
              f.server.record("10|BK1", 2, "10|" + bytes);
              f.server.record("10|BK1", -5, "10|" + bookingLine("-5"));
          }, {}, {mib, bytes, bookingLine("-5")}, none, {}, true, {"Valid8"}},
-        // A booking for "Nonesuch Lodge" is a record, not the end of the queue.
         {"NONE inside a record is data", [&](F& f) { f.server.record("10|BK1", 7, "10|" + nonesuch); },
          {"10|BK1", "12|7", "10|BK1", "11|BK1", "quit"}, {nonesuch}, none, {}, true, {}},
-        {"a file that does not end with a line end gets one before the record", [](F& f) {
-             f.fs.putFile(BookingsPath, "\"torn");
-             f.server.record("10|BK1", 5, "10|" + b5);
-         }, b5Only, {"\"torn", b5}, none, {}, true, {}},
+        {"a file without a final line end gets one first", b5Waiting([](F& f) { f.fs.putFile(BookingsPath, "\"torn"); }), b5Only, {"\"torn", b5}, none, {}, true, {}},
         // An earlier append reached the file but its fsync failed: made durable before it is acknowledged.
-        {"a record already in the file is acknowledged, not stored twice", [](F& f) {
+        {"a record already in the file is acknowledged, not stored twice", b5Waiting([](F& f) {
              f.fs.putFile(BookingsPath, "");
              f.fs.append(BookingsPath, b5 + "\r\n", false);
-             f.fs.putFile(PaymentsPath, b6 + "\r\n");  // the same line in the other file does not count
-             f.server.record("10|BK1", 5, "10|" + b5);
-             f.server.record("10|BK1", 6, "10|" + b6);
-         }, {"10|BK1", "12|5", "10|BK1", "12|6", "10|BK1", "11|BK1", "quit"}, {b5, b6}, {b6}, {}, true, {}},
-        {"a lost acknowledgement: the record comes again, is acknowledged again, stored once", [](F& f) {
-             f.server.record("10|BK1", 5, "10|" + b5);
-             f.server.acksToLose = 1;
-         }, {"10|BK1", "12|5", "10|BK1", "12|5", "10|BK1", "11|BK1", "quit"}, {b5}, none, Lines{"10|" + b5, "10|" + b5}, true, {}},
-        {"a server that never takes the acknowledgement: the number is left after 3 repeats", [](F& f) {
+             f.fs.putFile(PaymentsPath, b5 + "\r\n");  // the same line in the other file does not count
+         }), b5Only, {b5}, {b5}, {}, true, {}},
+        {"a lost acknowledgement: acknowledged again, stored once", b5Waiting([](F& f) { f.server.acksToLose = 1; }),
+         {"10|BK1", "12|5", "10|BK1", "12|5", "10|BK1", "11|BK1", "quit"}, {b5}, none, Lines{"10|" + b5, "10|" + b5}, true, {}},
+        {"acknowledgements never taken: the number is left after 3 repeats", b5Waiting([](F& f) {
              f.params.loNumbers[2] = "BK2";
-             f.server.record("10|BK1", 5, "10|" + b5);
              f.server.record("10|BK2", 6, "10|" + b6);
              f.server.acksToLose = 3;
-         }, {"10|BK1", "12|5", "10|BK1", "12|5", "10|BK1", "12|5", "10|BK1", "10|BK2", "12|6", "10|BK2", "11|BK1", "11|BK2", "quit"},
+         }), {"10|BK1", "12|5", "10|BK1", "12|5", "10|BK1", "12|5", "10|BK1", "10|BK2", "12|6", "10|BK2", "11|BK1", "11|BK2", "quit"},
          {b5, b6}, none, Lines{"10|" + b5, "10|" + b5, "10|" + b5, "10|" + b5,
                "Record 5 sent again 3 times after its acknowledgement - leaving 10|BK1 for the next cycle.", "10|" + b6}, true, {}},
         // A record that cannot be stored is not acknowledged; its phase is left at once, and the server keeps it.
-        {"a store that fails", [](F& f) {
-             f.params.loNumbers[2] = "BK2";
-             f.server.record("10|BK1", 5, "10|" + b5);
-             f.server.record("11|BK1", 7, "11|" + p7);
-             failOn(f, Op::Append, BookingsPath, EIO);
-         }, {"10|BK1", "11|BK1", "13|7", "11|BK1", "11|BK2", "quit"}, none, {p7},
+        {"a store that fails", seeded([](F& f) { f.params.loNumbers[2] = "BK2"; failOn(f, Op::Append, BookingsPath, EIO); }),
+         {"10|BK1", "11|BK1", "13|7", "11|BK1", "11|BK2", "quit"}, none, {p7},
          Lines{"10|" + b5, "Record 5 not stored, not acknowledged - going to payments.", "11|" + p7}, true, {"GetFiles"}},
-        {"a full disk in payments ends the download", [](F& f) {
-             f.server.record("11|BK1", 7, "11|" + p7);
-             failOn(f, Op::Append, PaymentsPath, ENOSPC);
-         }, {"10|BK1", "11|BK1", "quit"}, none, none, Lines{"11|" + p7, "Record 7 not stored, not acknowledged - Exiting procedure."}, true, {"GetFiles"}},
-        {"an incoming file that is a link is neither followed nor replaced", [](F& f) {
-             f.fs.putSymlink(BookingsPath, "/elsewhere/target.csv");
-             f.server.record("10|BK1", 5, "10|" + b5);
-         }, {"10|BK1", "11|BK1", "quit"}, none, none, {}, true, {"GetFiles"}},
+        {"a full disk in payments", seeded([](F& f) { failOn(f, Op::Append, PaymentsPath, ENOSPC); }), {"10|BK1", "12|5", "10|BK1", "11|BK1", "quit"}, {b5}, none,
+         Lines{"10|" + b5, "11|" + p7, "Record 7 not stored, not acknowledged - Exiting procedure."}, true, {"GetFiles"}},
+        {"a link is neither followed nor replaced", seeded([](F& f) { f.fs.putSymlink(BookingsPath, "/elsewhere/x.csv"); }), {}, none, {p7}, {}, true, {"GetFiles"}},
         {"a missing data directory", seeded([](F& f) { f.params.dataDirPath = "/nowhere/"; }), {}, none, none, {}, true, unusable},
         {"a read-only data directory", seeded([](F& f) { f.fs.setReadOnly("/data"); }), {}, none, none, {}, true, unusable},
         {"a full disk", seeded([](F& f) { f.fs.setCapacity(0); }), {}, none, none, {}, true, unusable},
@@ -172,24 +151,32 @@ TEST(Download, EachServerScriptLeavesItsRequestsFilesLogAndCommand) {
              f.fs.putFile(BookingsPath, "");
              f.fs.beforeOp = [](Op op, const std::string& p) { if (p == BookingsPath && op != Op::Length) throw platform::errnoError(EBUSY, p); };
          }), {}, {}, {p7}, {}, true, {"GetFiles"}},
+        // A server that never gives a usable record: the tenth bad record of a phase (all its numbers) ends
+        // the phase, the hundredth unusable reply in a row to a number leaves it.
+        {"bad records", always("\"too\",\"few\""), {}, none, none, {}, true, {}, 10 + 10 + 1},
+        {"unexpected replies", [](F& f) { f.server.rule = [](const std::string&) { return std::string("huh"); }; }, {}, none, none, {}, false, {}, 100 + 100 + 1},
+        {"short replies", always("x"), {}, none, none, {}, false, {}, 100 + 100 + 1},
+        {"the count of unusable replies starts again after a record", [](F& f) {
+             for (int i = 0; i < 99; ++i) f.server.reply("10|BK1", i % 2 ? "10|x" : "huh");
+             f.server.record("10|BK1", 5, "10|" + b5);
+             for (int i = 0; i < 99; ++i) f.server.reply("10|BK1", "10|x");
+         }, {}, {b5}, none, {}, true, {}, 99 + 2 + 99 + 5},
     };
     // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         F f;
+        if (c.requests) f.params.loNumbers[2] = "BK2";
         c.setUp(f);
         f.downloader.downloadFiles();
         const auto lines = [&](const std::string& path) {
             return f.fs.isFile(path) ? fileLines(f.fs.content(path)) : none;
         };
-        if (!c.sent.empty()) {
-            EXPECT_EQ(f.server.sent, c.sent);
-        }
+        EXPECT_EQ(c.sent.empty() ? Lines{} : f.server.sent, c.sent);
+        EXPECT_EQ(c.requests ? f.server.sent.size() : 0, c.requests);
         EXPECT_EQ(lines(BookingsPath), c.bookings);
         EXPECT_EQ(lines(PaymentsPath), c.payments);
-        if (c.log) {
-            EXPECT_EQ(f.logTexts(), *c.log);
-        }
+        EXPECT_EQ(c.log ? f.logTexts() : Lines{}, c.log.value_or(Lines{}));
         EXPECT_EQ(f.launcher.started, c.command ? Lines{"/opt/brannick/upload --now"} : Lines{});
         EXPECT_EQ(reportedProcedures(f.sinks), c.reports);
         expectEveryAckDurable(f);
@@ -207,47 +194,6 @@ TEST(Download, ARecordNumberWithAFractionIsReadWithAPointInEveryLocale) {
         f.downloader.downloadFiles();
         EXPECT_EQ(f.server.acks(), (Lines{"13|4"})) << name;
     }
-}
-
-// The phase's counts of bad records (shared by its numbers, the tenth ends it) and of unusable replies in
-// a row (the hundredth leaves the number's phase) end a server that never gives a usable record.
-TEST(Download, AServerThatNeverGivesAUsableRecordIsLeftAfterItsCount) {
-    struct Case {
-        const char* name;
-        std::function<std::string(const std::string&)> rule;
-        size_t requests;
-        Lines lastLog;
-    };
-    // clang-format off
-    const Case cases[] = {
-        {"bad records", [](const std::string& r) { return r.substr(0, 3) + "\"too\",\"few\""; }, 10 + 10 + 1,
-         {"Too many retries - on to payments.", "Too many retries - exiting procedure."}},
-        {"unexpected replies", [](const std::string&) { return std::string("garbage"); }, 100 + 100 + 1,
-         {"No record after 100 unusable replies to 10|BK1 - going to payments.", "No record after 100 unusable replies to 11|BK1 - Exiting procedure."}},
-        {"short replies", [](const std::string& r) { return r.substr(0, 3) + "x"; }, 100 + 100 + 1,
-         {"No record after 100 unusable replies to 10|BK1 - going to payments.", "No record after 100 unusable replies to 11|BK1 - Exiting procedure."}},
-    };
-    // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        F f;
-        f.params.loNumbers[2] = "BK2";
-        f.server.rule = c.rule;
-        f.downloader.downloadFiles();
-        EXPECT_EQ(f.server.sent.size(), c.requests);
-        Lines ends;
-        for (const auto& line : f.logTexts())
-            if (line.rfind("Too many", 0) == 0 || line.rfind("No record", 0) == 0) ends.push_back(line);
-        EXPECT_EQ(ends, c.lastLog);
-    }
-    // The count of unusable replies starts again after a record.
-    F f;
-    for (int i = 0; i < 99; ++i) f.server.reply("10|BK1", i % 2 ? "10|x" : "huh");
-    f.server.record("10|BK1", 5, "10|" + b5);
-    for (int i = 0; i < 99; ++i) f.server.reply("10|BK1", "10|x");
-    f.downloader.downloadFiles();
-    EXPECT_EQ(f.server.acks(), (Lines{"12|5"}));
-    EXPECT_EQ(f.server.sent.size(), 99u + 2 + 99 + 1 + 1 + 1);
 }
 
 TEST(Download, TheFileIsReadOnceAndAgainOnlyWhenItsLengthChanges) {
