@@ -24,22 +24,15 @@ TEST(RecordValidation, ARecordNeedsItsFieldCountAndTakesItsNumberFromItsNumberFi
     const std::string b123 = bookingLine("123"), b19 = b123.substr(0, b123.rfind(",\""));
     // clang-format off
     const Case cases[] = {
-        {"plain", booking, b123, 123},
         {"name instead of number", booking, bookingLine("Mr Jones"), 0},
         {"quoted comma is text, 1,5 is no number", booking, bookingLine("1,5"), 0},
-        {"half to even, down", booking, bookingLine("2.5"), 2},
-        {"half to even, up", booking, bookingLine("3.5"), 4},
         {"21 fields", booking, b123 + ",\"extra\"", std::nullopt},
         {"19 fields", booking, b19, std::nullopt},
         {"trailing comma closes the 20th field", booking, b123 + ",", 123},
         {"a pipe inside a field separates", booking, bookingLine("123", "Smith|Ann"), std::nullopt},
         {"a tilde becomes a comma", booking, bookingLine("123", "Smith~Ann"), 123},
         {"doubled quotes flip twice", booking, bookingLine("123", "say \"\"hi\"\", ok"), 123},
-        {"no quotes at all", booking, "a,b,c,d,e,9,g,h,i,j,k,l,m,n,o,p,q,r,s,t", 9},
         {"past 32 bits", booking, bookingLine("2147483648"), std::nullopt, "Valid8"},
-        {"payment", payment, paymentLine("88", "1,200.50"), 88},
-        {"three fields and a trailing comma", payment, "\"BK1\",\"88\",\"120.50\",", std::nullopt},
-        {"control and non-ASCII bytes", payment, std::string("\"\x01\x7f\",\"5\",\"\xe9t\xe9\",\"\xff\x00\"", 19), 5},
         {"payment past 32 bits", payment, paymentLine("-2147483649"), std::nullopt, "Valid9"},
     };
     // clang-format on

@@ -3,25 +3,10 @@
 #include "upload/OutFileCutDown.h"
 #include "upload/OutLineReading.h"
 #include "upload/RecordConversion.h"
-#include "upload/ReplyVerdict.h"
 
 using namespace ostrell::upload;
 using namespace std::string_literals;
 using Lines = std::vector<std::string>;
-
-TEST(OutgoingFiles, LinesEndAtCrOrCrLfWhileALoneLfStaysInTheRecord) {
-    const std::pair<std::string, Lines> cases[] = {
-        {"", {}},
-        {"a\r\nb", {"a", "b"}},
-        {"a\rb\r", {"a", "b"}},
-        {"\r\r\n", {"", ""}},
-        {"  \r\n\r\nx", {"  ", "", "x"}},
-        {"a\nb\n", {"a\nb\n"}},
-        {"a\r\n\nb", {"a", "\nb"}},
-        {"\x01\xff\0z\r\n"s, {"\x01\xff\0z"s}},
-    };
-    for (const auto& [bytes, lines] : cases) EXPECT_EQ(readOutLines(bytes), lines) << bytes;
-}
 
 TEST(RecordConversion, EachKindHasItsOwnRuleAndItsDigitInFront) {
     struct Case {
@@ -53,16 +38,6 @@ TEST(RecordConversion, EachKindHasItsOwnRuleAndItsDigitInFront) {
         EXPECT_EQ(w.text, c.wire) << c.kind << " " << c.line;
         EXPECT_EQ(w.markerSkipped, c.markerSkipped) << c.kind << " " << c.line;
     }
-}
-
-TEST(ReplyJudgement, ExactBadGivesUpAndTheKindsOwnWordsDecideInAnyCase) {
-    const std::pair<std::string, ReplyVerdict> cases[] = {
-        {"BAD", ReplyVerdict::GiveUp},           {"Bad", ReplyVerdict::NoVerdict},
-        {"4 |SUCCESS", ReplyVerdict::NoVerdict}, {"4|Failed", ReplyVerdict::Refused},
-        {"3|FAILED", ReplyVerdict::NoVerdict},   {"4|FAILED 4|SUCCESS", ReplyVerdict::Accepted},
-        {"14|success", ReplyVerdict::Accepted},
-    };
-    for (const auto& [reply, verdict] : cases) EXPECT_EQ(judgeReply(4, reply), verdict) << reply;
 }
 
 // What was read and accepted, what the file holds now: what becomes of it, and what a cut-down leaves.
