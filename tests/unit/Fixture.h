@@ -115,14 +115,6 @@ public:
         queues_[request].push_back({reply, ack(request, number)});
     }
     void reply(const std::string& request, const std::string& text) { queues_[request].push_back({text, ""}); }
-    size_t waiting(const std::string& request) { return queues_[request].size(); }
-    Lines acks() const { return filter("1"); }
-    Lines filter(const std::string& prefix) const {
-        Lines out;
-        for (const auto& s : sent)
-            if (s.rfind(prefix, 0) == 0 && (prefix != "1" || s[1] == '2' || s[1] == '3')) out.push_back(s);
-        return out;
-    }
 
     std::string requestReply(const std::string& request) override {
         sent.push_back(request);

@@ -83,7 +83,6 @@ TEST(Connecting, ARequestOnALinkNotLoggedOnConnectsAndLogsOnFirst) {
     // clang-format off
     const Case cases[] = {
         {[](Net& f) { f.socket.acceptConnections = false; }, "BAD - not connected", {"I not connected"}, 2},
-        {closedBy([](Net& f) { f.connection.handleClosed(); }), "10|NONE", afresh, 2},  // the exit command's close
         {closedBy([](Net& f) { f.logonReply.clear(); f.connection.connectToServer(); f.logonReply = "Logon success\r\n"; }), "10|NONE", afresh, 2},
         // After the download's quit the socket stays open until the server closes it.
         {closedBy([](Net& f) { f.connection.endExchange(); f.logonReply.clear(); }), "BAD - lost connection",

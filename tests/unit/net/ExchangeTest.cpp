@@ -25,6 +25,7 @@ TEST(LineExchange, EachServerBehaviourGivesItsReplyInItsTimeAndLeavesNothingForT
         {"a reply just inside the wait is taken the moment it arrives", true, {{7790, "10|NONE\r\n"}}, "10|NONE", 7790, none},
         {"a reply just past the wait: 40 tests, 39 pauses of 200 ms", true, {{7810, "10|NONE\r\n"}}, "BAD - timed out", 7800, sent},
         {"the server drops the link mid-wait", true, {{500, ""}}, "BAD - lost connection", 500, lost},
+        {"blanks and stray line ends around a reply go", true, {{10, "  10|\rNONE \r\r\n"}}, "10|NONE", 10, none},
         {"a short reply never counts", true, {{10, "OK\r\n"}}, "BAD - timed out", 7800, sent},
         {"merged replies: the first is the reply, the next request drops the rest", true, {{10, "10|A1\r\n10|B2\r\n"}}, "10|A1", 10,
          {"S 10|4711", "R [ 10|A1 ]", "R [ 10|B2 ]"}},

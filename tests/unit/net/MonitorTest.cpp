@@ -1,36 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "net/ReplyCleanup.h"
 #include "net/ServerAddress.h"
 #include "unit/Fixture.h"
 
 using namespace ostrell;
-
-// One server line, whether the greeting rule is on, the text it leaves and whether it is a reply.
-TEST(ReplyCleanup, LineEndsGoTheGreetingWordGoesWhenAskedAndShortTextsDoNotCount) {
-    struct Case {
-        std::string raw;
-        bool greeting;
-        std::string text;
-        bool counts;
-    };
-    // clang-format off
-    const Case cases[] = {
-        {"   \r\n", false, "", true},  // counted before trimming
-        {"  12|OK \r\r\n", false, "12|OK", true},
-        {"a\rb\n", false, "ab", false},  // stray line ends go before counting
-        {"10|\"1\",\"WelCome Inn\",\"ABC\"\r\n", true, "10|\"1\",\" inn\",\"abc\"", true},
-        {"10|\"1\",\"WelCome Inn\",\"ABC\"\r\n", false, "10|\"1\",\"WelCome Inn\",\"ABC\"", true},
-        {"welwelcomecome!\r\n", true, "welcome!", true},  // one pass: what closes up stays
-        {"Welcome \xC4\xD6 X\r\n", true, "\xC4\xD6 x", true},  // bytes outside ASCII untouched
-    };
-    // clang-format on
-    for (const Case& c : cases) {
-        const net::CleanedLine line = net::cleanLine(c.raw, c.greeting);
-        EXPECT_EQ(line.text, c.text) << c.raw;
-        EXPECT_EQ(line.counts, c.counts) << c.raw;
-    }
-}
 
 TEST(Monitor, NewestLineFirstNothingWhileHiddenAndAPastFiveThousandTextCutToItsNewest500) {
     unittest::NetFixture f;
