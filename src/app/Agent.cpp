@@ -138,7 +138,7 @@ void Agent::cycleEnded(bool reached) {
     errors::Trap trap(reporter_, "cycleEnded");
     const int64_t now = platform_.loop.nowMs();
     summary_.connected = reached;
-    summary_.failure = connection_.lastSocketError;
+    summary_.failure = connection_.lastSocketError();
     summary_.durationMs = now - cycleStartMs_;
     if (reached) {
         contacted_ = true;
@@ -207,7 +207,7 @@ void Agent::refreshTrayPicture() {
     const bool hasLoNumber = params_.hasLoNumber;
     const bool filesWaiting = hasLoNumber && trap.value(
                                                  10, [&] { return dataDirGuard_.hasFilesToSend(); }, false);
-    trap(15, [&] { shell_.setTrayPicture(trayPictureFor(hasLoNumber, filesWaiting, connection_.connected)); });
+    trap(15, [&] { shell_.setTrayPicture(trayPictureFor(hasLoNumber, filesWaiting, connection_.isConnected())); });
 }
 
 std::string Agent::serverAddressText() { return net::serverAddressText(server_.serverIp, server_.serverPort); }

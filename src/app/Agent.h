@@ -97,8 +97,8 @@ public:
     settings::Settings& settings() override { return settings_; }
     errors::ErrorReporter& reporter() override { return reporter_; }
     platform::FileSystem& files() override { return platform_.files; }
-    bool monitorMode() const override { return monitor_.enabled; }
-    void setMonitorMode(bool on) override { monitor_.enabled = on; }
+    bool monitorMode() const override { return monitor_.isEnabled(); }
+    void setMonitorMode(bool on) override { monitor_.setEnabled(on); }
     void setCountdownShown(bool shown) override { scheduler_.setCountdownShown(shown); }
     std::string serverAddressText() override;
     // Quit line when connected, close, then the close request (which the Exit choice allows); ends the

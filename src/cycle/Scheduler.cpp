@@ -86,8 +86,8 @@ void Scheduler::runCycle() {
     if (cycleStarted_) cycleStarted_();
     trap(25, [&] { settings_.save(settings::keys::lastTry(), loop_.localDateTimeText()); });
     net::Connection& connection = steps_.connection;
-    if (!connection.connected) connection.connectToServer();
-    const bool reached = connection.connected;
+    if (!connection.isConnected()) connection.connectToServer();
+    const bool reached = connection.isConnected();
     if (reached) {
         trap(30, [&] { settings_.save(settings::keys::lastSuccess(), loop_.localDateTimeText()); });
         // hasLoNumber is read here, mid-cycle, as the refresh may have changed it during the logon.

@@ -50,9 +50,9 @@ void Downloader::downloadFiles() {
 
     // Closing: the quit line when still connected (the exchange knows), then the post-download command,
     // even when every record was rejected or the connection is gone. An unset command is not a fault.
-    trap(50, [&] { exchange_.endExchange(); });
+    trap(30, [&] { exchange_.endExchange(); });
     if (receivedAnything_ && !isBlank(params_.uploadCommand))
-        trap(55, [&] { launcher_.startCommandLine(params_.uploadCommand); });
+        trap(35, [&] { launcher_.startCommandLine(params_.uploadCommand); });
 }
 
 void Downloader::runPhase(const Phase& phase, errors::Trap& trap) {

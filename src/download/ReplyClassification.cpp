@@ -28,15 +28,4 @@ std::string recordLine(const std::string& reply) {
     return quote == std::string::npos ? reply : reply.substr(quote);
 }
 
-const char* replyKindName(ReplyKind kind) {
-    switch (kind) {
-        case ReplyKind::Failure: return "Failure";
-        case ReplyKind::Unexpected: return "Unexpected";
-        case ReplyKind::EndOfRecords: return "EndOfRecords";
-        case ReplyKind::Short: return "Short";
-        case ReplyKind::Record: return "Record";
-    }
-    return "?";
-}
-
 }  // namespace ostrell::download

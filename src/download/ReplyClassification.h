@@ -19,6 +19,4 @@ ReplyKind classifyReply(const std::string& reply, const std::string& type);
 // it has no double quote.
 std::string recordLine(const std::string& reply);
 
-const char* replyKindName(ReplyKind kind);
-
 }  // namespace ostrell::download

@@ -33,7 +33,7 @@ void Connection::closeSocket() {
 }
 
 void Connection::startConnection() {
-    lastSocketError.clear();
+    lastSocketError_.clear();
     // The socket layer takes no port outside 1..65535; such a setting is a failed connection, not a crash.
     if (server_.serverPort < 1 || server_.serverPort > 65535)
         throw platform::PlatformError(platform::err::InvalidProcedureCall,
@@ -46,62 +46,53 @@ void Connection::startConnection() {
 
 void Connection::connectToServer() {
     errors::Trap trap(reporter_, "TryToConnect");
-    int16_t connectTries = ConnectTests;
-    const auto socketConnected = [&] { return socket_.state() == TcpSocket::StateConnected; };
+    int connectTries = ConnectTests;
+    view_.showCountdown(connectTries);
     // The connection wait keeps its fixed test times even when the socket connects earlier: a greeting
     // the server sends on accepting then arrives before the logon line, which drops it, and is never
     // taken for the logon reply.
-    const auto pause = [&](int ms) { loop_.pause(ms); };
-    trap(10, [&] { view_.showCountdown(connectTries); });
-    if (trap.value(
-            15, [&] { return socket_.state() == TcpSocket::StateClosed; }, false)) {
-        trap(20, [&] { startConnection(); });
-        trap(25, [&] { pause(ConnectSettleMs); });
+    if (socket_.state() == TcpSocket::StateClosed) {
+        trap(10, [&] { startConnection(); });
+        loop_.pause(ConnectSettleMs);
     }
-    trap(30, [&] { showSocketEnds(); });
-    trap(35, [&] { view_.showCountdown(connectTries); });
+    showSocketEnds();
+    view_.showCountdown(connectTries);
 
     // Connection wait: decided by the socket state alone, tested on the countdown's period.
     for (;;) {
-        trap(40, [&] { connected = socketConnected(); });
-        if (connected) break;
-        --connectTries;
-        trap(45, [&] { view_.showCountdown(connectTries); });
+        connected_ = socket_.state() == TcpSocket::StateConnected;
+        if (connected_) break;
+        view_.showCountdown(--connectTries);
         if (connectTries <= 0) {
-            trap(50, [&] { closeSocket(); });
+            trap(15, [&] { closeSocket(); });
             return;
         }
-        trap(55, [&] { pause(ConnectPauseMs); });
+        loop_.pause(ConnectPauseMs);
     }
 
     // Logon: any reply of three or more characters ends the wait; its text decides nothing.
-    const std::string logon = std::string(LogonUser) + "|" + LogonCredential;
-    gotResponse = false;
+    replyTaken_ = false;
     monitor_.show("S {logon}");
     awaitingLogonReply_ = true;
-    trap(60, [&] { socket_.send(logon + "\n"); });
-    trap(65, [&] { loop_.yield(); });
-    int16_t logonTries = LogonTests;
-    for (;;) {
-        if (gotResponse) {
-            const size_t at = lowerCase(receiveBuffer).find("success");
-            replyPos = at == std::string::npos ? 0 : static_cast<int32_t>(at + 1);
-            if (onLoggedOn_) trap(70, [&] { onLoggedOn_(); });
+    trap(20, [&] { socket_.send(std::string(LogonUser) + "|" + LogonCredential + "\n"); });
+    loop_.yield();
+    for (int logonTries = LogonTests;;) {
+        if (replyTaken_) {
+            if (onLoggedOn_) onLoggedOn_();
             return;
         }
-        --logonTries;
-        trap(75, [&] { view_.showCountdown(logonTries); });
+        view_.showCountdown(--logonTries);
         if (logonTries <= 0) {
             monitor_.show("I {closeing port .. no response.}");
-            // Connected stays True: the next request finds the socket closed and connects afresh.
-            trap(80, [&] { closeSocket(); });
+            // Connected stays true: the next request finds the socket closed and connects afresh.
+            trap(25, [&] { closeSocket(); });
             return;
         }
-        trap(85, [&] { loop_.waitUntil([&] { return gotResponse; }, LogonPauseMs); });
+        loop_.waitUntil([&] { return replyTaken_; }, LogonPauseMs);
     }
 }
 
-void Connection::handleConnected() { connected = true; }
+void Connection::handleConnected() { connected_ = true; }
 
 void Connection::handleClosed() {
     errors::Trap trap(reporter_, "wsock_Close");
@@ -109,13 +100,13 @@ void Connection::handleClosed() {
     // reply. From one that does end lines, a cut line stays a lost connection (closeSocket drops it).
     if (!serverEndsLines_ && framer_.hasPartial()) errors::passOver([&] { takeLine(framer_.takePartial()); });
     trap(10, [&] { closeSocket(); });
-    connected = false;
+    connected_ = false;
 }
 
 void Connection::handleSocketError(int32_t /*number*/, const std::string& description) {
     errors::Trap trap(reporter_, "wsock_Error");
-    connected = false;
-    lastSocketError = description;
+    connected_ = false;
+    lastSocketError_ = description;
     monitor_.show("E {Error - " + description + "}");
     trap(10, [&] { closeSocket(); });
 }

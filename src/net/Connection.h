@@ -63,28 +63,20 @@ public:
     // No monitor line, nothing awaited. A send failure throws PlatformError for the caller's trap.
     void sendQuitLine();
 
-    // Socket events.
-    void handleConnected();
-    void handleData(int64_t bytesTotal);
+    // The server closed the link; the exit command calls it too, to close from this side.
     void handleClosed();
-    void handleSocketError(int32_t number, const std::string& description);
 
     int socketState() const { return socket_.state(); }
-
     // The socket is taken to be connected and logged on.
-    bool connected = false;
-    // The reply being awaited: the cleaned text of the latest line until a reply is taken, then that
-    // reply until the next request clears gotResponse. Lines after the reply do not replace it.
-    std::string receiveBuffer;
-    // A reply (a line of three or more characters after clean-up) has arrived since it was last cleared.
-    bool gotResponse = false;
-    // Where "success" stands in the lower-cased logon reply (1-based, 0 when absent). Shown to no one:
-    // any reply ends the logon wait.
-    int32_t replyPos = 0;
+    bool isConnected() const { return connected_; }
     // The socket layer's reason for the last failure on this connection attempt, for the system log.
-    std::string lastSocketError;
+    const std::string& lastSocketError() const { return lastSocketError_; }
 
 private:
+    void handleConnected();
+    void handleData(int64_t bytesTotal);
+    void handleSocketError(int32_t number, const std::string& description);
+
     // platform::TcpSocketEvents
     void onConnect() override { handleConnected(); }
     void onDataArrival(int64_t bytesTotal) override { handleData(bytesTotal); }
@@ -105,6 +97,14 @@ private:
     ConnectionView& view_;
     const settings::ConnectionSettings& server_;
     std::function<void()> onLoggedOn_;
+
+    bool connected_ = false;
+    // The reply being awaited: the cleaned text of the latest line until a reply is taken, then that
+    // reply until the next request clears replyTaken_. Lines after the reply do not replace it.
+    std::string reply_;
+    // A reply (a line of three or more characters after clean-up) has arrived since it was last cleared.
+    bool replyTaken_ = false;
+    std::string lastSocketError_;
 
     LineFramer framer_{MaxLineBytes};
     uint64_t arrivals_ = 0;            // bumps at every arrival and reset: a pending flush checks it

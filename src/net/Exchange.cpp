@@ -8,61 +8,54 @@ using platform::TcpSocket;
 
 std::string Connection::requestReply(const std::string& request) {
     errors::Trap trap(reporter_, "WaitForResponse");
-    if (trap.value(
-            10, [&] { return socket_.state() != TcpSocket::StateConnected; }, false)) {
+    const auto linkGone = [&] { return socket_.state() != TcpSocket::StateConnected; };
+    if (linkGone()) {
         monitor_.show("I not connected");
         connectToServer();
     }
-    trap(15, [&] { showSocketEnds(); });
-    if (!connected) connectToServer();
-    if (!connected) return "BAD - not connected";
+    showSocketEnds();
+    if (!connected_) connectToServer();
+    if (!connected_) return "BAD - not connected";
 
     // Clearing the flag drops anything the server said since the last reply was taken.
-    gotResponse = false;
-    if (!trap.value(
-            20, [&] { return socket_.state() == TcpSocket::StateConnected; }, false)) {
+    replyTaken_ = false;
+    if (linkGone()) {
         monitor_.show("I lost connection");
         return "BAD - lost connection";
     }
     monitor_.show("S " + request);
-    trap(25, [&] { socket_.send(request + "\n"); });
+    trap(10, [&] { socket_.send(request + "\n"); });
     // No turn of the loop here: the wait below dispatches what is pending first, and a reply cannot be
     // in yet; a separate turn only cost a poll per request.
-    int16_t replyTries = ReplyTests;
-    const auto linkGone = [&] { return socket_.state() != TcpSocket::StateConnected; };
-    for (;;) {
-        if (gotResponse) return trimBlanks(receiveBuffer);
+    for (int replyTries = ReplyTests;;) {
+        if (replyTaken_) return trimBlanks(reply_);
         // A closed link can bring no reply: say so now instead of waiting out the 7.8 s.
-        if (trap.value(45, linkGone, false)) {
+        if (linkGone()) {
             monitor_.show("I lost connection");
-            connected = false;
+            connected_ = false;
             return "BAD - lost connection";
         }
-        --replyTries;
-        if (replyTries <= 0) {
+        if (--replyTries <= 0) {
             // A reply that comes after we gave up must never be taken for the next request's:
             // the link is dropped, and the next request logs on afresh.
-            trap(35, [&] { closeSocket(); });
-            connected = false;
+            trap(15, [&] { closeSocket(); });
+            connected_ = false;
             return "BAD - timed out";
         }
-        trap(40, [&] { loop_.waitUntil([&] { return gotResponse || linkGone(); }, ReplyPauseMs); });
+        loop_.waitUntil([&] { return replyTaken_ || linkGone(); }, ReplyPauseMs);
     }
 }
 
 void Connection::endExchange() {
-    // The closing of the download exchange: its failures are the download's, reported under its name.
-    // Labels from 900 keep them apart from the download's own.
-    errors::Trap trap(reporter_, "GetFiles");
-    if (!trap.value(
-            900, [&] { return socket_.state() == TcpSocket::StateConnected; }, false))
-        return;
+    if (socket_.state() != TcpSocket::StateConnected) return;
     monitor_.show("S {quit}");
-    trap(905, [&] { socket_.send(QuitLine); });
-    trap(910, [&] { loop_.yield(); });
-    trap(915, [&] { loop_.pause(QuitPauseMs); });
-    connected = false;
-    trap(920, [&] { loop_.yield(); });
+    // Cleared first: a quit line that cannot be sent leaves no logged-on link either. Its failure is the
+    // caller's to report, under the caller's name.
+    connected_ = false;
+    socket_.send(QuitLine);
+    loop_.yield();
+    loop_.pause(QuitPauseMs);
+    loop_.yield();
 }
 
 void Connection::sendQuitLine() {

@@ -18,10 +18,12 @@ public:
 
     void show(const std::string& line);
 
-    // True while the monitor is on (the window shown through the tray menu); the tray code reads it.
-    bool enabled = false;
+    // On while the window is shown through the tray menu; the tray code reads it.
+    bool isEnabled() const { return enabled_; }
+    void setEnabled(bool on) { enabled_ = on; }
 
 private:
+    bool enabled_ = false;
     MonitorView& view_;
     errors::ErrorReporter& reporter_;
 };

@@ -43,15 +43,15 @@ void Connection::takeLine(const std::string& raw) {
     CleanedLine line;
     if (!errors::passOver([&] { line = cleanLine(raw, !logonReplyTaken_); })) return;
     if (!line.counts) {
-        if (!gotResponse) receiveBuffer = line.text;
+        if (!replyTaken_) reply_ = line.text;
         return;
     }
     monitor_.show("R [ " + line.text + " ]");
     // Strict request and reply: the first line after a request is its reply. Later lines are
-    // unsolicited; the next request clears gotResponse before it is sent, which drops them.
-    if (gotResponse) return;
-    receiveBuffer = line.text;
-    gotResponse = true;
+    // unsolicited; the next request clears replyTaken_ before it is sent, which drops them.
+    if (replyTaken_) return;
+    reply_ = line.text;
+    replyTaken_ = true;
     if (awaitingLogonReply_) {
         awaitingLogonReply_ = false;
         logonReplyTaken_ = true;

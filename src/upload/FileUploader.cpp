@@ -1,6 +1,5 @@
 #include "upload/FileUploader.h"
 
-#include "errors/Trap.h"
 #include "settings/KeyTable.h"
 #include "upload/OutFileCutDown.h"
 #include "upload/OutFileNames.h"
@@ -21,23 +20,9 @@ bool FileUploader::hasFilesToSend() {
     return false;
 }
 
-void FileUploader::clearOutFile() {
-    outLines.clear();
-    outLines.shrink_to_fit();
-    outLineSent.clear();
-    outLineSent.shrink_to_fit();
-    outBytesRead_.clear();
-    outBytesRead_.shrink_to_fit();
-    outAnySent = false;
-}
-
 void FileUploader::sendFiles() {
     errors::Trap trap(reporter_, "SendFiles");
-    clearOutFile();
-    for (int kind = FirstOutKind; kind <= LastOutKind; ++kind) {
-        sendOutFile(kind, trap);
-        clearOutFile();
-    }
+    for (int kind = FirstOutKind; kind <= LastOutKind; ++kind) sendOutFile(kind, trap);
 }
 
 void FileUploader::sendOutFile(int kind, errors::Trap& trap) {
@@ -49,74 +34,69 @@ void FileUploader::sendOutFile(int kind, errors::Trap& trap) {
         if (fs_.isFile(temp) || fs_.isSymlink(temp)) fs_.remove(temp);
     });
     const bool isLink = trap.value(
-        12, [&] { return fs_.isSymlink(path); }, false);
+        15, [&] { return fs_.isSymlink(path); }, false);
     if (!isLink && !trap.value(
-                       15, [&] { return fs_.isFile(path); }, false))
+                       20, [&] { return fs_.isFile(path); }, false))
         return;
     if (isLink) {
         // Following it would send whatever it points at and cut that down; the host never makes one.
         log_.write("Outgoing file is a symbolic link - not sent, left as it is: " + path);
-        trap.report(17, platform::PlatformError(platform::err::PathFileAccessError,
+        trap.report(25, platform::PlatformError(platform::err::PathFileAccessError,
                                                 path + " is a symbolic link: not sent, left as it is"));
         return;
     }
 
     // Unreadable (locked, vanished, not a file): reported, left as it is, nothing of it sent.
-    const bool loaded = trap(20, [&] {
-        outBytesRead_ = fs_.readAll(path);
-        outLines = readOutLines(outBytesRead_);
-        outLineSent.assign(outLines.size(), false);
-    });
-    if (!loaded) return;
-    outFileKind = kind;
-    outAnySent = false;
+    OutFile file;
+    file.kind = kind;
+    if (!trap(30, [&] { file.bytesRead = fs_.readAll(path); })) return;
+    file.lines = readOutLines(file.bytesRead);
+    file.accepted.assign(file.lines.size(), false);
 
     // Lines the server accepted in an earlier cycle from a file that could not be cut down.
     const size_t acceptedBefore = trap.value(
-        25, [&] { return sentLines_.acceptedBefore(baseName, path, outLines); }, size_t{0});
-    for (size_t n = 0; n < acceptedBefore; ++n) outLineSent[n] = true;
+        35, [&] { return sentLines_.acceptedBefore(baseName, path, file.lines); }, size_t{0});
+    for (size_t n = 0; n < acceptedBefore; ++n) file.accepted[n] = true;
     if (acceptedBefore > 0)
         log_.write("First " + std::to_string(acceptedBefore) + " lines already accepted - not sent again: " + path);
 
     // An empty file has nothing to send and goes like a file sent in full.
-    const bool sentInFull = acceptedBefore == outLines.size() || sendOutFileRecords();
-    if (!sentInFull && !outAnySent && acceptedBefore == 0) return;
-    if (settleSentFile(fs_, log_, trap, path, outBytesRead_, outLines, outLineSent)) {
-        if (acceptedBefore > 0) trap(30, [&] { sentLines_.forget(baseName); });
+    const bool sentInFull = acceptedBefore == file.lines.size() || sendRecords(file);
+    if (!sentInFull && !file.anyAccepted && acceptedBefore == 0) return;
+    if (settleSentFile(path, file, trap)) {
+        if (acceptedBefore > 0) trap(85, [&] { sentLines_.forget(baseName); });
         return;
     }
     // Still in the folder with lines the server has: noted, so the next cycle starts after them.
     // Lines are accepted in order, so the accepted ones are the leading ones.
     size_t accepted = 0;
-    while (accepted < outLineSent.size() && outLineSent[accepted]) ++accepted;
-    if (accepted != acceptedBefore) trap(35, [&] { sentLines_.remember(baseName, path, outLines, accepted); });
+    while (accepted < file.accepted.size() && file.accepted[accepted]) ++accepted;
+    if (accepted != acceptedBefore) trap(90, [&] { sentLines_.remember(baseName, path, file.lines, accepted); });
 }
 
-bool FileUploader::sendOutFileRecords() {
+bool FileUploader::sendRecords(OutFile& file) {
     errors::Trap trap(reporter_, "SendFileOK");
-    const int kind = outFileKind;
-    const bool marked = kindHasBatchMarker(kind);
+    const bool marked = kindHasBatchMarker(file.kind);
     int32_t retries = 0;
     // Read once for the whole file, so all its records carry the same marker; unreadable, it stays 0.
     int16_t batchMarker = 0;
-    if (marked) trap(10, [&] { batchMarker = settings_.smallWholeNumber(settings::keys::batch(kind)); });
-    if (outLineSent.size() != outLines.size()) outLineSent.resize(outLines.size(), false);
+    if (marked) trap(10, [&] { batchMarker = settings_.smallWholeNumber(settings::keys::batch(file.kind)); });
 
-    for (size_t n = 0; n < outLines.size(); ++n) {
-        if (outLineSent[n]) continue;  // accepted in an earlier cycle
-        const WireRecord wire = convertRecord(kind, outLines[n], batchMarker);
+    for (size_t n = 0; n < file.lines.size(); ++n) {
+        if (file.accepted[n]) continue;  // accepted in an earlier cycle
+        const WireRecord wire = convertRecord(file.kind, file.lines[n], batchMarker);
         if (wire.markerSkipped)
             trap.report(15, platform::PlatformError(platform::err::InvalidProcedureCall,
                                                     "Record too short for the batch marker; sent without it"));
         for (;;) {
             const std::string reply = trap.value(
                 20, [&] { return exchange_.requestReply(wire.text); }, std::string());
-            switch (judgeReply(kind, reply)) {
+            switch (judgeReply(file.kind, reply)) {
                 case ReplyVerdict::GiveUp: log_.write("*B " + wire.text); return false;
                 case ReplyVerdict::Accepted:
                     log_.write(" G " + wire.text);
-                    outLineSent[n] = true;
-                    outAnySent = true;
+                    file.accepted[n] = true;
+                    file.anyAccepted = true;
                     break;
                 case ReplyVerdict::Refused:
                     log_.write(reply);
@@ -124,7 +104,7 @@ bool FileUploader::sendOutFileRecords() {
                     break;
                 case ReplyVerdict::NoVerdict: log_.write(reply); break;
             }
-            if (outLineSent[n]) break;
+            if (file.accepted[n]) break;
             if (++retries >= RetryBudget) {
                 log_.write("*T " + wire.text);
                 return false;
@@ -132,7 +112,47 @@ bool FileUploader::sendOutFileRecords() {
             log_.write("*R " + wire.text);
         }
     }
-    if (marked) trap(25, [&] { settings_.save(settings::keys::batch(kind), batchMarker == 0 ? "1" : "0"); });
+    if (marked) trap(25, [&] { settings_.save(settings::keys::batch(file.kind), batchMarker == 0 ? "1" : "0"); });
+    return true;
+}
+
+bool FileUploader::settleSentFile(const std::string& path, const OutFile& file, errors::Trap& trap) {
+    const std::string dir = platform::parentDirectory(path);
+    // Taken away by the host while we sent: nothing left to dispose of.
+    if (!trap.value(
+            40, [&] { return fs_.isFile(path) || fs_.isSymlink(path); }, true))
+        return true;
+    std::string bytesNow;
+    if (!trap(45, [&] { bytesNow = fs_.readAll(path); })) return false;
+
+    const CutDownPlan plan = planCutDown(file.bytesRead, file.lines, file.accepted, bytesNow);
+    switch (plan.action) {
+        case CutDownPlan::Action::LeaveAlone: return true;
+        case CutDownPlan::Action::Replaced:
+            log_.write("File changed while being sent - left as it is: " + path);
+            return true;
+        case CutDownPlan::Action::Delete:
+            if (!trap(50, [&] { fs_.remove(path); })) return false;
+            trap(55, [&] { fs_.syncDirectory(dir); });
+            return true;
+        case CutDownPlan::Action::Rewrite: break;
+    }
+
+    // The copy is made exclusively, with the original's mode and group: it becomes the host's file.
+    const std::string temp = outTempPath(path);
+    trap(60, [&] {
+        if (fs_.isFile(temp) || fs_.isSymlink(temp)) fs_.remove(temp);
+    });
+    const bool swapped =
+        trap(65, [&] { fs_.createLike(temp, plan.content, path); }) && trap(70, [&] { fs_.rename(temp, path); });
+    if (!swapped) {
+        // The original is untouched; a half-written or unrenamed copy must not stay beside it.
+        trap(75, [&] {
+            if (fs_.isFile(temp)) fs_.remove(temp);
+        });
+        return false;
+    }
+    trap(80, [&] { fs_.syncDirectory(dir); });
     return true;
 }
 

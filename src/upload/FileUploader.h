@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "errors/ErrorReporter.h"
+#include "errors/Trap.h"
 #include "net/LineExchange.h"
 #include "platform/FileSystem.h"
 #include "platform/StateDirectory.h"
@@ -14,6 +15,9 @@
 #include "upload/SentLinesMemory.h"
 
 namespace ostrell::upload {
+
+// Failed attempts allowed per file (not per record).
+inline constexpr int32_t RetryBudget = 5;
 
 // The upload step: finds the outgoing files Brannick left in the data directory, sends their records
 // one request line each, and afterwards deletes a file sent in full, cuts a file sent in part down to
@@ -27,24 +31,36 @@ public:
         : fs_(fs), exchange_(exchange), log_(log), settings_(settings), reporter_(reporter), params_(params),
           sentLines_(fs, stateDir) {}
 
-    // Whether any of the seven outgoing files exists. Reads no field below: the tray timer asks it
-    // while a send is waiting for a reply.
+    // Whether any of the seven outgoing files exists. The tray timer asks it while a send is waiting
+    // for a reply, so it touches nothing of the send.
     bool hasFilesToSend() override;
     // Sends and disposes of every waiting file, kinds 1 to 7 in order.
     void sendFiles() override;
-    // Sends the loaded file's records in order; true when every one was accepted. Gives the file up at
-    // an exact "BAD" or when the file's five failed attempts are used up.
-    bool sendOutFileRecords();
-
-    // The file being sent; they live only while sendFiles runs. Record n of the file is element n-1.
-    std::vector<std::string> outLines;
-    std::vector<bool> outLineSent;  // accepted by the server
-    bool outAnySent = false;        // at least one record accepted
-    int32_t outFileKind = 0;        // kind (1 to 7) of the file being sent
 
 private:
-    void clearOutFile();
+    // One outgoing file while it is sent; it lives only for the one file.
+    struct OutFile {
+        int kind = 0;
+        std::string bytesRead;           // as read for sending, to tell what the host added since
+        std::vector<std::string> lines;  // record n of the file is element n-1
+        std::vector<bool> accepted;      // by the server
+        bool anyAccepted = false;        // in this send
+    };
+
     void sendOutFile(int kind, errors::Trap& trap);
+    // Sends the file's records not yet accepted, in order; true when every one was accepted. Gives the
+    // file up at an exact "BAD" or when the file's five failed attempts are used up.
+    bool sendRecords(OutFile& file);
+    // Deletes or cuts down the file at path after sending. The cut-down is atomic: the remaining lines go
+    // to a temporary file in the same directory (durable), which is renamed over the original, then the
+    // directory is synced. On any failure the original stays as it was and no temporary file is left.
+    // True when the file no longer holds lines the server accepted from it (or they cannot be told apart
+    // any more); false when they are still in it because it could not be deleted or cut down.
+    //
+    // One window stays open: lines the host appends between the re-read here and the rename or delete
+    // that follows (a few file operations later) are not seen and go with the old file. Closing it would
+    // need a lock the host does not take.
+    bool settleSentFile(const std::string& path, const OutFile& file, errors::Trap& trap);
 
     platform::FileSystem& fs_;
     net::LineExchange& exchange_;
@@ -53,10 +69,6 @@ private:
     errors::ErrorReporter& reporter_;
     const settings::Parameters& params_;
     SentLinesMemory sentLines_;
-    std::string outBytesRead_;  // the file's bytes as read for sending, to tell what the host added since
 };
-
-// Failed attempts allowed per file (not per record).
-inline constexpr int32_t RetryBudget = 5;
 
 }  // namespace ostrell::upload

@@ -2,10 +2,6 @@
 #include <string>
 #include <vector>
 
-#include "errors/Trap.h"
-#include "platform/FileSystem.h"
-#include "translog/TransferLog.h"
-
 namespace ostrell::upload {
 
 // What becomes of an outgoing file once its records were offered, decided from what was read before
@@ -28,19 +24,5 @@ struct CutDownPlan {
 // when it was accepted and reads now exactly as it was sent; every other line stays, appended ones too.
 CutDownPlan planCutDown(const std::string& bytesRead, const std::vector<std::string>& lines,
                         const std::vector<bool>& accepted, const std::string& bytesNow);
-
-// Deletes or cuts down the outgoing file at path after sending, failures reported through trap (labels
-// 100 and up of the sending procedure). The cut-down is atomic: the remaining lines go to a temporary
-// file in the same directory (durable), which is renamed over the original, then the directory is synced.
-// On any failure the original stays as it was and no temporary file is left. True when the file no
-// longer holds lines the server accepted from it (or they cannot be told apart any more); false when
-// they are still in it because it could not be deleted or cut down.
-//
-// One window stays open: lines the host appends between the re-read here and the rename or delete that
-// follows (a few file operations later) are not seen and go with the old file. Closing it would need a
-// lock the host does not take.
-bool settleSentFile(platform::FileSystem& fs, translog::TransferLog& log, errors::Trap& trap, const std::string& path,
-                    const std::string& bytesRead, const std::vector<std::string>& lines,
-                    const std::vector<bool>& accepted);
 
 }  // namespace ostrell::upload

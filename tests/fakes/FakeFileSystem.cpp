@@ -63,7 +63,6 @@ void FakeFileSystem::powerLoss() {
 }
 
 void FakeFileSystem::enter(Op op, const std::string& path) {
-    ++operations_;
     if (beforeOp) beforeOp(op, path);
     for (auto it = injections_.begin(); it != injections_.end(); ++it) {
         if (it->op != op) continue;

@@ -42,7 +42,6 @@ public:
     std::function<void(Op, const std::string&)> beforeOp;
     // Drops everything not durable, as a power cut would.
     void powerLoss();
-    int64_t operations() const { return operations_; }
 
     // --- FileSystem ---
     bool isSymlink(const std::string& path) override { return symlinks_.count(path) != 0; }
@@ -85,7 +84,6 @@ private:
     std::set<std::string> readOnly_;
     std::vector<Injection> injections_;
     int64_t capacity_ = -1;
-    int64_t operations_ = 0;
 };
 
 }  // namespace ostrell::fake

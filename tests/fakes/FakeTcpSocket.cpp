@@ -9,8 +9,8 @@ void FakeTcpSocket::connect(const std::string& host, int32_t port) {
         throw platform::PlatformError(platform::err::SocketError,
                                       "Wrong protocol or connection state for the requested transaction or request");
     ++connectCalls;
-    lastHost = host;
-    lastPort = port;
+    host_ = host;
+    port_ = port;
     state_ = StateConnecting;
     const uint64_t gen = ++generation_;
     partialLine_.clear();
@@ -50,7 +50,6 @@ std::string FakeTcpSocket::takeAll() {
 }
 
 void FakeTcpSocket::close() {
-    ++closeCalls;
     ++generation_;
     state_ = StateClosed;
     inbox_.clear();
@@ -71,15 +70,6 @@ void FakeTcpSocket::peerClose(int64_t delayMs) {
         if (gen != generation_ || state_ != StateConnected) return;
         state_ = StateClosed;  // the platform leaves a closing state; the close event follows
         if (events_) events_->onClose();
-    });
-}
-
-void FakeTcpSocket::peerError(int32_t number, const std::string& description, int64_t delayMs) {
-    const uint64_t gen = generation_;
-    loop_.post(delayMs, [this, gen, number, description] {
-        if (gen != generation_) return;
-        state_ = StateClosed;
-        if (events_) events_->onError(number, description);
     });
 }
 

@@ -25,14 +25,10 @@ public:
 
     void peerSend(const std::string& bytes, int64_t delayMs = 0);
     void peerClose(int64_t delayMs = 0);
-    void peerError(int32_t number, const std::string& description, int64_t delayMs = 0);
 
     std::vector<std::string> sentLines;  // every complete line the client sent, without LF
     std::string sentBytes;               // everything the client sent
     int connectCalls = 0;
-    int closeCalls = 0;
-    std::string lastHost;
-    int32_t lastPort = 0;
 
     // --- TcpSocket ---
     void setEvents(platform::TcpSocketEvents* events) override { events_ = events; }
@@ -46,14 +42,16 @@ public:
         return state_ == StateConnected ? (boundPort_ ? boundPort_ : 50123) : boundPort_;
     }
     std::string localIP() const override { return "127.0.0.1"; }
-    int32_t remotePort() const override { return state_ == StateConnected ? lastPort : 0; }
-    std::string remoteHostIP() const override { return state_ == StateConnected ? lastHost : ""; }
+    int32_t remotePort() const override { return state_ == StateConnected ? port_ : 0; }
+    std::string remoteHostIP() const override { return state_ == StateConnected ? host_ : ""; }
 
 private:
     FakeEventLoop& loop_;
     platform::TcpSocketEvents* events_ = nullptr;
     int state_ = StateClosed;
     int32_t boundPort_ = 0;
+    std::string host_;
+    int32_t port_ = 0;
     uint64_t generation_ = 0;  // bumps at every connect and close, so late peer events of an old link vanish
     std::string inbox_;
     std::string partialLine_;

@@ -18,7 +18,6 @@
 #include "cycle/Importer.h"
 #include "cycle/Scheduler.h"
 #include "download/Downloader.h"
-#include "download/ReplyClassification.h"
 #include "errors/ErrorReporter.h"
 #include "fakes/AgentServiceFakes.h"
 #include "fakes/FakeEventLoop.h"
@@ -54,6 +53,13 @@ inline Lines fileLines(const std::string& content) {
     return out;
 }
 
+// The procedures named by the reports, in order (which statement failed is not pinned down here).
+inline Lines reportedProcedures(const fake::RecordingErrorSinks& sinks) {
+    Lines out;
+    for (const auto& r : sinks.reports) out.push_back(r.procedureName);
+    return out;
+}
+
 // The virtual clock and an error reporter that records instead of showing a box.
 struct Base {
     fake::FakeEventLoop loop;
@@ -78,76 +84,82 @@ struct WithFiles : B {
     // The transfer log's texts, without their date and time.
     Lines logTexts() const {
         Lines out;
-        for (const auto& line : fileLines(fs.content("/data/VRXlogOUT.txt")))
-            out.push_back(line.size() >= 20 ? line.substr(20) : line);
-        return out;
-    }
-    // Files in the data directory other than the transfer log.
-    Lines dataFiles() const {
-        Lines out;
-        for (const auto& name : fs.list("/data"))
-            if (name.rfind("VRXlogOUT.txt", 0) != 0) out.push_back(name);
+        for (const auto& line : fileLines(fs.content("/data/VRXlogOUT.txt"))) out.push_back(line.substr(20));
         return out;
     }
 };
 using Fixture = WithFiles<Base>;
 
-// --- the line exchange ---------------------------------------------------------------------------------
-
-// A reply of the scripted server, and whether the server takes the record into its ledger with it.
-struct Reply {
-    std::string text;
-    bool accepted = false;
-};
-inline Reply accept(const std::string& request) { return {request.substr(0, 1) + "|SUCCESS", true}; }
-inline Reply say(const std::string& text) { return {text, false}; }
+// --- download and upload -------------------------------------------------------------------------------
 
 // Thrown when a loop keeps asking past the test's bound. Not a std::exception, so no trap hides it.
 struct RunawayExchange {};
 
-// The server side of the line exchange: answers from the script first, then by the rule (default:
-// accept). Every request is recorded, the download's quit as "quit"; the ledger holds what was accepted.
-class ScriptedExchange : public net::LineExchange {
+// The booking server behind the line exchange. Scripted replies go first; then record requests ("10|BK1")
+// are answered from their queue ("10|NONE" when empty), where a record stays at the front until its
+// number is acknowledged, as the real server keeps a record it has not heard back about; any other
+// request is accepted ("4|SUCCESS"). Every request is recorded, the download's quit as "quit".
+class ScriptedServer : public net::LineExchange {
 public:
-    std::deque<Reply> script;
-    std::function<Reply(const std::string&)> rule;
-    std::function<void(const std::string&)> onRequest;  // runs while the request waits: host actions, crashes
-    Lines sent;
-    Lines ledger;
+    std::deque<std::string> script;
+    std::function<std::string(const std::string&)> rule;  // replaces the script's end when set
+    std::function<void(const std::string&)> onRequest;    // runs while the request waits: host actions
+    int acksToLose = 0;                                   // the next n acknowledgements never arrive
     bool connected = true;
-    bool quitSent = false;
-    size_t maxRequests = 200000;
+    Lines sent, acksTaken, ledger;  // ledger: the upload requests accepted
+    std::map<std::string, Lines> repliesByAck;
+
+    void record(const std::string& request, int number, const std::string& reply) {
+        queues_[request].push_back({reply, ack(request, number)});
+    }
+    void reply(const std::string& request, const std::string& text) { queues_[request].push_back({text, ""}); }
 
     std::string requestReply(const std::string& request) override {
         sent.push_back(request);
-        if (sent.size() > maxRequests) throw RunawayExchange{};
+        if (sent.size() > 5000) throw RunawayExchange{};
         if (onRequest) onRequest(request);
-        Reply r;
+        std::string r;
         if (!script.empty()) {
             r = script.front();
             script.pop_front();
         } else {
-            r = rule ? rule(request) : accept(request);
+            r = rule ? rule(request) : answer(request);
         }
-        if (r.accepted) ledger.push_back(request);
-        return r.text;
+        if (r.find("|SUCCESS") != std::string::npos) ledger.push_back(request);
+        return r;
     }
     void endExchange() override {
         if (!connected) return;
         sent.push_back("quit");
-        quitSent = true;
         connected = false;
     }
-    // The acknowledgements sent, in order ("12|5", "13|7").
-    Lines acks() const {
-        Lines out;
-        for (const auto& s : sent)
-            if (s.rfind("12|", 0) == 0 || s.rfind("13|", 0) == 0) out.push_back(s);
-        return out;
-    }
-};
 
-// --- download and upload -------------------------------------------------------------------------------
+private:
+    struct Entry {
+        std::string reply, ack;  // ack: what takes it off the queue; empty: it goes once
+    };
+    static std::string ack(const std::string& request, int number) {
+        return (request[1] == '0' ? "12|" : "13|") + std::to_string(number);
+    }
+    std::string answer(const std::string& request) {
+        const std::string type = request.substr(0, 2);
+        if (type == "12" || type == "13") {
+            if (acksToLose > 0 && acksToLose--) return "BAD - timed out";
+            acksTaken.push_back(request);
+            for (auto& [key, q] : queues_)
+                if (!q.empty() && q.front().ack == request) q.pop_front();
+            return "OK";
+        }
+        if (type != "10" && type != "11") return request.substr(0, 1) + "|SUCCESS";
+        auto& q = queues_[request];
+        if (q.empty()) return type + "|NONE";
+        const Entry e = q.front();
+        if (e.ack.empty()) q.pop_front();
+        else repliesByAck[e.ack].push_back(e.reply);
+        return e.reply;
+    }
+    std::map<std::string, std::deque<Entry>> queues_;
+};
 
 inline const std::string BookingsPath = "/data/InBookings.csv";
 inline const std::string PaymentsPath = "/data/Payment.csv";
@@ -162,100 +174,36 @@ inline std::string paymentLine(const std::string& number, const std::string& amo
     return "\"BK1\",\"" + number + "\",\"" + amount + "\",\"2026-12-06\"";
 }
 
-// The booking server's queues per request ("10|BK1", "11|BK1"); an empty queue answers "10|NONE" /
-// "11|NONE". A reply given with a record number stays at the front of its queue until that number is
-// acknowledged, as the real server keeps a record it has not heard back about; any other reply goes once.
-class QueueServer {
-public:
-    struct Entry {
-        std::string reply;
-        std::optional<int64_t> number;
-    };
-    std::map<std::string, std::deque<Entry>> queues;
-    int acksToLose = 0;                         // the next n acknowledgements never reach the server
-    Lines acksTaken;                            // acknowledgements the server took
-    std::map<std::string, Lines> repliesByAck;  // "12|5" -> record replies sent for it
-
-    void record(const std::string& request, int64_t number, const std::string& reply) {
-        queues[request].push_back({reply, number});
-    }
-    void reply(const std::string& request, const std::string& text) { queues[request].push_back({text, {}}); }
-
-    std::string operator()(const std::string& request) {
-        if (request.rfind("12|", 0) == 0 || request.rfind("13|", 0) == 0) {
-            if (acksToLose > 0) {
-                --acksToLose;
-                return "BAD - timed out";
-            }
-            acksTaken.push_back(request);
-            const std::string prefix = request[1] == '2' ? "10|" : "11|";
-            for (auto& [key, q] : queues)
-                if (key.rfind(prefix, 0) == 0 && !q.empty() && q.front().number &&
-                    ackFor(key, *q.front().number) == request)
-                    q.pop_front();
-            return "OK";
-        }
-        auto it = queues.find(request);
-        if (it == queues.end() || it->second.empty()) return request.substr(0, 2) + "|NONE";
-        const Entry e = it->second.front();
-        if (e.number) repliesByAck[ackFor(request, *e.number)].push_back(e.reply);
-        else it->second.pop_front();
-        return e.reply;
-    }
-    static std::string ackFor(const std::string& request, int64_t number) {
-        return (request.rfind("10|", 0) == 0 ? "12|" : "13|") + std::to_string(number);
-    }
-};
-
-struct DownloadFixture : Fixture {
-    ScriptedExchange exchange;
-    QueueServer server;
+struct TransferFixture : Fixture {
+    ScriptedServer server;
     fake::FakeProcessLauncher launcher;
-    download::Downloader downloader{exchange, fs, launcher, reporter, params, log};
+    download::Downloader downloader{server, fs, launcher, reporter, params, log};
+    upload::FileUploader uploader{fs, server, log, settings, reporter, params, "/state/ostrell"};
 
-    DownloadFixture() {
+    TransferFixture() {
         params.loNumbers[1] = "BK1";
         params.hasLoNumber = true;
         params.uploadCommand = "/opt/brannick/upload --now";
-        exchange.rule = [this](const std::string& r) { return say(server(r)); };
     }
-    void downloadFiles() { downloader.downloadFiles(); }
-
-    // Every acknowledgement that went out names a record whose line is durably in its incoming file.
-    // Call after fs.powerLoss(). Gives the number of acknowledgements checked.
-    size_t expectEveryAckDurable() {
-        size_t checked = 0;
-        for (const auto& ack : exchange.acks()) {
-            const std::string content = fs.content(ack.rfind("12|", 0) == 0 ? BookingsPath : PaymentsPath);
-            bool found = false;
-            for (const auto& reply : server.repliesByAck[ack])
-                found = found || content.find(download::recordLine(reply) + "\r\n") != std::string::npos;
-            EXPECT_TRUE(found) << ack << " was acknowledged but its record is not on disk";
-            ++checked;
-        }
-        return checked;
-    }
-};
-
-struct UploadFixture : Fixture {
-    ScriptedExchange server;
-    upload::FileUploader up{fs, server, log, settings, reporter, params, "/state/ostrell"};
-
     static std::string path(const std::string& base) { return "/data/" + base + ".csv"; }
+    // Files in the data directory other than the transfer log.
+    Lines dataFiles() const {
+        Lines out;
+        for (const auto& name : fs.list("/data"))
+            if (name.rfind("VRXlogOUT.txt", 0) != 0) out.push_back(name);
+        return out;
+    }
 };
 
 // --- the connection ------------------------------------------------------------------------------------
 
-// The window's boxes as the connection fills them, with the virtual time of each change.
+// The window's boxes as the connection fills them.
 class RecordingView : public net::ConnectionView, public net::MonitorView {
 public:
-    explicit RecordingView(const fake::FakeEventLoop& loop) : loop_(loop) {}
-
-    void showCountdown(int value) override { countdowns.emplace_back(loop_.nowMs(), value); }
+    void showCountdown(int value) override { countdowns.push_back(value); }
     void showSocketEnds(int32_t localPort, const std::string& localIP, int32_t remotePort,
                         const std::string& remoteIP) override {
-        socketEnds.push_back(std::to_string(localPort) + " " + localIP + " " + std::to_string(remotePort) + " " +
-                             remoteIP);
+        socketEnds = std::to_string(localPort) + " " + localIP + " " + std::to_string(remotePort) + " " + remoteIP;
     }
     bool isWindowVisible() const override { return visible; }
     std::string monitorText() const override { return text; }
@@ -263,53 +211,32 @@ public:
         text = t;
         lines.push_back(t.substr(0, t.find("\r\n")));
     }
-    std::vector<int> countdownValues() const {
-        std::vector<int> v;
-        for (const auto& c : countdowns) v.push_back(c.second);
-        return v;
-    }
 
     bool visible = true;
-    std::string text;
+    std::string text, socketEnds;
     Lines lines;  // monitor lines in the order they were written
-    std::vector<std::pair<int64_t, int>> countdowns;
-    Lines socketEnds;
-
-private:
-    const fake::FakeEventLoop& loop_;
+    std::vector<int> countdowns;
 };
 
 // A connection on the fake socket, with a server that accepts and answers the logon unless told otherwise.
 struct NetFixture : Base {
     fake::FakeTcpSocket socket{loop};
-    RecordingView view{loop};
+    RecordingView view;
     net::Monitor monitor{view, reporter};
     settings::ConnectionSettings server{"10.1.2.3", 6000, 0, "127.0.0.1"};
     net::Connection connection{socket, loop, reporter, monitor, view, server};
 
     std::string logonReply = "Logon success\r\n";
-    int64_t replyDelayMs = 10;
     // Requests other than the logon: the server's answer (empty: silence).
     std::function<std::string(const std::string&)> answer = [](const std::string&) { return std::string(); };
-    int logons = 0;
     Lines journal;  // every line the server received, "> line"
 
     NetFixture() {
         socket.onLine = [this](const std::string& line) {
             journal.push_back("> " + line);
-            if (line == "tolvane|QHT514") {
-                ++logons;
-                if (!logonReply.empty()) socket.peerSend(logonReply, replyDelayMs);
-                return;
-            }
-            const std::string a = answer(line);
-            if (!a.empty()) socket.peerSend(a, replyDelayMs);
+            const std::string a = line == "tolvane|QHT514" ? logonReply : answer(line);
+            if (!a.empty()) socket.peerSend(a, 10);
         };
-    }
-    void logOn() {
-        connection.connectToServer();
-        view.lines.clear();
-        view.countdowns.clear();
     }
 };
 

@@ -81,7 +81,7 @@ TEST(StartUp, UnusablePortsAreReportedAndTheAgentRunsOnWithoutConnecting) {
     EXPECT_EQ(f.sinks.where(), (std::vector<std::string>{"Form_Load:85", "Form_Load:110"}));
     f.loop.runFor(1000);
     EXPECT_EQ(f.socket.connectCalls, 0);
-    EXPECT_EQ(f.sinks.where().back(), "TryToConnect:20");
+    EXPECT_EQ(f.sinks.reports.back().procedureName, "TryToConnect");
     EXPECT_GT(f.agent->scheduler().tickTimer().interval(), 0) << "the cycle goes on";
 }
 
@@ -111,7 +111,7 @@ TEST(Ending, ExitSendsTheQuitLineWhenConnectedClosesAndEndsTheMainLoop) {
     f.agent->exitProgram();
     EXPECT_EQ(f.socket.sentLines, std::vector<std::string>{"quit"});
     EXPECT_EQ(f.socket.state(), platform::TcpSocket::StateClosed);
-    EXPECT_FALSE(f.agent->connection().connected);
+    EXPECT_FALSE(f.agent->connection().isConnected());
     EXPECT_EQ(f.shell.journal.back(), "deleteTrayIcon");
     EXPECT_TRUE(f.loop.endRequested());
 
