@@ -6,8 +6,8 @@
 #include "app/CycleCounting.h"
 #include "app/CycleSummary.h"
 #include "app/DataDirectoryGuard.h"
+#include "app/CloseRule.h"
 #include "app/Shell.h"
-#include "app/WindowActions.h"
 #include "cycle/Importer.h"
 #include "cycle/Scheduler.h"
 #include "errors/ErrorReporter.h"
@@ -72,12 +72,14 @@ inline constexpr int HostVersionLooks = platform::HostRewriteWindowMs / HostVers
 
 // The agent: owns the settings copies, the connection, the monitor, the transfer log, the cycle and
 // the four timers of the main window, and drives the desktop through the Shell. Everything visible
-// goes through the Shell, so the same agent runs with the Qt window, headless, or in tests.
-class Agent : public WindowActions {
+// goes through the Shell, so the same agent runs with the Qt window, headless, or in tests. What the
+// user does on the desktop arrives as calls of the public handlers below (the program connects the
+// window's signals to them).
+class Agent {
 public:
     Agent(const AgentPlatform& platform, Shell& shell, UploaderFactory uploader = realUploader(),
           DownloaderFactory downloader = realDownloader());
-    ~Agent() override;
+    ~Agent();
     Agent(const Agent&) = delete;
     Agent& operator=(const Agent&) = delete;
 
@@ -93,19 +95,22 @@ public:
     // The tray picture for the current state.
     void refreshTrayPicture();
 
-    // WindowActions
-    settings::Settings& settings() override { return settings_; }
-    errors::ErrorReporter& reporter() override { return reporter_; }
-    platform::FileSystem& files() override { return platform_.files; }
-    bool monitorMode() const override { return monitor_.enabled; }
-    void setMonitorMode(bool on) override { monitor_.enabled = on; }
-    void setCountdownShown(bool shown) override { scheduler_.setCountdownShown(shown); }
-    std::string serverAddressText() override;
-    // Quit line when connected, close, then the close request (which the Exit choice allows); ends the
-    // main loop and every running wait.
-    void exitProgram() override;
-    // Allows the close (tray icon removed, program ending) or refuses it (nothing shown).
-    bool queryClose(CloseReason reason) override;
+    // --- what the user does ---
+    // Save: the panel's time-out and data directory into the settings.
+    void saveSettings();
+    // The folder button: the data directory of a chosen file into its box.
+    void chooseDataDirectory();
+    // A double click on the application directory: the server address in a message box.
+    void showServerAddress();
+    // The Monitor item of the tray menu.
+    void toggleMonitor();
+    // The Exit item: quit line when connected, close, then the close request (which the Exit choice
+    // allows); ends the main loop and every running wait.
+    void exitProgram();
+    // A request to close the window: allowed (tray icon removed, program ending) or refused (nothing shown).
+    bool requestClose(CloseReason reason);
+    // The window with the count towards the next cycle became visible or hidden.
+    void setCountdownShown(bool shown) { scheduler_.setCountdownShown(shown); }
 
     // The parts, for the window and for tests.
     net::Connection& connection() { return connection_; }
