@@ -3,10 +3,10 @@
 #include <memory>
 #include <string>
 
+#include "app/CloseRule.h"
 #include "app/CycleCounting.h"
 #include "app/CycleSummary.h"
 #include "app/DataDirectoryGuard.h"
-#include "app/CloseRule.h"
 #include "app/Shell.h"
 #include "cycle/Importer.h"
 #include "cycle/Scheduler.h"

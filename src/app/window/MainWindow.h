@@ -59,13 +59,13 @@ public:
     static QIcon pictureIcon(TrayPicture picture);
 
 signals:
-    void saveClicked();                                    // cmdSave
-    void dataDirectoryClicked();                           // cmdDir
-    void serverAddressRequested();                         // a double click on txtAppDir
-    void monitorChosen();                                  // mnuMonitor
-    void exitChosen();                                     // mnuExit
+    void saveClicked();                                     // cmdSave
+    void dataDirectoryClicked();                            // cmdDir
+    void serverAddressRequested();                          // a double click on txtAppDir
+    void monitorChosen();                                   // mnuMonitor
+    void exitChosen();                                      // mnuExit
     void closeRequested(ostrell::app::CloseReason reason);  // the window's close; the agent decides
-    void countdownShown(bool shown);                       // the count is worth a tick only while seen
+    void countdownShown(bool shown);                        // the count is worth a tick only while seen
 
 protected:
     void closeEvent(QCloseEvent* e) override;
