@@ -87,14 +87,6 @@ public:
     // socket, tray. May end the program (end request, refused host version).
     void start();
 
-    // The end-request check: "EndFlag" exactly "Y" removes the tray icon and ends the program at once.
-    // No trap of its own: a failure goes to the caller's (start-up's, or the timer tick's).
-    void checkEndRequest();
-    // The parameter refresh.
-    void refreshParameters();
-    // The tray picture for the current state.
-    void refreshTrayPicture();
-
     // --- what the user does ---
     // Save: the panel's time-out and data directory into the settings.
     void saveSettings();
@@ -112,20 +104,17 @@ public:
     // The window with the count towards the next cycle became visible or hidden.
     void setCountdownShown(bool shown) { scheduler_.setCountdownShown(shown); }
 
-    // The parts, for the window and for tests.
-    net::Connection& connection() { return connection_; }
-    net::Monitor& monitor() { return monitor_; }
-    cycle::Scheduler& scheduler() { return scheduler_; }
-    settings::Parameters& parameters() { return params_; }
-    const settings::ConnectionSettings& connectionSettings() const { return server_; }
-    translog::TransferLog& transferLog() { return transferLog_; }
-    platform::Timer& endRequestTimer() { return *endRequestTimer_; }
-    platform::Timer& trayPictureTimer() { return *trayPictureTimer_; }
-    platform::Timer& parameterTimer() { return *parameterTimer_; }
-    // The owner's outage warning is up.
-    bool linkAlerting() const { return alerting_; }
+    // The Monitor item is on: every monitor line is shown.
+    bool monitorMode() const { return monitor_.enabled; }
 
 private:
+    // The end-request check: "EndFlag" exactly "Y" removes the tray icon and ends the program at once.
+    // No trap of its own: a failure goes to the caller's (start-up's, or the timer tick's).
+    void checkEndRequest();
+    // The parameter refresh.
+    void refreshParameters();
+    // The tray picture for the current state.
+    void refreshTrayPicture();
     void cycleStarted();
     void cycleEnded(bool reached);
     // Raises or clears the outage warning by the time since the last contact.

@@ -1,14 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QInputDialog>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
+#include <QTimer>
 
 #include "app/window/MainWindow.h"
+#include "unit/Fixture.h"
 
 using namespace ostrell;
 using app::MainWindow;
@@ -50,13 +53,33 @@ TEST(Desktop, TheIconMovesIntoATrayThatAppearsAndItsMenuSaysWhatTheUserChose) {
     trayer.waitForFinished(5000);
 }
 
-// The controls, found by their names, say what the user does; the window never closes by itself.
-TEST(Desktop, TheControlsSayWhatTheUserDoes) {
+// The agent on the real window: what it shows reaches the controls, its dialogs open and are answered,
+// and the controls, found by their names, say what the user does; the window never closes by itself.
+TEST(Desktop, TheAgentDrivesTheWindowAndTheControlsSayWhatTheUserDoes) {
     if (noDisplay()) GTEST_SKIP() << "no display: run under xvfb-run (tests/gui/run)";
     MainWindow w(200);
+    unittest::AgentFixture f(&w);
+    f.store.set("Ostrell", "AlertAfter", "1");
+    f.socket.refuseConnections = true;
+    f.agent->start();
+    f.loop.runFor(70000);                                        // the outage warning
+    QTest::keyClicks(w.findChild<QWidget*>("txtTimeout"), "x");  // Save refuses it with a message
+    using Step = std::pair<const char*, void (app::Agent::*)()>;
+    for (const auto& [answer, handler] :
+         {Step{"qoz", &app::Agent::toggleMonitor}, Step{"", &app::Agent::saveSettings},
+          Step{"", &app::Agent::showServerAddress}, Step{"", &app::Agent::chooseDataDirectory}}) {
+        QTimer::singleShot(100, [answer] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (auto* box = qobject_cast<QInputDialog*>(dialog)) box->setTextValue(answer);
+            if (dialog) *answer ? dialog->accept() : dialog->reject();
+        });
+        (f.agent.get()->*handler)();
+    }
+    EXPECT_TRUE(w.isVisible());
+    f.socket.refuseConnections = false;
+    f.loop.runFor(20000);
+    EXPECT_TRUE(w.findChild<QPlainTextEdit*>("txtMon")->toPlainText().contains("Logon success"));
     QSignalSpy shown(&w, &MainWindow::countdownShown), closing(&w, &MainWindow::closeRequested);
-    w.setWindowVisible(true);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     for (const auto& [name, signal] : {std::pair{"cmdSave", &MainWindow::saveClicked},
                                        {"cmdDir", &MainWindow::dataDirectoryClicked},
                                        {"txtAppDir", &MainWindow::serverAddressRequested}}) {
@@ -65,13 +88,10 @@ TEST(Desktop, TheControlsSayWhatTheUserDoes) {
         else QTest::mouseDClick(w.findChild<QPlainTextEdit*>(name)->viewport(), Qt::LeftButton);
         EXPECT_EQ(said.count(), 1) << name;
     }
-    QTest::keyClicks(w.findChild<QWidget*>("txtTimeout"), "30");
-    EXPECT_EQ(w.timeoutText(), "30");
     w.close();
     EXPECT_EQ(closing.at(0).at(0).value<app::CloseReason>(), app::CloseReason::ControlMenu);
-    EXPECT_TRUE(w.isVisible()) << "the agent decides";
-    w.setWindowVisible(false);
-    EXPECT_EQ(shown.count(), 2);
+    f.agent->toggleMonitor();
+    EXPECT_EQ(shown.count(), 1) << "hidden by Monitor Off, not by the close";
 }
 
 // Without a display the program still starts (offscreen), so that every test can say why it is skipped.

@@ -415,10 +415,9 @@ public:
     Lines journal, linkStates, notifications;
 };
 
-// An agent on the fakes with a host that has set it up for a server that answers the logon.
+// An agent on the fakes (and the recording shell, or the desktop given) set up for a server that answers.
 struct AgentFixture : Fixture {
     fake::FakeTcpSocket socket{loop};
-    std::string logonReply = "Logon success\r\n";
     Lines journal;
     fake::FakeProcessLauncher launcher;
     fake::RecordingSystemLog systemLog;
@@ -428,7 +427,7 @@ struct AgentFixture : Fixture {
     RecordingSteps steps{journal};
     std::unique_ptr<app::Agent> agent;
 
-    AgentFixture() {
+    explicit AgentFixture(app::Shell* desktop = nullptr) {
         store.set("Version", "Brannhall", "2.3.119");
         store.set("Ostrell", "IPadd", "10.1.2.3");
         store.set("Ostrell", "IPport", "6000");
@@ -436,11 +435,12 @@ struct AgentFixture : Fixture {
         store.set("Ostrell", "LoNumber1", "4711");
         steps.filesWaiting = false;
         socket.onLine = [this](const std::string& line) {
-            if (line == "tolvane|QHT514" && !logonReply.empty()) socket.peerSend(logonReply, 10);
+            if (line == "tolvane|QHT514") socket.peerSend("Logon success\r\n", 10);
         };
         agent = std::make_unique<app::Agent>(
             app::AgentPlatform{loop, socket, store, fs, launcher, sinks, terminator, &systemLog, &stateFiles, &dirLock},
-            shell, [this](const app::StepContext&) { return std::unique_ptr<cycle::Uploader>(new Forward(steps)); },
+            desktop ? *desktop : shell,
+            [this](const app::StepContext&) { return std::unique_ptr<cycle::Uploader>(new Forward(steps)); },
             [this](const app::StepContext&) { return std::unique_ptr<cycle::Downloader>(new Forward(steps)); });
     }
 

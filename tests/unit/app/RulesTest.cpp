@@ -19,11 +19,9 @@ using namespace ostrell;
 
 // The rules that decide something, one table each.
 TEST(Rules, DecideAsTheDesktopAndTheHostExpect) {
-    for (const char* v : {"2.3.119", "2.3.120", "2.10.0", "10.0.0", "2.3.0119", " 2.3.119 ", "2.4", "2.3.119.5",
-                          "99999999999999999999999999.0.0"})
+    for (const char* v : {"2.3.119", "2.3.120", "2.10.0", "10.0.0", "2.3.0119", " 2.3.119 ", "2.4", "2.3.119.5"})
         EXPECT_TRUE(app::hostVersionAccepted(v, "2.3.119")) << v;
-    for (const char* v : {"2.3.118", "2.3.2", "2.3", "", " ", "x.y.z", "2..119", "2.3.119.", "-2.3.119", "2,3,119",
-                          "2.3.118.99999999999999999999"})
+    for (const char* v : {"2.3.118", "2.3.2", "2.3", "", "x.y.z", "2..119", "2.3.119.", "-2.3.119", "2,3,119"})
         EXPECT_FALSE(app::hostVersionAccepted(v, "2.3.119")) << '"' << v << '"';
     using P = app::TrayPicture;
     using Pic = std::tuple<bool, bool, bool, P>;
@@ -34,8 +32,7 @@ TEST(Rules, DecideAsTheDesktopAndTheHostExpect) {
     using Env = std::tuple<const char*, const char*, const char*, const char*, bool>;
     for (const auto& [display, wayland, qpa, arg, wanted] :
          {Env{":0", "", "", "", true}, Env{"", "w-0", "", "", true}, Env{"", "", "", "", false},
-          Env{":0", "", "offscreen", "", false}, Env{":0", "", "minimal", "", false},
-          Env{":0", "", "xcb", "--headless", false}})
+          Env{":0", "", "offscreen", "", false}, Env{":0", "", "xcb", "--headless", false}})
         EXPECT_EQ(app::desktopWanted({display, wayland, qpa}, {"ostrell", arg}), wanted) << display << qpa << arg;
     using E = app::TrayEvent;
     using A = app::TrayAction;
@@ -43,7 +40,6 @@ TEST(Rules, DecideAsTheDesktopAndTheHostExpect) {
     for (const auto& [event, action] : {Ev{E::Context, A::OpenMenu}, Ev{E::DoubleClick, A::RestoreNormal},
                                         Ev{E::Trigger, A::Nothing}, Ev{E::MiddleClick, A::Nothing}})
         EXPECT_EQ(app::trayActionFor(event), action);
-    EXPECT_EQ(app::trayTipText("", std::string(70, 'c')), std::string(64, 'c'));
     using Due = std::tuple<int, int, bool>;
     for (const auto& [sinceMs, after, due] : {Due{59999, 1, false}, Due{60000, 1, true}, Due{1800000, 30, true},
                                               Due{99999999, 0, false}, Due{99999999, -5, false}})
@@ -77,7 +73,7 @@ TEST(CycleSummary, CountsAcceptedLinesPerFileAndAcknowledgedRecordsPerBkNumberBu
 }
 
 // Headless, out gets the cycle and outage lines (not on the journal's own stream: the system log has
-// them), or with the monitor on every monitor line once with its time, and message boxes go to err.
+// them), or with the monitor on every monitor line once with its time.
 TEST(HeadlessShell, PrintsTheLinesItsModeAsksFor) {
     using Mode = std::tuple<bool, bool, const char*>;
     for (const auto& [monitorLines, onJournal, expected] :
@@ -91,7 +87,5 @@ TEST(HeadlessShell, PrintsTheLinesItsModeAsksFor) {
         if (shell.isWindowVisible()) shell.setMonitorText("S {logon}\r\n");
         shell.showCycleSummary("cycle: 2");
         EXPECT_EQ(out.str(), expected);
-        shell.showMessage("Ostrell", "a\r\n\r\nb");
-        EXPECT_EQ(err.str(), "Ostrell: a  b\n");
     }
 }
