@@ -147,7 +147,10 @@ MainWindow::MainWindow(int trayHostPollMs) : QWidget(nullptr), tray_(trayHostPol
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { onSessionEnding(); });
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // Closing a shown window hides it on the way out: nobody listening may hear of that any more.
+    blockSignals(true);
+}
 
 void MainWindow::buildControls() {
     for (const ControlRow& row : Controls) {
