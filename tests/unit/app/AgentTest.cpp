@@ -71,8 +71,7 @@ TEST(Ending, ACloseIsAllowedByTheExitSettingOrTheEndOfTheSessionAndRefusedSilent
     }
 }
 
-// Save points the data directory at one where another agent works: its files are that agent's, so this
-// one neither uploads from it nor downloads into it until it is free. An unlockable one is worked in.
+// A data directory another agent holds is left alone until it is free; an unlockable one is worked in.
 TEST(Refresh, ADataDirectoryAnotherAgentHoldsIsLeftAloneAndReported) {
     AgentFixture f;
     f.agent->start();
@@ -137,7 +136,6 @@ TEST(Panel, TheFolderButtonAndTheMonitorItemFollowTheOperatorsAnswer) {
     }
 }
 
-// A local port out of range is reported and the agent runs on without binding it.
 TEST(CycleReport, EachCycleLeavesOneInfoLineARefusalAWarningAndTheStatusItsTimes) {
     AgentFixture f;
     f.socket.refuseConnections = true;
@@ -167,7 +165,6 @@ TEST(OutageAlert, WarnsOnceWithinSeventySecondsOfAlertAfterAndOnceWhenTheLinkIsB
     f.agent->start();
     const std::string warning = "No contact with the booking server: bookings have not been received since 00:00";
     EXPECT_TRUE(f.loop.runUntil([&] { return !f.shell.notifications.empty(); }, 70000));
-    EXPECT_EQ(f.shell.linkStates.back(), "alert No contact since 00:00");
     f.loop.runFor(120000);
     f.socket.refuseConnections = false;
     f.loop.runFor(20000);

@@ -72,8 +72,7 @@ TEST(CycleSummary, CountsAcceptedLinesPerFileAndAcknowledgedRecordsPerBkNumberBu
               "2 bookings 1 payment, 815: 0 bookings 1 payment, 1 error, 1.4 s");
 }
 
-// Headless, out gets the cycle and outage lines (not on the journal's own stream: the system log has
-// them), or with the monitor on every monitor line once with its time.
+// Headless: the lines the output mode asks for (none twice on the journal); message boxes go to err.
 TEST(HeadlessShell, PrintsTheLinesItsModeAsksFor) {
     using Mode = std::tuple<bool, bool, const char*>;
     for (const auto& [monitorLines, onJournal, expected] :
@@ -87,5 +86,10 @@ TEST(HeadlessShell, PrintsTheLinesItsModeAsksFor) {
         if (shell.isWindowVisible()) shell.setMonitorText("S {logon}\r\n");
         shell.showCycleSummary("cycle: 2");
         EXPECT_EQ(out.str(), expected);
+        shell.addTrayIcon();
+        shell.setTrayPicture(app::TrayPicture::Flag);
+        shell.deleteTrayIcon();
+        shell.showMessage("Ostrell", "a\r\n\r\nb");
+        EXPECT_EQ(err.str(), "Ostrell: a  b\n");
     }
 }
