@@ -137,6 +137,19 @@ bool displayAnswers() {
     return !env("DISPLAY").empty() && platform::xDisplayReachable(env("DISPLAY"));
 }
 
+// What the user does on the window goes to the agent, once for the program's life.
+void connectWindow(app::MainWindow& window, app::Agent& agent) {
+    using app::MainWindow;
+    QObject::connect(&window, &MainWindow::saveClicked, [&agent] { agent.saveSettings(); });
+    QObject::connect(&window, &MainWindow::dataDirectoryClicked, [&agent] { agent.chooseDataDirectory(); });
+    QObject::connect(&window, &MainWindow::serverAddressRequested, [&agent] { agent.showServerAddress(); });
+    QObject::connect(&window, &MainWindow::monitorChosen, [&agent] { agent.toggleMonitor(); });
+    QObject::connect(&window, &MainWindow::exitChosen, [&agent] { agent.exitProgram(); });
+    QObject::connect(&window, &MainWindow::closeRequested,
+                     [&agent](app::CloseReason reason) { agent.requestClose(reason); });
+    QObject::connect(&window, &MainWindow::countdownShown, [&agent](bool shown) { agent.setCountdownShown(shown); });
+}
+
 // With a display: the window, hidden in the tray (or behind its status window where no tray runs).
 int runDesktop(int argc, char** argv) {
     QApplication qt(argc, argv);
@@ -153,7 +166,7 @@ int runDesktop(int argc, char** argv) {
     app::Agent agent({p.loop, p.socket, p.settings, p.files, p.launcher, p.errorSinks, p.terminator,
                       &platform::processSystemLog(), &state, &instance},
                      window);
-    window.setActions(agent);
+    connectWindow(window, agent);
     agent.start();
     return p.loop.run();
 }

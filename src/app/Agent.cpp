@@ -3,8 +3,10 @@
 #include <unistd.h>
 
 #include "app/AgentStatus.h"
-#include "app/CloseRule.h"
+#include "app/DataDirChooser.h"
 #include "app/LinkAlert.h"
+#include "app/MonitorSwitch.h"
+#include "app/SaveButton.h"
 #include "app/TrayState.h"
 #include "app/VersionGate.h"
 #include "download/Downloader.h"
@@ -95,25 +97,25 @@ void Agent::start() {
         platform_.loop.waitUntil([] { return false; }, HostVersionLookPauseMs);
     }
     if (!hostVersionAccepted(hostVersion, settings::MinimumHostVersion)) {
-        trap(20, [&] { shell_.showMessage(VersionGateTitle, VersionGateText); });
+        shell_.showMessage(VersionGateTitle, VersionGateText);
         platform_.terminator.endRefused();
     }
     // OutFileNames is the upload unit's fixed table (upload/OutFileNames.h): nothing to build here.
     refreshParameters();
     trap(30, [&] { scheduler_.startWithCycleDue(); });           // the first tick runs a cycle at once
     settings::readConnectionSettings(settings_, server_, trap);  // labels 80 to 100
-    trap(105, [&] { shell_.showSocketEnds(server_.localPort, server_.localIp, server_.serverPort, server_.serverIp); });
+    shell_.showSocketEnds(server_.localPort, server_.localIp, server_.serverPort, server_.serverIp);
     if (server_.localPort < 0 || server_.localPort > 65535)
         trap.report(110, platform::PlatformError(platform::err::InvalidProcedureCall,
                                                  "Invalid local port " + std::to_string(server_.localPort)));
     else trap(110, [&] { platform_.socket.setLocalPort(server_.localPort); });
-    trap(115, [&] { shell_.setTrayPicture(TrayPicture::Neutral); });
-    trap(120, [&] { shell_.addTrayIcon(); });
+    shell_.setTrayPicture(TrayPicture::Neutral);
+    shell_.addTrayIcon();
     refreshTrayPicture();
     // The outage clock starts now: an agent that never reaches the server warns AlertAfter from here.
     lastContactMs_ = platform_.loop.nowMs();
-    trap(125, [&] { lastContactIso_ = platform_.loop.isoTimestamp(); });
-    trap(130, [&] { shell_.showLinkState(false, lastContactTip("", false)); });
+    lastContactIso_ = platform_.loop.isoTimestamp();
+    shell_.showLinkState(false, lastContactTip("", false));
     // The last success of an earlier run stays in the status until this run has one of its own.
     trap(135, [&] {
         if (platform_.stateWriter)
@@ -143,17 +145,15 @@ void Agent::cycleEnded(bool reached) {
     if (reached) {
         contacted_ = true;
         lastContactMs_ = now;
-        trap(10, [&] { lastContactIso_ = platform_.loop.isoTimestamp(); });
+        lastContactIso_ = platform_.loop.isoTimestamp();
     }
     const std::string line = cycleSummaryLine(summary_);
-    trap(15, [&] { shell_.showCycleSummary(line); });
+    shell_.showCycleSummary(line);
     trap(20, [&] { log(platform::LogLevel::Info, line); });
     if (!reached) trap(25, [&] { log(platform::LogLevel::Warning, connectionWarning(summary_)); });
     trap(30, [&] { checkLinkAlert(); });
-    trap(35, [&] {
-        shell_.showLinkState(alerting_,
-                             lastContactTip(contacted_ || alerting_ ? clockTimeOf(lastContactIso_) : "", alerting_));
-    });
+    shell_.showLinkState(alerting_,
+                         lastContactTip(contacted_ || alerting_ ? clockTimeOf(lastContactIso_) : "", alerting_));
     trap(40, [&] { writeStatus(); });
     trap(45, [&] { transferLog_.closeFile(); });
 }
@@ -189,17 +189,17 @@ void Agent::checkEndRequest() {
 
 void Agent::refreshParameters() {
     errors::Trap trap(reporter_, "tmrParams_Timer");
-    trap(5, [&] { platform_.loop.yield(); });
+    platform_.loop.yield();
     settings::readParameters(settings_, params_, trap);  // labels 10 to 55
-    trap(57, [&] { alertAfterMinutes_ = settings_.wholeNumber(settings::keys::alertAfter()); });
+    trap(60, [&] { alertAfterMinutes_ = settings_.wholeNumber(settings::keys::alertAfter()); });
     // Save may have pointed the data directory at one where another agent works.
     if (platform_.directoryLock) {
         const std::string problem = trap.value(
-            58, [&] { return dataDirGuard_.follow(*platform_.directoryLock, params_.dataDirPath); }, std::string());
-        if (!problem.empty()) trap.report(58, platform::PlatformError(platform::err::PathFileAccessError, problem));
+            65, [&] { return dataDirGuard_.follow(*platform_.directoryLock, params_.dataDirPath); }, std::string());
+        if (!problem.empty()) trap.report(65, platform::PlatformError(platform::err::PathFileAccessError, problem));
     }
-    trap(60, [&] { shell_.showParameters(params_); });
-    trap(65, [&] { scheduler_.lengthChanged(); });  // a new TimeOut counts from now on
+    shell_.showParameters(params_);
+    scheduler_.lengthChanged();  // a new TimeOut counts from now on
 }
 
 void Agent::refreshTrayPicture() {
@@ -207,10 +207,22 @@ void Agent::refreshTrayPicture() {
     const bool hasLoNumber = params_.hasLoNumber;
     const bool filesWaiting = hasLoNumber && trap.value(
                                                  10, [&] { return dataDirGuard_.hasFilesToSend(); }, false);
-    trap(15, [&] { shell_.setTrayPicture(trayPictureFor(hasLoNumber, filesWaiting, connection_.isConnected())); });
+    shell_.setTrayPicture(trayPictureFor(hasLoNumber, filesWaiting, connection_.isConnected()));
 }
 
-std::string Agent::serverAddressText() { return net::serverAddressText(server_.serverIp, server_.serverPort); }
+void Agent::saveSettings() { app::saveSettings(shell_, settings_, reporter_); }
+
+void Agent::chooseDataDirectory() { app::chooseDataDirectory(shell_, platform_.files); }
+
+void Agent::showServerAddress() {
+    shell_.showMessage(ProgramTitle, net::serverAddressText(server_.serverIp, server_.serverPort));
+}
+
+void Agent::toggleMonitor() {
+    bool on = monitor_.isEnabled();
+    app::toggleMonitor(shell_, on);
+    monitor_.setEnabled(on);
+}
 
 void Agent::exitProgram() {
     errors::Trap trap(reporter_, "mnuExit_Click");
@@ -219,17 +231,15 @@ void Agent::exitProgram() {
     // A refresh running in the yield below may put the stored "Exit" back; the choice stands anyway.
     exitChosen_ = true;
     connection_.handleClosed();
-    trap(15, [&] { platform_.loop.yield(); });
-    trap(20, [&] { queryClose(CloseReason::Code); });
+    platform_.loop.yield();
+    requestClose(CloseReason::Code);
 }
 
-bool Agent::queryClose(CloseReason reason) {
-    errors::Trap trap(reporter_, "Form_QueryUnload");
-    const bool allowed = closeAllowed(reason, exitChosen_ ? std::string("Yes") : params_.exitMode);
-    if (!allowed) return false;
-    trap(10, [&] { shell_.deleteTrayIcon(); });
+bool Agent::requestClose(CloseReason reason) {
+    if (!closeAllowed(reason, exitChosen_ ? std::string("Yes") : params_.exitMode)) return false;
+    shell_.deleteTrayIcon();
     // Unloading the only window ends the program: the main loop returns and running waits give up.
-    trap(15, [&] { platform_.loop.requestEnd(); });
+    platform_.loop.requestEnd();
     return true;
 }
 

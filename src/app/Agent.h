@@ -3,11 +3,11 @@
 #include <memory>
 #include <string>
 
+#include "app/CloseRule.h"
 #include "app/CycleCounting.h"
 #include "app/CycleSummary.h"
 #include "app/DataDirectoryGuard.h"
 #include "app/Shell.h"
-#include "app/WindowActions.h"
 #include "cycle/Importer.h"
 #include "cycle/Scheduler.h"
 #include "errors/ErrorReporter.h"
@@ -72,12 +72,14 @@ inline constexpr int HostVersionLooks = platform::HostRewriteWindowMs / HostVers
 
 // The agent: owns the settings copies, the connection, the monitor, the transfer log, the cycle and
 // the four timers of the main window, and drives the desktop through the Shell. Everything visible
-// goes through the Shell, so the same agent runs with the Qt window, headless, or in tests.
-class Agent : public WindowActions {
+// goes through the Shell, so the same agent runs with the Qt window, headless, or in tests. What the
+// user does on the desktop arrives as calls of the public handlers below (the program connects the
+// window's signals to them).
+class Agent {
 public:
     Agent(const AgentPlatform& platform, Shell& shell, const UploaderFactory& uploader = realUploader(),
           const DownloaderFactory& downloader = realDownloader());
-    ~Agent() override;
+    ~Agent();
     Agent(const Agent&) = delete;
     Agent& operator=(const Agent&) = delete;
 
@@ -85,6 +87,27 @@ public:
     // socket, tray. May end the program (end request, refused host version).
     void start();
 
+    // --- what the user does ---
+    // Save: the panel's time-out and data directory into the settings.
+    void saveSettings();
+    // The folder button: the data directory of a chosen file into its box.
+    void chooseDataDirectory();
+    // A double click on the application directory: the server address in a message box.
+    void showServerAddress();
+    // The Monitor item of the tray menu.
+    void toggleMonitor();
+    // The Exit item: quit line when connected, close, then the close request (which the Exit choice
+    // allows); ends the main loop and every running wait.
+    void exitProgram();
+    // A request to close the window: allowed (tray icon removed, program ending) or refused (nothing shown).
+    bool requestClose(CloseReason reason);
+    // The window with the count towards the next cycle became visible or hidden.
+    void setCountdownShown(bool shown) { scheduler_.setCountdownShown(shown); }
+
+    // The Monitor item is on: every monitor line is shown.
+    bool monitorMode() const { return monitor_.isEnabled(); }
+
+private:
     // The end-request check: "EndFlag" exactly "Y" removes the tray icon and ends the program at once.
     // No trap of its own: a failure goes to the caller's (start-up's, or the timer tick's).
     void checkEndRequest();
@@ -92,35 +115,6 @@ public:
     void refreshParameters();
     // The tray picture for the current state.
     void refreshTrayPicture();
-
-    // WindowActions
-    settings::Settings& settings() override { return settings_; }
-    errors::ErrorReporter& reporter() override { return reporter_; }
-    platform::FileSystem& files() override { return platform_.files; }
-    bool monitorMode() const override { return monitor_.isEnabled(); }
-    void setMonitorMode(bool on) override { monitor_.setEnabled(on); }
-    void setCountdownShown(bool shown) override { scheduler_.setCountdownShown(shown); }
-    std::string serverAddressText() override;
-    // Quit line when connected, close, then the close request (which the Exit choice allows); ends the
-    // main loop and every running wait.
-    void exitProgram() override;
-    // Allows the close (tray icon removed, program ending) or refuses it (nothing shown).
-    bool queryClose(CloseReason reason) override;
-
-    // The parts, for the window and for tests.
-    net::Connection& connection() { return connection_; }
-    net::Monitor& monitor() { return monitor_; }
-    cycle::Scheduler& scheduler() { return scheduler_; }
-    settings::Parameters& parameters() { return params_; }
-    const settings::ConnectionSettings& connectionSettings() const { return server_; }
-    translog::TransferLog& transferLog() { return transferLog_; }
-    platform::Timer& endRequestTimer() { return *endRequestTimer_; }
-    platform::Timer& trayPictureTimer() { return *trayPictureTimer_; }
-    platform::Timer& parameterTimer() { return *parameterTimer_; }
-    // The owner's outage warning is up.
-    bool linkAlerting() const { return alerting_; }
-
-private:
     void cycleStarted();
     void cycleEnded(bool reached);
     // Raises or clears the outage warning by the time since the last contact.

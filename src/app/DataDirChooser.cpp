@@ -28,15 +28,13 @@ std::string dataDirFromChosenFile(const std::string& path, bool fileExists) {
     return name.empty() ? path : replaceAll(path, name, "");
 }
 
-void chooseDataDirectory(DataDirPanel& panel, platform::FileSystem& files) {
-    std::optional<std::string> chosen;
-    errors::passOver([&] { chosen = panel.chooseFile(ChooserTitle, ChooserFilter); });
+void chooseDataDirectory(Shell& panel, platform::FileSystem& files) {
+    const std::optional<std::string> chosen = panel.chooseFile(ChooserTitle, ChooserFilter);
     if (!chosen) return;
-    const std::string path = *chosen;
-    errors::passOver([&] { panel.setDataDirText(path); });
+    panel.setDataDirText(*chosen);
     bool exists = false;
-    errors::passOver([&] { exists = files.isFile(path); });
-    errors::passOver([&] { panel.setDataDirText(dataDirFromChosenFile(path, exists)); });
+    errors::passOver([&] { exists = files.isFile(*chosen); });
+    panel.setDataDirText(dataDirFromChosenFile(*chosen, exists));
 }
 
 }  // namespace ostrell::app

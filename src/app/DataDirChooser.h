@@ -2,18 +2,10 @@
 #include <optional>
 #include <string>
 
+#include "app/Shell.h"
 #include "platform/FileSystem.h"
 
 namespace ostrell::app {
-
-// The control panel as the directory chooser sees it.
-class DataDirPanel {
-public:
-    virtual ~DataDirPanel() = default;
-    // The open-file dialog: the full path of the chosen file, or nothing when the operator cancels.
-    virtual std::optional<std::string> chooseFile(const std::string& title, const std::string& filter) = 0;
-    virtual void setDataDirText(const std::string& text) = 0;  // txtDataDir
-};
 
 inline constexpr const char* ChooserTitle = "Find Remote Database";
 inline constexpr const char* ChooserFilter = " Data Directory (*.*)|*.*";
@@ -31,7 +23,7 @@ std::string existingFileName(const std::string& path, bool fileExists);
 std::string dataDirFromChosenFile(const std::string& path, bool fileExists);
 
 // The folder button. Cancelling the chooser leaves the box as it was. Nothing is saved and nothing is
-// reported: a failing step is passed over silently.
-void chooseDataDirectory(DataDirPanel& panel, platform::FileSystem& files);
+// reported: a failing look at the file is passed over silently.
+void chooseDataDirectory(Shell& panel, platform::FileSystem& files);
 
 }  // namespace ostrell::app

@@ -8,15 +8,15 @@ namespace ostrell::app {
 
 bool timeoutAcceptable(const std::string& timeoutText) { return settings::isNumeric(timeoutText); }
 
-void saveSettings(SavePanel& panel, settings::Settings& settings, errors::ErrorReporter& reporter) {
-    errors::Trap trap(reporter, "cmdSave_Click");
-    std::string timeout;
-    trap(80, [&] { timeout = panel.timeoutText(); });
+void saveSettings(Shell& panel, settings::Settings& settings, errors::ErrorReporter& reporter) {
+    const std::string timeout = panel.timeoutText();
     if (!timeoutAcceptable(timeout)) {
-        trap(85, [&] { panel.showMessage(ProgramTitle, InvalidTimeoutText); });
-        trap(90, [&] { panel.focusTimeout(); });
+        panel.showMessage(ProgramTitle, InvalidTimeoutText);
+        panel.focusTimeout();
         return;
     }
+    // Each value is its own write: a refused one is reported and the other is still tried.
+    errors::Trap trap(reporter, "cmdSave_Click");
     trap(95, [&] { settings.save(settings::keys::dataDir(), panel.dataDirText()); });
     trap(100, [&] { settings.save(settings::keys::timeout(), timeout); });
 }

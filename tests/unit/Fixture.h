@@ -295,15 +295,12 @@ struct CycleFixture : WithFiles<NetFixture> {
 
 // --- the agent -----------------------------------------------------------------------------------------
 
-// The desktop side as a journal of what the agent asked of it.
+// The desktop side as a journal of what the agent asked of it, with the operator's answers ready.
 class RecordingShell : public app::Shell {
 public:
     bool isWindowVisible() const override { return visible; }
     std::string monitorText() const override { return text; }
-    void setMonitorText(const std::string& t) override {
-        text = t;
-        monitorLines.push_back(t.substr(0, t.find("\r\n")));
-    }
+    void setMonitorText(const std::string& t) override { text = t; }
     void showCountdown(int) override {}
     void showSocketEnds(int32_t lp, const std::string& lip, int32_t rp, const std::string& rip) override {
         journal.push_back("ends " + std::to_string(lp) + " " + lip + " " + std::to_string(rp) + " " + rip);
@@ -311,7 +308,7 @@ public:
     void showMessage(const std::string& title, const std::string& t) override {
         journal.push_back("message " + title + ": " + t);
     }
-    void showTickCount(int n) override { lastTick = n; }
+    void showTickCount(int) override {}
     void showParameters(const settings::Parameters& p) override { journal.push_back("parameters " + p.dataDirPath); }
     void addTrayIcon() override { journal.push_back("addTrayIcon"); }
     void setTrayPicture(app::TrayPicture p) override {
@@ -322,17 +319,24 @@ public:
         linkStates.push_back((alerting ? "alert " : "") + tip);
     }
     void notify(const std::string& message, bool) override { notifications.push_back(message); }
+    std::string timeoutText() const override { return timeoutBox; }
+    std::string dataDirText() const override { return dataDirBox; }
+    void setDataDirText(const std::string& t) override { dataDirBox = t; }
+    void focusTimeout() override { journal.push_back("focusTimeout"); }
+    std::optional<std::string> chooseFile(const std::string&, const std::string&) override { return answer; }
+    std::optional<std::string> askPassword(const std::string&) override { return answer; }
+    void setWindowVisible(bool on) override { visible = on; }
+    void showMonitorMode(bool on) override { journal.push_back(on ? "monitor on" : "monitor off"); }
 
-    bool visible = true;
-    std::string text;
-    Lines monitorLines, journal, linkStates, notifications;
-    int lastTick = -1;
+    bool visible = false;
+    std::string text, timeoutBox = "15", dataDirBox = "/data/";
+    std::optional<std::string> answer;  // the file chosen or the password typed; none: cancelled
+    Lines journal, linkStates, notifications;
 };
 
-// An agent on the fakes with a host that has set it up for a server that answers the logon.
+// An agent on the fakes (and the recording shell, or the desktop given) set up for a server that answers.
 struct AgentFixture : Fixture {
     fake::FakeTcpSocket socket{loop};
-    std::string logonReply = "Logon success\r\n";
     Lines journal;
     fake::FakeProcessLauncher launcher;
     fake::RecordingSystemLog systemLog;
@@ -342,7 +346,7 @@ struct AgentFixture : Fixture {
     RecordingSteps steps{journal};
     std::unique_ptr<app::Agent> agent;
 
-    AgentFixture() {
+    explicit AgentFixture(app::Shell* desktop = nullptr) {
         store.set("Version", "Brannhall", "2.3.119");
         store.set("Ostrell", "IPadd", "10.1.2.3");
         store.set("Ostrell", "IPport", "6000");
@@ -350,11 +354,12 @@ struct AgentFixture : Fixture {
         store.set("Ostrell", "LoNumber1", "4711");
         steps.filesWaiting = false;
         socket.onLine = [this](const std::string& line) {
-            if (line == "tolvane|QHT514" && !logonReply.empty()) socket.peerSend(logonReply, 10);
+            if (line == "tolvane|QHT514") socket.peerSend("Logon success\r\n", 10);
         };
         agent = std::make_unique<app::Agent>(
             app::AgentPlatform{loop, socket, store, fs, launcher, sinks, terminator, &systemLog, &stateFiles, &dirLock},
-            shell, [this](const app::StepContext&) { return std::unique_ptr<cycle::Uploader>(new Forward(steps)); },
+            desktop ? *desktop : shell,
+            [this](const app::StepContext&) { return std::unique_ptr<cycle::Uploader>(new Forward(steps)); },
             [this](const app::StepContext&) { return std::unique_ptr<cycle::Downloader>(new Forward(steps)); });
     }
 

@@ -18,9 +18,11 @@
 #include <algorithm>
 #include <array>
 
+#include "app/DataDirChooser.h"
+#include "app/MonitorSwitch.h"
+#include "app/SaveButton.h"
 #include "app/Twips.h"
 #include "app/window/DisplayText.h"
-#include "errors/Trap.h"
 
 // The icons live in a resource of this static library; it must be registered by name, outside namespaces.
 static void initDesktopResources() { Q_INIT_RESOURCE(ostrell); }
@@ -131,8 +133,6 @@ QString qtFilter(const std::string& hostFilter) {
 
 }  // namespace
 
-MainWindow::MainWindow(WindowActions& actions, int trayHostPollMs) : MainWindow(trayHostPollMs) { actions_ = &actions; }
-
 MainWindow::MainWindow(int trayHostPollMs) : QWidget(nullptr), tray_(trayHostPollMs) {
     initDesktopResources();
     setObjectName(QStringLiteral("frmMain"));
@@ -148,7 +148,10 @@ MainWindow::MainWindow(int trayHostPollMs) : QWidget(nullptr), tray_(trayHostPol
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { onSessionEnding(); });
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // Closing a shown window hides it on the way out: nobody listening may hear of that any more.
+    blockSignals(true);
+}
 
 void MainWindow::buildControls() {
     for (const ControlRow& row : Controls) {
@@ -176,8 +179,8 @@ void MainWindow::buildControls() {
     cmdDir->setIconSize(QSize(16, 15));
     cmdDir->setToolTip(QString::fromUtf8(ChooserTitle));
     for (QLineEdit* b : {txtTO_, txtLoop_, txtLP_, txtLocal_, txtRemote_}) b->setAlignment(Qt::AlignRight);
-    connect(control<QPushButton>("cmdSave"), &QPushButton::clicked, this, &MainWindow::saveSettings);
-    connect(cmdDir, &QPushButton::clicked, this, &MainWindow::chooseDataDirectory);
+    connect(control<QPushButton>("cmdSave"), &QPushButton::clicked, this, &MainWindow::saveClicked);
+    connect(cmdDir, &QPushButton::clicked, this, &MainWindow::dataDirectoryClicked);
 }
 
 void MainWindow::buildTrayMenu() {
@@ -189,8 +192,8 @@ void MainWindow::buildTrayMenu() {
     QAction* mnuExit = mnuTray_->addAction(QStringLiteral("Exit"));
     mnuExit->setObjectName(QStringLiteral("mnuExit"));
     // Cancel only closes the menu, which choosing any item does.
-    connect(mnuMonitor_, &QAction::triggered, this, &MainWindow::toggleMonitor);
-    connect(mnuExit, &QAction::triggered, this, &MainWindow::exitProgram);
+    connect(mnuMonitor_, &QAction::triggered, this, &MainWindow::monitorChosen);
+    connect(mnuExit, &QAction::triggered, this, &MainWindow::exitChosen);
 }
 
 void MainWindow::placeControls() {
@@ -255,7 +258,7 @@ void MainWindow::showParameters(const settings::Parameters& p) {
     txtBKnum_->setText(displayText(p.loNumbers[1]));
 }
 
-void MainWindow::addTrayIcon() { tray_.addIcon(*this, std::string(), actions_ && actions_->monitorMode()); }
+void MainWindow::addTrayIcon() { tray_.addIcon(*this, std::string(), monitoring_); }
 
 void MainWindow::setTrayPicture(TrayPicture picture) {
     picture_ = picture;
@@ -327,47 +330,22 @@ void MainWindow::setWindowVisible(bool visible) {
     }
 }
 
-void MainWindow::setMonitorMode(bool on) {
-    if (actions_) actions_->setMonitorMode(on);
-}
-
-void MainWindow::setMonitorCaption(const std::string& caption) {
-    mnuMonitor_->setText(QString::fromStdString(caption));
+void MainWindow::showMonitorMode(bool on) {
+    monitoring_ = on;
+    mnuMonitor_->setText(QString::fromUtf8(on ? MonitorOnCaption : MonitorOffCaption));
 }
 
 // --- events ---
 
 void MainWindow::onTrayEvent(TrayEvent event) {
-    if (!actions_) return;
-    errors::Trap trap(actions_->reporter(), "Form_MouseMove");
     switch (trayActionFor(event)) {
-        case TrayAction::OpenMenu: trap(80, [&] { mnuTray_->popup(QCursor::pos()); }); break;
+        case TrayAction::OpenMenu: mnuTray_->popup(QCursor::pos()); break;
         case TrayAction::RestoreNormal:
             // Restores a minimised window; a hidden one stays hidden (only Monitor shows it).
-            trap(85, [&] { setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized)); });
+            setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
             break;
         case TrayAction::Nothing: break;
     }
-}
-
-void MainWindow::saveSettings() {
-    if (actions_) app::saveSettings(*this, actions_->settings(), actions_->reporter());
-}
-
-void MainWindow::chooseDataDirectory() {
-    if (actions_) app::chooseDataDirectory(*this, actions_->files());
-}
-
-void MainWindow::showServerAddress() {
-    if (actions_) showMessage(ProgramTitle, actions_->serverAddressText());
-}
-
-void MainWindow::toggleMonitor() {
-    if (actions_) app::toggleMonitor(*this, actions_->reporter());
-}
-
-void MainWindow::exitProgram() {
-    if (actions_) actions_->exitProgram();
 }
 
 void MainWindow::onSessionEnding() {
@@ -377,27 +355,25 @@ void MainWindow::onSessionEnding() {
 
 void MainWindow::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
-    if (actions_) actions_->setCountdownShown(true);
+    emit countdownShown(true);
 }
 
 void MainWindow::hideEvent(QHideEvent* e) {
     QWidget::hideEvent(e);
-    if (actions_) actions_->setCountdownShown(false);
+    emit countdownShown(false);
 }
 
 void MainWindow::closeEvent(QCloseEvent* e) {
+    // The window itself never closes: an allowed close ends the program, which takes the window with it.
+    e->ignore();
     const CloseReason reason = sessionEnding_ ? CloseReason::SessionEnding : CloseReason::ControlMenu;
-    if (actions_ && actions_->queryClose(reason)) {
-        e->accept();
-    } else {
-        sessionEnding_ = false;
-        e->ignore();
-    }
+    sessionEnding_ = false;
+    emit closeRequested(reason);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* e) {
     if (watched == txtAppDir_->viewport() && e->type() == QEvent::MouseButtonDblClick) {
-        showServerAddress();
+        emit serverAddressRequested();
         return true;
     }
     return QWidget::eventFilter(watched, e);
