@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <fstream>
 #include <iostream>
@@ -29,6 +30,7 @@
 #include "platform/posix/PosixStateWriter.h"
 #include "platform/posix/SyslogSystemLog.h"
 #include "platform/qt/QtPlatform.h"
+#include "platform/qt/QtStopSignals.h"
 #include "settings/KeyTable.h"
 #include "settings/Settings.h"
 
@@ -150,6 +152,14 @@ void connectWindow(app::MainWindow& window, app::Agent& agent) {
     QObject::connect(&window, &MainWindow::countdownShown, [&agent](bool shown) { agent.setCountdownShown(shown); });
 }
 
+// A stop signal ends the agent as the Exit item does, and says so in the system log.
+void stopOnSignal(app::Agent& agent, int signal) {
+    const char* name = sigabbrev_np(signal);
+    platform::processSystemLog().write(platform::LogLevel::Info,
+                                       "stopping on SIG" + (name ? std::string(name) : std::to_string(signal)));
+    agent.exitProgram();
+}
+
 // With a display: the window, hidden in the tray (or behind its status window where no tray runs).
 int runDesktop(int argc, char** argv) {
     QApplication qt(argc, argv);
@@ -167,6 +177,7 @@ int runDesktop(int argc, char** argv) {
                       &platform::processSystemLog(), &state, &instance},
                      window);
     connectWindow(window, agent);
+    const platform::QtStopSignals stopSignals([&agent](int signal) { stopOnSignal(agent, signal); });
     agent.start();
     return p.loop.run();
 }
@@ -206,6 +217,7 @@ int runHeadless(int argc, char** argv, bool monitorLines) {
     app::Agent agent({p.loop, p.socket, p.settings, p.files, p.launcher, p.errorSinks, p.terminator,
                       &platform::processSystemLog(), &state, &instance},
                      shell);
+    const platform::QtStopSignals stopSignals([&agent](int signal) { stopOnSignal(agent, signal); });
     agent.start();
     return p.loop.run();
 }
