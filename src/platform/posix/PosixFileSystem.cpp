@@ -289,14 +289,14 @@ bool PosixFileSystem::stillNamesHeldFile(const std::string& path) {
     // Any event of this watch means the file changed its names (or its attributes: a harmless reopen).
     // Events of earlier watches are read and dropped.
     bool changed = false;
-    alignas(inotify_event) char buffer[4096];
+    alignas(inotify_event) std::array<char, 4096> buffer{};
     for (;;) {
-        const ssize_t n = ::read(changes_, buffer, sizeof buffer);
+        const ssize_t n = ::read(changes_, buffer.data(), buffer.size());
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && errno == EAGAIN) return !changed;
         if (n <= 0) return false;  // the queue cannot be read: look again by opening
         for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= n;) {
-            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer.data() + at);
             if (event->wd == held_.watch || (event->mask & IN_Q_OVERFLOW) != 0) changed = true;
             at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
         }
