@@ -30,9 +30,9 @@ struct Home : OpenTempDir {
     std::unique_ptr<QProcess> start(const QStringList& args, const QString& display = {}) const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", QString::fromStdString(path()));  // config, state and lock files below it
-        for (const char* name : {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_RUNTIME_DIR", "WAYLAND_DISPLAY"})
+        for (const char* name : {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_RUNTIME_DIR", "WAYLAND_DISPLAY", "DISPLAY"})
             env.remove(name);
-        display.isEmpty() ? env.remove("DISPLAY") : env.insert("DISPLAY", display);
+        if (!display.isEmpty()) env.insert("DISPLAY", display);
         auto p = std::make_unique<QProcess>();
         p->setProcessEnvironment(env);
         p->start(QStringLiteral(OSTRELL_PROGRAM), args);
@@ -108,10 +108,8 @@ TEST(TwoAgents, OnOneDataDirectoryUploadEachRecordOnce) {
         EXPECT_TRUE(agents[refused]->exitCode() == 1 &&
                     agents[refused]->readAllStandardError().contains("already running " + pid));
         const Home& home = homes[sameUser ? 0 : !refused];
-        for (int i = 0;
-             i < 200 && contentOf(home.file(".local/state/ostrell/status")).find("last_success=2") == std::string::npos;
-             ++i)
-            ::usleep(100000);
+        const std::string status = home.file(".local/state/ostrell/status");
+        for (int i = 0; i < 200 && contentOf(status).find("last_success=2") == std::string::npos; ++i) ::usleep(100000);
         const auto [exit, out, err] = home.run({"--status"});
         EXPECT_TRUE(exit == 0 && out.contains("agent: running " + pid)) << out.toStdString() << err.toStdString();
         ::usleep(2500000);  // two more cycles: nothing is sent again
