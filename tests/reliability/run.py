@@ -156,8 +156,7 @@ class Agent:
     def pid(self):
         """The agent's own pid: strace's child when traced."""
         try:
-            return int(open("/proc/%d/task/%d/children" % ((self.proc.pid,) * 2)).read().split()[0]) \
-                if self.traced else self.proc.pid
+            return int(open("/proc/%d/task/%d/children" % ((self.proc.pid,) * 2)).read().split()[0]) if self.traced else self.proc.pid
         except (OSError, IndexError):
             return self.proc.pid
 
