@@ -91,8 +91,7 @@ TEST(TwoAgents, OnOneDataDirectoryUploadEachRecordOnce) {
         QProcess sim;
         Home homes[2];
         const std::string data = homes[0].file("data"), ledger = homes[0].file("ledger");
-        sim.start(QStringLiteral(VELTRANA_SIM_EXE),
-                  {"--port", "0", "--bookings", "4711:1", "--ledger", ledger.c_str()});
+        sim.start(VELTRANA_SIM_EXE, {"--port", "0", "--bookings", "4711:1", "--ledger", ledger.c_str()});
         for (int i = 0; i < 100 && !sim.canReadLine(); ++i) sim.waitForReadyRead(100);
         const int port = sim.readLine().trimmed().split(':').last().toInt();
         ASSERT_GT(port, 0);
@@ -121,8 +120,7 @@ TEST(TwoAgents, OnOneDataDirectoryUploadEachRecordOnce) {
         int fields = 0, hidden = 0;  // fields too long to occur in a time stamp by chance
         for (const QByteArray& field : QByteArray::fromStdString(contentOf(data + "/InBookings.csv")).split(','))
             fields += field.size() >= 4, hidden += field.size() >= 4 && !lines.contains(field);
-        EXPECT_TRUE(fields > 3 && hidden == fields)
-            << "a field of the guest's record on stdout: " << lines.toStdString();
+        EXPECT_TRUE(fields > 3 && hidden == fields) << "a guest's field on stdout: " << lines.toStdString();
         EXPECT_TRUE(std::filesystem::exists(data + "/up loaded")) << "the upload command ran once records came";
         EXPECT_EQ(QByteArray::fromStdString("\n" + contentOf(ledger)).count("\nACCEPT\t"), 2)
             << "same user " << sameUser;
