@@ -14,11 +14,10 @@ namespace err = ostrell::platform::err;
 TEST(PosixFileSystem, EachOperationSucceedsOrThrowsWithAFittingNumber) {
     OpenTempDir dir;
     PosixFileSystem fs;
-    const std::string file = dir.file("InBookings.csv"), missing = dir.file("none/x.csv"), link = dir.file("l.csv"),
-                      dangling = dir.file("d.csv"), temp = dir.file("Prices.csv.ostrell-tmp"), ro = dir.file("ro"),
-                      kept = ro + "/Payment.csv";
+    const std::string file = dir.file("InBookings.csv"), link = dir.file("l.csv"), dangling = dir.file("d.csv"),
+                      temp = dir.file("Prices.csv.ostrell-tmp"), ro = dir.file("ro"), kept = ro + "/Payment.csv";
     fs.writeDurable(file, "1|a\r\n");
-    ASSERT_EQ(::symlink(file.c_str(), link.c_str()) | ::symlink(missing.c_str(), dangling.c_str()), 0);
+    ASSERT_EQ(::symlink(file.c_str(), link.c_str()) | ::symlink(dir.file("none/x.csv").c_str(), dangling.c_str()), 0);
     ASSERT_EQ(::symlink(dir.path().c_str(), dir.file("data").c_str()) | ::mkdir(ro.c_str(), 0755), 0);
     fs.writeDurable(kept, "kept\r\n");
     ASSERT_EQ(::chmod(kept.c_str(), 0444) | ::chmod(ro.c_str(), 0555), 0);
