@@ -4,6 +4,7 @@
 #include <utime.h>
 
 #include <ctime>
+#include <map>
 
 #include "AdapterTestSupport.h"
 #include "platform/IniDocument.h"
@@ -74,17 +75,14 @@ TEST(PosixSettingsStore, AHostWritingTwoHundredTimesASecondAndTheAgentLoseNoWrit
         }
         ::_exit(0);
     }
+    std::map<std::string, std::string> last{{"HostInPlace", "600"}, {"HostRenamed", "599"}};
     int writes = 0, status = 0;
-    for (; ::waitpid(host, &status, WNOHANG) == 0 && writes < 10000; ++writes)
-        store.writeValue("BKX", "Ostrell", "Agent" + std::to_string(writes % 10), std::to_string(writes));
+    for (; ::waitpid(host, &status, WNOHANG) == 0 && writes < 10000; ++writes) {
+        const std::string key = "Agent" + std::to_string(writes % 10);
+        store.writeValue("BKX", "Ostrell", key, last[key] = std::to_string(writes));
+    }
     ::waitpid(host, &status, 0);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0 && writes > 20) << "both wrote: " << writes;
-    std::string values = store.readValue("BKX", "Ostrell", "HostInPlace", "") +
-                         store.readValue("BKX", "Ostrell", "HostRenamed", ""),
-                last = "600599";
-    for (int k = 0; k < 10; ++k)
-        values += store.readValue("BKX", "Ostrell", "Agent" + std::to_string(k), "LOST"),
-            last += std::to_string(writes - 1 - (writes - 1 - k) % 10);
-    EXPECT_EQ(values, last) << "each key holds its last value";
+    for (const auto& [key, value] : last) EXPECT_EQ(store.readValue("BKX", "Ostrell", key, "LOST"), value) << key;
     EXPECT_EQ(contentOf(ini).rfind(hostFirst, 0), 0u);
 }

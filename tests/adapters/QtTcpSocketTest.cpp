@@ -1,4 +1,3 @@
-
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -12,18 +11,9 @@ using namespace ostrell::platform;
 
 namespace {
 
-// The socket's events in order. What arrives is taken only at the close: data left untaken must still be there.
-struct Recorder : TcpSocketEvents {
-    void onConnect() override { log += "connect "; }
-    void onDataArrival(int64_t) override { log += log.ends_with("data ") ? "" : "data "; }
-    void onClose() override { log += "close ", received += socket->takeAll(); }
-    void onError(int32_t number, const std::string&) override { log += "error " + std::to_string(number); }
-    TcpSocket* socket = nullptr;
-    std::string log, received;
-};
-
-// The agent's socket and, on loopback, the server's side of its connection.
-class QtTcpSocketTest : public ::testing::Test {
+// The agent's socket with its events in order and, on loopback, the server's side of its connection. What
+// arrives is taken only at the close: data left untaken must still be there.
+class QtTcpSocketTest : public ::testing::Test, public TcpSocketEvents {
 protected:
     void SetUp() override {
         ASSERT_TRUE(server_.listen(QHostAddress::LocalHost, 0));
@@ -31,9 +21,12 @@ protected:
             peer_ = server_.nextPendingConnection();
             QObject::connect(peer_, &QTcpSocket::readyRead, [this] { peerReceived_ += peer_->readAll(); });
         });
-        events_.socket = &socket_;
-        socket_.setEvents(&events_);
+        socket_.setEvents(this);
     }
+    void onConnect() override { log_ += "connect "; }
+    void onDataArrival(int64_t) override { log_ += log_.ends_with("data ") ? "" : "data "; }
+    void onClose() override { log_ += "close ", received_ += socket_.takeAll(); }
+    void onError(int32_t number, const std::string&) override { log_ += "error " + std::to_string(number); }
 
     QCoreApplication& app_ = testApp();  // first: the Qt objects below need it
     QtEventLoop loop_;
@@ -41,7 +34,7 @@ protected:
     QTcpSocket* peer_ = nullptr;
     QByteArray peerReceived_;
     QtTcpSocket socket_;
-    Recorder events_;
+    std::string log_, received_;
 };
 
 }  // namespace
@@ -55,7 +48,7 @@ TEST_F(QtTcpSocketTest, CarriesBytesUnchangedAndTheLastReplyBeforeTheServersClos
     socket_.setLocalPort(local.localPort());
     const std::string outgoing = "tolvane|QHT514\n\xe9\xff\x01 \r\n"s, incoming = "welcome \xe4\r\nsuccess\n\0end"s;
     for (int round = 0; round < 2; ++round) {
-        events_.log.clear(), events_.received.clear(), peerReceived_.clear();
+        log_.clear(), received_.clear(), peerReceived_.clear();
         socket_.connect("127.0.0.1", server_.serverPort());
         EXPECT_EQ(socket_.state(), TcpSocket::StateConnecting) << "connect returns before the connection is made";
         peer_ = nullptr;
@@ -65,12 +58,11 @@ TEST_F(QtTcpSocketTest, CarriesBytesUnchangedAndTheLastReplyBeforeTheServersClos
         socket_.send(outgoing);
         peer_->write(incoming.data(), qint64(incoming.size()));
         ASSERT_TRUE(loop_.waitUntil(
-            [&] { return events_.log.ends_with("data ") && peerReceived_.size() == qsizetype(outgoing.size()); },
-            8000));
+            [&] { return log_.ends_with("data ") && peerReceived_.size() == qsizetype(outgoing.size()); }, 8000));
         peer_->write("record 2\n");
         peer_->disconnectFromHost();
-        ASSERT_TRUE(loop_.waitUntil([&] { return events_.log.ends_with("close "); }, 8000));
-        EXPECT_EQ(std::tuple(events_.log, events_.received, peerReceived_.toStdString(), socket_.state()),
+        ASSERT_TRUE(loop_.waitUntil([&] { return log_.ends_with("close "); }, 8000));
+        EXPECT_EQ(std::tuple(log_, received_, peerReceived_.toStdString(), socket_.state()),
                   std::tuple("connect data close "s, incoming + "record 2\n", outgoing, int(TcpSocket::StateClosed)));
         socket_.close();
     }
@@ -85,15 +77,14 @@ TEST_F(QtTcpSocketTest, EachAddressOfANameIsTriedAndAQuitLineBeforeTheAgentsClos
     for (const auto& [host, port, log] : {std::tuple{"localhost", int(server_.serverPort()), "connect "},
                                           {"127.0.0.1", int(refusing.localPort()), "error 10061"},
                                           {"no-such-host.invalid", 80, "error 11001"}}) {
-        events_.log.clear();
+        log_.clear();
         socket_.connect(host, port);
-        ASSERT_TRUE(
-            loop_.waitUntil([&] { return !events_.log.empty() && (peer_ || port != server_.serverPort()); }, 8000));
+        ASSERT_TRUE(loop_.waitUntil([&] { return !log_.empty() && (peer_ || port != server_.serverPort()); }, 8000));
         const bool sent = failureNumber([&] { socket_.send("quit\n"); }) == 0;
         socket_.close();
         ASSERT_TRUE(
             loop_.waitUntil([&] { return peer_ && peer_->state() == QAbstractSocket::UnconnectedState; }, 8000));
-        EXPECT_EQ(std::tuple(events_.log, sent, peerReceived_, socket_.state()),
+        EXPECT_EQ(std::tuple(log_, sent, peerReceived_, socket_.state()),
                   std::tuple(log, port == server_.serverPort(), QByteArray("quit\n"), int(TcpSocket::StateClosed)))
             << host;
     }

@@ -30,9 +30,9 @@ struct Home : OpenTempDir {
     std::unique_ptr<QProcess> start(const QStringList& args, const QString& display = {}) const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", QString::fromStdString(path()));  // config, state and lock files below it
-        for (const char* name : {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_RUNTIME_DIR", "WAYLAND_DISPLAY"})
+        for (const char* name : {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_RUNTIME_DIR", "WAYLAND_DISPLAY", "DISPLAY"})
             env.remove(name);
-        display.isEmpty() ? env.remove("DISPLAY") : env.insert("DISPLAY", display);
+        if (!display.isEmpty()) env.insert("DISPLAY", display);
         auto p = std::make_unique<QProcess>();
         p->setProcessEnvironment(env);
         p->start(QStringLiteral(OSTRELL_PROGRAM), args);
@@ -91,8 +91,7 @@ TEST(TwoAgents, OnOneDataDirectoryUploadEachRecordOnce) {
         QProcess sim;
         Home homes[2];
         const std::string data = homes[0].file("data"), ledger = homes[0].file("ledger");
-        sim.start(QStringLiteral(VELTRANA_SIM_EXE),
-                  {"--port", "0", "--bookings", "4711:1", "--ledger", ledger.c_str()});
+        sim.start(VELTRANA_SIM_EXE, {"--port", "0", "--bookings", "4711:1", "--ledger", ledger.c_str()});
         for (int i = 0; i < 100 && !sim.canReadLine(); ++i) sim.waitForReadyRead(100);
         const int port = sim.readLine().trimmed().split(':').last().toInt();
         ASSERT_GT(port, 0);
@@ -108,10 +107,8 @@ TEST(TwoAgents, OnOneDataDirectoryUploadEachRecordOnce) {
         EXPECT_TRUE(agents[refused]->exitCode() == 1 &&
                     agents[refused]->readAllStandardError().contains("already running " + pid));
         const Home& home = homes[sameUser ? 0 : !refused];
-        for (int i = 0;
-             i < 200 && contentOf(home.file(".local/state/ostrell/status")).find("last_success=2") == std::string::npos;
-             ++i)
-            ::usleep(100000);
+        const std::string status = home.file(".local/state/ostrell/status");
+        for (int i = 0; i < 200 && contentOf(status).find("last_success=2") == std::string::npos; ++i) ::usleep(100000);
         const auto [exit, out, err] = home.run({"--status"});
         EXPECT_TRUE(exit == 0 && out.contains("agent: running " + pid)) << out.toStdString() << err.toStdString();
         ::usleep(2500000);  // two more cycles: nothing is sent again
@@ -126,8 +123,7 @@ TEST(TwoAgents, OnOneDataDirectoryUploadEachRecordOnce) {
         int fields = 0, hidden = 0;  // fields too long to occur in a time stamp by chance
         for (const QByteArray& field : QByteArray::fromStdString(contentOf(data + "/InBookings.csv")).split(','))
             fields += field.size() >= 4, hidden += field.size() >= 4 && !lines.contains(field);
-        EXPECT_TRUE(fields > 3 && hidden == fields)
-            << "a field of the guest's record on stdout: " << lines.toStdString();
+        EXPECT_TRUE(fields > 3 && hidden == fields) << "a guest's field on stdout: " << lines.toStdString();
         EXPECT_TRUE(std::filesystem::exists(data + "/up loaded")) << "the upload command ran once records came";
         EXPECT_EQ(QByteArray::fromStdString("\n" + contentOf(ledger)).count("\nACCEPT\t"), 2)
             << "same user " << sameUser;

@@ -94,22 +94,20 @@ Tally check(const Ledger& ledger, const Reader& before, const Reader& after) {
     return t;
 }
 
-std::optional<std::string> readFile(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!S_ISREG(st.st_mode) || !in) fail("cannot read " + path);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 Reader directory(const std::string& dir) {
     struct stat st {};
     if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) fail("not a directory: " + dir);
-    return [dir](const std::string& name) { return readFile(dir + name); };
+    return [dir](const std::string& name) -> std::optional<std::string> {
+        struct stat file {};
+        if (::stat((dir + name).c_str(), &file) != 0) return std::nullopt;
+        std::ifstream in(dir + name, std::ios::binary);
+        if (!S_ISREG(file.st_mode) || !in) fail("cannot read " + dir + name);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
 }
 
 Ledger readLedger(const std::string& dir) {
-    const std::string text = readFile(dir + "/ledger.txt").value_or("");
+    const std::string text = directory(dir + "/")("ledger.txt").value_or("");
     Ledger ledger;
     for (size_t at = 0, lf = 0; (lf = text.find('\n', at)) != std::string::npos; at = lf + 1) {
         auto entry = sim::parseLedgerLine(std::string_view(text).substr(at, lf - at));
@@ -209,12 +207,10 @@ std::vector<std::string> runWorld(const std::string& dir, const std::vector<std:
     } catch (const fake::SimulatedCrash&) {
     }
     w.fs.beforeOp = nullptr;
+    if (reached.size() < crashAt) return {};
     std::vector<std::string> found;
-    if (reached.size() < crashAt) return found;
     const size_t quitsBefore = crashAt > 0 ? count(readLedger(dir), "QUIT") : 0;
-    if (crashAt > 0) {
-        AgentLife second(w, [](const std::string&) {});
-    }
+    if (crashAt > 0) AgentLife second(w, [](const std::string&) {});
     if (count(readLedger(dir), "QUIT") <= quitsBefore) found.push_back("no cycle finished");
     w.fs.powerLoss();
     const Tally t = check(readLedger(dir), directory(dir + "/before/"), [&w](const std::string& name) {

@@ -1,9 +1,8 @@
 #!/usr/bin/env python3
-"""The reliability suite. One case table drives the real agent against veltrana-sim on loopback: crash
-points (strace kills it on entering each file-mutating call of a clean cycle), network faults, disk faults
-and settings damage; rel_check checks each run and sweeps power loss and kills over the fake file layer;
-then the fuzzers. Prints per part the faults hit, those never reached (not counted) and the violations;
-exit status 1 on a violation, a part short of its minimums or a fuzzer crash.
+"""The reliability suite: the real agent against veltrana-sim on loopback under crash points (strace kills it
+at each file-mutating call of a clean cycle), network, disk and settings faults, each run checked by rel_check;
+its power-loss and kill sweeps on the fakes; the fuzzers. Prints per part the faults hit, those not reached
+and the violations; exit status 1 on a violation, a part short of its minimums or a fuzzer crash.
   run.py --build DIR [--fast] [--part crash|network|disk|settings|powerloss|kill|fuzz]... [--sample N]
          [--fuzz-seconds N]"""
 import argparse, os, re, shutil, signal, subprocess as sp, sys, tempfile, time  # noqa: E401
@@ -68,8 +67,7 @@ class Run:
         self.dir = tempfile.mkdtemp(prefix=part + ".", dir=root)
         self.config, self.data, self.before = (os.path.join(self.dir, d) for d in ("config", "data", "before"))
         self.ini, self.trace = os.path.join(self.config, "BKX.ini"), os.path.join(self.dir, "trace.txt")
-        for d in (self.config, self.data, self.before):
-            os.makedirs(d)
+        list(map(os.makedirs, (self.config, self.data, self.before)))
 
     def start(self, options, **settings):
         for d, name in ((d, n) for d in (self.data, self.before) for n in OUTGOING):
@@ -78,10 +76,7 @@ class Run:
         with open(os.path.join(self.dir, "sim.out"), "wb") as out:
             self.sim = sp.Popen([self.paths["veltrana-sim"], "--port", "0", "--port-file", port_file, "--ledger",
                                  os.path.join(self.dir, "ledger.txt")] + options, stdout=out, stderr=out)
-        for _ in range(200):
-            if os.path.exists(port_file) or self.sim.poll() is not None:
-                break
-            time.sleep(0.05)
+        until(lambda: os.path.exists(port_file) or self.sim.poll() is not None, 10)
         keys = dict(dict(IPadd="127.0.0.1", IPport=int(open(port_file).read()), DataDir=self.data + "/", TimeOut=30,
                          LoNumber1=4711, LoNumber3=4712), **settings)
         self.good = ("[Ostrell]\n" + "".join("%s=%s\n" % kv for kv in keys.items()) +
@@ -124,6 +119,14 @@ class Run:
             a for p in paths for a in ("-P", p)] + (["-e", "inject=%s:signal=KILL:when=%d" % kill] if kill else []) + ["--"]
 
 
+def until(done, seconds):
+    """Polls done() every 50 ms for at most `seconds`."""
+    for _ in range(seconds * 20):
+        if done():
+            return
+        time.sleep(0.05)
+
+
 def replace(path, data):
     open(path + ".new", "wb").write(data)
     os.replace(path + ".new", path)
@@ -133,8 +136,8 @@ class Agent:
     """The built agent, headless, maybe under strace; counts the cycles that reached their quit."""
 
     def __init__(self, run, wrapper=(), tag="first"):
-        self.run, self.out, self.err = run, os.path.join(run.dir, tag + ".out"), os.path.join(run.dir, tag + ".err")
-        self.traced = bool(wrapper)
+        self.run, self.traced = run, bool(wrapper)
+        self.out, self.err = os.path.join(run.dir, tag + ".out"), os.path.join(run.dir, tag + ".err")
         run.end_flag(b"N")
         env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
         env.update(XDG_CONFIG_HOME=run.config, XDG_RUNTIME_DIR=run.config, QT_QPA_PLATFORM="offscreen")
@@ -147,17 +150,13 @@ class Agent:
         return open(self.out, "rb").read().count(b" S {quit}\n")
 
     def wait(self, cycles, seconds):
-        for _ in range(seconds * 20):
-            if self.quits() >= cycles or self.proc.poll() is not None:
-                break
-            time.sleep(0.05)
+        until(lambda: self.quits() >= cycles or self.proc.poll() is not None, seconds)
         return self.quits() >= cycles
 
     def pid(self):
         """The agent's own pid: strace's child when traced."""
         try:
-            return int(open("/proc/%d/task/%d/children" % ((self.proc.pid,) * 2)).read().split()[0]) \
-                if self.traced else self.proc.pid
+            return int(open("/proc/%d/task/%d/children" % ((self.proc.pid,) * 2)).read().split()[0]) if self.traced else self.proc.pid
         except (OSError, IndexError):
             return self.proc.pid
 
@@ -166,14 +165,7 @@ class Agent:
         it read before); its exit status, or None when it had to be killed. Notes its peak memory."""
         status = open("/proc/%d/status" % self.pid()).read() if self.proc.poll() is None else ""
         self.peak_kb = int(next(iter(re.findall(r"VmHWM:\s+(\d+)", status)), 0))
-        for _ in range(40):
-            if self.proc.poll() is not None:
-                break
-            self.run.end_flag(b"Y")
-            try:
-                self.proc.wait(timeout=0.5)
-            except sp.TimeoutExpired:
-                pass
+        until(lambda: self.run.end_flag(b"Y") or self.proc.poll() is not None, 20)
         status = self.proc.poll()
         for pid in dict.fromkeys([self.pid(), self.proc.pid] if status is None else []):
             os.kill(pid, signal.SIGKILL)  # the agent first: strace killed would let it run on
@@ -212,13 +204,8 @@ def run_case(root, paths, c):
             run.start(c["sim"] if full else SIM_DATA + list(c["sim"]), **(c["settings"] or {}))
             wrapper = run.traced(c["kill"]) if c["kill"] else []
         if full:  # filled up to about 12 KiB
-            with open(os.path.join(run.data, "filler.bin"), "wb", buffering=0) as f:
-                for _ in range(100000):
-                    try:
-                        if os.statvfs(run.data).f_bavail * os.statvfs(run.data).f_frsize <= 12288 or not f.write(bytes(4096)):
-                            break
-                    except OSError:
-                        break
+            room = os.statvfs(run.data)
+            replace(os.path.join(run.data, "filler.bin"), bytes(max(0, room.f_bavail * room.f_frsize - 12288)))
         if run.hit and c["part"] == "crash":
             first = Agent(run, wrapper)
             first.wait(99, c["budget"])
