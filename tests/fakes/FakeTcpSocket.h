@@ -27,7 +27,6 @@ public:
     void peerClose(int64_t delayMs = 0);
 
     std::vector<std::string> sentLines;  // every complete line the client sent, without LF
-    std::string sentBytes;               // everything the client sent
     int connectCalls = 0;
 
     // --- TcpSocket ---

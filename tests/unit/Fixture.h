@@ -41,15 +41,10 @@ using Lines = std::vector<std::string>;
 // The lines of a file ended by CR LF; a last line without its end is marked.
 inline Lines fileLines(const std::string& content) {
     Lines out;
-    for (size_t start = 0; start < content.size();) {
-        const size_t end = content.find("\r\n", start);
-        if (end == std::string::npos) {
-            out.push_back(content.substr(start) + "<no line end>");
-            break;
-        }
+    size_t start = 0;
+    for (size_t end; (end = content.find("\r\n", start)) != std::string::npos; start = end + 2)
         out.push_back(content.substr(start, end - start));
-        start = end + 2;
-    }
+    if (start < content.size()) out.push_back(content.substr(start) + "<no line end>");
     return out;
 }
 
@@ -118,13 +113,8 @@ public:
         sent.push_back(request);
         if (sent.size() > 5000) throw RunawayExchange{};
         if (onRequest) onRequest(request);
-        std::string r;
-        if (!script.empty()) {
-            r = script.front();
-            script.pop_front();
-        } else {
-            r = rule ? rule(request) : answer(request);
-        }
+        const std::string r = script.empty() ? (rule ? rule(request) : answer(request)) : script.front();
+        if (!script.empty()) script.pop_front();
         if (r.find("|SUCCESS") != std::string::npos) ledger.push_back(request);
         return r;
     }
