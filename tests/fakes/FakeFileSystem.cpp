@@ -24,7 +24,8 @@ std::shared_ptr<FakeFileSystem::Inode> FakeFileSystem::newInode(const std::strin
     return std::make_shared<Inode>(Inode{bytes, synced, ++lastInode_});
 }
 
-void FakeFileSystem::refuseSymlink(const std::string& path) const {
+void FakeFileSystem::refuseDirectoryOrLink(const std::string& path) {
+    if (isDirectory(path)) throw errnoError(EISDIR, path);
     if (symlinks_.count(path)) throw errnoError(ELOOP, path);
 }
 
@@ -122,8 +123,7 @@ bool FakeFileSystem::isDirectory(const std::string& path) { return dirs_.count(w
 
 std::string FakeFileSystem::readAll(const std::string& path) {
     enter(Op::Read, path);
-    if (isDirectory(path)) throw errnoError(EISDIR, path);
-    refuseSymlink(path);
+    refuseDirectoryOrLink(path);
     auto it = entries_.find(path);
     if (it == entries_.end()) throw errnoError(ENOENT, path);
     return it->second->data;
@@ -131,8 +131,7 @@ std::string FakeFileSystem::readAll(const std::string& path) {
 
 int64_t FakeFileSystem::append(const std::string& path, const std::string& bytes, bool durable) {
     enter(Op::Append, path);
-    if (isDirectory(path)) throw errnoError(EISDIR, path);
-    refuseSymlink(path);
+    refuseDirectoryOrLink(path);
     auto it = entries_.find(path);
     if (it == entries_.end()) {
         checkParentWritable(path);
@@ -150,8 +149,7 @@ int64_t FakeFileSystem::append(const std::string& path, const std::string& bytes
 
 void FakeFileSystem::writeDurable(const std::string& path, const std::string& bytes) {
     enter(Op::Write, path);
-    if (isDirectory(path)) throw errnoError(EISDIR, path);
-    refuseSymlink(path);
+    refuseDirectoryOrLink(path);
     checkParentWritable(path);
     auto it = entries_.find(path);
     const int64_t old = it == entries_.end() ? 0 : static_cast<int64_t>(it->second->data.size());

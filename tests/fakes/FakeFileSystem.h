@@ -65,7 +65,7 @@ private:
         uint64_t number = 0;
     };
     std::shared_ptr<Inode> newInode(const std::string& bytes, const std::string& synced);
-    void refuseSymlink(const std::string& path) const;
+    void refuseDirectoryOrLink(const std::string& path);
     struct Injection {
         Op op;
         int errnum;

@@ -338,10 +338,9 @@ struct AgentFixture : Fixture {
 
     explicit AgentFixture(app::Shell* desktop = nullptr) {
         store.set("Version", "Brannhall", "2.3.119");
-        store.set("Ostrell", "IPadd", "10.1.2.3");
-        store.set("Ostrell", "IPport", "6000");
-        store.set("Ostrell", "DataDir", "/data/");
-        store.set("Ostrell", "LoNumber1", "4711");
+        for (const auto& [key, value] :
+             {std::pair{"IPadd", "10.1.2.3"}, {"IPport", "6000"}, {"DataDir", "/data/"}, {"LoNumber1", "4711"}})
+            store.set("Ostrell", key, value);
         steps.filesWaiting = false;
         socket.onLine = [this](const std::string& line) {
             if (line == "tolvane|QHT514") socket.peerSend("Logon success\r\n", 10);

@@ -143,7 +143,6 @@ TEST(Download, EachServerScriptLeavesItsRequestsFilesLogAndCommand) {
         // the phase, the hundredth unusable reply in a row to a number leaves it.
         {"bad records", always("\"too\",\"few\""), {}, none, none, {}, true, {}, 10 + 10 + 1},
         {"unexpected replies", [](F& f) { f.server.rule = [](const std::string&) { return std::string("huh"); }; }, {}, none, none, {}, false, {}, 100 + 100 + 1},
-        {"short replies", always("x"), {}, none, none, {}, false, {}, 100 + 100 + 1},
         {"the count of unusable replies starts again after a record", [](F& f) {
              for (int i = 0; i < 99; ++i) f.server.reply("10|BK1", i % 2 ? "10|x" : "huh");
              f.server.record("10|BK1", 5, "10|" + b5);
