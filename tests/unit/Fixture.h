@@ -232,41 +232,42 @@ struct NetFixture : Base {
 
 // --- the cycle -----------------------------------------------------------------------------------------
 
-// Upload and download steps that write what they are asked into the fixture's journal.
-struct RecordingSteps : cycle::Uploader, cycle::Downloader {
-    explicit RecordingSteps(Lines& journal) : journal_(journal) {}
-    bool hasFilesToSend() override {
-        journal_.push_back("TransFiles");
-        return filesWaiting;
-    }
-    void sendFiles() override {
-        journal_.push_back("SendFiles");
-        ++sends;
-    }
-    void downloadFiles() override {
-        journal_.push_back("GetFiles");
-        ++downloads;
-        if (duringGetFiles) duringGetFiles();
-    }
+// What the upload and download steps answer, and the journal they write what they are asked into.
+struct StepScript {
+    Lines& journal;
     bool filesWaiting = true;
-    int sends = 0, downloads = 0;
+    int downloads = 0;
     std::function<void()> duringGetFiles;
-
-private:
-    Lines& journal_;
+};
+struct RecordingSteps : cycle::Uploader, cycle::Downloader {
+    explicit RecordingSteps(StepScript& script) : s_(script) {}
+    bool hasFilesToSend() override {
+        s_.journal.push_back("TransFiles");
+        return s_.filesWaiting;
+    }
+    void sendFiles() override { s_.journal.push_back("SendFiles"); }
+    void downloadFiles() override {
+        s_.journal.push_back("GetFiles");
+        ++s_.downloads;
+        if (s_.duringGetFiles) s_.duringGetFiles();
+    }
+    StepScript& s_;
 };
 
 // A scheduler with the real connection on the fake socket, the real importer on the fake launcher,
 // and recording upload and download steps.
 struct CycleFixture : WithFiles<NetFixture> {
     fake::FakeProcessLauncher launcher;
-    RecordingSteps steps{journal};
+    StepScript steps{journal, true, 0, {}};
+    RecordingSteps recorder{steps};
     cycle::Importer importer{launcher, settings, log, reporter};
     std::vector<int> ticksShown;
-    cycle::Scheduler scheduler{
-        loop, settings, params, reporter, cycle::Scheduler::Steps{connection, steps, steps, importer}, [this](int n) {
-            ticksShown.push_back(n);
-        }};
+    cycle::Scheduler scheduler{loop,
+                               settings,
+                               params,
+                               reporter,
+                               cycle::Scheduler::Steps{connection, recorder, recorder, importer},
+                               [this](int n) { ticksShown.push_back(n); }};
 
     CycleFixture() {
         params.timeoutSecs = 15;
@@ -333,7 +334,7 @@ struct AgentFixture : Fixture {
     fake::MemoryStateFiles stateFiles;
     fake::FakeDirectoryLock dirLock;
     RecordingShell shell;
-    RecordingSteps steps{journal};
+    StepScript steps{journal, false, 0, {}};
     std::unique_ptr<app::Agent> agent;
 
     explicit AgentFixture(app::Shell* desktop = nullptr) {
@@ -341,25 +342,15 @@ struct AgentFixture : Fixture {
         for (const auto& [key, value] :
              {std::pair{"IPadd", "10.1.2.3"}, {"IPport", "6000"}, {"DataDir", "/data/"}, {"LoNumber1", "4711"}})
             store.set("Ostrell", key, value);
-        steps.filesWaiting = false;
         socket.onLine = [this](const std::string& line) {
             if (line == "tolvane|QHT514") socket.peerSend("Logon success\r\n", 10);
         };
         agent = std::make_unique<app::Agent>(
             app::AgentPlatform{loop, socket, store, fs, launcher, sinks, terminator, &systemLog, &stateFiles, &dirLock},
             desktop ? *desktop : shell,
-            [this](const app::StepContext&) { return std::unique_ptr<cycle::Uploader>(new Forward(steps)); },
-            [this](const app::StepContext&) { return std::unique_ptr<cycle::Downloader>(new Forward(steps)); });
+            [this](const app::StepContext&) { return std::make_unique<RecordingSteps>(steps); },
+            [this](const app::StepContext&) { return std::make_unique<RecordingSteps>(steps); });
     }
-
-private:
-    struct Forward : cycle::Uploader, cycle::Downloader {
-        explicit Forward(RecordingSteps& s) : s_(s) {}
-        bool hasFilesToSend() override { return s_.hasFilesToSend(); }
-        void sendFiles() override { s_.sendFiles(); }
-        void downloadFiles() override { s_.downloadFiles(); }
-        RecordingSteps& s_;
-    };
 };
 
 }  // namespace ostrell::unittest
