@@ -188,7 +188,8 @@ struct TransferFixture : Fixture {
 // --- the connection ------------------------------------------------------------------------------------
 
 // The window's boxes as the connection fills them.
-class RecordingView : public net::ConnectionView, public net::MonitorView {
+template <class... Views>
+class RecordingViews : public Views... {
 public:
     void showCountdown(int value) override { countdowns.push_back(value); }
     void showSocketEnds(int32_t localPort, const std::string& localIP, int32_t remotePort,
@@ -207,6 +208,7 @@ public:
     Lines lines;  // monitor lines in the order they were written
     std::vector<int> countdowns;
 };
+using RecordingView = RecordingViews<net::ConnectionView, net::MonitorView>;
 
 // A connection on the fake socket, with a server that accepts and answers the logon unless told otherwise.
 struct NetFixture : Base {
@@ -287,15 +289,9 @@ struct CycleFixture : WithFiles<NetFixture> {
 // --- the agent -----------------------------------------------------------------------------------------
 
 // The desktop side as a journal of what the agent asked of it, with the operator's answers ready.
-class RecordingShell : public app::Shell {
+class RecordingShell : public RecordingViews<app::Shell> {
 public:
-    bool isWindowVisible() const override { return visible; }
-    std::string monitorText() const override { return text; }
-    void setMonitorText(const std::string& t) override { text = t; }
-    void showCountdown(int) override {}
-    void showSocketEnds(int32_t lp, const std::string& lip, int32_t rp, const std::string& rip) override {
-        journal.push_back("ends " + std::to_string(lp) + " " + lip + " " + std::to_string(rp) + " " + rip);
-    }
+    RecordingShell() { visible = false; }
     void showMessage(const std::string& title, const std::string& t) override {
         journal.push_back("message " + title + ": " + t);
     }
@@ -319,8 +315,7 @@ public:
     void setWindowVisible(bool on) override { visible = on; }
     void showMonitorMode(bool on) override { journal.push_back(on ? "monitor on" : "monitor off"); }
 
-    bool visible = false;
-    std::string text, timeoutBox = "15", dataDirBox = "/data/";
+    std::string timeoutBox = "15", dataDirBox = "/data/";
     std::optional<std::string> answer;  // the file chosen or the password typed; none: cancelled
     Lines journal, linkStates, notifications;
 };
