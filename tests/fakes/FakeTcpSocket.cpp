@@ -42,12 +42,6 @@ void FakeTcpSocket::send(const std::string& bytes) {
     }
 }
 
-std::string FakeTcpSocket::takeAll() {
-    std::string out;
-    out.swap(inbox_);
-    return out;
-}
-
 void FakeTcpSocket::close() {
     ++generation_;
     state_ = StateClosed;
