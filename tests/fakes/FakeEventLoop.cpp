@@ -79,10 +79,6 @@ bool FakeEventLoop::runUntil(const std::function<bool()>& done, int64_t ms) {
     return true;
 }
 
-void FakeEventLoop::runFor(int64_t ms) {
-    runUntil([] { return false; }, ms);
-}
-
 std::unique_ptr<platform::Timer> FakeEventLoop::createTimer(std::function<void()> onTick) {
     return std::make_unique<FakeTimer>(*this, std::move(onTick));
 }

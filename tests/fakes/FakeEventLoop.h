@@ -23,7 +23,9 @@ public:
     bool endRequested() const override { return endRequested_; }
 
     // Test driving: let virtual time pass as the idle main loop would, running every event on the way.
-    void runFor(int64_t ms);
+    void runFor(int64_t ms) {
+        runUntil([] { return false; }, ms);
+    }
     // Runs until done() holds or ms pass; returns done(). Unlike waitUntil it ignores end requests.
     bool runUntil(const std::function<bool()>& done, int64_t ms);
 

@@ -9,24 +9,23 @@ namespace ostrell::fake {
 using platform::errnoError;
 using platform::parentDirectory;
 
+namespace {
+std::string withoutTrailingSlash(std::string dir) {
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    return dir;
+}
+}  // namespace
+
 FakeFileSystem::FakeFileSystem() { dirs_.insert("/"); }
 
-void FakeFileSystem::addDirectory(const std::string& dir) {
-    std::string d = dir;
-    while (d.size() > 1 && d.back() == '/') d.pop_back();
-    dirs_.insert(d);
+void FakeFileSystem::addDirectory(const std::string& dir) { dirs_.insert(withoutTrailingSlash(dir)); }
+
+std::shared_ptr<FakeFileSystem::Inode> FakeFileSystem::newInode(const std::string& bytes, const std::string& synced) {
+    return std::make_shared<Inode>(Inode{bytes, synced, ++lastInode_});
 }
 
-void FakeFileSystem::setReadOnly(const std::string& dir, bool readOnly) {
-    if (readOnly) readOnly_.insert(dir);
-    else readOnly_.erase(dir);
-}
-
-std::shared_ptr<FakeFileSystem::Inode> FakeFileSystem::newInode(const std::string& bytes) {
-    return std::make_shared<Inode>(Inode{bytes, "", ++lastInode_});
-}
-
-void FakeFileSystem::refuseSymlink(const std::string& path) const {
+void FakeFileSystem::refuseDirectoryOrLink(const std::string& path) {
+    if (isDirectory(path)) throw errnoError(EISDIR, path);
     if (symlinks_.count(path)) throw errnoError(ELOOP, path);
 }
 
@@ -37,10 +36,7 @@ void FakeFileSystem::putSymlink(const std::string& path, const std::string& targ
 
 void FakeFileSystem::putFile(const std::string& path, const std::string& bytes) {
     addDirectory(parentDirectory(path));
-    auto node = newInode(bytes);
-    node->synced = bytes;
-    entries_[path] = node;
-    durableEntries_[path] = node;
+    entries_[path] = durableEntries_[path] = newInode(bytes, bytes);
 }
 
 std::string FakeFileSystem::content(const std::string& path) const {
@@ -55,7 +51,9 @@ std::vector<std::string> FakeFileSystem::list(const std::string& dir) const {
     return names;
 }
 
-void FakeFileSystem::failOn(Op op, int errnum, int nth) { injections_.push_back({op, errnum, nth}); }
+void FakeFileSystem::failOn(Op op, int errnum, int nth, const std::string& path) {
+    injections_.push_back({op, errnum, nth, path});
+}
 
 void FakeFileSystem::powerLoss() {
     entries_ = durableEntries_;
@@ -65,7 +63,7 @@ void FakeFileSystem::powerLoss() {
 void FakeFileSystem::enter(Op op, const std::string& path) {
     if (beforeOp) beforeOp(op, path);
     for (auto it = injections_.begin(); it != injections_.end(); ++it) {
-        if (it->op != op) continue;
+        if (it->op != op || (!it->path.empty() && it->path != path)) continue;
         if (--it->countdown == 0) {
             const int e = it->errnum;
             injections_.erase(it);
@@ -111,9 +109,7 @@ void FakeFileSystem::createLike(const std::string& path, const std::string& byte
     if (entries_.count(path) || symlinks_.count(path) || isDirectory(path)) throw errnoError(EEXIST, path);
     checkParentWritable(path);
     checkSpace(static_cast<int64_t>(bytes.size()));
-    auto node = newInode(bytes);
-    node->synced = bytes;
-    entries_[path] = node;
+    entries_[path] = newInode(bytes, bytes);
 }
 
 void FakeFileSystem::makePrivateDirectory(const std::string& dir) {
@@ -123,16 +119,11 @@ void FakeFileSystem::makePrivateDirectory(const std::string& dir) {
     for (std::string d = dir; d != "/" && d != "." && !isDirectory(d); d = parentDirectory(d)) addDirectory(d);
 }
 
-bool FakeFileSystem::isDirectory(const std::string& path) {
-    std::string d = path;
-    while (d.size() > 1 && d.back() == '/') d.pop_back();
-    return dirs_.count(d) != 0;
-}
+bool FakeFileSystem::isDirectory(const std::string& path) { return dirs_.count(withoutTrailingSlash(path)) != 0; }
 
 std::string FakeFileSystem::readAll(const std::string& path) {
     enter(Op::Read, path);
-    if (isDirectory(path)) throw errnoError(EISDIR, path);
-    refuseSymlink(path);
+    refuseDirectoryOrLink(path);
     auto it = entries_.find(path);
     if (it == entries_.end()) throw errnoError(ENOENT, path);
     return it->second->data;
@@ -140,19 +131,14 @@ std::string FakeFileSystem::readAll(const std::string& path) {
 
 int64_t FakeFileSystem::append(const std::string& path, const std::string& bytes, bool durable) {
     enter(Op::Append, path);
-    if (isDirectory(path)) throw errnoError(EISDIR, path);
-    refuseSymlink(path);
+    refuseDirectoryOrLink(path);
     auto it = entries_.find(path);
     if (it == entries_.end()) {
         checkParentWritable(path);
         checkSpace(static_cast<int64_t>(bytes.size()));
-        auto node = newInode(bytes);
-        entries_[path] = node;
-        if (durable) {
-            node->synced = node->data;
-            durableEntries_[path] = node;
-        }
-        return static_cast<int64_t>(node->data.size());
+        entries_[path] = newInode(bytes, durable ? bytes : "");
+        if (durable) durableEntries_[path] = entries_[path];
+        return static_cast<int64_t>(bytes.size());
     }
     if (readOnly_.count(parentDirectory(path))) throw errnoError(EACCES, path);
     checkSpace(static_cast<int64_t>(bytes.size()));
@@ -163,13 +149,12 @@ int64_t FakeFileSystem::append(const std::string& path, const std::string& bytes
 
 void FakeFileSystem::writeDurable(const std::string& path, const std::string& bytes) {
     enter(Op::Write, path);
-    if (isDirectory(path)) throw errnoError(EISDIR, path);
-    refuseSymlink(path);
+    refuseDirectoryOrLink(path);
     checkParentWritable(path);
     auto it = entries_.find(path);
     const int64_t old = it == entries_.end() ? 0 : static_cast<int64_t>(it->second->data.size());
     checkSpace(static_cast<int64_t>(bytes.size()) - old);
-    if (it == entries_.end()) it = entries_.emplace(path, newInode("")).first;
+    if (it == entries_.end()) it = entries_.emplace(path, newInode("", "")).first;
     it->second->data = bytes;
     it->second->synced = bytes;
 }

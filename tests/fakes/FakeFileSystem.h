@@ -27,15 +27,15 @@ public:
 
     // --- set-up and inspection, for tests ---
     void addDirectory(const std::string& dir);
-    void setReadOnly(const std::string& dir, bool readOnly = true);
+    void setReadOnly(const std::string& dir) { readOnly_.insert(dir); }
     void putFile(const std::string& path, const std::string& bytes);  // durable at once
     // A symbolic link at path to target; opening it fails with ELOOP, as with O_NOFOLLOW.
     void putSymlink(const std::string& path, const std::string& target);
     bool has(const std::string& path) const { return entries_.count(path) != 0; }
     std::string content(const std::string& path) const;           // "" when absent
     std::vector<std::string> list(const std::string& dir) const;  // names of files in dir
-    // The nth (1-based) coming operation of kind op fails with errnum.
-    void failOn(Op op, int errnum, int nth = 1);
+    // The nth (1-based) coming operation of kind op (on path, when one is given) fails with errnum.
+    void failOn(Op op, int errnum, int nth = 1, const std::string& path = "");
     // Limit on the total bytes of all files; a write past it fails with ENOSPC.
     void setCapacity(int64_t bytes) { capacity_ = bytes; }
     // Called before every operation with its kind and path; may throw SimulatedCrash.
@@ -64,12 +64,13 @@ private:
         std::string synced;
         uint64_t number = 0;
     };
-    std::shared_ptr<Inode> newInode(const std::string& bytes);
-    void refuseSymlink(const std::string& path) const;
+    std::shared_ptr<Inode> newInode(const std::string& bytes, const std::string& synced);
+    void refuseDirectoryOrLink(const std::string& path);
     struct Injection {
         Op op;
         int errnum;
         int countdown;
+        std::string path;
     };
     void enter(Op op, const std::string& path);
     void checkParentWritable(const std::string& path) const;

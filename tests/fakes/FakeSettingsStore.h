@@ -15,7 +15,6 @@ class FakeSettingsStore : public platform::SettingsStore {
 public:
     std::string readValue(const std::string& app, const std::string& section, const std::string& key,
                           const std::string& defaultValue) override {
-        ++reads;
         if (unreadable.count(key)) throw platform::PlatformError(platform::err::PathFileAccessError, "unreadable");
         auto it = values.find({app, section, key});
         return it == values.end() ? defaultValue : it->second;
@@ -28,16 +27,15 @@ public:
     }
 
     void set(const std::string& s, const std::string& k, const std::string& v) { values[{"BKX", s, k}] = v; }
-    bool has(const std::string& s, const std::string& k) const { return values.count({"BKX", s, k}) != 0; }
     std::string get(const std::string& s, const std::string& k) const {
-        return has(s, k) ? values.at({"BKX", s, k}) : "<absent>";
+        auto it = values.find({"BKX", s, k});
+        return it == values.end() ? "<absent>" : it->second;
     }
 
     std::map<std::tuple<std::string, std::string, std::string>, std::string> values;
     std::set<std::string> unreadable;  // key names whose read fails
     bool failWrites = false;
     std::vector<std::string> writes;  // "section/key=value", in order
-    int reads = 0;
 };
 
 }  // namespace ostrell::fake

@@ -33,7 +33,6 @@ void FakeTcpSocket::send(const std::string& bytes) {
     if (state_ != StateConnected)
         throw platform::PlatformError(platform::err::SocketError,
                                       "Wrong protocol or connection state for the requested transaction or request");
-    sentBytes += bytes;
     partialLine_ += bytes;
     for (auto lf = partialLine_.find('\n'); lf != std::string::npos; lf = partialLine_.find('\n')) {
         std::string line = partialLine_.substr(0, lf);
@@ -41,12 +40,6 @@ void FakeTcpSocket::send(const std::string& bytes) {
         sentLines.push_back(line);
         if (onLine) onLine(line);
     }
-}
-
-std::string FakeTcpSocket::takeAll() {
-    std::string out;
-    out.swap(inbox_);
-    return out;
 }
 
 void FakeTcpSocket::close() {

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fakes/FakeEventLoop.h"
@@ -27,7 +28,6 @@ public:
     void peerClose(int64_t delayMs = 0);
 
     std::vector<std::string> sentLines;  // every complete line the client sent, without LF
-    std::string sentBytes;               // everything the client sent
     int connectCalls = 0;
 
     // --- TcpSocket ---
@@ -36,7 +36,7 @@ public:
     void connect(const std::string& host, int32_t port) override;
     int state() const override { return state_; }
     void send(const std::string& bytes) override;
-    std::string takeAll() override;
+    std::string takeAll() override { return std::exchange(inbox_, {}); }
     void close() override;
     int32_t localPort() const override {
         return state_ == StateConnected ? (boundPort_ ? boundPort_ : 50123) : boundPort_;

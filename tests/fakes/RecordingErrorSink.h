@@ -22,12 +22,6 @@ public:
         if (missing) throw platform::PlatformError(429, "ActiveX component can't create object");
         return std::make_unique<Sink>(*this);
     }
-    // "procedure:line" of every report, for compact assertions.
-    std::vector<std::string> where() const {
-        std::vector<std::string> out;
-        for (const auto& r : reports) out.push_back(r.procedureName + ":" + std::to_string(r.line));
-        return out;
-    }
 
 private:
     struct Sink : platform::ErrorSink {
@@ -43,8 +37,7 @@ private:
 
 class ThrowingTerminator : public platform::ProgramTerminator {
 public:
-    int ended = 0;
-    [[noreturn]] void endNow() override { ++ended, throw ProgramEnded{}; }
+    [[noreturn]] void endNow() override { throw ProgramEnded{}; }
 };
 
 }  // namespace ostrell::fake

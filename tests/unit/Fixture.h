@@ -41,15 +41,10 @@ using Lines = std::vector<std::string>;
 // The lines of a file ended by CR LF; a last line without its end is marked.
 inline Lines fileLines(const std::string& content) {
     Lines out;
-    for (size_t start = 0; start < content.size();) {
-        const size_t end = content.find("\r\n", start);
-        if (end == std::string::npos) {
-            out.push_back(content.substr(start) + "<no line end>");
-            break;
-        }
+    size_t start = 0;
+    for (size_t end; (end = content.find("\r\n", start)) != std::string::npos; start = end + 2)
         out.push_back(content.substr(start, end - start));
-        start = end + 2;
-    }
+    if (start < content.size()) out.push_back(content.substr(start) + "<no line end>");
     return out;
 }
 
@@ -118,13 +113,8 @@ public:
         sent.push_back(request);
         if (sent.size() > 5000) throw RunawayExchange{};
         if (onRequest) onRequest(request);
-        std::string r;
-        if (!script.empty()) {
-            r = script.front();
-            script.pop_front();
-        } else {
-            r = rule ? rule(request) : answer(request);
-        }
+        const std::string r = script.empty() ? (rule ? rule(request) : answer(request)) : script.front();
+        if (!script.empty()) script.pop_front();
         if (r.find("|SUCCESS") != std::string::npos) ledger.push_back(request);
         return r;
     }
@@ -198,7 +188,8 @@ struct TransferFixture : Fixture {
 // --- the connection ------------------------------------------------------------------------------------
 
 // The window's boxes as the connection fills them.
-class RecordingView : public net::ConnectionView, public net::MonitorView {
+template <class... Views>
+class RecordingViews : public Views... {
 public:
     void showCountdown(int value) override { countdowns.push_back(value); }
     void showSocketEnds(int32_t localPort, const std::string& localIP, int32_t remotePort,
@@ -217,6 +208,7 @@ public:
     Lines lines;  // monitor lines in the order they were written
     std::vector<int> countdowns;
 };
+using RecordingView = RecordingViews<net::ConnectionView, net::MonitorView>;
 
 // A connection on the fake socket, with a server that accepts and answers the logon unless told otherwise.
 struct NetFixture : Base {
@@ -242,41 +234,42 @@ struct NetFixture : Base {
 
 // --- the cycle -----------------------------------------------------------------------------------------
 
-// Upload and download steps that write what they are asked into the fixture's journal.
-struct RecordingSteps : cycle::Uploader, cycle::Downloader {
-    explicit RecordingSteps(Lines& journal) : journal_(journal) {}
-    bool hasFilesToSend() override {
-        journal_.push_back("TransFiles");
-        return filesWaiting;
-    }
-    void sendFiles() override {
-        journal_.push_back("SendFiles");
-        ++sends;
-    }
-    void downloadFiles() override {
-        journal_.push_back("GetFiles");
-        ++downloads;
-        if (duringGetFiles) duringGetFiles();
-    }
+// What the upload and download steps answer, and the journal they write what they are asked into.
+struct StepScript {
+    Lines& journal;
     bool filesWaiting = true;
-    int sends = 0, downloads = 0;
+    int downloads = 0;
     std::function<void()> duringGetFiles;
-
-private:
-    Lines& journal_;
+};
+struct RecordingSteps : cycle::Uploader, cycle::Downloader {
+    explicit RecordingSteps(StepScript& script) : s_(script) {}
+    bool hasFilesToSend() override {
+        s_.journal.push_back("TransFiles");
+        return s_.filesWaiting;
+    }
+    void sendFiles() override { s_.journal.push_back("SendFiles"); }
+    void downloadFiles() override {
+        s_.journal.push_back("GetFiles");
+        ++s_.downloads;
+        if (s_.duringGetFiles) s_.duringGetFiles();
+    }
+    StepScript& s_;
 };
 
 // A scheduler with the real connection on the fake socket, the real importer on the fake launcher,
 // and recording upload and download steps.
 struct CycleFixture : WithFiles<NetFixture> {
     fake::FakeProcessLauncher launcher;
-    RecordingSteps steps{journal};
+    StepScript steps{journal, true, 0, {}};
+    RecordingSteps recorder{steps};
     cycle::Importer importer{launcher, settings, log, reporter};
     std::vector<int> ticksShown;
-    cycle::Scheduler scheduler{
-        loop, settings, params, reporter, cycle::Scheduler::Steps{connection, steps, steps, importer}, [this](int n) {
-            ticksShown.push_back(n);
-        }};
+    cycle::Scheduler scheduler{loop,
+                               settings,
+                               params,
+                               reporter,
+                               cycle::Scheduler::Steps{connection, recorder, recorder, importer},
+                               [this](int n) { ticksShown.push_back(n); }};
 
     CycleFixture() {
         params.timeoutSecs = 15;
@@ -296,15 +289,9 @@ struct CycleFixture : WithFiles<NetFixture> {
 // --- the agent -----------------------------------------------------------------------------------------
 
 // The desktop side as a journal of what the agent asked of it, with the operator's answers ready.
-class RecordingShell : public app::Shell {
+class RecordingShell : public RecordingViews<app::Shell> {
 public:
-    bool isWindowVisible() const override { return visible; }
-    std::string monitorText() const override { return text; }
-    void setMonitorText(const std::string& t) override { text = t; }
-    void showCountdown(int) override {}
-    void showSocketEnds(int32_t lp, const std::string& lip, int32_t rp, const std::string& rip) override {
-        journal.push_back("ends " + std::to_string(lp) + " " + lip + " " + std::to_string(rp) + " " + rip);
-    }
+    RecordingShell() { visible = false; }
     void showMessage(const std::string& title, const std::string& t) override {
         journal.push_back("message " + title + ": " + t);
     }
@@ -328,8 +315,7 @@ public:
     void setWindowVisible(bool on) override { visible = on; }
     void showMonitorMode(bool on) override { journal.push_back(on ? "monitor on" : "monitor off"); }
 
-    bool visible = false;
-    std::string text, timeoutBox = "15", dataDirBox = "/data/";
+    std::string timeoutBox = "15", dataDirBox = "/data/";
     std::optional<std::string> answer;  // the file chosen or the password typed; none: cancelled
     Lines journal, linkStates, notifications;
 };
@@ -343,34 +329,23 @@ struct AgentFixture : Fixture {
     fake::MemoryStateFiles stateFiles;
     fake::FakeDirectoryLock dirLock;
     RecordingShell shell;
-    RecordingSteps steps{journal};
+    StepScript steps{journal, false, 0, {}};
     std::unique_ptr<app::Agent> agent;
 
     explicit AgentFixture(app::Shell* desktop = nullptr) {
         store.set("Version", "Brannhall", "2.3.119");
-        store.set("Ostrell", "IPadd", "10.1.2.3");
-        store.set("Ostrell", "IPport", "6000");
-        store.set("Ostrell", "DataDir", "/data/");
-        store.set("Ostrell", "LoNumber1", "4711");
-        steps.filesWaiting = false;
+        for (const auto& [key, value] :
+             {std::pair{"IPadd", "10.1.2.3"}, {"IPport", "6000"}, {"DataDir", "/data/"}, {"LoNumber1", "4711"}})
+            store.set("Ostrell", key, value);
         socket.onLine = [this](const std::string& line) {
             if (line == "tolvane|QHT514") socket.peerSend("Logon success\r\n", 10);
         };
         agent = std::make_unique<app::Agent>(
             app::AgentPlatform{loop, socket, store, fs, launcher, sinks, terminator, &systemLog, &stateFiles, &dirLock},
             desktop ? *desktop : shell,
-            [this](const app::StepContext&) { return std::unique_ptr<cycle::Uploader>(new Forward(steps)); },
-            [this](const app::StepContext&) { return std::unique_ptr<cycle::Downloader>(new Forward(steps)); });
+            [this](const app::StepContext&) { return std::make_unique<RecordingSteps>(steps); },
+            [this](const app::StepContext&) { return std::make_unique<RecordingSteps>(steps); });
     }
-
-private:
-    struct Forward : cycle::Uploader, cycle::Downloader {
-        explicit Forward(RecordingSteps& s) : s_(s) {}
-        bool hasFilesToSend() override { return s_.hasFilesToSend(); }
-        void sendFiles() override { s_.sendFiles(); }
-        void downloadFiles() override { s_.downloadFiles(); }
-        RecordingSteps& s_;
-    };
 };
 
 }  // namespace ostrell::unittest

@@ -11,8 +11,8 @@ using namespace ostrell::unittest;
 TEST(StartUp, PublishesOurVersionShowsTheEndsAddsTheIconAndCyclesAtTheFirstTick) {
     AgentFixture f;
     f.agent->start();
-    EXPECT_EQ(f.shell.journal, (Lines{"parameters /data/", "ends 0 127.0.0.1 6000 10.1.2.3", "picture 102",
-                                      "addTrayIcon", "picture 102"}));
+    EXPECT_EQ(f.shell.journal, (Lines{"parameters /data/", "picture 102", "addTrayIcon", "picture 102"}));
+    EXPECT_EQ(f.shell.socketEnds, "0 127.0.0.1 6000 10.1.2.3");
     EXPECT_EQ(f.store.writes, Lines{"Version/ostrell=" + errors::programVersionText()});
     f.steps.filesWaiting = true;
     f.loop.runFor(1000);

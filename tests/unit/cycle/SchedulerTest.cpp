@@ -57,11 +57,8 @@ TEST(Scheduler, ACycleRunsItsStepsInOrder) {
             if (endInGetFiles) f.loop.requestEnd(), f.loop.waitUntil([] { return false; }, 100);
         };
         f.scheduler.startWithCycleDue();
-        if (endInGetFiles) {
-            EXPECT_THROW(f.loop.runFor(runMs), ostrell::platform::ProgramEnding) << name;
-        } else {
-            f.loop.runFor(runMs);
-        }
+        if (endInGetFiles) EXPECT_THROW(f.loop.runFor(runMs), ostrell::platform::ProgramEnding) << name;
+        else f.loop.runFor(runMs);
         EXPECT_EQ(f.journal, journal) << name;
         EXPECT_EQ((std::vector{f.written("LastTry").size(), f.written("Last").size(), f.launcher.started.size(),
                                f.sinks.reports.size()}),

@@ -19,16 +19,6 @@ namespace {
 const std::string b5 = bookingLine("5"), b6 = bookingLine("6"), p7 = paymentLine("7");
 const Lines none{"<no file>"}, b5Only{"10|BK1", "12|5", "10|BK1", "11|BK1", "quit"};
 
-// Operations of kind op on path fail with errnum (every one, or only the first).
-void failOn(F& f, Op op, const std::string& path, int errnum, bool once = true) {
-    f.fs.beforeOp = [=, armed = true](Op o, const std::string& p) mutable {
-        if (o == op && p == path && armed) {
-            armed = !once;
-            throw platform::errnoError(errnum, p);
-        }
-    };
-}
-
 // After a power cut, every acknowledgement that went out names a record whose line is on disk.
 void expectEveryAckDurable(F& f) {
     f.fs.beforeOp = nullptr;
@@ -137,10 +127,10 @@ TEST(Download, EachServerScriptLeavesItsRequestsFilesLogAndCommand) {
          {b5, b6}, none, Lines{"10|" + b5, "10|" + b5, "10|" + b5, "10|" + b5,
                "Record 5 sent again 3 times after its acknowledgement - leaving 10|BK1 for the next cycle.", "10|" + b6}, true, {}},
         // A record that cannot be stored is not acknowledged; its phase is left at once, and the server keeps it.
-        {"a store that fails", seeded([](F& f) { f.params.loNumbers[2] = "BK2"; failOn(f, Op::Append, BookingsPath, EIO); }),
+        {"a store that fails", seeded([](F& f) { f.params.loNumbers[2] = "BK2"; f.fs.failOn(Op::Append, EIO, 1, BookingsPath); }),
          {"10|BK1", "11|BK1", "13|7", "11|BK1", "11|BK2", "quit"}, none, {p7},
          Lines{"10|" + b5, "Record 5 not stored, not acknowledged - going to payments.", "11|" + p7}, true, {"GetFiles"}},
-        {"a full disk in payments", seeded([](F& f) { failOn(f, Op::Append, PaymentsPath, ENOSPC); }), {"10|BK1", "12|5", "10|BK1", "11|BK1", "quit"}, {b5}, none,
+        {"a full disk in payments", seeded([](F& f) { f.fs.failOn(Op::Append, ENOSPC, 1, PaymentsPath); }), {"10|BK1", "12|5", "10|BK1", "11|BK1", "quit"}, {b5}, none,
          Lines{"10|" + b5, "11|" + p7, "Record 7 not stored, not acknowledged - Exiting procedure."}, true, {"GetFiles"}},
         {"a link is neither followed nor replaced", seeded([](F& f) { f.fs.putSymlink(BookingsPath, "/elsewhere/x.csv"); }), {}, none, {p7}, {}, true, {"GetFiles"}},
         {"a read-only data directory", seeded([](F& f) { f.fs.setReadOnly("/data"); }), {}, none, none, {}, true, unusable},
@@ -153,7 +143,6 @@ TEST(Download, EachServerScriptLeavesItsRequestsFilesLogAndCommand) {
         // the phase, the hundredth unusable reply in a row to a number leaves it.
         {"bad records", always("\"too\",\"few\""), {}, none, none, {}, true, {}, 10 + 10 + 1},
         {"unexpected replies", [](F& f) { f.server.rule = [](const std::string&) { return std::string("huh"); }; }, {}, none, none, {}, false, {}, 100 + 100 + 1},
-        {"short replies", always("x"), {}, none, none, {}, false, {}, 100 + 100 + 1},
         {"the count of unusable replies starts again after a record", [](F& f) {
              for (int i = 0; i < 99; ++i) f.server.reply("10|BK1", i % 2 ? "10|x" : "huh");
              f.server.record("10|BK1", 5, "10|" + b5);
@@ -184,14 +173,12 @@ TEST(Download, EachServerScriptLeavesItsRequestsFilesLogAndCommand) {
 // The toolkit takes the locale from LANG; a decimal comma must not cut "3.5" to 3, or the server hears
 // of record 3 and sends record 4 again and again.
 TEST(Download, ARecordNumberWithAFractionIsReadWithAPointInEveryLocale) {
-    for (const char* name : {"de_DE.UTF-8", "fr_FR.UTF-8"}) {
-        testsupport::GeneratedLocale locale(name);
-        ASSERT_TRUE(locale.hasDecimalComma()) << name;
-        F f;
-        f.server.record("11|BK1", 4, "11,3.5,120.50,2026-12-06");
-        f.downloader.downloadFiles();
-        EXPECT_EQ(f.server.acksTaken, (Lines{"13|4"})) << name;
-    }
+    testsupport::GeneratedLocale locale("de_DE.UTF-8");
+    ASSERT_TRUE(locale.hasDecimalComma());
+    F f;
+    f.server.record("11|BK1", 4, "11,3.5,120.50,2026-12-06");
+    f.downloader.downloadFiles();
+    EXPECT_EQ(f.server.acksTaken, (Lines{"13|4"}));
 }
 
 TEST(Download, TheFileIsReadOnceAndAgainOnlyWhenItsLengthChanges) {

@@ -30,10 +30,11 @@ TEST(ErrorTrap, AReportNamesTheFailingStatementAndOnly999EndsTheProgram) {
         EXPECT_EQ(ran, (ended ? std::vector<int>{80, 80} : std::vector<int>{80, 80, 90})) << answer;
         EXPECT_THROW(trap(95, [] { throw platform::ProgramEnding{}; }), platform::ProgramEnding);
         if (answer == -2) continue;
-        EXPECT_EQ(f.sinks.where(),
-                  (ended ? unittest::Lines{"GetFiles:80"} : unittest::Lines{"GetFiles:80", "GetFiles:85"}));
+        EXPECT_EQ(unittest::reportedProcedures(f.sinks), unittest::Lines(ended ? 1 : 2, "GetFiles"));
+        EXPECT_EQ(f.sinks.reports.back().line, ended ? 80 : 85);
         const auto& r = f.sinks.reports[0];
-        EXPECT_EQ(std::to_string(r.number) + " " + r.description + " " + r.source, "61 Disk full wsock");
+        EXPECT_EQ(std::to_string(r.line) + " " + std::to_string(r.number) + " " + r.description + " " + r.source,
+                  "80 61 Disk full wsock");
     }
 }
 

@@ -87,6 +87,13 @@ TEST(Connecting, ARequestOnALinkNotLoggedOnConnectsAndLogsOnFirst) {
         // After the download's quit the socket stays open until the server closes it.
         {closedBy([](Net& f) { f.connection.endExchange(); f.logonReply.clear(); }), "BAD - lost connection",
          {"S {logon}", "I {closeing port .. no response.}", "I lost connection"}, 1},
+        // The greeting rule holds before the logon reply only, and again on each new connection.
+        {closedBy([](Net& f) {
+             f.logonReply = "Welcome to Veltrana - Logon SUCCESS\r\n";
+             f.answer = [](const std::string&) { return std::string("10|\"7\",\"Welcome Inn\"\r\n"); };
+             f.socket.peerClose();
+         }), "10|\"7\",\"Welcome Inn\"",
+         {"I not connected", "S {logon}", "R [ to veltrana - logon success ]", "S 10|4711", "R [ 10|\"7\",\"Welcome Inn\" ]"}, 2},
     };
     // clang-format on
     for (const Case& c : cases) {

@@ -68,19 +68,6 @@ TEST(LineExchange, EachServerBehaviourGivesItsReplyInItsTimeAndLeavesNothingForT
     }
 }
 
-TEST(LineExchange, TheGreetingRuleHoldsBeforeTheLogonReplyOnlyAndAgainOnANewConnection) {
-    Net f;
-    f.logonReply = "Welcome to Veltrana - Logon SUCCESS\r\n";
-    f.answer = [](const std::string&) { return std::string("10|\"7\",\"Welcome Inn\"\r\n"); };
-    for (int connection = 1; connection <= 2; ++connection) {
-        EXPECT_EQ(f.connection.requestReply("10|4711"), "10|\"7\",\"Welcome Inn\"");
-        EXPECT_EQ(f.view.lines.at(2), "R [ to veltrana - logon success ]");
-        f.socket.peerClose();
-        f.loop.runFor(1);
-        f.view.lines.clear();
-    }
-}
-
 TEST(LineExchange, AnEndRequestDuringTheReplyWaitUnwindsWithoutAReport) {
     Net f;
     f.loop.post(3000, [&] { f.loop.requestEnd(); });

@@ -73,7 +73,7 @@ TEST(Upload, EachFileAndServerScriptLeavesItsAcceptedLinesFilesAndReports) {
         {"a file of which nothing was accepted stays byte for byte", {{"Child", "\"a,b\rc\nd\r\n\r\n   \r\x01\xff tail"}},
          script({"1|FAILED", "BAD"}), 1, {}, {{"Child", "\"a,b\rc\nd\r\n\r\n   \r\x01\xff tail"}}, {}, Lines{"1|FAILED", "*F 1|a,b", "*R 1|a,b", "*B 1|a,b"}},
         {"an unreadable file is reported, left as it is, and the next file still goes", {{"Child", "c1"}, {"EndDate", "e1"}},
-         [](F& f) { f.fs.beforeOp = [](Op op, const std::string& p) { if (op == Op::Read && p == F::path("Child")) throw platform::errnoError(EIO, p); }; },
+         [](F& f) { f.fs.failOn(Op::Read, EIO, 1, F::path("Child")); },
          1, {"2|e1"}, {{"Child", "c1"}}, {"SendFiles"}},
         {"a link is reported, not sent and left as it is", {{"Child", "c1"}},
          [](F& f) { f.fs.putSymlink(F::path("Prices"), "/elsewhere/prices.csv"); }, 1, {"1|c1"}, {}, {"SendFiles"},
