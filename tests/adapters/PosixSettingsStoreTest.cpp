@@ -27,6 +27,17 @@ TEST(PosixSettingsStore, AWriteKeepsTheModeOddBytesAndALink) {
     EXPECT_EQ(std::tuple(modeOf(real), modeOf(ini), modeOf(ini + ".lock") & 07, ::access((ini + ".tmp").c_str(), 0)),
               std::tuple(0640u, 0777u, 0u, -1))
         << "mode and link kept, lock file not for others, no temporary file left";
+    // A missing config directory is made; a value that would add a line, or a directory nobody may write
+    // into, is refused with the file left as it was.
+    PosixSettingsStore fresh(home.file("a/b"));
+    fresh.writeValue("BKX", "Ostrell", "Last", "now");
+    EXPECT_EQ(contentOf(home.file("a/b/BKX.ini")), "[Ostrell]\nLast=now\n");
+    EXPECT_NE(failureNumber([&] { store.writeValue("BKX", "Ostrell", "Last", "x\nEndFlag=Y"); }), 0);
+    ASSERT_EQ(::chmod(home.file("a/b").c_str(), 0555), 0);
+    if (const UnprivilegedFiles nobody(true); nobody.active()) {
+        EXPECT_NE(failureNumber([&] { fresh.writeValue("BKX", "Ostrell", "Last", "later"); }), 0);
+    }
+    EXPECT_EQ(contentOf(ini) + contentOf(home.file("a/b/BKX.ini")), host + "Last=now\r\n[Ostrell]\nLast=now\n");
 }
 
 // A host rewriting the file in place can be caught half-way. Such a file is neither taken (its defaults
