@@ -218,11 +218,7 @@ void Agent::showServerAddress() {
     shell_.showMessage(ProgramTitle, net::serverAddressText(server_.serverIp, server_.serverPort));
 }
 
-void Agent::toggleMonitor() {
-    bool on = monitor_.isEnabled();
-    app::toggleMonitor(shell_, on);
-    monitor_.setEnabled(on);
-}
+void Agent::toggleMonitor() { monitor_.setEnabled(app::toggleMonitor(shell_, monitor_.isEnabled())); }
 
 void Agent::exitProgram() {
     errors::Trap trap(reporter_, "mnuExit_Click");

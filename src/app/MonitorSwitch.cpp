@@ -8,13 +8,13 @@ constexpr const char* MonitorPassword = "qoz";
 
 bool isMonitorPassword(const std::optional<std::string>& typed) { return typed && *typed == MonitorPassword; }
 
-void toggleMonitor(Shell& view, bool& monitorMode) {
+bool toggleMonitor(Shell& view, bool monitorMode) {
     const bool on = !view.isWindowVisible();
-    if (on && !isMonitorPassword(view.askPassword(PasswordPrompt))) return;
+    if (on && !isMonitorPassword(view.askPassword(PasswordPrompt))) return monitorMode;
     view.setWindowVisible(on);
-    monitorMode = on;
     view.setMonitorText("");
     view.showMonitorMode(on);
+    return on;
 }
 
 }  // namespace ostrell::app

@@ -15,7 +15,8 @@ bool isMonitorPassword(const std::optional<std::string>& typed);
 
 // The Monitor item. On: hide, monitor mode off, empty box, caption "Monitor". Off: ask for the access
 // code; the right one shows the window, turns the mode on, empties the box and sets "Monitor Off";
-// anything else changes nothing and shows nothing. Only window calls: nothing here can fail.
-void toggleMonitor(Shell& view, bool& monitorMode);
+// anything else changes nothing and shows nothing. Returns the mode after the choice. Only window calls:
+// nothing here can fail.
+bool toggleMonitor(Shell& view, bool monitorMode);
 
 }  // namespace ostrell::app

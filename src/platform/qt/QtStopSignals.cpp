@@ -41,7 +41,9 @@ QtStopSignals::QtStopSignals(std::function<void(int)> onStop) : onStop_(std::mov
 
 QtStopSignals::~QtStopSignals() {
     if (!notifier_) return;
-    for (const int signal : StopSignals) std::signal(signal, SIG_DFL);
+    struct sigaction byDefault {};
+    byDefault.sa_handler = SIG_DFL;
+    for (const int signal : StopSignals) ::sigaction(signal, &byDefault, nullptr);
     signalPipe = -1;
     notifier_.reset();
     ::close(pipe_[0]);
