@@ -102,8 +102,16 @@ void Agent::start() {
     }
     // OutFileNames is the upload unit's fixed table (upload/OutFileNames.h): nothing to build here.
     refreshParameters();
-    trap(30, [&] { scheduler_.startWithCycleDue(); });           // the first tick runs a cycle at once
-    settings::readConnectionSettings(settings_, server_, trap);  // labels 80 to 100
+    trap(30, [&] { scheduler_.startWithCycleDue(); });  // the first tick runs a cycle at once
+    // Read once: a change of address or port needs a restart.
+    namespace keys = settings::keys;
+    trap(80, [&] { server_.serverIp = settings_.text(keys::serverAddress()); });
+    trap(85, [&] { server_.serverPort = settings_.wholeNumber(keys::serverPort()); });
+    trap(90, [&] { server_.localPort = settings_.wholeNumber(keys::localPort()); });
+    trap(95, [&] { server_.localIp = settings_.text(keys::localIp()); });
+    // No address configured: the fixed default server, whatever the two port keys hold.
+    if (server_.serverIp.empty())
+        server_ = {settings::DefaultServerAddress, settings::DefaultServerPort, 0, server_.localIp};
     shell_.showSocketEnds(server_.localPort, server_.localIp, server_.serverPort, server_.serverIp);
     if (server_.localPort < 0 || server_.localPort > 65535)
         trap.report(110, platform::PlatformError(platform::err::InvalidProcedureCall,
@@ -190,7 +198,21 @@ void Agent::checkEndRequest() {
 void Agent::refreshParameters() {
     errors::Trap trap(reporter_, "tmrParams_Timer");
     platform_.loop.yield();
-    settings::readParameters(settings_, params_, trap);  // labels 10 to 55
+    // Each read is its own statement: a value that cannot be converted is reported and keeps the old one.
+    namespace keys = settings::keys;
+    settings::Parameters& p = params_;
+    trap(10, [&] { p.dataDirPath = settings_.text(keys::dataDir()); });
+    trap(15, [&] { p.appDirPath = settings_.text(keys::dirName()); });
+    trap(20, [&] { p.exitMode = settings_.text(keys::exitMode()); });
+    trap(25, [&] { p.loopCount = settings_.wholeNumber(keys::loopLength()); });
+    p.hasLoNumber = false;
+    for (int i = 1; i <= 5; ++i) {
+        trap(35, [&] { p.loNumbers[i] = settings_.text(keys::loNumber(i)); });
+        // An entry of blanks counts: only an empty text leaves the flag alone.
+        if (!p.loNumbers[i].empty()) p.hasLoNumber = true;
+    }
+    trap(50, [&] { p.timeoutSecs = settings_.wholeNumber(keys::timeout()); });
+    trap(55, [&] { p.uploadCommand = settings_.text(keys::uploadCommand()); });
     trap(60, [&] { alertAfterMinutes_ = settings_.wholeNumber(settings::keys::alertAfter()); });
     // Save may have pointed the data directory at one where another agent works.
     if (platform_.directoryLock) {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "errors/ErrorReporter.h"
+#include "errors/Trap.h"
 #include "net/LineExchange.h"
 #include "platform/FileSystem.h"
 #include "platform/ProcessLauncher.h"

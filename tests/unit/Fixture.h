@@ -296,7 +296,10 @@ public:
         journal.push_back("message " + title + ": " + t);
     }
     void showTickCount(int) override {}
-    void showParameters(const settings::Parameters& p) override { journal.push_back("parameters " + p.dataDirPath); }
+    void showParameters(const settings::Parameters& p) override {
+        journal.push_back("parameters " + p.dataDirPath);
+        shown = p;
+    }
     void addTrayIcon() override { journal.push_back("addTrayIcon"); }
     void setTrayPicture(app::TrayPicture p) override {
         journal.push_back("picture " + std::to_string(static_cast<int>(p)));
@@ -318,6 +321,7 @@ public:
     std::string timeoutBox = "15", dataDirBox = "/data/";
     std::optional<std::string> answer;  // the file chosen or the password typed; none: cancelled
     Lines journal, linkStates, notifications;
+    settings::Parameters shown;
 };
 
 // An agent on the fakes (and the recording shell, or the desktop given) set up for a server that answers.

@@ -36,30 +36,6 @@ TEST(SettingsConversion, ReadsNumbersAsTheDesktopDoesInAnyLocale) {
     }
 }
 
-// A bad number is reported and keeps its old value, the other reads run; no address: the default server.
-TEST(SettingsConversion, ABadNumberKeepsTheOldValueAndTheRestIsRead) {
-    unittest::Fixture f;
-    errors::Trap trap{f.reporter, "tmrParams_Timer"};
-    // clang-format off
-    for (const auto& [key, value] : {std::pair{"TimeOut", "soon"}, {"Loop", "15.5"}, {"LoNumber4", "  "},
-            {"UpLoad", "importer --now"}, {"IPport", "7000"}, {"IPLocalport", "5000"}})
-        f.store.set("Ostrell", key, value);
-    // clang-format on
-    f.params.timeoutSecs = 42;
-    readParameters(f.settings, f.params, trap);
-    EXPECT_EQ(std::to_string(f.params.timeoutSecs) + " " + std::to_string(f.params.loopCount) + " " +
-                  f.params.uploadCommand + (f.params.hasLoNumber ? ", a BK number of blanks, " : ", ") +
-                  std::to_string(f.sinks.reports.size()) + " report",
-              "42 16 importer --now, a BK number of blanks, 1 report");
-    for (const std::string address : {"", "127.0.0.2"}) {
-        f.store.set("Ostrell", "IPadd", address);
-        ConnectionSettings c;
-        readConnectionSettings(f.settings, c, trap);
-        EXPECT_EQ(c.serverIp + ":" + std::to_string(c.serverPort) + " " + std::to_string(c.localPort),
-                  address.empty() ? "127.0.0.1:6667 0" : "127.0.0.2:7000 5000");
-    }
-}
-
 // A value is every byte after the first '=' up to the line end, names match ignoring case, the first section
 // wins; a write changes one value, or adds one line (and a section line), and keeps every other byte.
 TEST(IniDocument, ReadsRawValuesAndAWriteChangesOnlyItsKeyLine) {
