@@ -1,5 +1,7 @@
 #include "download/Downloader.h"
 
+#include <optional>
+
 #include "download/IncomingFile.h"
 #include "download/RecordValidation.h"
 #include "download/ReplyClassification.h"
@@ -12,7 +14,7 @@ struct Downloader::Phase {
     const char* type;  // the type digits: request prefix and classification key
     const char* ack;
     const char* fileName;
-    bool (*validate)(const std::string& line, int32_t& recordNo, errors::ErrorReporter& reporter);
+    std::optional<int32_t> (*validate)(const std::string& line, errors::ErrorReporter& reporter);
     const char* failureText;     // + reply + ")"
     const char* unexpectedText;  // + reply + "'"
     const char* tooManyBadText;
@@ -43,7 +45,6 @@ bool isBlank(const std::string& s) { return s.find_first_not_of(' ') == std::str
 void Downloader::downloadFiles() {
     errors::Trap trap(reporter_, "GetFiles");
     receivedAnything_ = false;
-    recordNo_ = 0;
 
     runPhase(Bookings, trap);
     runPhase(Payments, trap);
@@ -95,8 +96,9 @@ bool Downloader::fetchRecords(const Phase& phase, const std::string& request, In
         log_.write(reply);
         receivedAnything_ = true;
         const std::string line = recordLine(reply);
-        if (!trap.value(
-                15, [&] { return phase.validate(line, recordNo_, reporter_); }, false)) {
+        const std::optional<int32_t> recordNo = trap.value(
+            15, [&] { return phase.validate(line, reporter_); }, std::optional<int32_t>());
+        if (!recordNo) {
             if (++badRecords_ >= BadRecordLimit) {
                 log_.write(phase.tooManyBadText);
                 return false;
@@ -107,7 +109,7 @@ bool Downloader::fetchRecords(const Phase& phase, const std::string& request, In
 
         if (line == lastAcknowledged) {
             if (++repeatsInRow >= RepeatLimit) {
-                log_.write("Record " + std::to_string(recordNo_) + " sent again " + std::to_string(RepeatLimit) +
+                log_.write("Record " + std::to_string(*recordNo) + " sent again " + std::to_string(RepeatLimit) +
                            " times after its acknowledgement - leaving " + request + " for the next cycle.");
                 return true;
             }
@@ -120,10 +122,10 @@ bool Downloader::fetchRecords(const Phase& phase, const std::string& request, In
         // next cycle; asking again now would only get the same record back.
         const bool stored = trap(20, [&] { file.store(params_.dataDirPath + phase.fileName, line); });
         if (!stored) {
-            log_.write("Record " + std::to_string(recordNo_) + " not stored, not acknowledged - " + phase.leaving);
+            log_.write("Record " + std::to_string(*recordNo) + " not stored, not acknowledged - " + phase.leaving);
             return false;
         }
-        trap(25, [&] { exchange_.requestReply(phase.ack + std::to_string(recordNo_)); });  // reply not examined
+        trap(25, [&] { exchange_.requestReply(phase.ack + std::to_string(*recordNo)); });  // reply not examined
         lastAcknowledged = line;
     }
 }

@@ -52,7 +52,6 @@ private:
     // State of one call.
     int32_t badRecords_ = 0;
     bool receivedAnything_ = false;
-    int32_t recordNo_ = 0;
 };
 
 }  // namespace ostrell::download

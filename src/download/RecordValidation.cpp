@@ -7,22 +7,14 @@
 namespace ostrell::download {
 
 namespace {
-bool validRecord(const std::string& line, int32_t& recordNo, RecordRule rule, errors::Trap& trap) {
+std::optional<int32_t> validRecord(const std::string& line, RecordRule rule, errors::Trap& trap) {
     const std::vector<std::string> fields = validationFields(line);
-    if (fields.size() - 1 != rule.fieldsRequired) return false;
+    if (fields.size() - 1 != rule.fieldsRequired) return std::nullopt;
     const std::string& numberField = fields[rule.recordNoField];
-    if (!settings::isNumeric(numberField)) {
-        recordNo = 0;
-        return true;
-    }
+    if (!settings::isNumeric(numberField)) return 0;
     // toWholeNumber throws Overflow past 32 bits: the trap reports it and the record is rejected.
     return trap.value(
-        10,
-        [&] {
-            recordNo = settings::toWholeNumber(numberField);
-            return true;
-        },
-        false);
+        10, [&] { return std::optional<int32_t>(settings::toWholeNumber(numberField)); }, std::optional<int32_t>());
 }
 }  // namespace
 
@@ -43,14 +35,14 @@ std::string validationText(const std::string& line) {
 
 std::vector<std::string> validationFields(const std::string& line) { return splitFields(validationText(line), "|"); }
 
-bool validateBooking(const std::string& line, int32_t& recordNo, errors::ErrorReporter& reporter) {
+std::optional<int32_t> validateBooking(const std::string& line, errors::ErrorReporter& reporter) {
     errors::Trap trap(reporter, "Valid8");
-    return validRecord(line, recordNo, BookingRule, trap);
+    return validRecord(line, BookingRule, trap);
 }
 
-bool validatePayment(const std::string& line, int32_t& recordNo, errors::ErrorReporter& reporter) {
+std::optional<int32_t> validatePayment(const std::string& line, errors::ErrorReporter& reporter) {
     errors::Trap trap(reporter, "Valid9");
-    return validRecord(line, recordNo, PaymentRule, trap);
+    return validRecord(line, PaymentRule, trap);
 }
 
 }  // namespace ostrell::download

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,10 +26,10 @@ std::string validationText(const std::string& line);
 std::vector<std::string> validationFields(const std::string& line);
 
 // Booking (Valid8) and payment (Valid9) records. Accepted when the line has exactly the required number
-// of fields; RecordNo is then set from the number field, or to 0 when that field is not a number.
-// A number outside the 32-bit range is reported under the procedure's name and the record rejected,
-// since it cannot be acknowledged. RecordNo is left alone whenever the result is false.
-bool validateBooking(const std::string& line, int32_t& recordNo, errors::ErrorReporter& reporter);
-bool validatePayment(const std::string& line, int32_t& recordNo, errors::ErrorReporter& reporter);
+// of fields: the result is then the record number from the number field, or 0 when that field is not a
+// number. A number outside the 32-bit range is reported under the procedure's name and the record
+// rejected, since it cannot be acknowledged. Nothing: rejected.
+std::optional<int32_t> validateBooking(const std::string& line, errors::ErrorReporter& reporter);
+std::optional<int32_t> validatePayment(const std::string& line, errors::ErrorReporter& reporter);
 
 }  // namespace ostrell::download
