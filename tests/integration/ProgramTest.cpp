@@ -2,6 +2,7 @@
 // one data directory, and a real exchange with the built test server, with --status while it runs.
 #include <QProcess>
 #include <QTcpServer>
+#include <array>
 #include <filesystem>
 #include <map>
 
@@ -54,12 +55,13 @@ TEST(CommandLine, EachOptionPrintsAndEndsWithItsStatusAndWritesOrConnectsNothing
     QTcpServer server;  // the configured server: any connection attempt shows here
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
     const QByteArray version = "ostrell " + QByteArray::fromStdString(ostrell::errors::programVersionText()) + "\n";
-    const struct {
+    struct Case {
         QStringList args;
         int exit;
         QByteArray out, err;
-        QString display;
-    } cases[] = {
+        QString display = {};
+    };
+    const auto cases = std::to_array<Case>({
         {{"--help"}, 0, "Usage: ostrell", ""},
         {{"--version"}, 0, version, ""},
         {{"--bogus"}, 2, "", "Unknown option 'bogus'"},
@@ -69,7 +71,7 @@ TEST(CommandLine, EachOptionPrintsAndEndsWithItsStatusAndWritesOrConnectsNothing
         // A display nobody answers (Xvfb -a takes numbers from 99); no host version then refuses the start.
         {{}, 1, "", "display ':97' does not answer: running headless", ":97"},
         {{}, 1, "", "can only run with Brannick version 2.3.119 or higher"},
-    };
+    });
     for (const auto& c : cases) {
         Home home;
         if (!c.args.isEmpty() && c.args[0] != "--autostart") home.writeSettings(server.serverPort(), home.file("d"));
@@ -77,7 +79,9 @@ TEST(CommandLine, EachOptionPrintsAndEndsWithItsStatusAndWritesOrConnectsNothing
         const auto [exit, out, err] = home.run(c.args, c.display);
         EXPECT_TRUE(exit == c.exit && out.contains(c.out) && err.contains(c.err) && (c.out != "" || out == ""))
             << c.args.join(' ').toStdString() << " ended " << exit << ": " << out.toStdString() << err.toStdString();
-        if (!c.args.isEmpty()) EXPECT_EQ(home.snapshot(), before) << c.args.join(' ').toStdString() << " wrote";
+        if (!c.args.isEmpty()) {
+            EXPECT_EQ(home.snapshot(), before) << c.args.join(' ').toStdString() << " wrote";
+        }
     }
     EXPECT_FALSE(server.waitForNewConnection(100)) << "an option connected to the server";
 }
@@ -89,7 +93,7 @@ TEST(TwoAgents, OnOneDataDirectoryUploadEachRecordOnce) {
     testApp();
     for (const bool sameUser : {true, false}) {
         QProcess sim;
-        Home homes[2];
+        std::array<Home, 2> homes;
         const std::string data = homes[0].file("data"), ledger = homes[0].file("ledger");
         sim.start(VELTRANA_SIM_EXE, {"--port", "0", "--bookings", "4711:1", "--ledger", ledger.c_str()});
         for (int i = 0; i < 100 && !sim.canReadLine(); ++i) sim.waitForReadyRead(100);
@@ -97,7 +101,8 @@ TEST(TwoAgents, OnOneDataDirectoryUploadEachRecordOnce) {
         ASSERT_GT(port, 0);
         homes[0].writeSettings(port, data), homes[1].writeSettings(port, data);
         writeFile(data + "/Prices.csv", "PRC017,\"Room 1\",350,\r\nPRC018,\"Suite\",900,\r\n");
-        std::unique_ptr<QProcess> agents[] = {homes[0].start({"--headless"}), homes[!sameUser].start({"--headless"})};
+        const std::array<std::unique_ptr<QProcess>, 2> agents{homes[0].start({"--headless"}),
+                                                              homes[!sameUser].start({"--headless"})};
         int refused = -1;
         for (int i = 0; i < 150 && refused < 0; ++i)
             for (int k : {0, 1}) refused = agents[k]->waitForFinished(50) ? k : refused;
