@@ -13,6 +13,7 @@
 
 #include <QCoreApplication>
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -111,8 +112,8 @@ bool onTmpfs(const std::string& path) {
 // A writable directory on a real disk, where the host's settings file would live.
 std::string diskDirectory() {
     std::vector<std::string> candidates;
-    if (const char* d = std::getenv("OSTRELL_BENCH_DISK")) candidates.push_back(d);
-    if (const char* d = std::getenv("TMPDIR")) candidates.push_back(d);
+    if (const char* d = std::getenv("OSTRELL_BENCH_DISK")) candidates.emplace_back(d);
+    if (const char* d = std::getenv("TMPDIR")) candidates.emplace_back(d);
     candidates.insert(candidates.end(), {"/var/tmp", "/tmp", std::filesystem::current_path().string()});
     for (const auto& c : candidates)
         if (!c.empty() && std::filesystem::is_directory(c) && ::access(c.c_str(), W_OK) == 0 && !onTmpfs(c)) return c;
@@ -206,13 +207,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string parent = plan.work.empty() ? defaultWorkParent() : plan.work;
-    char pattern[4096];
-    std::snprintf(pattern, sizeof pattern, "%s/ostrell-bench.XXXXXX", parent.c_str());
-    if (!::mkdtemp(pattern)) {
+    std::array<char, 4096> pattern{};
+    std::snprintf(pattern.data(), pattern.size(), "%s/ostrell-bench.XXXXXX", parent.c_str());
+    if (!::mkdtemp(pattern.data())) {
         std::cerr << "cannot make a work directory in " << parent << "\n";
         return 1;
     }
-    const std::string work = pattern;
+    const std::string work = pattern.data();
 
     std::cout << "Ostrell benchmarks (" << plan.mode << "), " << sysconf(_SC_NPROCESSORS_ONLN) << " cores, work in "
               << work << (onTmpfs(work) ? " (tmpfs)" : "") << "\n";
@@ -236,10 +237,10 @@ int main(int argc, char** argv) {
         std::vector<Place> places{{onTmpfs(work) ? "tmpfs" : "work directory", work, 1}};
         std::string diskWork;
         if (!disk.empty() && !onTmpfs(disk) && plan.mode != "smoke") {
-            char diskPattern[4096];
-            std::snprintf(diskPattern, sizeof diskPattern, "%s/ostrell-bench.XXXXXX", disk.c_str());
-            if (::mkdtemp(diskPattern)) {
-                diskWork = diskPattern;
+            std::array<char, 4096> diskPattern{};
+            std::snprintf(diskPattern.data(), diskPattern.size(), "%s/ostrell-bench.XXXXXX", disk.c_str());
+            if (::mkdtemp(diskPattern.data())) {
+                diskWork = diskPattern.data();
                 places.push_back({"disk " + disk, diskWork, 10});
             }
         }
@@ -304,12 +305,12 @@ int main(int argc, char** argv) {
                 // stamps, and every save waits for the disk.
                 std::cout << "idle with the settings on the disk (" << disk << "): " << plan.idleSeconds << " s..."
                           << std::endl;
-                char diskPattern[4096];
-                std::snprintf(diskPattern, sizeof diskPattern, "%s/ostrell-bench.XXXXXX", disk.c_str());
-                if (::mkdtemp(diskPattern)) {
-                    const IdleAndMemory d = measureIdleAndMemory(plan.paths, diskPattern, plan.idleSeconds, 0);
+                std::array<char, 4096> diskPattern{};
+                std::snprintf(diskPattern.data(), diskPattern.size(), "%s/ostrell-bench.XXXXXX", disk.c_str());
+                if (::mkdtemp(diskPattern.data())) {
+                    const IdleAndMemory d = measureIdleAndMemory(plan.paths, diskPattern.data(), plan.idleSeconds, 0);
                     std::error_code ignored;
-                    std::filesystem::remove_all(diskPattern, ignored);
+                    std::filesystem::remove_all(diskPattern.data(), ignored);
                     table.add({"Idle wake-ups per second, settings file on the disk", fixed(d.wakeupsPerSecond, 2),
                                "≤ 1.0", atMost(d.wakeupsPerSecond, 1.0),
                                fixed(d.windowSeconds, 0) + " s, " + std::to_string(d.cycles) + " cycles; CPU " +

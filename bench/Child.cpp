@@ -2,12 +2,13 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <ctime>
 #include <stdexcept>
@@ -41,18 +42,20 @@ Child::Child(const Launch& launch) {
     }
     for (const auto& add : launch.env) envText.push_back(add);
     std::vector<char*> envp;
+    envp.reserve(envText.size());
     for (auto& e : envText) envp.push_back(e.data());
     envp.push_back(nullptr);
     std::vector<std::string> argText = launch.argv;
     std::vector<char*> argv;
+    argv.reserve(argText.size());
     for (auto& a : argText) argv.push_back(a.data());
     argv.push_back(nullptr);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    int fds[2] = {-1, -1};
+    std::array<int, 2> fds{-1, -1};
     if (launch.stdoutPath.empty()) {
-        if (::pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+        if (::pipe2(fds.data(), O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
         posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
     } else {
         posix_spawn_file_actions_addopen(&actions, 1, launch.stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -115,10 +118,10 @@ bool Child::waitForLine(const std::string& text, double seconds) {
         if (left <= 0 || pipe_ < 0) return false;
         pollfd p{pipe_, POLLIN, 0};
         if (::poll(&p, 1, static_cast<int>(left * 1000) + 1) <= 0) continue;
-        char chunk[4096];
-        const ssize_t n = ::read(pipe_, chunk, sizeof chunk);
+        std::array<char, 4096> chunk{};
+        const ssize_t n = ::read(pipe_, chunk.data(), chunk.size());
         if (n <= 0) return false;
-        pending_.append(chunk, static_cast<size_t>(n));
+        pending_.append(chunk.data(), static_cast<size_t>(n));
     }
 }
 

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -42,8 +43,8 @@ int64_t countLines(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return 0;
     int64_t n = 0;
-    char buffer[65536];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+    std::array<char, 65536> buffer{};
+    while (in.read(buffer.data(), buffer.size()) || in.gcount() > 0) {
         for (std::streamsize i = 0; i < in.gcount(); ++i) n += buffer[i] == '\n';
     }
     return n;
@@ -105,10 +106,10 @@ std::string SimProcess::ask(const std::string& line) {
             buffer_.erase(0, lf + 1);
             return answer;
         }
-        char chunk[1024];
-        const ssize_t n = ::read(admin_, chunk, sizeof chunk);
+        std::array<char, 1024> chunk{};
+        const ssize_t n = ::read(admin_, chunk.data(), chunk.size());
         if (n <= 0) throw std::runtime_error("the test server's admin port closed");
-        buffer_.append(chunk, static_cast<size_t>(n));
+        buffer_.append(chunk.data(), static_cast<size_t>(n));
     }
 }
 

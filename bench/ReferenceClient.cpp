@@ -15,6 +15,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -93,10 +94,10 @@ public:
                 if (!line.empty() && line.back() == '\r') line.pop_back();
                 return line;
             }
-            char chunk[65536];
-            const ssize_t n = ::read(fd_, chunk, sizeof chunk);
+            std::array<char, 65536> chunk{};
+            const ssize_t n = ::read(fd_, chunk.data(), chunk.size());
             if (n <= 0) fail("connection closed");
-            buffer_.append(chunk, static_cast<size_t>(n));
+            buffer_.append(chunk.data(), static_cast<size_t>(n));
         }
     }
 
@@ -144,7 +145,7 @@ long download(Link& link, const Options& o) {
         const char* file;
         size_t numberField;  // 0-based
     };
-    const Phase phases[] = {{"10", "12|", "InBookings.csv", 5}, {"11", "13|", "Payment.csv", 1}};
+    const auto phases = std::to_array<Phase>({{"10", "12|", "InBookings.csv", 5}, {"11", "13|", "Payment.csv", 1}});
     long records = 0;
     for (const Phase& p : phases) {
         const std::string request = std::string(p.type) + "|" + o.bk;
@@ -169,8 +170,9 @@ long upload(Link& link, const Options& o) {
     {
         const int fd = ::open(o.upload.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) fail("open " + o.upload);
-        char chunk[65536];
-        for (ssize_t n; (n = ::read(fd, chunk, sizeof chunk)) > 0;) content.append(chunk, static_cast<size_t>(n));
+        std::array<char, 65536> chunk{};
+        for (ssize_t n; (n = ::read(fd, chunk.data(), chunk.size())) > 0;)
+            content.append(chunk.data(), static_cast<size_t>(n));
         ::close(fd);
     }
     const std::string kind = std::to_string(o.kind);

@@ -1,5 +1,6 @@
 #include "Table.h"
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 
@@ -20,9 +21,9 @@ void Table::print(std::ostream& out) const {
 }
 
 std::string fixed(double value, int decimals) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
+    std::array<char, 64> text{};
+    std::snprintf(text.data(), text.size(), "%.*f", decimals, value);
+    return text.data();
 }
 
 std::string grouped(double value) {

@@ -107,8 +107,8 @@ Pace measureDownload(const ProgramPaths& paths, const std::string& workDir, Clie
 
 std::string outgoingBookingLine(int64_t n) {
     const std::string id = std::to_string(100000 + n);
-    return "\"" + id + "\",\"2027-01-02\",\"2027-01-05\",\"Meyer\",\"Anna\",\"Hauptstr. " + std::to_string(n % 97) +
-           ", Berlin\",\"DE\",\"2\",\"1\",\"DBL\",,\"" + std::to_string(80 + n % 50) + ".00\",\"EUR\"";
+    return '"' + id + R"(","2027-01-02","2027-01-05","Meyer","Anna","Hauptstr. )" + std::to_string(n % 97) +
+           R"(, Berlin","DE","2","1","DBL",,")" + std::to_string(80 + n % 50) + R"(.00","EUR")";
 }
 
 Pace measureUpload(const ProgramPaths& paths, const std::string& workDir, Client client, int64_t records) {

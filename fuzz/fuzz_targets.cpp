@@ -21,7 +21,6 @@ using namespace ostrell;
 
 namespace {
 
-constexpr auto npos = std::string::npos;
 uint8_t byte(std::string_view in, size_t at) { return at < in.size() ? static_cast<uint8_t>(in[at]) : 0; }
 
 // The server's byte stream in arrivals of any size: lines no longer than the limit, nothing lost,
@@ -46,10 +45,10 @@ uint8_t byte(std::string_view in, size_t at) { return at < in.size() ? static_ca
 // only "BAD" gives an upload up.
 [[maybe_unused]] void replyClassification(std::string_view in) {
     for (const bool greeting : {false, true})
-        CHECK(net::cleanLine(std::string(in), greeting).text.find_first_of("\r\n") == npos);
+        CHECK(net::cleanLine(std::string(in), greeting).text.find_first_of("\r\n") == std::string::npos);
     const std::string reply = net::trimBlanks(net::cleanLine(std::string(in), false).text);
     const std::string record = download::recordLine(reply);
-    CHECK(reply.ends_with(record) && (reply.find('"') == npos || record.starts_with('"')));
+    CHECK(reply.ends_with(record) && (reply.find('"') == std::string::npos || record.starts_with('"')));
     CHECK((upload::judgeReply(1 + byte(in, 0) % 7, reply) == upload::ReplyVerdict::GiveUp) == (reply == "BAD"));
 }
 
@@ -78,8 +77,8 @@ uint8_t byte(std::string_view in, size_t at) { return at < in.size() ? static_ca
     const std::string file(in.substr(std::min<size_t>(3, in.size())));
     const auto lines = upload::readOutLines(file);
     for (const auto& line : lines) {
-        const std::string wire = upload::convertRecord(kind, line, byte(in, 1) % 2).text;
-        CHECK(wire.find_first_of("\r\n") == npos && wire.starts_with(std::to_string(kind) + "|"));
+        const std::string wire = upload::convertRecord(kind, line, static_cast<int16_t>(byte(in, 1) % 2)).text;
+        CHECK(wire.find_first_of("\r\n") == std::string::npos && wire.starts_with(std::to_string(kind) + "|"));
     }
     const std::string bytesRead = file.substr(0, byte(in, in.size() - 1) % (file.size() + 1));
     const auto sent = upload::readOutLines(bytesRead);

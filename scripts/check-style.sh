@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The style check of ./test and CI: clang-format over every tracked .cpp and .h (no file may change), then
-# clang-tidy with the repository's .clang-tidy over the sources of src/ and tools/ that the compile
+# clang-tidy with the repository's .clang-tidy over every source of the tree that the compile
 # database lists (scripts/tidy-check.py: generated moc files left out, a clean file remembered by a hash
 # of itself, its project headers, its compile command and the configuration). Either fails on any finding.
 #   scripts/check-style.sh [-j N] [BUILD_DIR]   BUILD_DIR (default build) holds compile_commands.json
@@ -29,7 +29,7 @@ if ! printf '%s\0' "${tracked[@]}" | xargs -0 -n 40 -P "$jobs" "$format" --dry-r
 fi
 echo "check-style: clang-format checked ${#tracked[@]} files (${SECONDS} s)"
 
-# --- clang-tidy: the sources of src/ and tools/ in the compile database, each remembered once clean
+# --- clang-tidy: every source in the compile database (src, tools, tests, fuzz, bench), once clean remembered
 # (scripts/tidy-check.py). OSTRELL_TIDY=0 leaves it out of a local run; ./test and CI always run it.
 if [ "${OSTRELL_TIDY:-1}" = 0 ]; then
   echo "check-style: clang-tidy not run (OSTRELL_TIDY=0)"

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""clang-tidy over the sources of src/ and tools/ that the compile database lists (the build's generated
-moc files are left out), with the repository's .clang-tidy; every finding is an error. Prints each
+"""clang-tidy over the sources of src/, tools/, tests/, fuzz/ and bench/ that the compile database lists
+(the build's generated moc files are left out), with the .clang-tidy files of the checkout; every finding is an error. Prints each
 distinct finding once, with the path of the file in the checkout, and a count by check.
 
   scripts/tidy-check.py [--build DIR] [-j N] [FILE...]   DIR holds compile_commands.json (default: build)
@@ -25,11 +25,11 @@ import sys
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-CHECKED = ("src/", "tools/")
+CHECKED = ("src/", "tools/", "tests/", "fuzz/", "bench/")
 INCLUDE = re.compile(rb'^\s*#\s*include\s*[<"]([^>"]+)[>"]', re.M)
 # Headers are reached through the build's include links (build/include/<library>/), so the filter names
 # those as well as the checkout's own folders.
-HEADER_FILTER = "^({root}/(src|tools)/|{build}/include/)"
+HEADER_FILTER = "^({root}/(src|tools|tests|fuzz|bench)/|{build}/include/)"
 FINDING = re.compile(r"^(/[^:]+):(\d+):(\d+): (warning|error): (.*?)(?: \[([^\]]+)\])?$")
 
 
@@ -100,7 +100,7 @@ def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--build", default="build")
     ap.add_argument("-j", "--jobs", type=int, default=int(os.environ.get("JOBS", os.cpu_count() or 2)))
-    ap.add_argument("files", nargs="*", help="only these sources (default: every one of src/ and tools/)")
+    ap.add_argument("files", nargs="*", help="only these sources (default: every one the database lists)")
     args = ap.parse_args()
     tidy = shutil.which("clang-tidy-14") or shutil.which("clang-tidy")
     build = os.path.realpath(os.path.join(ROOT, args.build) if not os.path.isabs(args.build) else args.build)
@@ -121,7 +121,7 @@ def main():
     wanted = [relative(os.path.abspath(f)) for f in args.files] or sorted(entries)
     unknown = [f for f in wanted if f not in entries]
     if unknown or not wanted:
-        print("tidy-check: not in %s: %s" % (db, " ".join(unknown) or "any source of src/ or tools/"), file=sys.stderr)
+        print("tidy-check: not in %s: %s" % (db, " ".join(unknown) or "any source of " + " ".join(CHECKED)), file=sys.stderr)
         return 2
 
     cache = os.path.join(os.environ.get("XDG_CACHE_HOME") or os.path.expanduser("~/.cache"), "ostrell", "clang-tidy")

@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
+#include <array>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -18,17 +19,21 @@ namespace ostrell::adaptertest {
 // The one application object of the test process (Qt allows one; it lives until the process ends).
 inline QCoreApplication& testApp() {
     static int argc = 1;
-    static char name[] = "adapter_tests", *argv[] = {name, nullptr};
-    static auto* app = new QCoreApplication(argc, argv);
+    static std::string name = "adapter_tests";
+    static std::array<char*, 2> argv{name.data(), nullptr};
+    static auto* app = new QCoreApplication(argc, argv.data());
     return *app;
 }
 
 // Run as root, this thread's file access becomes the user "nobody" so that permissions bite.
-struct UnprivilegedFiles {
+class UnprivilegedFiles {
+public:
     explicit UnprivilegedFiles(bool on) : on_(on && !::geteuid()) { switchTo(on_ ? 65534 : -1); }
     ~UnprivilegedFiles() { switchTo(on_ ? 0 : -1); }
-    static void switchTo(int id) { ::setfsgid(id), ::setfsuid(id); }  // -1 changes nothing
     bool active() const { return ::geteuid() != 0 || ::setfsuid(static_cast<uid_t>(-1)) == 65534; }
+
+private:
+    static void switchTo(int id) { ::setfsgid(id), ::setfsuid(id); }  // -1 changes nothing
     const bool on_;
 };
 

@@ -1,5 +1,6 @@
 #include <sys/resource.h>
 
+#include <array>
 #include <csignal>
 
 #include "AdapterTestSupport.h"
@@ -26,13 +27,14 @@ TEST(PosixFileSystem, EachOperationSucceedsOrThrowsWithAFittingNumber) {
     rlimit unlimited{};
     ::getrlimit(RLIMIT_FSIZE, &unlimited);
     std::signal(SIGXFSZ, SIG_IGN);
-    const struct {
+    struct Case {
         const char* what;
         std::function<void()> operation;
         int number;
         bool asNobody = false;
         rlim_t room = 0;  // bytes a file may grow to; 0: no limit
-    } cases[] = {
+    };
+    const auto cases = std::to_array<Case>({
         {"append in a linked folder", [&] { fs.append(dir.file("data/Payment.csv"), "p\r\n", true); }, 0},
         {"append on a full disk", [&] { fs.append("/dev/full", "line\r\n", true); }, err::DiskFull},
         {"line cut short", [&] { fs.append(file, "\"G2\",\"2027-01-03\"\r\n", true); }, err::DeviceIoError, false, 15},
@@ -43,7 +45,7 @@ TEST(PosixFileSystem, EachOperationSucceedsOrThrowsWithAFittingNumber) {
         {"new file in read-only dir", [&] { fs.append(ro + "/n.csv", "x", true); }, err::PermissionDenied, true},
         {"append to read-only file", [&] { fs.append(kept, "x", true); }, err::PermissionDenied, true},
         {"remove in read-only dir", [&] { fs.remove(kept); }, err::PermissionDenied, true},
-    };
+    });
     for (const auto& c : cases) {
         const UnprivilegedFiles nobody(c.asNobody);
         const rlimit room{c.room ? c.room : unlimited.rlim_cur, unlimited.rlim_max};

@@ -24,6 +24,6 @@ TEST(QtProcessLauncher, StartsAProgramDetachedAndSeesItEnd) {
              {[&] { launcher.startProgram(dir.file("BKrunVRX.exe")); }, err::FileNotFound},
              {[&] { launcher.startProgram(program); }, err::PermissionDenied},
              {[&] { launcher.startCommandLine("no-such-program-anywhere --x"); }, err::FileNotFound},
-             {[&] { launcher.startCommandLine("\"" + program + "\" \"two words\""); }, err::PermissionDenied}})
+             {[&] { launcher.startCommandLine('"' + program + R"(" "two words")"); }, err::PermissionDenied}})
         EXPECT_EQ(failureNumber(start), number);
 }

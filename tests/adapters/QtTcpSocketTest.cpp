@@ -79,7 +79,8 @@ TEST_F(QtTcpSocketTest, EachAddressOfANameIsTriedAndAQuitLineBeforeTheAgentsClos
                                           {"no-such-host.invalid", 80, "error 11001"}}) {
         log_.clear();
         socket_.connect(host, port);
-        ASSERT_TRUE(loop_.waitUntil([&] { return !log_.empty() && (peer_ || port != server_.serverPort()); }, 8000));
+        ASSERT_TRUE(loop_.waitUntil(
+            [&, port = port] { return !log_.empty() && (peer_ || port != server_.serverPort()); }, 8000));
         const bool sent = failureNumber([&] { socket_.send("quit\n"); }) == 0;
         socket_.close();
         ASSERT_TRUE(

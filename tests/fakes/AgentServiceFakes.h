@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <map>
 #include <string>
 #include <vector>
@@ -33,8 +34,8 @@ public:
 class RecordingSystemLog : public platform::SystemLog {
 public:
     void write(platform::LogLevel level, const std::string& text) override {
-        static const char* const names[] = {"info: ", "warning: ", "error: "};
-        lines.push_back(names[static_cast<int>(level)] + text);
+        static constexpr std::array<const char*, 3> LevelNames{"info: ", "warning: ", "error: "};
+        lines.push_back(LevelNames.at(static_cast<size_t>(level)) + text);
     }
     std::vector<std::string> lines;
 };

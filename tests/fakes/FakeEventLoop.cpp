@@ -1,6 +1,7 @@
 #include "fakes/FakeEventLoop.h"
 
 #include <algorithm>
+#include <array>
 #include <ctime>
 
 namespace ostrell::fake {
@@ -38,9 +39,9 @@ std::string FakeEventLoop::clockText(const char* format) const {
     const auto seconds = static_cast<std::time_t>(1796515200 + now_ / 1000);
     std::tm tm{};
     gmtime_r(&seconds, &tm);
-    char text[64];
-    std::strftime(text, sizeof text, format, &tm);
-    return text;
+    std::array<char, 64> text{};
+    std::strftime(text.data(), text.size(), format, &tm);
+    return text.data();
 }
 
 void FakeEventLoop::post(int64_t delayMs, std::function<void()> fn) {

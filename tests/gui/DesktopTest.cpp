@@ -43,7 +43,7 @@ TEST(Desktop, TheIconMovesIntoATrayThatAppearsAndItsMenuSaysWhatTheUserChose) {
         QSignalSpy chosen(&w, signal);
         QTest::mouseClick(trayIconWidget(), Qt::RightButton);
         ASSERT_TRUE(waitFor([&] { return w.trayMenu().isVisible(); }));
-        QAction* action = w.trayMenu().findChild<QAction*>(item);
+        auto* action = w.trayMenu().findChild<QAction*>(item);
         QTest::mouseClick(&w.trayMenu(), Qt::LeftButton, {}, w.trayMenu().actionGeometry(action).center());
         EXPECT_EQ(chosen.count(), 1) << item;
     }
@@ -67,7 +67,7 @@ TEST(Desktop, TheAgentDrivesTheWindowAndTheControlsSayWhatTheUserDoes) {
     for (const auto& [answer, handler] :
          {Step{"qoz", &app::Agent::toggleMonitor}, Step{"", &app::Agent::saveSettings},
           Step{"", &app::Agent::showServerAddress}, Step{"", &app::Agent::chooseDataDirectory}}) {
-        QTimer::singleShot(100, [answer] {
+        QTimer::singleShot(100, [answer = answer] {
             auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
             if (auto* box = qobject_cast<QInputDialog*>(dialog)) box->setTextValue(answer);
             if (dialog) *answer ? dialog->accept() : dialog->reject();

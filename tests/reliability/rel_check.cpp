@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -45,6 +46,13 @@ using Ledger = std::vector<sim::LedgerEntry>;
 struct Tally {
     size_t acknowledged = 0, accepted = 0, lines = 0;
     std::vector<std::string> violations;
+
+    template <class... Parts>
+    void violation(const Parts&... parts) {
+        std::string text;
+        ((text += parts), ...);
+        violations.push_back(std::move(text));
+    }
 };
 
 [[noreturn]] void fail(const std::string& why) {
@@ -59,16 +67,16 @@ Tally check(const Ledger& ledger, const Reader& before, const Reader& after) {
         if (e.event == "ACCEPT" && e.fields.size() >= 3) ++accepted[e.fields[2]], ++t.accepted;
     for (int kind = upload::FirstOutKind; kind <= upload::LastOutKind; ++kind) {
         const std::string name = upload::outFilePath("", kind);
-        if (after(upload::outTempPath(name))) t.violations.push_back("U: work file left: " + upload::outTempPath(name));
+        if (after(upload::outTempPath(name))) t.violation("U: work file left: ", upload::outTempPath(name));
         std::map<std::string, size_t> left;
         for (const auto& line : upload::readOutLines(after(name).value_or(""))) ++left[line], ++t.lines;
         for (const auto& line : upload::readOutLines(before(name).value_or(""))) {
             ++t.lines;
             size_t* vouch = &left[line];
             // The batch marker alternates per file sent in full; an acceptance vouches for one copy only.
-            for (const int16_t marker : {0, 1})
+            for (const int16_t marker : {int16_t{0}, int16_t{1}})
                 if (*vouch == 0) vouch = &accepted[upload::convertRecord(kind, line, marker).text];
-            if (*vouch == 0) t.violations.push_back("U: " + name + " line neither accepted nor kept: " + line);
+            if (*vouch == 0) t.violation("U: ", name, " line neither accepted nor kept: ", line);
             if (*vouch > 0) --*vouch;
         }
     }
@@ -86,10 +94,9 @@ Tally check(const Ledger& ledger, const Reader& before, const Reader& after) {
                     .insert(download::recordLine(net::trimBlanks(send + "|" + e.fields[3])));
         t.acknowledged += acknowledged.size();
         for (const auto& r : acknowledged)
-            if (stored[r] != 1)
-                t.violations.push_back("D: acknowledged, " + std::to_string(stored[r]) + " in " + file + ": " + r);
+            if (stored[r] != 1) t.violation("D: acknowledged, ", std::to_string(stored[r]), " in ", file, ": ", r);
         for (const auto& [line, n] : stored)
-            if (n > 0 && !sent.count(line)) t.violations.push_back("D: never sent, in " + file + ": " + line);
+            if (n > 0 && !sent.count(line)) t.violation("D: never sent, in ", file, ": ", line);
     }
     return t;
 }
@@ -142,9 +149,12 @@ struct World {
         ::unlink((dir + "/ledger.txt").c_str());
         if (!ok || !ledger.open(dir + "/ledger.txt", false, error)) fail(error);
         // TimeOut 900 s: a life of 300 s holds one cycle and its slowest waits.
-        const std::pair<const char*, const char*> keys[] = {{"IPadd", "127.0.0.1"}, {"IPport", "6667"},
-                                                            {"DataDir", "/data/"},  {"TimeOut", "900"},
-                                                            {"LoNumber1", "4711"},  {"LoNumber3", "4712"}};
+        const auto keys = std::to_array<std::pair<const char*, const char*>>({{"IPadd", "127.0.0.1"},
+                                                                              {"IPport", "6667"},
+                                                                              {"DataDir", "/data/"},
+                                                                              {"TimeOut", "900"},
+                                                                              {"LoNumber1", "4711"},
+                                                                              {"LoNumber3", "4712"}});
         for (const auto& [key, value] : keys) store.set("Ostrell", key, value);
         store.set("Version", "Brannhall", "2.3.119");
         fs.addDirectory("/data");
@@ -189,8 +199,8 @@ struct AgentLife {
 // lists the operations of the first life. Its violations; none when crashAt was not reached.
 std::vector<std::string> runWorld(const std::string& dir, const std::vector<std::string>& simArgs, size_t crashAt,
                                   bool powerLoss, std::vector<std::string>& reached) {
-    static const char* const opNames[] = {"read",     "append", "write",  "rename",  "delete",
-                                          "sync dir", "length", "create", "make dir"};
+    static constexpr auto OpNames = std::to_array<const char*>(
+        {"read", "append", "write", "rename", "delete", "sync dir", "length", "create", "make dir"});
     World w(dir, simArgs);
     const auto reach = [&](const std::string& what) {
         reached.push_back(what);
@@ -200,7 +210,7 @@ std::vector<std::string> runWorld(const std::string& dir, const std::vector<std:
     };
     w.fs.beforeOp = [&](fake::FakeFileSystem::Op op, const std::string& path) {
         using Op = fake::FakeFileSystem::Op;
-        if (op != Op::Read && op != Op::Length) reach(opNames[static_cast<int>(op)] + (" " + path));
+        if (op != Op::Read && op != Op::Length) reach(OpNames.at(static_cast<size_t>(op)) + (" " + path));
     };
     try {
         AgentLife first(w, [&](const std::string& line) { reach("send " + line.substr(0, 40)); });
@@ -211,7 +221,7 @@ std::vector<std::string> runWorld(const std::string& dir, const std::vector<std:
     std::vector<std::string> found;
     const size_t quitsBefore = crashAt > 0 ? count(readLedger(dir), "QUIT") : 0;
     if (crashAt > 0) AgentLife second(w, [](const std::string&) {});
-    if (count(readLedger(dir), "QUIT") <= quitsBefore) found.push_back("no cycle finished");
+    if (count(readLedger(dir), "QUIT") <= quitsBefore) found.emplace_back("no cycle finished");
     w.fs.powerLoss();
     const Tally t = check(readLedger(dir), directory(dir + "/before/"), [&w](const std::string& name) {
         return w.fs.has("/data/" + name) ? std::optional(w.fs.content("/data/" + name)) : std::nullopt;
@@ -244,7 +254,7 @@ int sweep(const std::string& mode, const std::string& dir, const std::vector<std
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() >= 3 && args[0] == "--sweep" && (args[1] == "powerloss" || args[1] == "kill"))
         return sweep(args[1], args[2], {args.begin() + 3, args.end()});
@@ -257,4 +267,8 @@ int main(int argc, char** argv) {
     if (t.acknowledged + t.accepted + t.lines == 0) fail("nothing checked: no records, no lines");
     for (const auto& v : t.violations) std::cout << v << '\n';
     return t.violations.empty() ? 0 : 1;
+} catch (const std::exception& e) {
+    fail(e.what());  // a directory or ledger that cannot be read: nothing was checked
+} catch (...) {
+    fail("a simulated crash escaped its world");
 }

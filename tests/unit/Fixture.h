@@ -113,7 +113,7 @@ public:
         sent.push_back(request);
         if (sent.size() > 5000) throw RunawayExchange{};
         if (onRequest) onRequest(request);
-        const std::string r = script.empty() ? (rule ? rule(request) : answer(request)) : script.front();
+        std::string r = script.empty() ? (rule ? rule(request) : answer(request)) : script.front();
         if (!script.empty()) script.pop_front();
         if (r.find("|SUCCESS") != std::string::npos) ledger.push_back(request);
         return r;
@@ -154,14 +154,20 @@ private:
 inline const std::string BookingsPath = "/data/InBookings.csv";
 inline const std::string PaymentsPath = "/data/Payment.csv";
 
-// A booking line of 20 quoted fields whose sixth holds number, one field holding a comma.
-inline std::string bookingLine(const std::string& number, const std::string& guest = "Smith, Ann") {
-    std::string line = "\"BK1\",\"" + guest + "\",\"2026-12-06\",\"2026-12-09\",\"2\",\"" + number + "\"";
-    for (int i = 7; i <= 20; ++i) line += ",\"f" + std::to_string(i) + "\"";
+// The fields in double quotes, separated by commas.
+inline std::string quotedFields(const Lines& fields) {
+    std::string line;
+    for (const auto& field : fields) line += (line.empty() ? "" : ",") + ('"' + field + '"');
     return line;
 }
+// A booking line of 20 quoted fields whose sixth holds number, one field holding a comma.
+inline std::string bookingLine(const std::string& number, const std::string& guest = "Smith, Ann") {
+    Lines fields{"BK1", guest, "2026-12-06", "2026-12-09", "2", number};
+    for (int i = 7; i <= 20; ++i) fields.push_back("f" + std::to_string(i));
+    return quotedFields(fields);
+}
 inline std::string paymentLine(const std::string& number, const std::string& amount = "120.50") {
-    return "\"BK1\",\"" + number + "\",\"" + amount + "\",\"2026-12-06\"";
+    return quotedFields({"BK1", number, amount, "2026-12-06"});
 }
 
 struct TransferFixture : Fixture {
@@ -253,6 +259,8 @@ struct RecordingSteps : cycle::Uploader, cycle::Downloader {
         ++s_.downloads;
         if (s_.duringGetFiles) s_.duringGetFiles();
     }
+
+private:
     StepScript& s_;
 };
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "unit/Fixture.h"
 
 using namespace ostrell::unittest;
@@ -9,19 +11,20 @@ using namespace ostrell::unittest;
 // the clock times of the attempts, the counts shown.
 TEST(Scheduler, CyclesRunWhenTheCountReachesTheLength) {
     // clang-format off
-    const std::tuple<const char*, bool, int32_t, int64_t, int64_t, int64_t, Lines, std::vector<int>> cases[] = {
+    const auto cases = std::to_array<std::tuple<const char*, bool, int32_t, int64_t, int64_t, int64_t, Lines, std::vector<int>>>({
         {"shown", true, 15, 0, 0, 17500, {"00:00:01", "00:00:17"}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}},
         {"hidden", false, 15, 0, 0, 17500, {"00:00:01", "00:00:17"}, {}},
         {"length 0: every tick", false, 0, 0, 0, 3500, {"00:00:01", "00:00:02", "00:00:03"}, {}},
         {"shown later: the seconds so far, then each", false, 15, 6400, 0, 8900, {"00:00:01"}, {5, 6, 7}},
-        {"a refresh shortens the cycle", false, 15, 0, 3000, 12000, {"00:00:01", "00:00:11"}, {}}};
+        {"a refresh shortens the cycle", false, 15, 0, 3000, 12000, {"00:00:01", "00:00:11"}, {}}});
     // clang-format on
     for (const auto& [name, shown, lengthSecs, toggleShownAtMs, newLengthAtMs, runMs, attempts, ticksShown] : cases) {
         CycleFixture f;
         f.params.timeoutSecs = lengthSecs;
         f.scheduler.setCountdownShown(shown);
         f.scheduler.startWithCycleDue();
-        if (toggleShownAtMs) f.loop.post(toggleShownAtMs, [&] { f.scheduler.setCountdownShown(!shown); });
+        if (toggleShownAtMs)
+            f.loop.post(toggleShownAtMs, [&, shown = shown] { f.scheduler.setCountdownShown(!shown); });
         if (newLengthAtMs) f.loop.post(newLengthAtMs, [&] { f.params.timeoutSecs = 9, f.scheduler.lengthChanged(); });
         f.loop.runFor(runMs);
         EXPECT_EQ(f.written("LastTry"), attempts) << name;
@@ -34,8 +37,7 @@ TEST(Scheduler, CyclesRunWhenTheCountReachesTheLength) {
 TEST(Scheduler, ACycleRunsItsStepsInOrder) {
     const Lines all{"> tolvane|QHT514", "TransFiles", "SendFiles", "GetFiles", "timer stopped", "> quit"};
     // clang-format off
-    const std::tuple<const char*, bool, bool, bool, bool, bool, int64_t, Lines, size_t, size_t, size_t, size_t>
-        cases[] = {
+    const auto cases = std::to_array<std::tuple<const char*, bool, bool, bool, bool, bool, int64_t, Lines, size_t, size_t, size_t, size_t>>({
         {"files waiting", true, true, true, false, false, 1000, all, 1, 1, 1, 0},
         {"nothing to send", false, true, true, false, false, 1000, {all[0], all[1], all[3], all[4], all[5]}, 1, 1, 1, 0},
         {"no BK number", true, false, true, false, false, 1000, {all[0], all[5]}, 1, 1, 1, 0},
@@ -43,7 +45,7 @@ TEST(Scheduler, ACycleRunsItsStepsInOrder) {
         {"a held connection is used again (the importer still runs)", true, true, true, false, false, 17500,
             {all[0], all[1], all[2], all[3], all[4], all[5], all[1], all[2], all[3], all[4], all[5]}, 2, 2, 1, 0},
         {"failures are reported, the cycle goes on", true, true, true, true, false, 1000, all, 0, 0, 0, 3},
-        {"an end unwinds it", true, true, true, false, true, 1000, {all[0], all[1], all[2], all[3], all[4]}, 1, 1, 0, 0}};
+        {"an end unwinds it", true, true, true, false, true, 1000, {all[0], all[1], all[2], all[3], all[4]}, 1, 1, 0, 0}});
     // clang-format on
     for (const auto& [name, filesWaiting, hasLoNumber, serverUp, faulty, endInGetFiles, runMs, journal, attempts,
                       successes, importerStarts, reports] : cases) {
@@ -52,7 +54,7 @@ TEST(Scheduler, ACycleRunsItsStepsInOrder) {
         f.params.hasLoNumber = hasLoNumber;
         f.socket.acceptConnections = serverUp;
         f.store.failWrites = f.launcher.failAll = faulty;
-        f.steps.duringGetFiles = [&] {
+        f.steps.duringGetFiles = [&, endInGetFiles = endInGetFiles] {
             if (f.scheduler.tickTimer().interval() == 0) f.journal.push_back("timer stopped");
             if (endInGetFiles) f.loop.requestEnd(), f.loop.waitUntil([] { return false; }, 100);
         };
@@ -71,12 +73,12 @@ TEST(Scheduler, ACycleRunsItsStepsInOrder) {
 // Two cycles; "DBase", program directory, importer missing, our copy ended between; starts, log texts, reports.
 TEST(Importer, StartedWhenTheDatabaseKeyHoldsAnythingAndOurLastCopyEnded) {
     // clang-format off
-    const std::tuple<std::string, const char*, bool, bool, Lines, Lines, size_t> cases[] = {
+    const auto cases = std::to_array<std::tuple<std::string, const char*, bool, bool, Lines, Lines, size_t>>({
         {"", "/opt", false, true, {}, {}, 0},
         {" ", "/opt/", false, true, {"/opt/BKrunVRX.exe", "/opt/BKrunVRX.exe"}, {}, 0},
         {"x.mdb", "/", false, true, {"/BKrunVRX.exe", "/BKrunVRX.exe"}, {}, 0},
         {"x.mdb", "/opt", false, false, {"/opt/BKrunVRX.exe"}, {"BKrunVRX.exe still running - not started again."}, 0},
-        {"x.mdb", "/opt", true, true, {}, {}, 2}};
+        {"x.mdb", "/opt", true, true, {}, {}, 2}});
     // clang-format on
     for (const auto& [dbase, directory, missing, finishedBetween, started, log, reports] : cases) {
         CycleFixture f;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <optional>
 
 #include "download/RecordValidation.h"
@@ -23,7 +24,7 @@ TEST(RecordValidation, ARecordNeedsItsFieldCountAndTakesItsNumberFromItsNumberFi
     };
     const std::string b123 = bookingLine("123"), b19 = b123.substr(0, b123.rfind(",\""));
     // clang-format off
-    const Case cases[] = {
+    const auto cases = std::to_array<Case>({
         {"name instead of number", booking, bookingLine("Mr Jones"), 0},
         {"quoted comma is text, 1,5 is no number", booking, bookingLine("1,5"), 0},
         {"21 fields", booking, b123 + ",\"extra\"", std::nullopt},
@@ -31,10 +32,10 @@ TEST(RecordValidation, ARecordNeedsItsFieldCountAndTakesItsNumberFromItsNumberFi
         {"trailing comma closes the 20th field", booking, b123 + ",", 123},
         {"a pipe inside a field separates", booking, bookingLine("123", "Smith|Ann"), std::nullopt},
         {"a tilde becomes a comma", booking, bookingLine("123", "Smith~Ann"), 123},
-        {"doubled quotes flip twice", booking, bookingLine("123", "say \"\"hi\"\", ok"), 123},
+        {"doubled quotes flip twice", booking, bookingLine("123", R"(say ""hi"", ok)"), 123},
         {"past 32 bits", booking, bookingLine("2147483648"), std::nullopt, "Valid8"},
         {"payment past 32 bits", payment, paymentLine("-2147483649"), std::nullopt, "Valid9"},
-    };
+    });
     // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "platform/RepeatFilter.h"
 #include "unit/Fixture.h"
 
@@ -41,11 +43,11 @@ TEST(ErrorTrap, AReportNamesTheFailingStatementAndOnly999EndsTheProgram) {
 TEST(RepeatFilter, ARepeatedReportIsWrittenOnceThenCountedInAtMostOneLineAnHour) {
     platform::RepeatFilter filter;
     // clang-format off
-    const std::tuple<const char*, int64_t, std::optional<std::string>> steps[] = {
+    const auto steps = std::to_array<std::tuple<const char*, int64_t, std::optional<std::string>>>({
         {"importer missing", 0, "importer missing"}, {"importer missing", 15000, std::nullopt},
         {"server down", 15000, "server down"}, {"importer missing", 3599999, std::nullopt},
         {"importer missing", 3600000, "importer missing (repeated 3 times since it was last written)"},
-        {"importer missing", 3615000, std::nullopt}};
+        {"importer missing", 3615000, std::nullopt}});
     // clang-format on
     for (const auto& [text, atMs, written] : steps) EXPECT_EQ(filter.pass(text, atMs), written) << text << " " << atMs;
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
 
 #include "unit/Fixture.h"
@@ -23,7 +24,7 @@ TEST(Connecting, EachWayAServerTakesTheAttemptEndsInItsTime) {
     };
     const Lines loggedOn{"S {logon}", "R [ Logon success ]"};
     // clang-format off
-    const Case cases[] = {
+    const auto cases = std::to_array<Case>({
         {"accepted and answered: the reply is taken the moment it arrives", [](Net&) {}, true, 410, loggedOn, 3, {}},
         {"never accepts: given up after ten tests", [](Net& f) { f.socket.acceptConnections = false; }, false, 3100, {}, 12, {}},
         {"a slow accept is taken at the next test", [](Net& f) { f.socket.connectDelayMs = 2000; }, true, 2210, loggedOn, 9, {}},
@@ -41,7 +42,7 @@ TEST(Connecting, EachWayAServerTakesTheAttemptEndsInItsTime) {
              f.logonReply = "welcome\r\n";
              f.loop.post(1300, [&f] { f.socket.peerSend("Welcome back\r\n"); });
          }, true, 1300, {"R [ to veltrana ]", "S {logon}", "R [ back ]"}, 5, {}},
-    };
+    });
     // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -73,7 +74,7 @@ TEST(Connecting, ARequestOnALinkNotLoggedOnConnectsAndLogsOnFirst) {
         int connects;
     };
     const Lines afresh{"I not connected", "S {logon}", "R [ Logon success ]", "S 10|4711", "R [ 10|NONE ]"};
-    const auto closedBy = [](std::function<void(Net&)> end) {
+    const auto closedBy = [](const std::function<void(Net&)>& end) {
         return [end](Net& f) {
             f.connection.connectToServer();
             end(f);
@@ -81,7 +82,7 @@ TEST(Connecting, ARequestOnALinkNotLoggedOnConnectsAndLogsOnFirst) {
         };
     };
     // clang-format off
-    const Case cases[] = {
+    const auto cases = std::to_array<Case>({
         {[](Net& f) { f.socket.acceptConnections = false; }, "BAD - not connected", {"I not connected"}, 2},
         {closedBy([](Net& f) { f.logonReply.clear(); f.connection.connectToServer(); f.logonReply = "Logon success\r\n"; }), "10|NONE", afresh, 2},
         // After the download's quit the socket stays open until the server closes it.
@@ -92,9 +93,9 @@ TEST(Connecting, ARequestOnALinkNotLoggedOnConnectsAndLogsOnFirst) {
              f.logonReply = "Welcome to Veltrana - Logon SUCCESS\r\n";
              f.answer = [](const std::string&) { return std::string("10|\"7\",\"Welcome Inn\"\r\n"); };
              f.socket.peerClose();
-         }), "10|\"7\",\"Welcome Inn\"",
-         {"I not connected", "S {logon}", "R [ to veltrana - logon success ]", "S 10|4711", "R [ 10|\"7\",\"Welcome Inn\" ]"}, 2},
-    };
+         }), R"(10|"7","Welcome Inn")",
+         {"I not connected", "S {logon}", "R [ to veltrana - logon success ]", "S 10|4711", R"(R [ 10|"7","Welcome Inn" ])"}, 2},
+    });
     // clang-format on
     for (const Case& c : cases) {
         Net f;

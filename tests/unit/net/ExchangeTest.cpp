@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "unit/Fixture.h"
 
 using namespace ostrell;
@@ -18,10 +20,10 @@ TEST(LineExchange, EachServerBehaviourGivesItsReplyInItsTimeAndLeavesNothingForT
         int64_t elapsedMs;
         Lines lines;
     };
-    const std::string front = "10|\"P5\",\"5\",\"25.00\",\"bal", whole = front + "ance\"", mib(1048575, 'x');
+    const std::string front = R"(10|"P5","5","25.00","bal)", whole = front + "ance\"", mib(1048575, 'x');
     const Lines sent{"S 10|4711"}, lost{"S 10|4711", "I lost connection"}, none{"S 10|4711", "R [ 10|NONE ]"};
     // clang-format off
-    const Case cases[] = {
+    const auto cases = std::to_array<Case>({
         {"a reply just inside the wait is taken the moment it arrives", true, {{7790, "10|NONE\r\n"}}, "10|NONE", 7790, none},
         {"a reply just past the wait: 40 tests, 39 pauses of 200 ms", true, {{7810, "10|NONE\r\n"}}, "BAD - timed out", 7800, sent},
         {"the server drops the link mid-wait", true, {{500, ""}}, "BAD - lost connection", 500, lost},
@@ -30,7 +32,7 @@ TEST(LineExchange, EachServerBehaviourGivesItsReplyInItsTimeAndLeavesNothingForT
         {"merged replies: the first is the reply, the next request drops the rest", true, {{10, "10|A1\r\n10|B2\r\n"}}, "10|A1", 10,
          {"S 10|4711", "R [ 10|A1 ]", "R [ 10|B2 ]"}},
         {"a line of exactly 1 MiB", true, {{10, mib + "\r\n"}}, mib, 10, {"S 10|4711", "R [ " + mib.substr(0, 496)}},
-        {"a line past 1 MiB drops the link", true, {{10, std::string(600 * 1024, 'y')}, {11, std::string(600 * 1024, 'y')}},
+        {"a line past 1 MiB drops the link", true, {{10, std::string(600UL * 1024, 'y')}, {11, std::string(600UL * 1024, 'y')}},
          "BAD - lost connection", 11, {"S 10|4711", "E {Error - line too long}", "I lost connection"}},
         {"a flood in one arrival drops the link", true, {{10, std::string(3 << 20, 'z')}}, "BAD - lost connection", 10,
          {"S 10|4711", "E {Error - line too long}", "I lost connection"}},
@@ -43,7 +45,7 @@ TEST(LineExchange, EachServerBehaviourGivesItsReplyInItsTimeAndLeavesNothingForT
          "10|NONE", 580, none},
         {"BAD then the hang-up, from a server that never ends lines", false, {{10, "BAD"}, {50, ""}}, "BAD", 50, {"S 10|4711", "R [ BAD ]"}},
         {"BAD then the hang-up, from a server that ends lines", true, {{10, "BAD"}, {50, ""}}, "BAD - lost connection", 50, lost},
-    };
+    });
     // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "upload/OutFileCutDown.h"
 #include "upload/OutLineReading.h"
 #include "upload/RecordConversion.h"
@@ -17,8 +19,8 @@ TEST(RecordConversion, EachKindHasItsOwnRuleAndItsDigitInFront) {
         bool markerSkipped;
     };
     // clang-format off
-    const Case cases[] = {
-        {2, "\"x,y\",\"\",z", 0, "2|x,y||z", false},  // quoted commas stay, the quotes go
+    const auto cases = std::to_array<Case>({
+        {2, R"("x,y","",z)", 0, "2|x,y||z", false},  // quoted commas stay, the quotes go
         {2, "\"open,still open,", 0, "2|open,still open,", false},  // an unclosed quote to the end of its record
         {2, "a\nb,c\n", 0, "2|a b|c ", false},  // a lone LF would end the request line: a blank
         {2, "\x01\xfe\0,|"s, 0, "2|\x01\xfe\0||"s, false},
@@ -27,7 +29,7 @@ TEST(RecordConversion, EachKindHasItsOwnRuleAndItsDigitInFront) {
         {7, "AB,C", 1, "7|AB|C", true},  // too short for the marker: sent without it
         {1, "a,,,,b", 0, "1|a| | | |b", false},  // each empty field one blank, a trailing bar one too
         {5, "D1,0,0,x", 0, "5|D1|0000|0|x", false},  // of two zeros in a row only the first; ends never
-    };
+    });
     // clang-format on
     for (const auto& c : cases) {
         const WireRecord w = convertRecord(c.kind, c.line, c.marker);
@@ -47,13 +49,13 @@ TEST(CutDownPlan, AcceptedLinesGoWhatTheHostAddedStaysAndARewrittenFileIsLeftAlo
         std::string content;
     };
     // clang-format off
-    const Case cases[] = {
+    const auto cases = std::to_array<Case>({
         {"a\rb\rc\nx\rd", {true, true, false, false}, "a\rb\rc\nx\rd", Action::Rewrite, "c\nx\r\nd\r\n"},
         {"", {}, "new\r\n", Action::LeaveAlone, ""},
         {"a\r\nb\r\n", {true, false}, "a\r\nb\r\nc\rd", Action::Rewrite, "b\r\nc\r\nd\r\n"},
         {"a\r\nb", {true, true}, "a\r\nbc\r\n", Action::Rewrite, "bc\r\n"},  // a last line finished since was not sent
         {"a\r\nb\r\n", {true, false}, "a\r\nB\r\nc\r\n", Action::Replaced, ""},
-    };
+    });
     // clang-format on
     for (const auto& c : cases) {
         const CutDownPlan plan = planCutDown(c.read, readOutLines(c.read), c.accepted, c.now);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cerrno>
 #include <functional>
 #include <map>
@@ -20,7 +21,7 @@ const std::string Cut = "PRC002,b\r\nPRC003,c\r\n";
 const Lines PricesGivenUp{"1|c1", "1|c2", "4|PRC001|0|a"};
 
 // Prices is given up at its second record; Child is sent in full.
-std::function<void(F&)> refusingPrc002(std::function<void(F&)> then) {
+std::function<void(F&)> refusingPrc002(const std::function<void(F&)>& then) {
     return [then](F& f) {
         f.server.rule = [](const std::string& r) {
             return r == "4|PRC002|0|b" ? std::string("BAD") : r.substr(0, 1) + "|SUCCESS";
@@ -45,7 +46,7 @@ TEST(Upload, EachFileAndServerScriptLeavesItsAcceptedLinesFilesAndReports) {
         std::optional<Lines> log = {};
         Lines writes = {};
     };
-    const auto script = [](Lines replies) {
+    const auto script = [](const Lines& replies) {
         return [replies](F& f) { f.server.script.assign(replies.begin(), replies.end()); };
     };
     const auto failing = [](Op op, int errnum, int nth) {
@@ -53,7 +54,7 @@ TEST(Upload, EachFileAndServerScriptLeavesItsAcceptedLinesFilesAndReports) {
     };
     const Files both{{"Child", Child}, {"Prices", Prices}};
     // clang-format off
-    const Case cases[] = {
+    const auto cases = std::to_array<Case>({
         {"files go in kind order; files sent in full and empty ones are deleted",
          {{"RoomTypes", "RT0001,x"}, {"Bookings", "b1"}, {"Deleted", "d1"}, {"Prices", ""}, {"Periods", "PER001,x"}, {"EndDate", "e1"}, {"Child", "c1"}},
          [](F&) {}, 1, {"1|c1", "2|e1", "3|PER001|0|x", "5|d1", "6|b1", "7|RT0001|0|x"}, {}, {}, {}, {"Ostrell/Batch3=1", "Ostrell/Batch7=1"}},
@@ -111,7 +112,7 @@ TEST(Upload, EachFileAndServerScriptLeavesItsAcceptedLinesFilesAndReports) {
         // Deleting needs no space, but there is no room for the note of what of Prices the server has.
         {"a full disk", {{"Child", Child}, {"Prices", Prices}}, refusingPrc002([](F& f) { f.fs.setCapacity(static_cast<int64_t>(Child.size() + Prices.size())); }),
          1, PricesGivenUp, {{"Prices", Prices}}, {"LogRec", "LogRec", "LogRec", "LogRec", "SendFiles", "SendFiles"}},
-    };
+    });
     // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
