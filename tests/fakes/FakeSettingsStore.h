@@ -1,4 +1,5 @@
 #pragma once
+#include <initializer_list>
 #include <map>
 #include <set>
 #include <string>
@@ -27,6 +28,9 @@ public:
     }
 
     void set(const std::string& s, const std::string& k, const std::string& v) { values[{"BKX", s, k}] = v; }
+    void set(const std::string& s, std::initializer_list<std::string> keyIsValue) {
+        for (const auto& kv : keyIsValue) set(s, kv.substr(0, kv.find('=')), kv.substr(kv.find('=') + 1));
+    }
     std::string get(const std::string& s, const std::string& k) const {
         auto it = values.find({"BKX", s, k});
         return it == values.end() ? "<absent>" : it->second;

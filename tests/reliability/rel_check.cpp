@@ -149,13 +149,8 @@ struct World {
         ::unlink((dir + "/ledger.txt").c_str());
         if (!ok || !ledger.open(dir + "/ledger.txt", false, error)) fail(error);
         // TimeOut 900 s: a life of 300 s holds one cycle and its slowest waits.
-        const auto keys = std::to_array<std::pair<const char*, const char*>>({{"IPadd", "127.0.0.1"},
-                                                                              {"IPport", "6667"},
-                                                                              {"DataDir", "/data/"},
-                                                                              {"TimeOut", "900"},
-                                                                              {"LoNumber1", "4711"},
-                                                                              {"LoNumber3", "4712"}});
-        for (const auto& [key, value] : keys) store.set("Ostrell", key, value);
+        store.set("Ostrell", {"IPadd=127.0.0.1", "IPport=6667", "DataDir=/data/", "TimeOut=900", "LoNumber1=4711",
+                              "LoNumber3=4712"});
         store.set("Version", "Brannhall", "2.3.119");
         fs.addDirectory("/data");
         for (int kind = upload::FirstOutKind; kind <= upload::LastOutKind; ++kind)

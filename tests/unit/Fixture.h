@@ -346,9 +346,7 @@ struct AgentFixture : Fixture {
 
     explicit AgentFixture(app::Shell* desktop = nullptr) {
         store.set("Version", "Brannhall", "2.3.119");
-        for (const auto& [key, value] :
-             {std::pair{"IPadd", "10.1.2.3"}, {"IPport", "6000"}, {"DataDir", "/data/"}, {"LoNumber1", "4711"}})
-            store.set("Ostrell", key, value);
+        store.set("Ostrell", {"IPadd=10.1.2.3", "IPport=6000", "DataDir=/data/", "LoNumber1=4711"});
         socket.onLine = [this](const std::string& line) {
             if (line == "tolvane|QHT514") socket.peerSend("Logon success\r\n", 10);
         };
