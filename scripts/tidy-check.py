@@ -90,7 +90,7 @@ def common_key(tidy):
     pkgs = subprocess.run(["dpkg-query", "-W", "qt6-base-dev", "libstdc++-*-dev"], capture_output=True, text=True)
     parts.append(pkgs.stdout)
     parts.append(HEADER_FILTER)
-    for name in (".clang-tidy", ".clang-format"):
+    for name in (".clang-tidy", ".clang-format", "tests/.clang-tidy"):
         with open(os.path.join(ROOT, name), encoding="utf-8") as f:
             parts.append(f.read())
     return "\0".join(parts).encode()
