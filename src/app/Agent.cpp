@@ -213,7 +213,7 @@ void Agent::refreshParameters() {
     }
     trap(50, [&] { p.timeoutSecs = settings_.wholeNumber(keys::timeout()); });
     trap(55, [&] { p.uploadCommand = settings_.text(keys::uploadCommand()); });
-    trap(60, [&] { alertAfterMinutes_ = settings_.wholeNumber(settings::keys::alertAfter()); });
+    trap(60, [&] { alertAfterMinutes_ = settings_.wholeNumber(keys::alertAfter()); });
     // Save may have pointed the data directory at one where another agent works.
     if (platform_.directoryLock) {
         const std::string problem = trap.value(
