@@ -27,14 +27,17 @@ QWidget* trayIconWidget() {
 }
 }  // namespace
 
-// Where no tray host runs, the status window stands in for the icon; a host that appears takes the icon,
-// and its menu's items say what the user chose.
+// Where no tray host runs, the status window stands in for the icon, its menu included; a host that
+// appears takes the icon, and its menu's items say what the user chose.
 TEST(Desktop, TheIconMovesIntoATrayThatAppearsAndItsMenuSaysWhatTheUserChose) {
     if (noDisplay()) GTEST_SKIP() << "no display: run under xvfb-run (tests/gui/run)";
     if (QStandardPaths::findExecutable("trayer").isEmpty()) GTEST_SKIP() << "trayer is not installed";
     MainWindow w(200);
     w.addTrayIcon();
     ASSERT_TRUE(waitFor([&] { return w.tray().statusWindow().isVisible(); }));
+    QTest::mouseClick(&w.tray().statusWindow(), Qt::RightButton);  // the stand-in opens the icon's menu
+    ASSERT_TRUE(waitFor([&] { return w.trayMenu().isVisible(); }));
+    w.trayMenu().hide();
     QProcess trayer;
     trayer.start("trayer", {"--edge", "top", "--align", "right", "--SetDockType", "true"});
     ASSERT_TRUE(waitFor([&] { return w.tray().inTray() && trayIconWidget(); })) << "no tray icon was embedded";
