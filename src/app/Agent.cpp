@@ -34,6 +34,8 @@ DownloaderFactory realDownloader() {
 }
 
 namespace {
+namespace keys = settings::keys;
+
 std::unique_ptr<cycle::Uploader> makeUploader(const UploaderFactory& f, const StepContext& c) {
     return f ? f(c) : std::make_unique<cycle::NoUpload>();
 }
@@ -84,15 +86,13 @@ void Agent::start() {
     errors::Trap trap(reporter_, "Form_Load");
     trap(5, [&] { checkEndRequest(); });
     // The own version is published even when the gate then refuses to run.
-    trap(10, [&] {
-        settings_.save(settings::keys::ownVersion(platform_.launcher.programName()), errors::programVersionText());
-    });
+    trap(10, [&] { settings_.save(keys::ownVersion(platform_.launcher.programName()), errors::programVersionText()); });
     std::string hostVersion = settings::DefaultHostVersion;
     // The host rewrites the settings file in place and may be half-way through it right now: a version
     // that is missing or cut off would end the agent for good, so a refusal is looked at again a few
     // times before it stands.
     for (int look = 1;; ++look) {
-        trap(15, [&] { hostVersion = settings_.text(settings::keys::hostVersion()); });
+        trap(15, [&] { hostVersion = settings_.text(keys::hostVersion()); });
         if (hostVersionAccepted(hostVersion, settings::MinimumHostVersion) || look >= HostVersionLooks) break;
         platform_.loop.waitUntil([] { return false; }, HostVersionLookPauseMs);
     }
@@ -104,7 +104,6 @@ void Agent::start() {
     refreshParameters();
     trap(30, [&] { scheduler_.startWithCycleDue(); });  // the first tick runs a cycle at once
     // Read once: a change of address or port needs a restart.
-    namespace keys = settings::keys;
     trap(80, [&] { server_.serverIp = settings_.text(keys::serverAddress()); });
     trap(85, [&] { server_.serverPort = settings_.wholeNumber(keys::serverPort()); });
     trap(90, [&] { server_.localPort = settings_.wholeNumber(keys::localPort()); });
@@ -189,7 +188,7 @@ void Agent::writeStatus() {
 }
 
 void Agent::checkEndRequest() {
-    if (settings_.text(settings::keys::endFlag()) != EndFlagValue) return;
+    if (settings_.text(keys::endFlag()) != EndFlagValue) return;
     // At once: no close request, no quit line, the socket is left as it is.
     shell_.deleteTrayIcon();
     platform_.terminator.endNow();
@@ -199,7 +198,6 @@ void Agent::refreshParameters() {
     errors::Trap trap(reporter_, "tmrParams_Timer");
     platform_.loop.yield();
     // Each read is its own statement: a value that cannot be converted is reported and keeps the old one.
-    namespace keys = settings::keys;
     settings::Parameters& p = params_;
     trap(10, [&] { p.dataDirPath = settings_.text(keys::dataDir()); });
     trap(15, [&] { p.appDirPath = settings_.text(keys::dirName()); });
