@@ -148,6 +148,7 @@ void Agent::cycleEnded(bool reached) {
     const int64_t now = platform_.loop.nowMs();
     summary_.connected = reached;
     summary_.failure = connection_.lastSocketError();
+    summary_.logonUnanswered = !reached && connection_.logonUnanswered();
     summary_.durationMs = now - cycleStartMs_;
     if (reached) {
         contacted_ = true;

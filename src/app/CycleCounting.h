@@ -16,6 +16,8 @@ public:
     CountingExchange(net::LineExchange& inner, CycleSummary& summary) : inner_(inner), summary_(summary) {}
     std::string requestReply(const std::string& request) override;
     void endExchange() override { inner_.endExchange(); }
+    bool replyArrivedWhole() override { return inner_.replyArrivedWhole(); }
+    void showNote(const std::string& text) override { inner_.showNote(text); }
 
 private:
     CycleSummary::Stored& storedFor(const std::string& bkNumber);

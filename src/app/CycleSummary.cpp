@@ -13,12 +13,18 @@ std::string plural(int n, const char* one, const char* many) { return std::to_st
 std::string reasonOf(const CycleSummary& s) {
     return s.failure.empty() ? "no connection within the connection wait" : s.failure;
 }
+
+std::string logonUnansweredText(const CycleSummary& s) {
+    return "no answer to the logon from " + s.host + ":" + std::to_string(s.port);
+}
 }  // namespace
 
 std::string cycleSummaryLine(const CycleSummary& s) {
     const std::string server = s.host + ":" + std::to_string(s.port);
     std::string line = "cycle: ";
-    if (!s.connected) {
+    if (!s.connected && s.logonUnanswered) {
+        line += logonUnansweredText(s);
+    } else if (!s.connected) {
         line += "not connected to " + server + " (" + reasonOf(s) + ")";
     } else {
         line += "connected to " + server;
@@ -43,6 +49,7 @@ std::string cycleSummaryLine(const CycleSummary& s) {
 }
 
 std::string connectionWarning(const CycleSummary& s) {
+    if (s.logonUnanswered) return logonUnansweredText(s);
     return "cannot connect to " + s.host + " port " + std::to_string(s.port) + ": " + reasonOf(s);
 }
 

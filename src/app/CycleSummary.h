@@ -22,13 +22,16 @@ struct CycleSummary {
     std::vector<Stored> stored;  // in the order the BK numbers were asked
     int errors = 0;              // reports made during the cycle
     int64_t durationMs = 0;
+    bool logonUnanswered = false;  // connected, but the logon got no reply: no contact
 };
 
 // "cycle: connected to 10.1.2.3:6000, sent Bookings.csv 12 lines, stored 4711: 2 bookings 1 payment,
-// 0 errors, 1.4 s" or "cycle: not connected to 10.1.2.3:6000 (Connection refused), 0 errors, 3.4 s".
+// 0 errors, 1.4 s", "cycle: not connected to 10.1.2.3:6000 (Connection refused), 0 errors, 3.4 s" or
+// "cycle: no answer to the logon from 10.1.2.3:6000, 0 errors, 12.1 s".
 std::string cycleSummaryLine(const CycleSummary& s);
 
-// The warning of a failed connection, naming the server and the system's reason.
+// The warning of a failed connection, naming the server and the system's reason, or of a logon that
+// got no answer.
 std::string connectionWarning(const CycleSummary& s);
 
 }  // namespace ostrell::app

@@ -96,8 +96,22 @@ bool Downloader::fetchRecords(const Phase& phase, const std::string& request, In
         log_.write(reply);
         receivedAnything_ = true;
         const std::string line = recordLine(reply);
-        const std::optional<int32_t> recordNo = trap.value(
-            15, [&] { return phase.validate(line, reporter_); }, std::optional<int32_t>());
+        // Asked first, whatever the quotes say: the rest of a cut line must have come and gone before
+        // the next request, or it would be taken for that request's reply.
+        const bool arrivedWhole = trap.value(
+            12, [&] { return exchange_.replyArrivedWhole(); }, false);
+        const char* cut = !arrivedWhole           ? "more of its line came after a pause"
+                          : !quotesBalanced(line) ? "odd number of quotes"
+                                                  : nullptr;
+        if (cut) {
+            // Never stored or acknowledged, even when its fields happen to count right.
+            exchange_.showNote(std::string("cut record - ") + cut);
+            log_.write(std::string("Cut record (") + cut + ") - not stored, not acknowledged.");
+        }
+        const std::optional<int32_t> recordNo =
+            cut ? std::nullopt
+                : trap.value(
+                      15, [&] { return phase.validate(line, reporter_); }, std::optional<int32_t>());
         if (!recordNo) {
             if (++badRecords_ >= BadRecordLimit) {
                 log_.write(phase.tooManyBadText);

@@ -46,6 +46,7 @@ void Connection::startConnection() {
 
 void Connection::connectToServer() {
     errors::Trap trap(reporter_, "TryToConnect");
+    logonUnanswered_ = false;
     int connectTries = ConnectTests;
     view_.showCountdown(connectTries);
     // The connection wait keeps its fixed test times even when the socket connects earlier: a greeting
@@ -71,7 +72,7 @@ void Connection::connectToServer() {
     }
 
     // Logon: any reply of three or more characters ends the wait; its text decides nothing.
-    replyTaken_ = false;
+    awaitNewReply();
     monitor_.show("S {logon}");
     awaitingLogonReply_ = true;
     trap(20, [&] { socket_.send(std::string(LogonUser) + "|" + LogonCredential + "\n"); });
@@ -84,8 +85,11 @@ void Connection::connectToServer() {
         view_.showCountdown(--logonTries);
         if (logonTries <= 0) {
             monitor_.show("I {closeing port .. no response.}");
-            // Connected stays true: the next request finds the socket closed and connects afresh.
+            // Not logged on, so no contact: the cycle neither counts nor uses this link, and the next
+            // request connects afresh.
             trap(25, [&] { closeSocket(); });
+            connected_ = false;
+            logonUnanswered_ = true;
             return;
         }
         loop_.waitUntil([&] { return replyTaken_; }, LogonPauseMs);

@@ -58,6 +58,8 @@ public:
     // LineExchange.
     std::string requestReply(const std::string& request) override;
     void endExchange() override;
+    bool replyArrivedWhole() override;
+    void showNote(const std::string& text) override { monitor_.show("I {" + text + "}"); }
 
     // The bare quit line of the scheduler and the exit command, sent only while the socket is connected.
     // No monitor line, nothing awaited. A send failure throws PlatformError for the caller's trap.
@@ -69,6 +71,8 @@ public:
     int socketState() const { return socket_.state(); }
     // The socket is taken to be connected and logged on.
     bool isConnected() const { return connected_; }
+    // The last connection attempt reached the server, but the logon got no usable reply within its wait.
+    bool logonUnanswered() const { return logonUnanswered_; }
     // The socket layer's reason for the last failure on this connection attempt, for the system log.
     const std::string& lastSocketError() const { return lastSocketError_; }
 
@@ -86,6 +90,8 @@ private:
     void startConnection();
     void closeSocket();
     void resetReceiveSide();
+    // Before a request or the logon goes out: no reply yet, and nothing held from before counts.
+    void awaitNewReply();
     void showSocketEnds();
     void takeLine(const std::string& raw);
     void flushPartialLine(uint64_t arrival);
@@ -111,6 +117,9 @@ private:
     bool awaitingLogonReply_ = false;  // the logon line is out and its reply not yet taken
     bool logonReplyTaken_ = false;     // on this connection: the greeting rule no longer applies
     bool serverEndsLines_ = false;     // on this connection: a line ended by LF has come
+    bool replyAtPause_ = false;        // the reply taken was an unended line, taken at a pause
+    bool moreAfterReply_ = false;      // ...and bytes came after it, before the next request
+    bool logonUnanswered_ = false;
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);  // posted flushes die with the connection
 };
 

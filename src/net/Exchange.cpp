@@ -18,7 +18,7 @@ std::string Connection::requestReply(const std::string& request) {
     if (!connected_) return "BAD - not connected";
 
     // Clearing the flag drops anything the server said since the last reply was taken.
-    replyTaken_ = false;
+    awaitNewReply();
     if (linkGone()) {
         monitor_.show("I lost connection");
         return "BAD - lost connection";
@@ -44,6 +44,29 @@ std::string Connection::requestReply(const std::string& request) {
         }
         loop_.waitUntil([&] { return replyTaken_ || linkGone(); }, ReplyPauseMs);
     }
+}
+
+void Connection::awaitNewReply() {
+    replyTaken_ = false;
+    replyAtPause_ = false;
+    moreAfterReply_ = false;
+    // Bytes of an unended line that came before the request belong to an earlier line, never to its reply.
+    if (framer_.hasPartial()) {
+        framer_.clear();
+        ++arrivals_;
+    }
+}
+
+bool Connection::replyArrivedWhole() {
+    if (!replyAtPause_) return true;
+    const auto linkGone = [&] { return socket_.state() != TcpSocket::StateConnected; };
+    // This server never ends a line: one more pause tells whether the rest of this one is on its way.
+    loop_.waitUntil([&] { return moreAfterReply_ || linkGone(); }, PartialLineFlushMs);
+    if (!moreAfterReply_) return true;
+    // The rest comes in and goes (taken at its own pause, as no reply) so that it cannot pass for the
+    // next request's reply; bounded by the reply wait.
+    loop_.waitUntil([&] { return !framer_.hasPartial() || linkGone(); }, int64_t{ReplyTests} * ReplyPauseMs);
+    return false;
 }
 
 void Connection::endExchange() {

@@ -10,6 +10,12 @@ public:
     // Sends one request line and gives the trimmed reply, or a failure word beginning with "BAD - "
     // ("BAD - not connected", "BAD - lost connection", "BAD - timed out"). Reconnects by itself.
     virtual std::string requestReply(const std::string& request) = 0;
+    // Whether the reply just given came whole. A server that ends no lines has its reply taken at a pause;
+    // that may be the front of a line still on its way, so this waits out one more pause first. False:
+    // more bytes of that line came (they are dropped with it), and the reply is no record to keep.
+    virtual bool replyArrivedWhole() { return true; }
+    // An information line on the monitor: "I {" + text + "}".
+    virtual void showNote(const std::string& /*text*/) {}
     // Ends the exchange at the close of a download: when connected, "S {quit}", the quit line, a short
     // pause for the server; the link is no longer taken as logged on, and the socket is left for the
     // server to close. A quit line that cannot be sent throws PlatformError for the caller's trap.

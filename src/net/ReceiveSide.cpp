@@ -10,6 +10,8 @@ void Connection::handleData(int64_t /*bytesTotal*/) {
     std::string bytes;
     if (!errors::passOver([&] { bytes = socket_.takeAll(); }) || bytes.empty()) return;
     const uint64_t arrival = ++arrivals_;
+    // The server sends one reply per request: bytes after a reply taken at a pause are more of its line.
+    if (replyTaken_ && replyAtPause_) moreAfterReply_ = true;
     const auto result = framer_.feed(bytes, [&](const std::string& line) {
         serverEndsLines_ = true;
         takeLine(line);
@@ -34,7 +36,9 @@ void Connection::handleData(int64_t /*bytesTotal*/) {
 
 void Connection::flushPartialLine(uint64_t arrival) {
     if (arrival != arrivals_ || !framer_.hasPartial()) return;  // more bytes came, or the link was reset
+    const bool awaited = !replyTaken_;
     takeLine(framer_.takePartial());
+    if (awaited && replyTaken_) replyAtPause_ = true;
 }
 
 void Connection::takeLine(const std::string& raw) {

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -100,6 +101,7 @@ public:
     std::function<std::string(const std::string&)> rule;  // replaces the script's end when set
     std::function<void(const std::string&)> onRequest;    // runs while the request waits: host actions
     int acksToLose = 0;                                   // the next n acknowledgements never arrive
+    std::set<std::string> cutAtPause;                     // replies more of whose line came after them
     bool connected = true;
     Lines sent, acksTaken, ledger;  // ledger: the upload requests accepted
     std::map<std::string, Lines> repliesByAck;
@@ -116,8 +118,10 @@ public:
         std::string r = script.empty() ? (rule ? rule(request) : answer(request)) : script.front();
         if (!script.empty()) script.pop_front();
         if (r.find("|SUCCESS") != std::string::npos) ledger.push_back(request);
-        return r;
+        return last_ = r;
     }
+    bool replyArrivedWhole() override { return cutAtPause.count(last_) == 0; }
+    void showNote(const std::string& text) override { sent.push_back("I {" + text + "}"); }
     void endExchange() override {
         if (!connected) return;
         sent.push_back("quit");
@@ -149,6 +153,7 @@ private:
         return e.reply;
     }
     std::map<std::string, std::deque<Entry>> queues_;
+    std::string last_;
 };
 
 inline const std::string BookingsPath = "/data/InBookings.csv";
@@ -342,13 +347,14 @@ struct AgentFixture : Fixture {
     fake::FakeDirectoryLock dirLock;
     RecordingShell shell;
     StepScript steps{journal, false, 0, {}};
+    bool answerLogon = true;
     std::unique_ptr<app::Agent> agent;
 
     explicit AgentFixture(app::Shell* desktop = nullptr) {
         store.set("Version", "Brannhall", "2.3.119");
         store.set("Ostrell", {"IPadd=10.1.2.3", "IPport=6000", "DataDir=/data/", "LoNumber1=4711"});
         socket.onLine = [this](const std::string& line) {
-            if (line == "tolvane|QHT514") socket.peerSend("Logon success\r\n", 10);
+            if (line == "tolvane|QHT514" && answerLogon) socket.peerSend("Logon success\r\n", 10);
         };
         agent = std::make_unique<app::Agent>(
             app::AgentPlatform{loop, socket, store, fs, launcher, sinks, terminator, &systemLog, &stateFiles, &dirLock},

@@ -1,5 +1,7 @@
 #include "veltrana-sim/FaultSwitches.h"
 
+#include "veltrana-sim/ProtocolCore.h"
+
 #include <array>
 #include <charconv>
 #include <limits>
@@ -9,9 +11,10 @@ namespace ostrell::sim {
 namespace {
 
 constexpr std::array<std::string_view, 5> Flags{"merge", "garbage", "garbage-line", "no-crlf", "no-eol"};
-constexpr std::array<std::string_view, 14> Valued{
-    "banner", "delay-ms",       "delay-line", "no-reply-after", "drop-at",      "drop-at-run", "drop-mode",
-    "split",  "split-pause-ms", "merge-text", "garbage-bytes",  "endless-line", "endless-at",  "quit-pause-ms"};
+constexpr std::array<std::string_view, 16> Valued{"banner",         "delay-ms",      "delay-line",    "no-reply-after",
+                                                  "drop-at",        "drop-at-run",   "drop-mode",     "split",
+                                                  "split-pause-ms", "merge-text",    "garbage-bytes", "endless-line",
+                                                  "endless-at",     "quit-pause-ms", "logon-reply",   "none-text"};
 
 template <class T>
 bool number(std::string_view text, T& out, std::string& error, std::string_view name) {
@@ -83,6 +86,8 @@ bool applyFault(FaultSwitches& f, std::string_view name, std::string_view value,
         return true;
     }
     if (name == "quit-pause-ms") return number(value, f.quitPauseMs, error, name);
+    if (name == "logon-reply") return f.hasLogonReply = true, f.logonReply = std::string(value), true;
+    if (name == "none-text") return f.noneText = std::string(value), true;
     error = "unknown fault switch '" + std::string(name) + "'";
     return false;
 }
@@ -102,6 +107,22 @@ LineFate lineFate(const FaultSwitches& f, uint64_t lineOfConnection, uint64_t li
     fate.delayed = f.delayMs > 0 && (f.delayLine == 0 || f.delayLine == lineOfConnection);
     fate.endless = f.endlessBytes > 0 && (f.endlessAt == 0 || f.endlessAt == lineOfConnection);
     return fate;
+}
+
+}  // namespace ostrell::sim
+
+namespace ostrell::sim {
+
+std::optional<std::string> rewordReply(const FaultSwitches& f, std::string_view line,
+                                       std::optional<std::string> reply) {
+    if (!reply) return reply;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (f.hasLogonReply && line == ProtocolCore::Logon) {
+        if (f.logonReply.empty()) return std::nullopt;
+        return f.logonReply;
+    }
+    if (*reply == "10|NONE" || *reply == "11|NONE") return reply->substr(0, 3) + f.noneText;
+    return reply;
 }
 
 }  // namespace ostrell::sim

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -29,6 +30,9 @@ struct FaultSwitches {
     uint64_t endlessAt = 0;     // endless-at K: only the reply to line K of a connection (0: all)
     enum class Eol { CrLf, Lf, None } eol = Eol::CrLf;  // no-crlf: LF only; no-eol: nothing
     int quitPauseMs = 0;                                // quit-pause-ms N: wait before closing on "quit"
+    bool hasLogonReply = false;
+    std::string logonReply;         // logon-reply TEXT: the answer to a good logon (empty: none at all)
+    std::string noneText = "NONE";  // none-text TEXT: the end-of-records reply is "10|" or "11|" + TEXT
 };
 
 // Sets one switch by name. Flags ("merge", "garbage", "garbage-line", "no-crlf", "no-eol") take no value
@@ -47,5 +51,8 @@ struct LineFate {
     bool endless = false;               // its reply is replaced by the endless line
 };
 LineFate lineFate(const FaultSwitches& f, uint64_t lineOfConnection, uint64_t lineOfRun);
+
+// The protocol's reply to line as the switches reword it: the logon's answer, the end-of-records text.
+std::optional<std::string> rewordReply(const FaultSwitches& f, std::string_view line, std::optional<std::string> reply);
 
 }  // namespace ostrell::sim

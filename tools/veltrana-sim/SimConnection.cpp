@@ -58,7 +58,8 @@ bool SimConnection::takeLine(std::string_view line) {
     }
     if (fate.ignore) return true;
     const qint64 now = server_.nowMs();
-    const Outcome outcome = server_.core().handle(session_, line);
+    Outcome outcome = server_.core().handle(session_, line);
+    outcome.reply = rewordReply(f, line, std::move(outcome.reply));
     server_.checkLedger();
     if (fate.dropAfterProcessing) {
         dropNow("drop");

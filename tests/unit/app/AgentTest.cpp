@@ -172,19 +172,36 @@ TEST(CycleReport, EachCycleLeavesOneInfoLineARefusalAWarningAndTheStatusItsTimes
     const int64_t success = app::epochSecondsOf(status.status->lastSuccess).value();
     EXPECT_EQ(app::statusExitCode(status, success + 45 + 60), 0);
     EXPECT_EQ(app::statusExitCode(status, success + 45 + 61), 3) << "three cycles and a minute later";
+    // A server that takes the connection but never answers the logon (veltrana-sim --logon-reply ''):
+    // no contact, so no "Last" and the same last success.
+    const auto writes = f.store.writes.size();
+    f.answerLogon = false;
+    f.socket.peerClose();
+    f.systemLog.lines.clear();
+    f.loop.runFor(30000);
+    EXPECT_EQ(f.systemLog.lines, (Lines{"info: cycle: no answer to the logon from 10.1.2.3:6000, 0 errors, 12.1 s",
+                                        "warning: no answer to the logon from 10.1.2.3:6000"}));
+    EXPECT_EQ(f.store.writes.size(), writes + 1) << "LastTry only";
+    EXPECT_EQ(app::parseStatusFile(f.stateFiles.files["status"]).lastSuccess, status.status->lastSuccess);
 }
 
+// A refused connection, and a logon nobody answers (veltrana-sim --logon-reply ''), are no contact alike.
 TEST(OutageAlert, WarnsOnceWithinSeventySecondsOfAlertAfterAndOnceWhenTheLinkIsBack) {
-    AgentFixture f;
-    f.store.set("Ostrell", "AlertAfter", "1");
-    f.socket.refuseConnections = true;
-    f.agent->start();
-    const std::string warning = "No contact with the booking server: bookings have not been received since 00:00";
-    EXPECT_TRUE(f.loop.runUntil([&] { return !f.shell.notifications.empty(); }, 70000));
-    f.loop.runFor(120000);
-    f.socket.refuseConnections = false;
-    f.loop.runFor(20000);
-    EXPECT_EQ(f.shell.notifications, (Lines{warning, "The booking server is reachable again: bookings are received"}));
-    EXPECT_EQ(std::count(f.systemLog.lines.begin(), f.systemLog.lines.end(), "warning: " + warning), 1);
-    EXPECT_EQ(f.shell.linkStates.back().rfind("Last contact 00:0", 0), 0u) << f.shell.linkStates.back();
+    for (const bool refused : {true, false}) {
+        AgentFixture f;
+        f.store.set("Ostrell", "AlertAfter", "1");
+        f.socket.refuseConnections = refused;
+        f.answerLogon = false;
+        f.agent->start();
+        const std::string warning = "No contact with the booking server: bookings have not been received since 00:00";
+        EXPECT_TRUE(f.loop.runUntil([&] { return !f.shell.notifications.empty(); }, 70000));
+        f.loop.runFor(120000);
+        f.socket.refuseConnections = false;
+        f.answerLogon = true;
+        f.loop.runFor(30000);
+        EXPECT_EQ(f.shell.notifications,
+                  (Lines{warning, "The booking server is reachable again: bookings are received"}));
+        EXPECT_EQ(std::count(f.systemLog.lines.begin(), f.systemLog.lines.end(), "warning: " + warning), 1);
+        EXPECT_EQ(f.shell.linkStates.back().rfind("Last contact 00:0", 0), 0U) << f.shell.linkStates.back();
+    }
 }

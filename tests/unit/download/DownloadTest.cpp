@@ -51,6 +51,9 @@ TEST(Download, EachServerScriptLeavesItsRequestsFilesLogAndCommand) {
     const std::string mib = bookingLine("1", std::string(1 << 20, 'm'));
     const std::string bytes = bookingLine("2", std::string("\x01\x02\t\x7f\xe9\xff\x80 caf\xc3\xa9", 13));
     const std::string nonesuch = bookingLine("7", "Nonesuch Lodge");
+    const std::string cutB5 = B5.substr(0, B5.size() - 1);
+    const std::string allergies =
+        "BK1,Ann,2026-12-06,2026-12-09,5,allergies none,f8,f9,f10,f11,f12,f13,f14,f15,f16,f17,f18,f19,f20";
     const auto b5Waiting = [](const std::function<void(F&)>& then) {
         return [then](F& f) {
             f.server.record("10|BK1", 5, "10|" + B5);
@@ -81,7 +84,7 @@ TEST(Download, EachServerScriptLeavesItsRequestsFilesLogAndCommand) {
         {"replies classified and logged byte for byte", [](F& f) {
              for (const char* r : {"NONE", "10|1234", "10|abcd,9"}) f.server.reply("10|BK1", r);  // unexpected, short, 2 fields
              f.server.record("10|BK1", 6, "zz10zz" + B6);
-             f.server.reply("10|BK1", "none10");  // the end, any case, before the digits too
+             f.server.reply("10|BK1", "10| \"None\"");  // the end: the word alone, any case, quoted or not
              f.server.reply("11|BK1", "Hello there");
              f.server.reply("11|BK1", "BAD - timed out");
          }, {"10|BK1", "10|BK1", "10|BK1", "10|BK1", "12|6", "10|BK1", "11|BK1", "11|BK1", "quit"}, {B6}, NoFile,
@@ -111,6 +114,26 @@ TEST(Download, EachServerScriptLeavesItsRequestsFilesLogAndCommand) {
          }, {}, {mib, bytes, bookingLine("-5")}, NoFile, {}, true, {"Valid8"}},
         {"NONE inside a record is data", [&](F& f) { f.server.record("10|BK1", 7, "10|" + nonesuch); },
          {"10|BK1", "12|7", "10|BK1", "11|BK1", "quit"}, {nonesuch}, NoFile, {}, true, {}},
+        // veltrana-sim --data (a line holding "allergies none", unquoted) --none-text '"NONE"'
+        {"a remark saying none is a record, a quoted NONE ends the number", [&](F& f) {
+             f.params.loNumbers[2] = "BK2";
+             f.server.record("10|BK1", 5, "10|" + allergies);
+             f.server.reply("10|BK1", "10|\"NONE\"");
+             f.server.record("10|BK2", 6, "10|" + B6);
+         }, {"10|BK1", "12|5", "10|BK1", "10|BK2", "12|6", "10|BK2", "11|BK1", "11|BK2", "quit"},
+         {"10|" + allergies, B6}, NoFile, {}, true, {}},
+        // veltrana-sim --data (a line with an odd number of quotes)
+        {"a record cut inside a quoted field", b5Waiting([&](F& f) { f.server.script.push_back("10|" + cutB5); }),
+         {"10|BK1", "I {cut record - odd number of quotes}", "10|BK1", "12|5", "10|BK1", "11|BK1", "quit"}, {B5},
+         NoFile, Lines{"10|" + cutB5, "Cut record (odd number of quotes) - not stored, not acknowledged.",
+                       "Retry - bad data", "10|" + B5}, true, {}},
+        // veltrana-sim --no-eol --split 19 --split-pause-ms 300
+        {"a record cut at a pause, more of its line after it", [](F& f) {
+             f.server.reply("11|BK1", "11,7,120.50,2026-12");
+             f.server.cutAtPause = {"11,7,120.50,2026-12"};
+             f.server.record("11|BK1", 7, "11,7,120.50,2026-12-06");
+         }, {"10|BK1", "11|BK1", "I {cut record - more of its line came after a pause}", "11|BK1", "13|7", "11|BK1",
+             "quit"}, NoFile, {"11,7,120.50,2026-12-06"}, std::nullopt, true, {}},
         {"a file without a final line end gets one first", b5Waiting([](F& f) { f.fs.putFile(BookingsPath, "\"torn"); }), B5Only, {"\"torn", B5}, NoFile, {}, true, {}},
         // An earlier append reached the file but its fsync failed: made durable before it is acknowledged.
         {"a record already in the file is acknowledged, not stored twice", b5Waiting([](F& f) {

@@ -19,6 +19,7 @@ TEST(LineExchange, EachServerBehaviourGivesItsReplyInItsTimeAndLeavesNothingForT
         std::string reply;
         int64_t elapsedMs;
         Lines lines;
+        bool cut = false;  // more of the reply's line came after it was taken at a pause
     };
     const std::string front = R"(10|"P5","5","25.00","bal)", whole = front + "ance\"", mib(1048575, 'x');
     const Lines sent{"S 10|4711"}, lost{"S 10|4711", "I lost connection"}, none{"S 10|4711", "R [ 10|NONE ]"};
@@ -43,6 +44,9 @@ TEST(LineExchange, EachServerBehaviourGivesItsReplyInItsTimeAndLeavesNothingForT
         {"a line whose end never comes is given up, not taken cut", true, {{10, front}}, "BAD - timed out", 7800, sent},
         {"a server that never ends lines: pieces less than 200 ms apart, then silence", false, {{10, "10|N"}, {190, "ON"}, {380, "E"}},
          "10|NONE", 580, none},
+        // veltrana-sim --no-eol --split 24 --split-pause-ms 390: one more pause shows the rest coming.
+        {"a pause mid-line from a server that never ends lines", false, {{10, front}, {400, "ance\""}}, front, 210,
+         {"S 10|4711", "R [ " + front + " ]", "R [ ance\" ]"}, true},
         {"BAD then the hang-up, from a server that never ends lines", false, {{10, "BAD"}, {50, ""}}, "BAD", 50, {"S 10|4711", "R [ BAD ]"}},
         {"BAD then the hang-up, from a server that ends lines", true, {{10, "BAD"}, {50, ""}}, "BAD - lost connection", 50, lost},
     });
@@ -61,6 +65,7 @@ TEST(LineExchange, EachServerBehaviourGivesItsReplyInItsTimeAndLeavesNothingForT
         const int64_t start = f.loop.nowMs();
         EXPECT_EQ(f.connection.requestReply("10|4711"), c.reply);
         EXPECT_EQ(f.loop.nowMs() - start, c.elapsedMs);
+        EXPECT_EQ(f.connection.replyArrivedWhole(), !c.cut);
         EXPECT_EQ(f.view.lines, c.lines);
         const bool givenUp = c.reply.rfind("BAD", 0) == 0;
         EXPECT_EQ(f.connection.isConnected(), !givenUp);
