@@ -117,11 +117,8 @@ int runStatus() {
     } catch (const std::exception& e) {
         std::cerr << "ostrell: cannot read the settings: " << e.what() << '\n';
     }
-    if (!dataDir.empty()) {
-        if (dataDir.back() != '/') dataDir += '/';
-        platform::PosixFileSystem fs;
-        app::findDataFiles(fs, dataDir, f);
-    }
+    platform::PosixFileSystem fs;
+    app::findDataFolder(fs, dataDir, f);
     std::cout << app::statusReportText(f);
     return app::statusExitCode(f, static_cast<int64_t>(std::time(nullptr)));
 }

@@ -14,6 +14,7 @@
 #include "net/ServerAddress.h"
 #include "platform/PlatformError.h"
 #include "platform/StateDirectory.h"
+#include "settings/DataFolder.h"
 #include "settings/KeyTable.h"
 #include "upload/FileUploader.h"
 
@@ -200,7 +201,17 @@ void Agent::refreshParameters() {
     platform_.loop.yield();
     // Each read is its own statement: a value that cannot be converted is reported and keeps the old one.
     settings::Parameters& p = params_;
-    trap(10, [&] { p.dataDirPath = settings_.text(keys::dataDir()); });
+    trap(10, [&] { p.dataDirSetting = settings_.text(keys::dataDir()); });
+    // One rule for the folder (settings/DataFolder.h); without one, nothing is sent or fetched.
+    const settings::DataFolder folder = settings::dataFolderOf(
+        p.dataDirSetting,
+        !p.dataDirSetting.empty() && trap.value(
+                                         12, [&] { return platform_.files.isDirectory(p.dataDirSetting); }, false));
+    p.dataDirPath = folder.path;
+    dataDirGuard_.setFolderMissing(folder.path.empty());
+    if (!folder.problem.empty() && folder.problem != dataDirProblem_)
+        trap.report(12, platform::PlatformError(platform::err::PathNotFound, folder.problem));
+    dataDirProblem_ = folder.problem;
     trap(15, [&] { p.appDirPath = settings_.text(keys::dirName()); });
     trap(20, [&] { p.exitMode = settings_.text(keys::exitMode()); });
     trap(25, [&] { p.loopCount = settings_.wholeNumber(keys::loopLength()); });

@@ -140,6 +140,7 @@ private:
     cycle::Importer importer_;
     cycle::Scheduler scheduler_;
     bool exitChosen_ = false;
+    std::string dataDirProblem_;  // reported once while it stands
     int alertAfterMinutes_ = 30;
     bool alerting_ = false;
     int64_t cycleStartMs_ = 0;

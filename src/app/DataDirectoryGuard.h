@@ -6,20 +6,22 @@
 
 namespace ostrell::app {
 
-// The upload and download, kept out of a data directory that another agent holds: its files are that
-// agent's to send, and its incoming files that agent's to write.
+// The upload and download, kept out of a data directory that another agent holds (its files are that
+// agent's to send, and its incoming files that agent's to write), and idle while there is no folder.
 class DataDirectoryGuard : public cycle::Uploader, public cycle::Downloader {
 public:
     DataDirectoryGuard(cycle::Uploader& uploader, cycle::Downloader& downloader)
         : uploader_(uploader), downloader_(downloader) {}
 
-    bool hasFilesToSend() override { return !heldElsewhere_ && uploader_.hasFilesToSend(); }
+    bool hasFilesToSend() override { return open() && uploader_.hasFilesToSend(); }
     void sendFiles() override {
-        if (!heldElsewhere_) uploader_.sendFiles();
+        if (open()) uploader_.sendFiles();
     }
     void downloadFiles() override {
-        if (!heldElsewhere_) downloader_.downloadFiles();
+        if (open()) downloader_.downloadFiles();
     }
+    // "DataDir" names no folder: nothing to send from, nowhere to store.
+    void setFolderMissing(bool missing) { folderMissing_ = missing; }
 
     // Claims dir when it is not the one claimed last, or was held elsewhere then. Returns what is to be
     // reported, once per directory: held by another agent, or not lockable. Empty otherwise.
@@ -28,9 +30,12 @@ public:
     bool heldElsewhere() const { return heldElsewhere_; }
 
 private:
+    bool open() const { return !heldElsewhere_ && !folderMissing_; }
+
     cycle::Uploader& uploader_;
     cycle::Downloader& downloader_;
     bool heldElsewhere_ = false;
+    bool folderMissing_ = false;
     bool claimedOnce_ = false;
     std::string dir_;
 };

@@ -2,6 +2,9 @@
 
 #include <syslog.h>
 
+#include <filesystem>
+
+#include "settings/DataFolder.h"
 #include "settings/Settings.h"
 
 namespace ostrell::app {
@@ -17,7 +20,11 @@ std::optional<std::string> claimSingleInstance(platform::InstanceLock& lock, pla
                                                std::ostream& err) {
     std::string dataDir;
     try {
-        dataDir = settings::Settings(store).text(settings::keys::dataDir());
+        // The folder's lock goes where its files go; no folder, no lock (the refresh reports it).
+        const std::string setting = settings::Settings(store).text(settings::keys::dataDir());
+        std::error_code ignored;
+        dataDir =
+            settings::dataFolderOf(setting, !setting.empty() && std::filesystem::is_directory(setting, ignored)).path;
     } catch (const std::exception& e) {
         // The directory is locked at the first parameter refresh that reads it.
         tell(err, std::string("Ostrell: the data directory is not known yet: ") + e.what(), LOG_WARNING);

@@ -4,6 +4,7 @@
 
 #include "app/ExitStatus.h"
 #include "download/IncomingFile.h"
+#include "settings/DataFolder.h"
 #include "translog/TransferLog.h"
 #include "upload/OutFileNames.h"
 
@@ -29,10 +30,8 @@ std::string listed(const std::vector<FileLines>& files) {
         out += (out.empty() ? "" : ", ") + f.name + " " + std::to_string(f.lines) + (f.lines == 1 ? " line" : " lines");
     return out;
 }
-}  // namespace
 
 void findDataFiles(platform::FileSystem& fs, const std::string& dataDir, StatusFindings& f) {
-    f.dataDir = dataDir;
     for (int kind = upload::FirstOutKind; kind <= upload::LastOutKind; ++kind)
         if (auto n = linesOf(fs, upload::outFilePath(dataDir, kind)))
             f.outgoing.push_back({std::string(upload::OutFileNames[kind]) + ".csv", *n});
@@ -44,6 +43,19 @@ void findDataFiles(platform::FileSystem& fs, const std::string& dataDir, StatusF
     } catch (const std::exception&) {
     }
 }
+}  // namespace
+
+void findDataFolder(platform::FileSystem& fs, const std::string& dataDirSetting, StatusFindings& f) {
+    bool isDirectory = false;
+    try {
+        isDirectory = !dataDirSetting.empty() && fs.isDirectory(dataDirSetting);
+    } catch (const std::exception&) {
+    }
+    const settings::DataFolder folder = settings::dataFolderOf(dataDirSetting, isDirectory);
+    if (!folder.path.empty()) findDataFiles(fs, folder.path, f);
+    f.dataDir = dataDirSetting;
+    f.dataDirMissing = folder.path.empty();
+}
 
 std::string statusReportText(const StatusFindings& f) {
     std::string out;
@@ -53,7 +65,9 @@ std::string statusReportText(const StatusFindings& f) {
     out += "server: " + (f.status ? f.status->server : std::string("unknown")) + "\n";
     out += "last attempt: " + orNever(f.status ? f.status->lastAttempt : "") + "\n";
     out += "last success: " + orNever(f.status ? f.status->lastSuccess : "") + "\n";
-    out += "data directory: " + (f.dataDir.empty() ? std::string("not set") : f.dataDir) + "\n";
+    out += "data directory: " +
+           (f.dataDir.empty() ? std::string("not set") : f.dataDir + (f.dataDirMissing ? " (not a directory)" : "")) +
+           "\n";
     out += "outgoing files waiting: " + listed(f.outgoing) + "\n";
     out += "incoming files: " + listed(f.incoming) + "\n";
     out +=
@@ -63,7 +77,7 @@ std::string statusReportText(const StatusFindings& f) {
 }
 
 int statusExitCode(const StatusFindings& f, int64_t nowEpochSeconds) {
-    if (!f.status) return ExitStale;
+    if (!f.status || f.dataDirMissing) return ExitStale;
     return lastSuccessRecent(nowEpochSeconds, f.status->lastSuccess, f.status->cycleSeconds) ? ExitNormal : ExitStale;
 }
 

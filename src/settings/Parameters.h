@@ -8,7 +8,8 @@ namespace ostrell::settings {
 // The refreshed copy of the host's parameters (re-read at start-up and every 60 s).
 // Initially empty, zero and false, until the first refresh fills them.
 struct Parameters {
-    std::string dataDirPath;
+    std::string dataDirSetting;  // "DataDir" as stored: what the panel shows and Save keeps
+    std::string dataDirPath;     // the folder it names, ending with "/"; empty while it names none
     std::string appDirPath;
     std::string exitMode;
     int32_t loopCount = 0;

@@ -6,6 +6,9 @@ namespace ostrell::translog {
 
 void TransferLog::write(const std::string& text) {
     errors::Trap trap(reporter_, "LogRec");
+    // No data folder (reported by the parameter refresh): the log has no home, and the working directory
+    // or the folder's parent is not one.
+    if (params_.dataDirPath.empty()) return;
     const std::string path = logPath();
     // One write per line, so a reader between calls never sees half a line, into a file kept open between
     // lines. The log is a trace, not data the server relies on, so it is not fsynced line by line. The

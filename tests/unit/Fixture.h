@@ -310,7 +310,7 @@ public:
     }
     void showTickCount(int) override {}
     void showParameters(const settings::Parameters& p) override {
-        journal.push_back("parameters " + p.dataDirPath);
+        journal.push_back("parameters " + p.dataDirSetting);
         shown = p;
     }
     void addTrayIcon() override { journal.push_back("addTrayIcon"); }

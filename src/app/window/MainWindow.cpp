@@ -254,7 +254,7 @@ void MainWindow::showParameters(const settings::Parameters& p) {
     txtTimeout_->setText(QString::number(p.timeoutSecs));
     txtLoop_->setText(QString::number(p.loopCount));
     txtAppDir_->setPlainText(displayText(p.appDirPath));
-    txtDataDir_->setPlainText(displayText(p.dataDirPath));
+    txtDataDir_->setPlainText(displayText(p.dataDirSetting));
     txtBKnum_->setText(displayText(p.loNumbers[1]));
 }
 

@@ -93,6 +93,7 @@ TEST(Refresh, ADataDirectoryAnotherAgentHoldsIsLeftAloneAndReported) {
     f.agent->start();
     f.dirLock.heldBy["/shared/"] = 4242;
     f.dirLock.unlockable["/readonly/"] = true;
+    f.fs.addDirectory("/shared"), f.fs.addDirectory("/readonly");
     f.shell.dataDirBox = "/shared/";
     f.agent->saveSettings();
     f.loop.runFor(60000);
@@ -183,6 +184,40 @@ TEST(CycleReport, EachCycleLeavesOneInfoLineARefusalAWarningAndTheStatusItsTimes
                                         "warning: no answer to the logon from 10.1.2.3:6000"}));
     EXPECT_EQ(f.store.writes.size(), writes + 1) << "LastTry only";
     EXPECT_EQ(app::parseStatusFile(f.stateFiles.files["status"]).lastSuccess, status.status->lastSuccess);
+}
+
+// "DataDir" names its folder with or without the "/"; empty or naming no folder, nothing is sent or
+// fetched, it is reported once, and --status, which reads it by the same rule, says so and fails.
+TEST(Refresh, TheDataDirectoryIsTheFolderItNamesOrNone) {
+    struct Case {
+        const char* setting;
+        const char* folder;
+        const char* reported;  // what the report says, in part
+        const char* statusLines;
+    };
+    const std::string files = "incoming files: InBookings.csv 1 line\n";
+    for (const Case& c : {Case{"/data", "/data/", "", "data directory: /data\noutgoing files waiting: none\n"},
+                          Case{"", "", "is not set", "data directory: not set\n"},
+                          Case{"/data/InBookings.csv", "", "is not a directory",
+                               "data directory: /data/InBookings.csv (not a directory)\n"}}) {
+        AgentFixture f;
+        f.fs.putFile("/data/InBookings.csv", "x\r\n");
+        f.store.set("Ostrell", "DataDir", c.setting);
+        f.agent->start();
+        f.loop.runFor(125000);
+        EXPECT_EQ(f.shell.shown.dataDirSetting + " " + f.shell.shown.dataDirPath,
+                  std::string(c.setting) + " " + c.folder);
+        EXPECT_EQ(f.steps.downloads > 0, *c.folder != 0) << c.setting;
+        ASSERT_EQ(f.sinks.reports.size(), *c.reported ? 1U : 0U) << c.setting;
+        EXPECT_TRUE(!*c.reported || f.sinks.reports[0].description.find(c.reported) != std::string::npos);
+        app::StatusFindings status{};
+        status.status = app::parseStatusFile(f.stateFiles.files["status"]);
+        app::findDataFolder(f.fs, c.setting, status);
+        const std::string report = app::statusReportText(status);
+        EXPECT_NE(report.find(c.statusLines + (*c.folder ? files : "")), std::string::npos) << report;
+        const int64_t now = app::epochSecondsOf(status.status->lastSuccess).value();
+        EXPECT_EQ(app::statusExitCode(status, now), *c.folder ? 0 : 3) << c.setting;
+    }
 }
 
 // A refused connection, and a logon nobody answers (veltrana-sim --logon-reply ''), are no contact alike.
