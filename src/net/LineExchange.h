@@ -12,7 +12,8 @@ public:
     virtual std::string requestReply(const std::string& request) = 0;
     // Whether the reply just given came whole. A server that ends no lines has its reply taken at a pause;
     // that may be the front of a line still on its way, so this waits out one more pause first. False:
-    // more bytes of that line came (they are dropped with it), and the reply is no record to keep.
+    // more bytes of that line came, and the reply is no record to keep; the link is then dropped with
+    // the rest of the line, and the next request connects afresh.
     virtual bool replyArrivedWhole() { return true; }
     // An information line on the monitor: "I {" + text + "}".
     virtual void showNote(const std::string& /*text*/) {}

@@ -9,11 +9,21 @@
 
 namespace ostrell::sim {
 
+namespace {
+// What the agent validates of the reply "10|" + line: from its first double quote on, or the whole reply,
+// type digits and all, when it has none.
+std::string asValidated(RecordKind kind, const std::string& line) {
+    const size_t quote = line.find('"');
+    if (quote != std::string::npos) return line.substr(quote);
+    return (kind == RecordKind::Booking ? "10|" : "11|") + line;
+}
+}  // namespace
+
 DataStore::RecordId DataStore::add(RecordKind kind, std::string bk, std::string line) {
     Side& s = side(kind);
     const RecordId id = s.records.size();
     StoredRecord r;
-    r.number = recordNumber(line, kind == RecordKind::Booking ? BookingShape : PaymentShape);
+    r.number = recordNumber(asValidated(kind, line), kind == RecordKind::Booking ? BookingShape : PaymentShape);
     r.bk = std::move(bk);
     r.line = std::move(line);
     if (r.number) {
