@@ -96,8 +96,8 @@ bool Downloader::fetchRecords(const Phase& phase, const std::string& request, In
         log_.write(reply);
         receivedAnything_ = true;
         const std::string line = recordLine(reply);
-        // Asked first, whatever the quotes say: the rest of a cut line must have come and gone before
-        // the next request, or it would be taken for that request's reply.
+        // Asked first, whatever the quotes say: a line cut at a pause must be dropped with its rest before
+        // the next request, or that rest would be taken for the next reply.
         const bool arrivedWhole = trap.value(
             12, [&] { return exchange_.replyArrivedWhole(); }, false);
         const char* cut = !arrivedWhole           ? "more of its line came after a pause"

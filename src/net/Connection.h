@@ -71,7 +71,7 @@ public:
     int socketState() const { return socket_.state(); }
     // The socket is taken to be connected and logged on.
     bool isConnected() const { return connected_; }
-    // The last connection attempt reached the server, but the logon got no usable reply within its wait.
+    // The last connection attempt reached the server, but the logon got no reply within its wait.
     bool logonUnanswered() const { return logonUnanswered_; }
     // The socket layer's reason for the last failure on this connection attempt, for the system log.
     const std::string& lastSocketError() const { return lastSocketError_; }
