@@ -141,6 +141,9 @@ void Agent::cycleStarted() {
     summary_.port = server_.serverPort;
     cycleStartMs_ = platform_.loop.nowMs();
     lastAttemptIso_ = platform_.loop.isoTimestamp();
+    // A directory whose lock another agent held, or that could not be locked, is tried again every cycle.
+    errors::Trap trap(reporter_, "tmrMain_Timer");
+    followDataDirectory(trap, 20);
 }
 
 void Agent::cycleEnded(bool reached) {
@@ -213,13 +216,21 @@ void Agent::refreshParameters() {
     trap(55, [&] { p.uploadCommand = settings_.text(keys::uploadCommand()); });
     trap(60, [&] { alertAfterMinutes_ = settings_.wholeNumber(keys::alertAfter()); });
     // Save may have pointed the data directory at one where another agent works.
-    if (platform_.directoryLock) {
-        const std::string problem = trap.value(
-            65, [&] { return dataDirGuard_.follow(*platform_.directoryLock, params_.dataDirPath); }, std::string());
-        if (!problem.empty()) trap.report(65, platform::PlatformError(platform::err::PathFileAccessError, problem));
-    }
+    followDataDirectory(trap, 65);
     shell_.showParameters(params_);
     scheduler_.lengthChanged();  // a new TimeOut counts from now on
+}
+
+void Agent::followDataDirectory(errors::Trap& trap, int32_t label) {
+    if (!platform_.directoryLock) return;
+    const DirectoryNotice notice = trap.value(
+        label, [&] { return dataDirGuard_.follow(*platform_.directoryLock, params_.dataDirPath); }, DirectoryNotice{});
+    if (notice.kind == DirectoryNotice::Kind::None) return;
+    monitor_.show(notice.text);
+    if (notice.kind == DirectoryNotice::Kind::Blocked)
+        trap.report(label, platform::PlatformError(platform::err::PathFileAccessError, notice.text));
+    else
+        log(platform::LogLevel::Info, notice.text);
 }
 
 void Agent::refreshTrayPicture() {
