@@ -227,10 +227,11 @@ void Agent::followDataDirectory(errors::Trap& trap, int32_t label) {
         label, [&] { return dataDirGuard_.follow(*platform_.directoryLock, params_.dataDirPath); }, DirectoryNotice{});
     if (notice.kind == DirectoryNotice::Kind::None) return;
     monitor_.show(notice.text);
-    if (notice.kind == DirectoryNotice::Kind::Blocked)
-        trap.report(label, platform::PlatformError(platform::err::PathFileAccessError, notice.text));
-    else
+    if (notice.kind == DirectoryNotice::Kind::Resumed) {
         log(platform::LogLevel::Info, notice.text);
+        return;
+    }
+    trap.report(label, platform::PlatformError(platform::err::PathFileAccessError, notice.text));
 }
 
 void Agent::refreshTrayPicture() {

@@ -28,7 +28,9 @@ void Importer::launchIfDue() {
     std::string dbase;
     trap(15, [&] { dbase = settings_.text(settings::keys::database()); });
     if (dbase.empty()) return;
-    if (trap.value(20, [&] { return stillRunning(); }, false)) {
+    const bool running = trap.value(
+        20, [&] { return stillRunning(); }, false);
+    if (running) {
         if (!restartRefusalNoted_) log_.write(ImporterStillRunningText);
         restartRefusalNoted_ = true;
         return;

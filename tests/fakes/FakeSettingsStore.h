@@ -40,7 +40,7 @@ public:
     std::map<std::tuple<std::string, std::string, std::string>, std::string> values;
     std::set<std::string> unreadable;  // key names whose read fails
     bool failWrites = false;
-    bool hostRewriting = false;  // writes are refused as made while the host rewrites the file
+    bool hostRewriting = false;       // writes are refused as made while the host rewrites the file
     std::vector<std::string> writes;  // "section/key=value", in order
 };
 

@@ -265,74 +265,62 @@ AGENT_KEYS = rb"^(LastTry|Last|Batch\d|ostrell)=.*\n"  # what the agent itself w
 
 
 def two_accounts(run, c):
-    """Two accounts' agents (as root: two uids in one group; otherwise this user twice) with their own config
-    directories on one setgid data directory, both under umask 077: the second must see the first's lock
-    and do nothing there. Hit when the second started while the first held the lock."""
-    root = os.geteuid() == 0
-    accounts = [dict(umask=0o077, **(dict(user=u, group=u, extra_groups=[SHARED_GROUP]) if root else {}))
-                for u in ACCOUNTS]
-    configs = [run.config, os.path.join(run.dir, "config2")]
-    os.makedirs(configs[1])
-    shutil.copy(run.ini, os.path.join(configs[1], "BKX.ini"))
-    if root:
-        for d in (run.dir, os.path.dirname(run.dir)):
-            os.chmod(d, 0o711)
-        for config, uid in zip(configs, ACCOUNTS):
-            for p in [config] + [os.path.join(config, n) for n in os.listdir(config)]:
-                os.chown(p, uid, uid)
+    """Two accounts' agents (as root two uids in one group, else this user twice), own config directories,
+    one setgid data directory, umask 077: the second, started while the first holds the lock, must see it."""
+    root, configs = os.geteuid() == 0, (run.config, os.path.join(run.dir, "config2"))
+    shutil.copytree(run.config, configs[1])
+    if root:  # the agents reach their directories, own their config, share the data directory's group
+        list(map(lambda p: os.chmod(p, 0o711), (run.dir, os.path.dirname(run.dir))))
+        for uid, d in zip(ACCOUNTS, configs):
+            list(map(lambda p: os.chown(p, uid, uid), [d] + [os.path.join(d, n) for n in os.listdir(d)]))
         for p in [run.data] + [os.path.join(run.data, n) for n in os.listdir(run.data)]:
             os.chown(p, 0, SHARED_GROUP)
             os.chmod(p, 0o660)
     os.chmod(run.data, 0o2770)
-    lock = os.path.join(run.data, "Ostrell.lock")
-    first = Agent(run, tag="first", config=configs[0], account=accounts[0])
-    until(lambda: os.path.exists(lock) and os.path.getsize(lock) > 0 or first.proc.poll() is not None, 10)
-    second = Agent(run, tag="second", config=configs[1], account=accounts[1])
-    run.hit = first.proc.poll() is None and os.path.exists(lock)
-    until(lambda: second.proc.poll() is not None or second.quits() >= 1, 30)
-    if not first.wait(1, c["budget"]):
-        run.problems.append("first agent: no cycle in %d s" % c["budget"])
-    said = open(second.err, encoding="latin-1").read()
+    lock, agents = os.path.join(run.data, "Ostrell.lock"), []
+    for uid, config, tag in zip(ACCOUNTS, configs, ("first", "second")):
+        account = dict(user=uid, group=uid, extra_groups=[SHARED_GROUP]) if root else {}
+        agents.append(Agent(run, (), tag, config, dict(umask=0o077, **account)))
+        until(lambda: os.path.exists(lock) and os.path.getsize(lock) or agents[0].proc.poll() is not None, 10)
+    run.hit = agents[0].proc.poll() is None
+    until(lambda: agents[1].proc.poll() is not None or agents[1].quits(), 30)
+    said = open(agents[1].err, encoding="latin-1").read()
     if not re.search(r"already running \(pid \d+\) on the data directory|used by another agent", said):
-        run.problems.append("the second agent did not see the first's lock: " + " / ".join(said.splitlines()[-2:]))
-    if os.path.exists(lock) and os.stat(lock).st_mode & 0o777 != 0o660:
+        run.problems.append("the second agent did not see the first's lock: " + said[-300:])
+    if os.stat(lock).st_mode & 0o777 != 0o660:
         run.problems.append("Ostrell.lock is %o, not 660" % (os.stat(lock).st_mode & 0o777))
-    for agent in (second, first):
-        status = agent.end() if agent.proc.poll() is None else None
-        if agent is first and status != 0:
-            run.problems.append("first agent: status %r at the end request" % status)
+    if not agents[0].wait(1, c["budget"]):
+        run.problems.append("first agent: no cycle in %d s" % c["budget"])
+    for agent in agents[::-1]:
+        status = agent.end() if agent.proc.poll() is None else 0
+        run.problems += ["%s: status %r at the end request" % (agent.err, status)] if status != 0 else []
 
 
 def in_pieces(run, c):
-    """The host rewrites BKX.ini in place in two pieces, the first ending at a line end before "[Version]",
-    with a pause shorter than the agent's quiet time, while the agent starts a cycle every two seconds;
-    afterwards the file holds the host's last version byte for byte beside the agent's own keys. Hit when
-    a save of the agent began during a pause (strace: it opened BKX.ini.lock then)."""
+    """The host rewrites BKX.ini in place in two pieces (the first ends at a line end before "[Version]")
+    with a pause shorter than the agent's quiet time, while the agent cycles every two seconds; then the
+    file must be the host's last version beside the agent's own keys. Hit when the agent began a save
+    during a pause (it opened BKX.ini.lock then)."""
     trace = os.path.join(run.dir, "pieces.trace")
     agent = Agent(run, ["strace", "-f", "-qq", "-ttt", "-o", trace, "-e", "trace=openat", "-P", run.ini + ".lock", "--"])
-    if not agent.wait(1, c["budget"]):
-        run.problems.append("no cycle in %d s" % c["budget"])
+    run.problems += [] if agent.wait(1, c["budget"]) else ["no cycle in %d s" % c["budget"]]
     pauses, host = [], run.good
     for k in range(c["pieces"]):
         host = run.good.replace(b"[Application]\n", b"[Application]\nDirName=/round/%d\n" % k)
-        cut = host.index(b"[Version]")
         with open(run.ini, "r+b") as f:
             f.truncate(0)
-            f.write(host[:cut])
+            f.write(host[:host.index(b"[Version]")])
             f.flush()
-            paused = time.time()
-            time.sleep(1.5)
-            pauses.append((paused, time.time()))
-            f.write(host[cut:])
+            pauses.append((time.time(), time.sleep(1.5) or time.time()))
+            f.write(host[host.index(b"[Version]"):])
         time.sleep(2.5)  # quiet: the agent's own keys are written now
-    final = open(run.ini, "rb").read()
-    if re.sub(AGENT_KEYS, b"", final, flags=re.M) != re.sub(AGENT_KEYS, b"", host, flags=re.M):
+    final, strip = open(run.ini, "rb").read(), lambda b: re.sub(AGENT_KEYS, b"", b, flags=re.M)  # noqa: E731
+    if strip(final) != strip(host):
         run.problems.append("BKX.ini is not the host's last version: %r" % final[-200:])
     opens = [float(t) for t in re.findall(r"^\d+ +(\d+\.\d+) openat", open(trace).read(), re.M)]
     run.hit = any(a <= t <= b for t in opens for a, b in pauses)
     status = agent.end()
-    if status != 0:
-        run.problems.append("status %r at the end request" % status)
+    run.problems += ["status %r at the end request" % status] if status != 0 else []
 
 
 def scenarios(root, paths, parts, args, log):

@@ -35,7 +35,9 @@ private:
         ino_t inode = 0;
         off_t size = -1;
         timespec modified{};
-        static FileVersion of(const struct stat& info) { return {info.st_dev, info.st_ino, info.st_size, info.st_mtim}; }
+        static FileVersion of(const struct stat& info) {
+            return {info.st_dev, info.st_ino, info.st_size, info.st_mtim};
+        }
         bool sameVersion(const struct stat& info) const {
             return device == info.st_dev && inode == info.st_ino && size == info.st_size &&
                    modified.tv_sec == info.st_mtim.tv_sec && modified.tv_nsec == info.st_mtim.tv_nsec;

@@ -99,10 +99,8 @@ TEST(Refresh, ADataDirectoryWhoseLockIsNotOursIsLeftAloneUntilItIs) {
     const int steps = f.steps.downloads;
     for (const bool lockable : {true, false}) {  // held elsewhere, then not lockable: a new cause, said once
         f.dirLock.heldBy.clear();
-        if (lockable)
-            f.dirLock.heldBy["/shared/"] = 4242;
-        else
-            f.dirLock.unlockable["/shared/"] = true;
+        if (lockable) f.dirLock.heldBy["/shared/"] = 4242;
+        else f.dirLock.unlockable["/shared/"] = true;
         f.loop.runFor(120000);
         EXPECT_EQ(f.steps.downloads, steps) << lockable;
     }
