@@ -17,8 +17,9 @@ void Settings::save(const Key& key, const std::string& value) {
 void Settings::writeWaiting() {
     while (!waiting_.empty()) {
         const auto first = waiting_.begin();
+        const auto& [sectionAndKey, value] = *first;
         try {
-            store_.writeValue(App, first->first.first, first->first.second, first->second);
+            store_.writeValue(App, sectionAndKey.first, sectionAndKey.second, value);
         } catch (const platform::HostRewriting&) {
             return;  // all of it waits for the next save
         } catch (...) {
