@@ -46,7 +46,7 @@ def cases(part, points, lines, fast, sample):
                      settings=dict(TimeOut="abc", Loop="99999999999", Batch4="70000", IPLocalport="x1")),
                 case("settings", "the host rewrites the file in place", cycles=0, churn=20 if fast else 75),
                 case("settings", "the host writes the file in two pieces with a pause", pieces=4 if fast else 15,
-                     settings=dict(TimeOut=1))]
+                     settings=dict(TimeOut=0))]
     if part == "sharing":
         return [case("sharing", "two accounts, one setgid data directory, umask 077", accounts=True)]
     if part == "disk":  # single failing calls are the unit and adapter tests' (fault-injecting file systems)
@@ -298,7 +298,7 @@ def two_accounts(run, c):
 
 def in_pieces(run, c):
     """The host rewrites BKX.ini in place in two pieces (the first ends at a line end before "[Version]")
-    with a pause shorter than the agent's quiet time, while the agent cycles every two seconds; then the
+    with a pause shorter than the agent's quiet time, while the agent cycles every second; then the
     file must be the host's last version beside the agent's own keys. Hit when the agent began a save
     during a pause (it opened BKX.ini.lock then)."""
     trace = os.path.join(run.dir, "pieces.trace")
