@@ -142,6 +142,9 @@ void Agent::cycleStarted() {
     summary_.port = server_.serverPort;
     cycleStartMs_ = platform_.loop.nowMs();
     lastAttemptIso_ = platform_.loop.isoTimestamp();
+    // A directory whose lock another agent held, or that could not be locked, is tried again every cycle.
+    errors::Trap trap(reporter_, "tmrMain_Timer");
+    followDataDirectory(trap, 20);
 }
 
 void Agent::cycleEnded(bool reached) {
@@ -225,13 +228,23 @@ void Agent::refreshParameters() {
     trap(55, [&] { p.uploadCommand = settings_.text(keys::uploadCommand()); });
     trap(60, [&] { alertAfterMinutes_ = settings_.wholeNumber(keys::alertAfter()); });
     // Save may have pointed the data directory at one where another agent works.
-    if (platform_.directoryLock) {
-        const std::string problem = trap.value(
-            65, [&] { return dataDirGuard_.follow(*platform_.directoryLock, params_.dataDirPath); }, std::string());
-        if (!problem.empty()) trap.report(65, platform::PlatformError(platform::err::PathFileAccessError, problem));
-    }
+    followDataDirectory(trap, 65);
     shell_.showParameters(params_);
     scheduler_.lengthChanged();  // a new TimeOut counts from now on
+}
+
+void Agent::followDataDirectory(errors::Trap& trap, int32_t label) {
+    // Without a folder there is nothing to lock (an empty path would name the working directory's lock).
+    if (!platform_.directoryLock || params_.dataDirPath.empty()) return;
+    const DirectoryNotice notice = trap.value(
+        label, [&] { return dataDirGuard_.follow(*platform_.directoryLock, params_.dataDirPath); }, DirectoryNotice{});
+    if (notice.kind == DirectoryNotice::Kind::None) return;
+    monitor_.show(notice.text);
+    if (notice.kind == DirectoryNotice::Kind::Resumed) {
+        log(platform::LogLevel::Info, notice.text);
+        return;
+    }
+    trap.report(label, platform::PlatformError(platform::err::PathFileAccessError, notice.text));
 }
 
 void Agent::refreshTrayPicture() {

@@ -11,6 +11,7 @@
 #include "cycle/Importer.h"
 #include "cycle/Scheduler.h"
 #include "errors/ErrorReporter.h"
+#include "errors/Trap.h"
 #include "net/Connection.h"
 #include "net/Monitor.h"
 #include "platform/DirectoryLock.h"
@@ -117,6 +118,8 @@ private:
     void refreshTrayPicture();
     void cycleStarted();
     void cycleEnded(bool reached);
+    // Claims the data directory's lock when this agent does not hold it; says so once when that changes.
+    void followDataDirectory(errors::Trap& trap, int32_t label);
     // Raises or clears the outage warning by the time since the last contact.
     void checkLinkAlert();
     void writeStatus();

@@ -6,8 +6,16 @@
 
 namespace ostrell::app {
 
-// The upload and download, kept out of a data directory that another agent holds (its files are that
-// agent's to send, and its incoming files that agent's to write), and idle while there is no folder.
+// What changed about this agent's hold on its data directory, to be said once.
+struct DirectoryNotice {
+    enum class Kind { None, Blocked, Resumed };
+    Kind kind = Kind::None;
+    std::string text;
+};
+
+// The upload and download, kept out of a data directory whose lock this agent does not hold: another
+// agent's files are that agent's to send and its incoming files that agent's to write, and a lock that
+// cannot be taken (not ours to open, a link planted in its place) would let a second agent in unseen.
 class DataDirectoryGuard : public cycle::Uploader, public cycle::Downloader {
 public:
     DataDirectoryGuard(cycle::Uploader& uploader, cycle::Downloader& downloader)
@@ -23,21 +31,23 @@ public:
     // "DataDir" names no folder: nothing to send from, nowhere to store.
     void setFolderMissing(bool missing) { folderMissing_ = missing; }
 
-    // Claims dir when it is not the one claimed last, or was held elsewhere then. Returns what is to be
-    // reported, once per directory: held by another agent, or not lockable. Empty otherwise.
-    std::string follow(platform::DirectoryLock& lock, const std::string& dir);
+    // Claims dir unless its lock is held already; called at every parameter refresh and every cycle, so a
+    // directory is worked in from the first try that gets its lock. Returns what is to be reported, once
+    // per directory and cause: held by another agent, not lockable (and why), or locked again at last.
+    DirectoryNotice follow(platform::DirectoryLock& lock, const std::string& dir);
 
-    bool heldElsewhere() const { return heldElsewhere_; }
+    bool blocked() const { return blocked_; }
 
 private:
-    bool open() const { return !heldElsewhere_ && !folderMissing_; }
+    bool open() const { return !blocked_ && !folderMissing_; }
 
     cycle::Uploader& uploader_;
     cycle::Downloader& downloader_;
-    bool heldElsewhere_ = false;
+    bool blocked_ = false;
     bool folderMissing_ = false;
     bool claimedOnce_ = false;
     std::string dir_;
+    std::string reportedCause_;  // the cause last reported for dir_; empty while its lock is held
 };
 
 }  // namespace ostrell::app

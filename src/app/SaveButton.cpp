@@ -17,8 +17,8 @@ void saveSettings(Shell& panel, settings::Settings& settings, errors::ErrorRepor
     }
     // Each value is its own write: a refused one is reported and the other is still tried.
     errors::Trap trap(reporter, "cmdSave_Click");
-    trap(95, [&] { settings.save(settings::keys::dataDir(), panel.dataDirText()); });
-    trap(100, [&] { settings.save(settings::keys::timeout(), timeout); });
+    trap(95, [&] { settings.saveNow(settings::keys::dataDir(), panel.dataDirText()); });
+    trap(100, [&] { settings.saveNow(settings::keys::timeout(), timeout); });
 }
 
 }  // namespace ostrell::app

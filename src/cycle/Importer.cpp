@@ -10,18 +10,33 @@ std::string importerPath(const std::string& programDirectory) {
     return dir + ImporterName;
 }
 
+bool Importer::stillRunning() {
+    if (lastStarted_ && launcher_.isRunning(*lastStarted_)) return true;
+    lastStarted_.reset();
+    return false;
+}
+
+bool Importer::readingIncomingFiles() {
+    if (!stillRunning()) return false;
+    if (!downloadWaitNoted_) log_.write(DownloadWaitsText);
+    downloadWaitNoted_ = true;
+    return true;
+}
+
 void Importer::launchIfDue() {
     errors::Trap trap(reporter_, "CheckVRX");
     std::string dbase;
     trap(15, [&] { dbase = settings_.text(settings::keys::database()); });
     if (dbase.empty()) return;
-    const bool stillRunning = lastStarted_ && trap.value(
-                                                  20, [&] { return launcher_.isRunning(*lastStarted_); }, false);
-    if (stillRunning) {
-        log_.write(ImporterStillRunningText);
+    const bool running = trap.value(
+        20, [&] { return stillRunning(); }, false);
+    if (running) {
+        if (!restartRefusalNoted_) log_.write(ImporterStillRunningText);
+        restartRefusalNoted_ = true;
         return;
     }
     trap(25, [&] { lastStarted_ = launcher_.startProgram(importerPath(launcher_.programDirectory())); });
+    restartRefusalNoted_ = downloadWaitNoted_ = false;
 }
 
 }  // namespace ostrell::cycle

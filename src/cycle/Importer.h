@@ -12,6 +12,7 @@ namespace ostrell::cycle {
 
 inline constexpr const char* ImporterName = "BKrunVRX.exe";
 inline constexpr const char* ImporterStillRunningText = "BKrunVRX.exe still running - not started again.";
+inline constexpr const char* DownloadWaitsText = "BKrunVRX.exe still running - download waits for the next cycle.";
 
 // The path of the importer: the program directory, a "/" unless it ends with one, then the name.
 std::string importerPath(const std::string& programDirectory);
@@ -25,15 +26,24 @@ public:
 
     // Starts the importer when VRX1 "DBase" is not empty, without waiting for it. While the copy we
     // started last is still running it is not started again (two copies would work on the same files);
-    // the transfer log says so.
+    // the transfer log says so, once for that copy.
     void launchIfDue();
 
+    // Whether the copy we started last still reads the incoming files: the download waits then, since a
+    // record appended meanwhile could be deleted unread with the file. Said once in the transfer log.
+    bool readingIncomingFiles();
+
 private:
+    // Whether the copy we started last still runs (judged by the launcher's handle, never by a pid).
+    bool stillRunning();
+
     platform::ProcessLauncher& launcher_;
     settings::Settings& settings_;
     translog::TransferLog& log_;
     errors::ErrorReporter& reporter_;
-    std::optional<int64_t> lastStarted_;
+    std::optional<platform::ProcessHandle> lastStarted_;
+    bool restartRefusalNoted_ = false;  // for the copy started last
+    bool downloadWaitNoted_ = false;
 };
 
 }  // namespace ostrell::cycle

@@ -95,7 +95,10 @@ void Scheduler::runCycle() {
             if (trap.value(
                     35, [&] { return steps_.uploader.hasFilesToSend(); }, false))
                 trap(40, [&] { steps_.uploader.sendFiles(); });
-            trap(45, [&] { steps_.downloader.downloadFiles(); });
+            // Nothing is appended to the incoming files while the importer we started reads them.
+            if (!trap.value(
+                    43, [&] { return steps_.importer.readingIncomingFiles(); }, false))
+                trap(45, [&] { steps_.downloader.downloadFiles(); });
         }
         trap(50, [&] { connection.sendQuitLine(); });
         steps_.importer.launchIfDue();

@@ -44,6 +44,12 @@ bool isBlank(const std::string& s) { return s.find_first_not_of(' ') == std::str
 
 void Downloader::downloadFiles() {
     errors::Trap trap(reporter_, "GetFiles");
+    if (commandStarted_ && launcher_.isRunning(*commandStarted_)) {
+        if (!commandWaitNoted_) log_.write(CommandRunningText);
+        commandWaitNoted_ = true;
+        return;
+    }
+    commandStarted_.reset();
     receivedAnything_ = false;
 
     runPhase(Bookings, trap);
@@ -53,7 +59,10 @@ void Downloader::downloadFiles() {
     // even when every record was rejected or the connection is gone. An unset command is not a fault.
     trap(30, [&] { exchange_.endExchange(); });
     if (receivedAnything_ && !isBlank(params_.uploadCommand))
-        trap(35, [&] { launcher_.startCommandLine(params_.uploadCommand); });
+        trap(35, [&] {
+            commandStarted_ = launcher_.startCommandLine(params_.uploadCommand);
+            commandWaitNoted_ = false;
+        });
 }
 
 void Downloader::runPhase(const Phase& phase, errors::Trap& trap) {

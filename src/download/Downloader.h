@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "errors/ErrorReporter.h"
@@ -22,10 +23,12 @@ inline constexpr int32_t BadRecordLimit = 10;
 // A record sent again right after its acknowledgement this many times in a row: the server is not
 // taking the acknowledgement, and asking on would get the same record for ever.
 inline constexpr int RepeatLimit = 3;
+inline constexpr const char* CommandRunningText = "UpLoad command still running - download waits for the next cycle.";
 
 // The download half of a sync cycle: bookings, then payments, for each configured BK number, one record
 // per request; each record is logged, validated, stored durably and only then acknowledged. At the end
-// the exchange is closed and, when any record came in, the post-download command is started.
+// the exchange is closed and, when any record came in, the post-download command is started. While the
+// command started last still runs (it may be reading the incoming files), there is no download.
 class Downloader : public cycle::Downloader {
 public:
     Downloader(net::LineExchange& exchange, platform::FileSystem& fs, platform::ProcessLauncher& launcher,
@@ -48,6 +51,9 @@ private:
     errors::ErrorReporter& reporter_;
     const settings::Parameters& params_;  // read at the moment of use: a refresh may change it mid-download
     translog::TransferLog& log_;
+
+    std::optional<platform::ProcessHandle> commandStarted_;  // the post-download command started last
+    bool commandWaitNoted_ = false;
 
     // State of one call.
     int32_t badRecords_ = 0;

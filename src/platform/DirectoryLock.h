@@ -8,15 +8,16 @@ struct LockOutcome {
     enum class State {
         Held,         // ours now (or already)
         Busy,         // another agent holds it: holderPid, when it wrote one
-        Unavailable,  // cannot be taken (read-only directory, ...): we run without the guard
+        Unavailable,  // cannot be taken (not ours to open, a link or special file planted there, ...)
     };
     State state = State::Held;
     long holderPid = 0;
-    std::string detail;  // why it is unavailable
+    std::string detail;  // why it is unavailable: the lock file's path and the reason
 };
 
 // The lock an agent holds on its data directory while it works there, so that a second agent (another
-// user sharing the directory, or another copy) never uploads the same files or downloads into it.
+// user sharing the directory, or another copy) never uploads the same files or downloads into it. An
+// agent that does not hold it does no work in that directory.
 class DirectoryLock {
 public:
     virtual ~DirectoryLock() = default;

@@ -6,6 +6,9 @@ namespace ostrell::platform {
 
 namespace {
 
+// Written by some editors in front of the first line; not part of it, and kept where it is.
+constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
+
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 std::string_view trimmed(std::string_view s) {
@@ -55,7 +58,7 @@ IniDocument::Place IniDocument::find(std::string_view section, std::string_view 
     Place place;
     bool inSection = false;
     bool firstSectionOver = false;  // a new key goes into the first of repeated sections
-    for (size_t pos = 0; pos < text_.size();) {
+    for (size_t pos = firstLineBegin(); pos < text_.size();) {
         const Line line = lineAt(text_, pos);
         const std::string_view content(text_.data() + line.begin, line.end - line.begin);
         pos = line.next;
@@ -83,6 +86,10 @@ std::optional<std::string> IniDocument::value(std::string_view section, std::str
     return text_.substr(place.key->valueBegin, place.key->valueEnd - place.key->valueBegin);
 }
 
+size_t IniDocument::firstLineBegin() const {
+    return std::string_view(text_).substr(0, ByteOrderMark.size()) == ByteOrderMark ? ByteOrderMark.size() : 0;
+}
+
 std::string IniDocument::lineEnd() const { return text_.find("\r\n") != std::string::npos ? "\r\n" : "\n"; }
 
 void IniDocument::set(std::string_view section, std::string_view key, std::string_view value) {
@@ -96,7 +103,7 @@ void IniDocument::set(std::string_view section, std::string_view key, std::strin
     const std::string eol = lineEnd();
     size_t at = place.sectionEnd.value_or(text_.size());
     // A last line without its line end gets one, so that what we add starts a line of its own.
-    if (at > 0 && text_[at - 1] != '\n') {
+    if (at > firstLineBegin() && text_[at - 1] != '\n') {
         text_.insert(at, eol);
         at += eol.size();
     }

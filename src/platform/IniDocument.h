@@ -9,7 +9,8 @@ namespace ostrell::platform {
 // "[Section]" lines open sections; "key=value" lines hold keys, the value being every byte after the
 // first '=' up to the line end (a CR before the LF is part of the line end): no quoting, escapes,
 // inline comments or trimming. Lines starting with ';' or '#' are comments; other lines are kept and
-// ignored. Section and key names match ignoring ASCII case; the first match in the file counts.
+// ignored. Section and key names match ignoring ASCII case; the first match in the file counts. A UTF-8
+// byte-order mark at the start is read past and kept.
 class IniDocument {
 public:
     explicit IniDocument(std::string text) : text_(std::move(text)) {}
@@ -34,6 +35,7 @@ private:
     };
     Place find(std::string_view section, std::string_view key) const;
     std::string lineEnd() const;
+    size_t firstLineBegin() const;  // past a byte-order mark
 
     std::string text_;
 };

@@ -16,14 +16,18 @@ public:
     bool failAll = false;
     std::string directory = "/opt/ostrell";
 
-    int64_t startProgram(const std::string& path) override {
+    platform::ProcessHandle startProgram(const std::string& path) override {
         if (failAll || missing.count(path))
             throw platform::PlatformError(platform::err::FileNotFound, "File not found: " + path);
         started.push_back(path);
-        return static_cast<int64_t>(started.size());  // the pid: its place in the list
+        return static_cast<platform::ProcessHandle>(started.size());  // its place in the list
     }
-    int64_t startCommandLine(const std::string& commandLine) override { return startProgram(commandLine); }
-    bool isRunning(int64_t pid) override { return pid > finishedUpTo_; }
+    platform::ProcessHandle startCommandLine(const std::string& commandLine) override {
+        return startProgram(commandLine);
+    }
+    bool isRunning(platform::ProcessHandle handle) override {
+        return handle > finishedUpTo_ && handle <= static_cast<platform::ProcessHandle>(started.size());
+    }
     std::string programDirectory() const override { return directory; }
     std::string programName() const override { return "ostrell"; }
 

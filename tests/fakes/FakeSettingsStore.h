@@ -23,6 +23,7 @@ public:
     void writeValue(const std::string& app, const std::string& section, const std::string& key,
                     const std::string& value) override {
         if (failWrites) throw platform::PlatformError(platform::err::PermissionDenied, "settings not writable");
+        if (hostRewriting) throw platform::HostRewriting(platform::err::PathFileAccessError, "host rewriting");
         values[{app, section, key}] = value;
         writes.push_back(section + "/" + key + "=" + value);
     }
@@ -39,6 +40,7 @@ public:
     std::map<std::tuple<std::string, std::string, std::string>, std::string> values;
     std::set<std::string> unreadable;  // key names whose read fails
     bool failWrites = false;
+    bool hostRewriting = false;       // writes are refused as made while the host rewrites the file
     std::vector<std::string> writes;  // "section/key=value", in order
 };
 

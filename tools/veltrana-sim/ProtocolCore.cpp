@@ -23,6 +23,8 @@ void ProtocolCore::opened(const Session& s) { ledger_.trace("OPEN", {conn(s)}); 
 
 void ProtocolCore::closed(const Session& s, std::string_view reason) { ledger_.trace("CLOSE", {conn(s), reason}); }
 
+void ProtocolCore::faultFired(const Session& s, std::string_view fault) { ledger_.outcome("FAULT", {conn(s), fault}); }
+
 void ProtocolCore::received(const Session& s, std::string_view line) { ledger_.trace("RECV", {conn(s), line}); }
 
 Outcome ProtocolCore::handle(Session& s, std::string_view line) {

@@ -38,6 +38,9 @@ public:
     void opened(const Session& s);
     void closed(const Session& s, std::string_view reason);
     void received(const Session& s, std::string_view line);
+    // An outcome: a fault switch changed what this connection got (a test counts a case only when its
+    // fault fired).
+    void faultFired(const Session& s, std::string_view fault);
 
     // Carries out one line (its LF removed; a CR before it is ignored too).
     Outcome handle(Session& s, std::string_view line);

@@ -27,6 +27,7 @@ SimConnection::SimConnection(QTcpSocket* socket, SimServer& server, uint64_t id)
     server_.core().opened(session_);
     lastDueMs_ = server_.nowMs();
     schedule(server_.shaper().banner(server_.faults()), server_.nowMs());
+    if (server_.faults().hasBanner) noteFault("banner");
     server_.checkLedger();
     pump();
 }
@@ -53,6 +54,7 @@ bool SimConnection::takeLine(std::string_view line) {
     const FaultSwitches& f = server_.faults();
     const LineFate fate = lineFate(f, lineOfConnection, lineOfRun);
     if (fate.dropBeforeProcessing) {
+        noteFault("drop");
         dropNow("drop");
         return false;
     }
@@ -62,10 +64,14 @@ bool SimConnection::takeLine(std::string_view line) {
     outcome.reply = rewordReply(f, line, std::move(outcome.reply));
     server_.checkLedger();
     if (fate.dropAfterProcessing) {
+        noteFault("drop");
         dropNow("drop");
         return false;
     }
-    if (outcome.reply) schedule(server_.shaper().reply(f, fate, *outcome.reply), now);
+    if (outcome.reply) {
+        noteShaping(f, fate, outcome.reply->size());
+        schedule(server_.shaper().reply(f, fate, *outcome.reply), now);
+    }
     if (outcome.close) {
         quitting_ = true;
         scheduleClose(now + f.quitPauseMs);
@@ -128,6 +134,25 @@ void SimConnection::pump() {
         socket_->write(bytes.data(), static_cast<qint64>(bytes.size()));
         socket_->flush();  // one piece, one send: a split reply really arrives in pieces
     }
+}
+
+void SimConnection::noteFault(std::string_view fault) {
+    if (faultsNoted_.contains(fault)) return;
+    faultsNoted_.emplace(fault);
+    server_.core().faultFired(session_, fault);
+    server_.checkLedger();
+}
+
+void SimConnection::noteShaping(const FaultSwitches& f, const LineFate& fate, size_t replySize) {
+    if (fate.endless) {
+        noteFault("endless");
+        return;
+    }
+    if (fate.delayed && f.delayMs > 0) noteFault("delay");
+    if (f.split > 0 && replySize >= f.split) noteFault("split");
+    if (f.merge) noteFault("merge");
+    if (f.garbage != FaultSwitches::Garbage::Off) noteFault("garbage");
+    if (f.eol != FaultSwitches::Eol::CrLf) noteFault("eol");
 }
 
 void SimConnection::dropNow(std::string_view reason) {

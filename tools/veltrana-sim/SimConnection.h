@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include <deque>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +43,9 @@ private:
     void schedule(std::vector<Piece> pieces, qint64 fromMs);
     void scheduleClose(qint64 dueMs);
     void dropNow(std::string_view reason);
+    // Puts a fault that fired into the ledger, once per connection.
+    void noteFault(std::string_view fault);
+    void noteShaping(const FaultSwitches& f, const LineFate& fate, size_t replySize);
 
     QTcpSocket* socket_;
     SimServer& server_;
@@ -55,6 +59,7 @@ private:
     std::deque<Outgoing> out_;
     qint64 lastDueMs_ = 0;
     QTimer timer_;
+    std::set<std::string, std::less<>> faultsNoted_;
 };
 
 }  // namespace ostrell::sim

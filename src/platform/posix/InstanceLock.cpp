@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -43,33 +44,53 @@ long holderPid(int fd) {
     return pid;
 }
 
-// Takes the lock of path into fd (closed again when it is not ours).
+void release(int& fd) {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+}
+
+// Every account that shares the data directory opens the lock file, whatever the umask of the first.
+constexpr mode_t LockFileMode = 0660;
+// Never through a link, never blocking on a FIFO planted under the name, never a terminal of ours.
+constexpr int LockOpenFlags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
+
+LockOutcome unavailable(const std::string& path, const std::string& why) {
+    return {LockOutcome::State::Unavailable, 0, path + ": " + why};
+}
+
+// Takes the lock of path into fd (closed again when it is not ours). The file is truncated only once the
+// lock is ours: a copy that finds it held leaves the holder's pid as it is.
 LockOutcome lockFile(const std::string& path, int& fd) {
-    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0660);
-    bool writable = fd >= 0;
+    fd = ::open(path.c_str(), O_RDWR | O_CREAT | LockOpenFlags, LockFileMode);
+    const bool writable = fd >= 0;
     // A read-only directory may still hold the lock file of an earlier run: it locks all the same.
-    if (fd < 0) fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) return {LockOutcome::State::Unavailable, 0, path + ": " + std::strerror(errno)};
+    if (fd < 0 && errno != ELOOP) fd = ::open(path.c_str(), O_RDONLY | LockOpenFlags);
+    if (fd < 0) return unavailable(path, errno == ELOOP ? "it is a symbolic link" : std::strerror(errno));
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1) {
+        release(fd);
+        return unavailable(path, "it is not a plain file of its own (a hard link or a special file)");
+    }
+    // Ours, made under a umask that took the group's bits (or by an earlier version): opened up again.
+    if (writable && info.st_uid == ::geteuid() && (info.st_mode & 0777) != LockFileMode &&
+        ::fchmod(fd, LockFileMode) != 0) {
+        // The lock still holds; another account may find it unavailable and say so.
+    }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
-        LockOutcome outcome{LockOutcome::State::Unavailable, 0, path + ": " + std::strerror(error)};
+        LockOutcome outcome = unavailable(path, std::strerror(error));
         if (error == EWOULDBLOCK) outcome = {LockOutcome::State::Busy, holderPid(fd), {}};
-        ::close(fd);
-        fd = -1;
+        release(fd);
         return outcome;
     }
     if (writable) {
         const std::string pid = std::to_string(::getpid()) + "\n";
-        if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, pid.data(), pid.size(), 0) < 0) {
+        // Written over the old pid, then cut to length: a copy looking meanwhile never finds it empty.
+        if (::pwrite(fd, pid.data(), pid.size(), 0) < 0 || ::ftruncate(fd, static_cast<off_t>(pid.size())) != 0) {
             // The lock holds without the pid: a second copy says pid 0.
         }
     }
     return {};
-}
-
-void release(int& fd) {
-    if (fd >= 0) ::close(fd);
-    fd = -1;
 }
 
 std::string alreadyRunning(long pid) { return "Ostrell is already running (pid " + std::to_string(pid) + ")"; }

@@ -70,12 +70,32 @@ struct Snapshot {
     }
 };
 
-// Nothing when the file cannot be opened for reading (missing, a directory, not ours to read).
+// What a settings file that is not a regular file is, for the report.
+const char* kindOf(mode_t mode) {
+    if (S_ISFIFO(mode)) return "a FIFO";
+    if (S_ISCHR(mode)) return "a character device";
+    if (S_ISBLK(mode)) return "a block device";
+    if (S_ISDIR(mode)) return "a directory";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "not a regular file";
+}
+
+// A FIFO or device in the file's place would block the agent (and --status) on open or read for ever.
+void refuseIrregular(const struct stat& info, const std::string& path) {
+    if (!S_ISREG(info.st_mode))
+        throw PlatformError(err::BadFileMode, "Settings file " + path + " is " + kindOf(info.st_mode) +
+                                                  ", not a regular file: neither read nor written");
+}
+
+// Nothing when the file cannot be opened for reading (missing, not ours to read).
 std::optional<Snapshot> readFile(const std::string& path) {
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) return std::nullopt;
     Snapshot s;
-    if (::fstat(fd.get(), &s.info) != 0 || !S_ISREG(s.info.st_mode)) return std::nullopt;
+    if (::stat(path.c_str(), &s.info) != 0) return std::nullopt;
+    refuseIrregular(s.info, path);
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (fd.get() < 0) return std::nullopt;
+    if (::fstat(fd.get(), &s.info) != 0) return std::nullopt;
+    refuseIrregular(s.info, path);  // replaced between the look and the open
     std::array<char, 65536> buffer;
     for (;;) {
         const ssize_t n = ::read(fd.get(), buffer.data(), buffer.size());
@@ -97,14 +117,22 @@ Snapshot currentFile(const std::string& path) {
     return {};
 }
 
+// How long ago the file was last changed; negative for a time stamp ahead of our clock.
+long long ageMs(const Snapshot& s) {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return (now.tv_sec - s.info.st_mtim.tv_sec) * 1000LL + (now.tv_nsec - s.info.st_mtim.tv_nsec) / 1000000;
+}
+
+bool changedLately(const Snapshot& s) {
+    const long long age = ageMs(s);
+    return age <= HostRewriteWindowMs && age > -HostRewriteWindowMs;
+}
+
 bool caughtMidRewrite(const Snapshot& s) {
     if (!s.exists) return false;
     if (!s.bytes.empty() && s.bytes.back() == '\n') return false;
-    timespec now{};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    const long long ageMs =
-        (now.tv_sec - s.info.st_mtim.tv_sec) * 1000LL + (now.tv_nsec - s.info.st_mtim.tv_nsec) / 1000000;
-    return ageMs <= HostRewriteWindowMs;
+    return changedLately(s);
 }
 
 void refuseMidRewrite(const Snapshot& s, const std::string& path) {
@@ -125,11 +153,12 @@ void makeDirectories(const std::string& dir) {
 // it for long is waited for a few seconds, then the write fails and is reported.
 Fd lockBeside(const std::string& path) {
     const std::string lockPath = path + ".lock";
-    Fd fd(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0660));
+    constexpr int LockFlags = O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+    Fd fd(::open(lockPath.c_str(), LockFlags, 0660));
     if (fd.get() < 0 && errno == ENOENT) {
         // The first save of this user: the directory is made only when it is missing.
         makeDirectories(path.substr(0, path.rfind('/')));
-        fd = Fd(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0660));
+        fd = Fd(::open(lockPath.c_str(), LockFlags, 0660));
     }
     if (fd.get() < 0) fail("its lock file cannot be opened", lockPath);
     for (int waited = 0;; waited += LockPollMs) {
@@ -217,7 +246,11 @@ void PosixSettingsStore::writeValue(const std::string& app, const std::string& s
     const std::string tempPath = path + ".tmp";
     for (int attempt = 0; attempt < EditAttempts; ++attempt) {
         const Snapshot before = currentFile(path);
-        refuseMidRewrite(before, path);
+        // Read while the host may still be writing it (in place, in pieces, at a line end): what we
+        // would rename over it could be half its file. Our own last write is no reason to wait.
+        if (before.exists && changedLately(before) && !lastWritten_.sameVersion(before.info))
+            throw HostRewriting(err::PathFileAccessError,
+                                "Settings file " + path + " was changed by the host just now; the write waits");
         IniDocument document(before.bytes);
         try {
             document.set(section, key, value);
@@ -244,6 +277,8 @@ void PosixSettingsStore::writeValue(const std::string& app, const std::string& s
         // later), and the new one was synced before it took the name, so a crash finds one or the other
         // whole. Waiting for that commit cost three disk waits per save, and the cycle saves twice.
         if (!before.exists) syncDirectory(dir);
+        struct stat written {};
+        if (::stat(path.c_str(), &written) == 0) lastWritten_ = FileVersion::of(written);
         return;
     }
     throw PlatformError(err::PathFileAccessError, "Settings file " + path + " kept changing while it was written");

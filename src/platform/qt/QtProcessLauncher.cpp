@@ -1,16 +1,16 @@
 #include "platform/qt/QtProcessLauncher.h"
 
+#include <poll.h>
+#include <sys/syscall.h>
 #include <sys/types.h>
-#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
 #include <cerrno>
-#include <csignal>
 
 #include "platform/PlatformError.h"
 
@@ -48,38 +48,45 @@ bool needsShell(const QString& commandLine) {
 
 }  // namespace
 
-int64_t QtProcessLauncher::startProgram(const std::string& path) {
-    return startDetached(resolveProgram(QString::fromStdString(path)), {});
+QtProcessLauncher::~QtProcessLauncher() {
+    for (const auto& [handle, fd] : processFds_) ::close(fd);
 }
 
-int64_t QtProcessLauncher::startCommandLine(const std::string& commandLine) {
+ProcessHandle QtProcessLauncher::hold(int64_t pid) {
+    const ProcessHandle handle = ++lastHandle_;
+    // Taken at once: the pid is the process we started unless it has already ended and been reaped, and
+    // then there is nothing to wait for (a kernel without pidfds cannot tell either).
+    const long fd = ::syscall(SYS_pidfd_open, static_cast<pid_t>(pid), 0U);
+    if (fd >= 0) processFds_[handle] = static_cast<int>(fd);
+    return handle;
+}
+
+ProcessHandle QtProcessLauncher::startProgram(const std::string& path) {
+    return hold(startDetached(resolveProgram(QString::fromStdString(path)), {}));
+}
+
+ProcessHandle QtProcessLauncher::startCommandLine(const std::string& commandLine) {
     const QString line = QString::fromStdString(commandLine);
     QStringList words = QProcess::splitCommand(line);
     if (words.isEmpty()) throw PlatformError(err::InvalidProcedureCall, "Empty command line");
     const QString first = words.takeFirst();
     if (needsShell(line)) {
         if (first.contains(u'/')) resolveProgram(first);  // a missing program file is still our failure
-        return startDetached(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), line});
+        return hold(startDetached(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), line}));
     }
-    return startDetached(resolveProgram(first), words);
+    return hold(startDetached(resolveProgram(first), words));
 }
 
-bool QtProcessLauncher::isRunning(int64_t pid) {
-    if (pid <= 0) return false;
-    const auto id = static_cast<pid_t>(pid);
-    // Our own child (rare: startDetached double-forks) is reaped here, so it never lingers as a zombie.
-    int status = 0;
-    const pid_t waited = ::waitpid(id, &status, WNOHANG);
-    if (waited == id) return false;
-    if (waited == 0) return true;
-    if (::kill(id, 0) != 0 && errno == ESRCH) return false;
-    // An exited process that nobody has reaped yet still answers kill(); its state tells.
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly)) return true;  // no /proc to ask: kill() has the last word
-    const QByteArray line = stat.readAll();
-    const qsizetype paren = line.lastIndexOf(')');  // the name in brackets may hold blanks and brackets
-    if (paren < 0 || paren + 2 >= line.size()) return true;
-    return line.at(paren + 2) != 'Z' && line.at(paren + 2) != 'X';
+bool QtProcessLauncher::isRunning(ProcessHandle handle) {
+    const auto it = processFds_.find(handle);
+    if (it == processFds_.end()) return false;
+    // A pidfd becomes readable when its process has ended.
+    pollfd ended{it->second, POLLIN, 0};
+    const int ready = ::poll(&ended, 1, 0);
+    if (ready == 0 || (ready < 0 && errno == EINTR)) return true;
+    ::close(it->second);
+    processFds_.erase(it);
+    return false;
 }
 
 std::string QtProcessLauncher::programDirectory() const { return QCoreApplication::applicationDirPath().toStdString(); }

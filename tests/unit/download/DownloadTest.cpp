@@ -194,6 +194,22 @@ TEST(Download, EachServerScriptLeavesItsRequestsFilesLogAndCommand) {
     }
 }
 
+// While the command started after the last download still runs (it may be reading the incoming files), the
+// next downloads wait: nothing is appended, and the transfer log says so once.
+TEST(Download, WaitsWhileThePostDownloadCommandStillRuns) {
+    F f;
+    f.server.record("10|BK1", 5, "10|" + B5);
+    f.downloader.downloadFiles();
+    f.server.record("10|BK1", 6, "10|" + B6);
+    for (int cycle = 0; cycle < 2; ++cycle) f.downloader.downloadFiles();
+    EXPECT_EQ(fileLines(f.fs.content(BookingsPath)), Lines{B5});
+    const Lines log = f.logTexts();
+    EXPECT_EQ(std::count(log.begin(), log.end(), download::CommandRunningText), 1);
+    f.launcher.finishAll();
+    f.downloader.downloadFiles();
+    EXPECT_EQ(fileLines(f.fs.content(BookingsPath)), (Lines{B5, B6}));
+}
+
 // The toolkit takes the locale from LANG; a decimal comma must not cut "3.5" to 3, or the server hears
 // of record 3 and sends record 4 again and again.
 TEST(Download, ARecordNumberWithAFractionIsReadWithAPointInEveryLocale) {

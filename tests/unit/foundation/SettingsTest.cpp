@@ -62,7 +62,9 @@ TEST(IniDocument, ReadsRawValuesAndAWriteChangesOnlyItsKeyLine) {
         {"[OSTRELL]\n\n[Version]\n", "[OSTRELL]\nLast=v\n\n[Version]\n"}, {"", "[Ostrell]\nLast=v\n"},
         {"[Version]\r\nB=2", "[Version]\r\nB=2\r\n[Ostrell]\r\nLast=v\r\n"},
         {"[Ostrell]\nA=1\n[X]\n[Ostrell]\nB=2\n", "[Ostrell]\nA=1\nLast=v\n[X]\n[Ostrell]\nB=2\n"},
-        {"\x01\x02 not ini \xff\n", "\x01\x02 not ini \xff\n[Ostrell]\nLast=v\n"}});
+        {"\x01\x02 not ini \xff\n", "\x01\x02 not ini \xff\n[Ostrell]\nLast=v\n"},
+        {"\xEF\xBB\xBF[ostrell]\nLast=old\n", "\xEF\xBB\xBF[ostrell]\nLast=v\n"},
+        {"\xEF\xBB\xBF", "\xEF\xBB\xBF[Ostrell]\nLast=v\n"}});
     // clang-format on
     for (const auto& [before, after] : writes) {
         platform::IniDocument w(before);
@@ -72,4 +74,20 @@ TEST(IniDocument, ReadsRawValuesAndAWriteChangesOnlyItsKeyLine) {
     platform::IniDocument refused("[Ostrell]\n");
     EXPECT_THROW(refused.set("Ostrell", "DataDir", "a\nEndFlag=Y"), std::invalid_argument);
     EXPECT_EQ(refused.text(), "[Ostrell]\n");
+}
+
+// While the host rewrites the file, the agent's own keys wait (and reads see them) and the owner's Save is
+// refused; the next save that finds the file quiet writes everything that waited.
+TEST(Settings, TheAgentsOwnKeysWaitWhileTheHostRewritesTheFile) {
+    fake::FakeSettingsStore store;
+    Settings settings(store);
+    store.hostRewriting = true;
+    settings.save(keys::lastTry(), "t1");
+    settings.save(keys::batch(3), "1");
+    EXPECT_THROW(settings.saveNow(keys::dataDir(), "/srv/"), platform::HostRewriting);
+    EXPECT_EQ(settings.text(keys::batch(3)) + " " + settings.text(keys::dataDir()), "1 ");
+    EXPECT_TRUE(store.writes.empty());
+    store.hostRewriting = false;
+    settings.save(keys::lastTry(), "t2");
+    EXPECT_EQ(store.writes, (std::vector<std::string>{"Ostrell/Batch3=1", "Ostrell/LastTry=t2"}));
 }
