@@ -177,22 +177,24 @@ bool FileUploader::settleSentFile(const std::string& path, const OutFile& file, 
                 }
                 break;
         }
-        // The last look before the file is replaced: the host may have added lines since it was read.
-        bool unchanged = false;
+        // The last look before the file is replaced. Another file under the name is the host's now. Grown,
+        // it is planned again while looks remain; after the last one, what was added since the read goes
+        // over to the new file once the old one is replaced.
+        bool sameFile = false;
+        int64_t sizeNow = 0;
         if (!trap(47, [&] {
-                unchanged =
-                    fs_.identity(path) == heldIdentity && held->status().size == static_cast<int64_t>(bytesNow.size());
+                sameFile = !fs_.isSymlink(path) && fs_.isFile(path) && fs_.identity(path) == heldIdentity;
+                sizeNow = held->status().size;
             })) {
             dropTemp(75);
             return false;
         }
-        if (!unchanged) {
+        const auto sizeRead = static_cast<int64_t>(bytesNow.size());
+        const bool lastLook = attempt + 1 == CutDownAttempts;
+        if (!sameFile || sizeNow < sizeRead || (sizeNow > sizeRead && !lastLook)) {
             dropTemp(75);
-            // Another file under the name: the host replaced it, and it is the host's now.
-            if (!trap.value(
-                    48, [&] { return fs_.identity(path) == heldIdentity; }, false))
-                return true;
-            if (!trap(49, [&] { bytesNow = held->readFrom(0); })) return false;
+            if (!sameFile) return true;
+            if (lastLook || !trap(49, [&] { bytesNow = held->readFrom(0); })) return false;
             continue;
         }
         const bool replaced = plan.action == CutDownPlan::Action::Delete ? trap(50, [&] { fs_.remove(path); })
@@ -207,8 +209,7 @@ bool FileUploader::settleSentFile(const std::string& path, const OutFile& file, 
         retired_.push_back(std::move(retired));
         return true;
     }
-    // It kept growing: left for the next cycle, with the note keeping its accepted lines from the server.
-    return false;
+    return false;  // not reached: the last look either swaps or gives up
 }
 
 bool FileUploader::carryOver(RetiredFile& retired, errors::Trap& trap) {

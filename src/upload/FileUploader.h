@@ -22,7 +22,7 @@ namespace ostrell::upload {
 inline constexpr int32_t RetryBudget = 5;
 // A last line without its line end in a file changed this recently may still be being written.
 inline constexpr int64_t UnfinishedLineQuietMs = 2000;
-// Looks at a file that keeps growing while it is cut down, before it is left for the next cycle.
+// Looks at a file that keeps growing while it is cut down, before what it gains goes over after the swap.
 inline constexpr int CutDownAttempts = 3;
 
 // The upload step: finds the outgoing files Brannick left in the data directory, sends their records
@@ -74,7 +74,7 @@ private:
     // Deletes or cuts down the file at path after sending. The cut-down is atomic: the remaining lines go
     // to a temporary file in the same directory (durable), which is renamed over the original, then the
     // directory is synced. Right before the rename or delete the file is looked at again; grown, it is
-    // planned again. True when the file no longer holds lines the server accepted from it (or they cannot
+    // planned again, and the lines it gains after the last look are appended to the new file. True when the file no longer holds lines the server accepted from it (or they cannot
     // be told apart any more); false when they are still in it (then the note keeps them from the server).
     bool settleSentFile(const std::string& path, const OutFile& file, errors::Trap& trap);
     // Appends what reached the old file since `from` to the file now at path; false when that failed.
