@@ -26,7 +26,8 @@ public:
     virtual FileStatus status() = 0;
     // Everything from offset to the end as it is now.
     virtual std::string readFrom(int64_t offset) = 0;
-    // One write at the end, not synced (for a file opened to append).
+    // One write at the end, not synced (for a file opened to append). Unlike FileSystem::append it does not
+    // take back what a failed write left: its reader must tell a torn end.
     virtual void append(const std::string& bytes) = 0;
 };
 

@@ -57,16 +57,8 @@ std::unique_ptr<platform::OpenFile> FakeFileSystem::openForReading(const std::st
 }
 
 std::unique_ptr<platform::OpenFile> FakeFileSystem::openForAppending(const std::string& path) {
-    enter(Op::Open, path);
-    refuseDirectoryOrLink(path);
-    auto it = entries_.find(path);
-    if (it == entries_.end()) {
-        checkParentWritable(path);
-        it = entries_.emplace(path, newInode("", "")).first;
-    } else if (readOnly_.count(parentDirectory(path))) {
-        throw errnoError(EACCES, path);
-    }
-    return std::make_unique<Handle>(*this, it->second, path);
+    if (!entries_.count(path)) append(path, "", false);  // created as an append creates it
+    return openForReading(path);
 }
 
 std::function<void(const std::string&)> FakeFileSystem::openedElsewhere(const std::string& path) {

@@ -303,7 +303,7 @@ def fuzz(build, seconds, log):
     return ["fuzz runs", runs, 0, found]
 
 
-# --- Part "hostfiles": the host's habits with outgoing files, against the real agent ------------------------------
+# --- Part "hostfiles": the host's habits with outgoing files, against the real agent ---------------------------
 # Bookings.csv only; before/ gets every whole line the host wrote. Besides U, an accepted line the host never wrote
 # whole (a half line) and more acceptances than lines beyond one per stop are violations.
 
@@ -394,7 +394,8 @@ def stops_in_mid_file(run, rounds):
         else:
             os.kill(agent.proc.pid, way)
             agent.proc.wait(timeout=20)
-        hit += 0 < len(set(host_accepted(run))) < len(run.host) and os.path.exists(os.path.join(run.data, "Bookings.csv"))
+        half_sent = 0 < len(set(host_accepted(run))) < len(run.host)
+        hit += 1 if half_sent and os.path.exists(os.path.join(run.data, "Bookings.csv")) else 0
     last = Agent(run, tag="last")
     until(lambda: not os.path.exists(os.path.join(run.data, "Bookings.csv")) or last.proc.poll() is not None, 60)
     last.end()
@@ -408,7 +409,8 @@ def host_files(root, paths, fast, log):
             ("host appends during cut-down", lambda r: appends_during_cut_down(r, seconds),
              [a for n in range(5, seconds * 100, 23) for a in ("--bad", "6:%d" % n)], 0, 0),
             ("half line", lambda r: half_lines(r, seconds), [], 0, 0),
-            ("stop and crash in mid-file", lambda r: stops_in_mid_file(r, rounds), ["--delay-ms", "40"], 600, 5 * rounds)]:
+            ("stop and crash in mid-file", lambda r: stops_in_mid_file(r, rounds), ["--delay-ms", "40"], 600,
+             5 * rounds)]:
         run, points, hit = Run(root, paths, "hostfiles"), 0, 0
         try:
             host_start(run, sim, lines)
@@ -421,7 +423,7 @@ def host_files(root, paths, fast, log):
             run.stop()
         run.problems += ["%d of %d points hit" % (hit, points)] if hit < max(1, 0.9 * points) else []
         log("hostfiles %s: %d points, %d hit; %s" % (name, points, hit, "; ".join(run.problems) or "ok"))
-        total[0], total[1], total[2] = total[0] + hit, total[1] + points - hit, total[2] + [(name, p) for p in run.problems]
+        total = [total[0] + hit, total[1] + points - hit, total[2] + [(name, p) for p in run.problems]]
         if not run.problems:
             shutil.rmtree(run.dir, ignore_errors=True)
     return ["hostfiles"] + total

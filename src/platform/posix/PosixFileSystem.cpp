@@ -147,9 +147,7 @@ public:
         }
     }
 
-    void append(const std::string& bytes) override {
-        writeWholeOrNothing(fd_.get(), sizeOf(fd_.get(), path_), bytes, path_);
-    }
+    void append(const std::string& bytes) override { writeFully(fd_.get(), bytes, path_); }
 
 private:
     Fd fd_;
