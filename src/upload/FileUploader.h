@@ -74,8 +74,9 @@ private:
     // Deletes or cuts down the file at path after sending. The cut-down is atomic: the remaining lines go
     // to a temporary file in the same directory (durable), which is renamed over the original, then the
     // directory is synced. Right before the rename or delete the file is looked at again; grown, it is
-    // planned again, and the lines it gains after the last look are appended to the new file. True when the file no longer holds lines the server accepted from it (or they cannot
-    // be told apart any more); false when they are still in it (then the note keeps them from the server).
+    // planned again, and the lines it gains after the last look are appended to the new file. True when the file no
+    // longer holds lines the server accepted from it (or they cannot be told apart any more); false when they are still
+    // in it (then the note keeps them from the server).
     bool settleSentFile(const std::string& path, const OutFile& file, errors::Trap& trap);
     // Appends what reached the old file since `from` to the file now at path; false when that failed.
     bool carryOver(RetiredFile& retired, errors::Trap& trap);
