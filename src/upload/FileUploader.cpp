@@ -10,6 +10,8 @@
 namespace ostrell::upload {
 
 bool FileUploader::hasFilesToSend() {
+    // A file replaced in the last send may have got a line after its last look: the next send brings it over.
+    if (!retired_.empty()) return true;
     errors::Trap trap(reporter_, "TransFiles");
     for (int kind = FirstOutKind; kind <= LastOutKind; ++kind) {
         const std::string path = outFilePath(params_.dataDirPath, kind);

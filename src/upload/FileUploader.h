@@ -40,8 +40,9 @@ public:
         : fs_(fs), exchange_(exchange), log_(log), settings_(settings), reporter_(reporter), params_(params),
           loop_(loop), sentLines_(fs, stateDir) {}
 
-    // Whether any of the seven outgoing files exists. The tray timer asks it while a send is waiting
-    // for a reply, so it touches nothing of the send.
+    // Whether any of the seven outgoing files exists (or one replaced in the last send is still held for
+    // a late line). The tray timer asks it while a send is waiting for a reply, so it touches nothing of
+    // the send.
     bool hasFilesToSend() override;
     // Sends and disposes of every waiting file, kinds 1 to 7 in order.
     void sendFiles() override;
