@@ -68,7 +68,7 @@ double cutDownSecondsPerLine(const std::string& workDir, int64_t lines) {
     writeFile(file, content);
     translog::TransferLog log(u.files, u.loop, u.reporter, u.params);
     AcceptFirst server(lines / 2);
-    upload::FileUploader uploader(u.files, server, log, u.settings, u.reporter, u.params);
+    upload::FileUploader uploader(u.files, server, log, u.settings, u.reporter, u.params, u.loop);
     const double t0 = nowSeconds();
     uploader.sendFiles();
     const double seconds = nowSeconds() - t0;

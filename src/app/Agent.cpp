@@ -23,7 +23,7 @@ namespace ostrell::app {
 UploaderFactory realUploader() {
     return [](const StepContext& c) {
         return std::make_unique<upload::FileUploader>(c.files, c.exchange, c.transferLog, c.settings, c.reporter,
-                                                      c.params);
+                                                      c.params, c.loop);
     };
 }
 
@@ -52,9 +52,9 @@ Agent::Agent(const AgentPlatform& platform, Shell& shell, const UploaderFactory&
       connection_(platform.socket, platform.loop, reporter_, monitor_, shell, server_),
       countingExchange_(connection_, summary_), transferLog_(platform.files, platform.loop, reporter_, params_),
       uploader_(makeUploader(uploader, StepContext{countingExchange_, platform.files, platform.launcher, reporter_,
-                                                   settings_, params_, transferLog_})),
+                                                   settings_, params_, transferLog_, platform.loop})),
       downloader_(makeDownloader(downloader, StepContext{countingExchange_, platform.files, platform.launcher,
-                                                         reporter_, settings_, params_, transferLog_})),
+                                                         reporter_, settings_, params_, transferLog_, platform.loop})),
       dataDirGuard_(*uploader_, *downloader_), importer_(platform.launcher, settings_, transferLog_, reporter_),
       scheduler_(platform.loop, settings_, params_, reporter_,
                  cycle::Scheduler::Steps{connection_, dataDirGuard_, dataDirGuard_, importer_},

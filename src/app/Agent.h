@@ -56,6 +56,7 @@ struct StepContext {
     settings::Settings& settings;
     const settings::Parameters& params;
     translog::TransferLog& transferLog;
+    platform::EventLoop& loop;
 };
 using UploaderFactory = std::function<std::unique_ptr<cycle::Uploader>(const StepContext&)>;
 using DownloaderFactory = std::function<std::unique_ptr<cycle::Downloader>(const StepContext&)>;

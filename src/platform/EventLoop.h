@@ -26,6 +26,8 @@ public:
 
     // Monotonic milliseconds, for deadlines.
     virtual int64_t nowMs() const = 0;
+    // Wall-clock milliseconds since 1970, to compare with a file's modification time.
+    virtual int64_t wallClockMs() const = 0;
     // Local date and time as the desktop shows it by default (short date, blank, long time).
     virtual std::string localDateTimeText() const = 0;
     // Local date and time for log lines: "YYYY-MM-DD HH:MM:SS".

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace ostrell::platform {
@@ -11,9 +12,28 @@ struct FileIdentity {
     bool operator==(const FileIdentity&) const = default;
 };
 
+struct FileStatus {
+    FileIdentity identity;
+    int64_t size = 0;
+    int64_t modifiedMs = 0;  // last change of the content, milliseconds since 1970 (wall clock)
+};
+
+// A file held open: it stays the same file whatever happens to its name meanwhile (renamed, replaced,
+// deleted), so what another program writes into it after that can still be read.
+class OpenFile {
+public:
+    virtual ~OpenFile() = default;
+    virtual FileStatus status() = 0;
+    // Everything from offset to the end as it is now.
+    virtual std::string readFrom(int64_t offset) = 0;
+    // One write at the end, not synced (for a file opened to append). Unlike FileSystem::append it does not
+    // take back what a failed write left: its reader must tell a torn end.
+    virtual void append(const std::string& bytes) = 0;
+};
+
 // The file operations of the agent. Every failure throws PlatformError; nothing fails silently.
 // Each operation opens and closes the file itself; only appendUnmeasured may keep its file open until
-// the next call or closeHeldFiles.
+// the next call or closeHeldFiles, and an OpenFile keeps its file open for as long as it lives.
 // Files the agent creates are never open to other accounts (created 0660, the umask decides the group
 // bits), and no operation follows a symbolic link in the last part of a path: the data directory may be
 // a link, a file in it may not.
@@ -61,6 +81,10 @@ public:
     virtual void rename(const std::string& from, const std::string& to) = 0;
     // Makes entries (create, rename, delete) of a directory durable.
     virtual void syncDirectory(const std::string& dir) = 0;
+    // Opens an existing file for reading (never through a link).
+    virtual std::unique_ptr<OpenFile> openForReading(const std::string& path) = 0;
+    // Opens path to append to it, created when missing (never through a link).
+    virtual std::unique_ptr<OpenFile> openForAppending(const std::string& path) = 0;
 };
 
 // The directory part of a path (everything before the last '/'), "." when there is none.

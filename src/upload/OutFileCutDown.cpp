@@ -24,7 +24,9 @@ CutDownPlan planCutDown(const std::string& bytesRead, const std::vector<std::str
         }
         if (n >= lines.size()) ++plan.added;
         kept += now[n];
-        kept += "\r\n";
+        // A last line without its end that was no record yet is one the host may still be writing: the
+        // rest must join it.
+        if (n + 1 < now.size() || n < lines.size() || !lastLineUnfinished(bytesNow)) kept += "\r\n";
         ++keptLines;
     }
     if (keptLines == 0) plan.action = CutDownPlan::Action::Delete;

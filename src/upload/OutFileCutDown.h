@@ -14,7 +14,8 @@ struct CutDownPlan {
         Rewrite,     // accepted lines go, the rest stays in order
     };
     Action action = Action::LeaveAlone;
-    std::string content;  // for Rewrite: the remaining lines, each ended by CR LF
+    std::string content;  // for Rewrite: the remaining lines, each ended by CR LF but an
+                          // unfinished last line that was no record
     size_t removed = 0;   // accepted lines taken out
     size_t added = 0;     // lines the host added after the first read, kept
 };

@@ -18,4 +18,8 @@ std::vector<std::string> readOutLines(const std::string& bytes) {
     return lines;
 }
 
+bool lastLineUnfinished(const std::string& bytes) {
+    return !bytes.empty() && bytes.back() != '\r' && !bytes.ends_with("\r\n");
+}
+
 }  // namespace ostrell::upload

@@ -9,4 +9,7 @@ namespace ostrell::upload {
 // line needs no line end. Every line is a record, blank ones included. An empty file has no records.
 std::vector<std::string> readOutLines(const std::string& bytes);
 
+// True when the last line has no line end (yet): the host may still be writing it.
+bool lastLineUnfinished(const std::string& bytes);
+
 }  // namespace ostrell::upload

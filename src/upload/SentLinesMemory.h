@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -9,32 +10,36 @@
 
 namespace ostrell::upload {
 
-// What the server accepted of an outgoing file that could not be cut down or deleted (a read-only data
-// directory): its leading lines, which file (device and inode) and a hash of those lines.
-struct SentLinesNote {
-    platform::FileIdentity file;
-    size_t lines = 0;
-    uint64_t hash = 0;
-};
+// The note of what the server accepted of one outgoing file: a first line naming the file (device and
+// inode), then one line per accepted leading line of it, in order, holding that line's hash. It only
+// ever grows by whole entries while the file is sent, so a kill leaves it true up to the last reply
+// that was noted.
+uint64_t hashLine(const std::string& line);  // FNV-1a
+std::string noteHeader(const platform::FileIdentity& file);
+std::string noteEntry(const std::string& line);
+// How many leading lines of the file (lines as just read from it) the note text vouches for; nothing
+// when it is no note, names another file, or has an entry the file's line does not match (the host
+// rewrote the file). A last entry without its line end (cut short) does not count.
+std::optional<size_t> notedLines(const std::string& text, const platform::FileIdentity& file,
+                                 const std::vector<std::string>& lines);
 
-// FNV-1a over the first count lines, each with its line end, so "ab","c" and "a","bc" differ.
-uint64_t hashLeadingLines(const std::vector<std::string>& lines, size_t count);
-std::string noteText(const SentLinesNote& note);
-// Nothing for a text that is not exactly a note (damaged, cut short, from another version).
-std::optional<SentLinesNote> parseNote(const std::string& text);
-
-// Keeps one note per outgoing file kind in the agent's state directory, so a file stuck in a read-only
-// folder is not sent again in full every cycle. The note holds only while the file is the same one and
-// still begins with exactly the noted lines (the host may append); otherwise it is forgotten.
+// Keeps one note per outgoing file kind in the agent's state directory, so that lines the server
+// accepted are not sent again after a stop, a crash or a cut-down that could not be made. Entries go in
+// with one unsynced write each: the note is cheap enough to grow with every accepted record.
 // Failures throw PlatformError for the caller's trap.
 class SentLinesMemory {
 public:
     SentLinesMemory(platform::FileSystem& fs, std::string stateDir) : fs_(fs), stateDir_(std::move(stateDir)) {}
 
-    // How many leading lines of the file at path (lines as just read from it) the server already has.
-    size_t acceptedBefore(const std::string& baseName, const std::string& path, const std::vector<std::string>& lines);
-    void remember(const std::string& baseName, const std::string& path, const std::vector<std::string>& lines,
-                  size_t accepted);
+    // How many leading lines of the file the server already has. A note that does not hold is forgotten.
+    size_t acceptedBefore(const std::string& baseName, const platform::FileIdentity& file,
+                          const std::vector<std::string>& lines);
+    // Notes that the first `accepted` lines of the file are accepted, the last of them just now. A note
+    // that is not the file's as read is written afresh (whole, renamed in); otherwise one entry goes on.
+    void noteAccepted(const std::string& baseName, const platform::FileIdentity& file,
+                      const std::vector<std::string>& lines, size_t accepted);
+    // Closes the note of the file being sent; it stays for the next send of that file.
+    void close() { open_.reset(); }
     void forget(const std::string& baseName);
 
 private:
@@ -42,6 +47,10 @@ private:
 
     platform::FileSystem& fs_;
     std::string stateDir_;
+    std::string heldBaseName_;  // whose note holds for the file as read (acceptedBefore) or is open
+    platform::FileIdentity heldFile_;
+    size_t heldLines_ = 0;  // entries in it
+    std::unique_ptr<platform::OpenFile> open_;
 };
 
 }  // namespace ostrell::upload

@@ -40,6 +40,7 @@ TEST(PosixFileSystem, EachOperationSucceedsOrThrowsWithAFittingNumber) {
         {"line cut short", [&] { fs.append(file, "\"G2\",\"2027-01-03\"\r\n", true); }, err::DeviceIoError, false, 15},
         {"rewrite cut short", [&] { fs.writeDurable(temp, "PRC019,\"R3\",280\r\n"); }, err::DeviceIoError, false, 10},
         {"rewrite a link", [&] { fs.writeDurable(link, "x"); }, err::PathFileAccessError},
+        {"hold a link open", [&] { fs.openForReading(link); }, err::PathFileAccessError},
         {"append to a dangling link", [&] { fs.append(dangling, "x", true); }, err::PathFileAccessError},
         {"temporary over a link", [&] { fs.createLike(dangling, "x", file); }, err::FileAlreadyExists},
         {"new file in read-only dir", [&] { fs.append(ro + "/n.csv", "x", true); }, err::PermissionDenied, true},
@@ -111,4 +112,14 @@ TEST(PosixFileSystem, BytesAppendsAndTheHeldLogFollowTheFiles) {
     fs.closeHeldFiles();
     EXPECT_EQ(fs.readAll(log + ".old") + "|" + fs.readAll(log), "first\r\nsecond\r\nthird\r\n|fourth\r\n");
     EXPECT_TRUE(fs.isDirectory(dir.path()) && !fs.isFile(dir.path()) && !fs.isFile("/dev/null"));
+    // A file held open stays that file after a rename over its name: a late write into it is read there.
+    const auto reading = fs.openForReading(target);
+    const auto writing = fs.openForAppending(target);
+    fs.writeDurable(work, "new\r\n");
+    fs.rename(work, target);
+    writing->append("late\r\n");
+    const auto status = reading->status();
+    EXPECT_EQ(std::tuple(reading->readFrom(static_cast<int64_t>(big.size())), status.size, fs.readAll(target)),
+              std::tuple(std::string("late\r\n"), static_cast<int64_t>(big.size()) + 6, std::string("new\r\n")));
+    EXPECT_NEAR(static_cast<double>(status.modifiedMs), ::time(nullptr) * 1000.0, 5000.0);
 }

@@ -36,7 +36,7 @@ private:
 }  // namespace
 
 std::string FakeEventLoop::clockText(const char* format) const {
-    const auto seconds = static_cast<std::time_t>(1796515200 + now_ / 1000);
+    const auto seconds = static_cast<std::time_t>(StartSeconds + now_ / 1000);
     std::tm tm{};
     gmtime_r(&seconds, &tm);
     std::array<char, 64> text{};

@@ -10,6 +10,7 @@ namespace ostrell::fake {
 class FakeEventLoop : public platform::EventLoop {
 public:
     int64_t nowMs() const override { return now_; }
+    int64_t wallClockMs() const override { return StartSeconds * 1000 + now_; }
     std::string localDateTimeText() const override { return clockText("%d/%m/%Y %H:%M:%S"); }
     std::string logTimestamp() const override { return clockText("%Y-%m-%d %H:%M:%S"); }
     std::string isoTimestamp() const override { return clockText("%Y-%m-%dT%H:%M:%S+00:00"); }
@@ -30,6 +31,8 @@ public:
     bool runUntil(const std::function<bool()>& done, int64_t ms);
 
 private:
+    static constexpr int64_t StartSeconds = 1796515200;  // 2026-12-06 00:00:00 UTC
+
     std::string clockText(const char* format) const;
     bool runNextDueBy(int64_t limit);
 

@@ -21,7 +21,53 @@ FakeFileSystem::FakeFileSystem() { dirs_.insert("/"); }
 void FakeFileSystem::addDirectory(const std::string& dir) { dirs_.insert(withoutTrailingSlash(dir)); }
 
 std::shared_ptr<FakeFileSystem::Inode> FakeFileSystem::newInode(const std::string& bytes, const std::string& synced) {
-    return std::make_shared<Inode>(Inode{bytes, synced, ++lastInode_});
+    return std::make_shared<Inode>(Inode{bytes, synced, ++lastInode_, clock()});
+}
+
+class FakeFileSystem::Handle : public platform::OpenFile {
+public:
+    Handle(FakeFileSystem& fs, std::shared_ptr<Inode> node, std::string path)
+        : fs_(fs), node_(std::move(node)), path_(std::move(path)) {}
+    platform::FileStatus status() override {
+        return {{1, node_->number}, static_cast<int64_t>(node_->data.size()), node_->modifiedMs};
+    }
+    std::string readFrom(int64_t offset) override {
+        fs_.enter(Op::Read, path_);
+        return offset < static_cast<int64_t>(node_->data.size()) ? node_->data.substr(static_cast<size_t>(offset)) : "";
+    }
+    void append(const std::string& bytes) override {
+        fs_.enter(Op::Append, path_);
+        fs_.checkSpace(static_cast<int64_t>(bytes.size()));
+        node_->data += bytes;
+        node_->modifiedMs = fs_.clock();
+    }
+
+private:
+    FakeFileSystem& fs_;
+    std::shared_ptr<Inode> node_;
+    std::string path_;
+};
+
+std::unique_ptr<platform::OpenFile> FakeFileSystem::openForReading(const std::string& path) {
+    enter(Op::Open, path);
+    refuseDirectoryOrLink(path);
+    auto it = entries_.find(path);
+    if (it == entries_.end()) throw errnoError(ENOENT, path);
+    return std::make_unique<Handle>(*this, it->second, path);
+}
+
+std::unique_ptr<platform::OpenFile> FakeFileSystem::openForAppending(const std::string& path) {
+    if (!entries_.count(path)) append(path, "", false);  // created as an append creates it
+    return openForReading(path);
+}
+
+std::function<void(const std::string&)> FakeFileSystem::openedElsewhere(const std::string& path) {
+    auto& entry = entries_[path];
+    if (!entry) entry = newInode("", "");
+    return [this, node = entry](const std::string& bytes) {
+        node->data += bytes;
+        node->modifiedMs = clock();
+    };
 }
 
 void FakeFileSystem::refuseDirectoryOrLink(const std::string& path) {
@@ -143,6 +189,7 @@ int64_t FakeFileSystem::append(const std::string& path, const std::string& bytes
     if (readOnly_.count(parentDirectory(path))) throw errnoError(EACCES, path);
     checkSpace(static_cast<int64_t>(bytes.size()));
     it->second->data += bytes;
+    it->second->modifiedMs = clock();
     if (durable) it->second->synced = it->second->data;
     return static_cast<int64_t>(it->second->data.size());
 }
@@ -157,6 +204,7 @@ void FakeFileSystem::writeDurable(const std::string& path, const std::string& by
     if (it == entries_.end()) it = entries_.emplace(path, newInode("", "")).first;
     it->second->data = bytes;
     it->second->synced = bytes;
+    it->second->modifiedMs = clock();
 }
 
 int64_t FakeFileSystem::length(const std::string& path) {

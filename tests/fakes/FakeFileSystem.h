@@ -21,7 +21,7 @@ struct SimulatedCrash {};
 // Any operation can be made to fail with an errno value.
 class FakeFileSystem : public platform::FileSystem {
 public:
-    enum class Op { Read, Append, Write, Rename, Remove, SyncDir, Length, Create, MakeDir };
+    enum class Op { Read, Append, Write, Rename, Remove, SyncDir, Length, Create, MakeDir, Open };
 
     FakeFileSystem();
 
@@ -42,6 +42,11 @@ public:
     std::function<void(Op, const std::string&)> beforeOp;
     // Drops everything not durable, as a power cut would.
     void powerLoss();
+    // Wall-clock milliseconds for modification times; a fixture ties it to its virtual clock.
+    std::function<int64_t()> clock = [] { return int64_t{0}; };
+    // The file path names now, as another program opened it: what goes through the answer lands in that
+    // file even after it was renamed or deleted.
+    std::function<void(const std::string&)> openedElsewhere(const std::string& path);
 
     // --- FileSystem ---
     bool isSymlink(const std::string& path) override { return symlinks_.count(path) != 0; }
@@ -57,13 +62,17 @@ public:
     void remove(const std::string& path) override;
     void rename(const std::string& from, const std::string& to) override;
     void syncDirectory(const std::string& dir) override;
+    std::unique_ptr<platform::OpenFile> openForReading(const std::string& path) override;
+    std::unique_ptr<platform::OpenFile> openForAppending(const std::string& path) override;
 
 private:
     struct Inode {
         std::string data;
         std::string synced;
         uint64_t number = 0;
+        int64_t modifiedMs = 0;
     };
+    class Handle;
     std::shared_ptr<Inode> newInode(const std::string& bytes, const std::string& synced);
     void refuseDirectoryOrLink(const std::string& path);
     struct Injection {

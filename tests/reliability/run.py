@@ -3,7 +3,8 @@
 at each file-mutating call of a clean cycle), network, disk and settings faults, each run checked by rel_check;
 its power-loss and kill sweeps on the fakes; the fuzzers. Prints per part the faults hit, those not reached
 and the violations; exit status 1 on a violation, a part short of its minimums or a fuzzer crash.
-  run.py --build DIR [--fast] [--part crash|network|disk|settings|sharing|powerloss|kill|fuzz]... [--sample N]
+  run.py --build DIR [--fast] [--part crash|network|disk|settings|sharing|powerloss|kill|fuzz|hostfiles]...
+         [--sample N]
          [--fuzz-seconds N]"""
 import argparse, math, os, re, shutil, signal, subprocess as sp, sys, tempfile, time  # noqa: E401
 from concurrent.futures import ThreadPoolExecutor
@@ -162,9 +163,10 @@ class Agent:
         self.out, self.err = os.path.join(run.dir, tag + ".out"), os.path.join(run.dir, tag + ".err")
         run.end_flag(b"N", self.ini)
         env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
-        env.update(XDG_CONFIG_HOME=self.config, XDG_RUNTIME_DIR=self.config, QT_QPA_PLATFORM="offscreen")
+        env.update(XDG_CONFIG_HOME=self.config, XDG_RUNTIME_DIR=self.config, QT_QPA_PLATFORM="offscreen",
+                   XDG_STATE_HOME=os.path.join(self.config if config else run.dir, "state"))  # accepted-line notes
         if config:
-            env.update(HOME=self.config, XDG_STATE_HOME=os.path.join(self.config, "state"))
+            env.update(HOME=self.config)
         with open(self.out, "wb") as out, open(self.err, "wb") as err:
             self.proc = sp.Popen(list(wrapper) + [run.paths["ostrell"], "--headless", "--monitor"], env=env,
                                  stdout=out, stderr=err, stdin=sp.DEVNULL, cwd=run.dir, **(account or {}))
@@ -396,8 +398,134 @@ def fuzz(build, seconds, log):
     return ["fuzz runs", runs, 0, found]
 
 
+# --- Part "hostfiles": the host's habits with outgoing files, against the real agent ---------------------------
+# Bookings.csv only; before/ gets every whole line the host wrote. Besides U, an accepted line the host never wrote
+# whole (a half line) and more acceptances than lines beyond one per stop are violations.
+
+def host_line(n):
+    return "H%d,2027-01-02,x%d" % (n, n)
+
+
+def host_start(run, sim, lines):
+    run.start(sim, TimeOut=1)
+    for d, name in ((d, n) for d in (run.data, run.before) for n in OUTGOING):
+        os.unlink(os.path.join(d, name))
+    run.host = [host_line(n) for n in range(lines)]
+    for d in (run.data, run.before):
+        replace(os.path.join(d, "Bookings.csv"), "".join(l + "\r\n" for l in run.host).encode())
+
+
+def host_write(run, data, whole=None):
+    """One write of the host into data/Bookings.csv (open, write, close); whole: the line it finished."""
+    with open(os.path.join(run.data, "Bookings.csv"), "ab") as f:
+        f.write(data.encode())
+    if whole is not None:
+        run.host.append(whole)
+        with open(os.path.join(run.before, "Bookings.csv"), "ab") as f:
+            f.write((whole + "\r\n").encode())
+    return time.time()
+
+
+def host_accepted(run):
+    text = open(os.path.join(run.dir, "ledger.txt"), encoding="latin-1").read()
+    return [l.split("\t")[3] for l in text.splitlines() if l.startswith("ACCEPT\t") and l.count("\t") >= 3]
+
+
+def host_verdict(run, stops=0):
+    accepted, whole = host_accepted(run), {"6|" + l.replace(",", "|") for l in run.host}
+    run.problems += ["accepted, never written whole: " + a for a in accepted if a not in whole]
+    extra = len(accepted) - len(set(accepted))
+    run.problems += ["%d acceptances beyond the lines, %d stops" % (extra, stops)] if extra > stops else []
+    run.check()
+
+
+def appends_during_cut_down(run, seconds):
+    """A host line every 10 ms while strace holds each rename and delete of Bookings.csv for 150 ms (the agent
+    refuses no line, but the server answers BAD now and then, so files are cut down as well as deleted).
+    Points: the held renames and deletes; hit: those a host line was written during."""
+    calls = "rename,renameat,renameat2,unlink,unlinkat"
+    agent = Agent(run, ["strace", "-f", "-qq", "-ttt", "-T", "-o", run.trace, "-e", "trace=" + calls, "-e",
+                        "inject=%s:delay_enter=150000" % calls] + [a for p in ("", ".ostrell-tmp") for a in (
+                        "-P", os.path.join(run.data, "Bookings.csv" + p))] + ["--"])
+    written = [time.time()]
+    while written[-1] < written[0] + seconds:
+        written.append(host_write(run, host_line(len(written)) + "\r\n", host_line(len(written))))
+        time.sleep(0.01)
+    agent.wait(agent.quits() + 3, 30)
+    agent.end()
+    held = [(float(t), float(t) + float(d)) for t, d in re.findall(r"^\d+ +([\d.]+) \w+\(.*<([\d.]+)>$",
+                                                                     open(run.trace).read(), re.M)]
+    held = [(a, b) for a, b in held if written[0] <= a and b <= written[-1]]  # while the host wrote
+    return len(held), sum(1 for a, b in held if any(a <= w <= b for w in written))
+
+
+def half_lines(run, seconds):
+    """The host writes each line in two pieces 1.5 s apart, so the file nearly always ends in half a line. Points:
+    the agent's reads of the file while the host wrote; hit: those made while a half line was in it."""
+    agent = Agent(run, ["strace", "-f", "-qq", "-ttt", "-o", run.trace, "-e", "trace=openat", "-P",
+                        os.path.join(run.data, "Bookings.csv"), "--"])
+    halves = []
+    for n in range(int(seconds / 1.5)):
+        line = host_line(n)
+        start = host_write(run, line[:9])
+        time.sleep(1.5)
+        halves.append((start, host_write(run, line[9:] + "\r\n", line)))
+    agent.wait(agent.quits() + 3, 30)
+    agent.end()
+    reads = [float(t) for t in re.findall(r"^\d+ +([\d.]+) openat\(.*O_RDONLY", open(run.trace).read(), re.M)]
+    reads = [r for r in reads if halves[0][0] <= r < halves[-1][1]]  # while the host wrote
+    return len(reads), sum(1 for r in reads if any(a <= r < b for a, b in halves))
+
+
+def stops_in_mid_file(run, rounds):
+    """Lives that each end, while Bookings.csv is half sent, by the end request, SIGTERM, SIGINT, SIGHUP or
+    SIGKILL; a last life finishes. Points: the stops; hit: those made with the file half sent."""
+    ways, hit = ["EndFlag", signal.SIGTERM, signal.SIGINT, signal.SIGHUP, signal.SIGKILL] * rounds, 0
+    for k, way in enumerate(sorted(ways, key=lambda w: w == "EndFlag")):
+        agent, before = Agent(run, tag="stop%d" % k), len(set(host_accepted(run)))
+        until(lambda: len(set(host_accepted(run))) >= before + 8 or agent.proc.poll() is not None, 30)
+        if way == "EndFlag":
+            agent.end()
+        else:
+            os.kill(agent.proc.pid, way)
+            agent.proc.wait(timeout=20)
+        half_sent = 0 < len(set(host_accepted(run))) < len(run.host)
+        hit += 1 if half_sent and os.path.exists(os.path.join(run.data, "Bookings.csv")) else 0
+    last = Agent(run, tag="last")
+    until(lambda: not os.path.exists(os.path.join(run.data, "Bookings.csv")) or last.proc.poll() is not None, 60)
+    last.end()
+    return len(ways), hit
+
+
+def host_files(root, paths, fast, log):
+    """The three host-files cases; a case with under 90 % of its points hit fails."""
+    seconds, rounds, total = (10, 1, [0, 0, []]) if fast else (30, 2, [0, 0, []])
+    for name, work, sim, lines, stops in [
+            ("host appends during cut-down", lambda r: appends_during_cut_down(r, seconds),
+             [a for n in range(5, seconds * 100, 23) for a in ("--bad", "6:%d" % n)], 0, 0),
+            ("half line", lambda r: half_lines(r, seconds), [], 0, 0),
+            ("stop and crash in mid-file", lambda r: stops_in_mid_file(r, rounds), ["--delay-ms", "40"], 600,
+             5 * rounds)]:
+        run, points, hit = Run(root, paths, "hostfiles"), 0, 0
+        try:
+            host_start(run, sim, lines)
+            points, hit = work(run)
+            run.stop()
+            host_verdict(run, stops)
+        except Exception as e:  # a runner fault is a finding of its own
+            run.problems.append("runner failed: %r" % e)
+        finally:
+            run.stop()
+        run.problems += ["%d of %d points hit" % (hit, points)] if hit < max(1, 0.9 * points) else []
+        log("hostfiles %s: %d points, %d hit; %s" % (name, points, hit, "; ".join(run.problems) or "ok"))
+        total = [total[0] + hit, total[1] + points - hit, total[2] + [(name, p) for p in run.problems]]
+        if not run.problems:
+            shutil.rmtree(run.dir, ignore_errors=True)
+    return ["hostfiles"] + total
+
+
 def main():
-    all_parts = ["crash", "network", "disk", "settings", "sharing", "powerloss", "kill", "fuzz"]
+    all_parts = ["crash", "network", "disk", "settings", "sharing", "powerloss", "kill", "fuzz", "hostfiles"]
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--build", default=os.environ.get("OSTRELL_BUILD_DIR", "build"))
     ap.add_argument("--part", action="append", choices=all_parts)
@@ -415,7 +543,8 @@ def main():
     live = [p for p in parts if p in ("crash", "network", "disk", "settings", "sharing")]
     results = (scenarios(root, paths, live, args, log) if live else []) + [
         sweep(root, paths, mode) for mode in ("powerloss", "kill") if mode in parts] + (
-        [fuzz(build, args.fuzz_seconds or (3 if args.fast else 60), log)] if "fuzz" in parts else [])
+        [fuzz(build, args.fuzz_seconds or (3 if args.fast else 60), log)] if "fuzz" in parts else []) + (
+        [host_files(root, paths, args.fast, log)] if "hostfiles" in parts else [])
     log("\n%-10s %10s %8s %10s" % ("part", "hit", "not hit", "violations"))
     for name, hit, not_hit, violations in results:
         for where, text in violations:

@@ -74,6 +74,7 @@ struct WithFiles : B {
     translog::TransferLog log{fs, this->loop, this->reporter, params};
 
     WithFiles() {
+        fs.clock = [this] { return this->loop.wallClockMs(); };
         fs.addDirectory("/data");
         params.dataDirPath = "/data/";
     }
@@ -179,7 +180,7 @@ struct TransferFixture : Fixture {
     ScriptedServer server;
     fake::FakeProcessLauncher launcher;
     download::Downloader downloader{server, fs, launcher, reporter, params, log};
-    upload::FileUploader uploader{fs, server, log, settings, reporter, params, "/state/ostrell"};
+    upload::FileUploader uploader{fs, server, log, settings, reporter, params, loop, "/state/ostrell"};
 
     TransferFixture() {
         params.loNumbers[1] = "BK1";

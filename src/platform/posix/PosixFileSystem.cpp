@@ -119,6 +119,41 @@ Fd openForWriting(const std::string& path, int flags, bool& created) {
     }
 }
 
+class PosixOpenFile : public OpenFile {
+public:
+    PosixOpenFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+
+    FileStatus status() override {
+        struct stat st {};
+        if (::fstat(fd_.get(), &st) != 0) throw fileError(errno, "stat", path_);
+        constexpr int64_t NsPerMs = 1000000;
+        return {{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)},
+                static_cast<int64_t>(st.st_size),
+                static_cast<int64_t>(st.st_mtim.tv_sec) * 1000 + static_cast<int64_t>(st.st_mtim.tv_nsec) / NsPerMs};
+    }
+
+    std::string readFrom(int64_t offset) override {
+        std::string content;
+        std::array<char, 65536> buffer;
+        for (auto at = static_cast<off_t>(offset);;) {
+            const ssize_t n = ::pread(fd_.get(), buffer.data(), buffer.size(), at);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                throw fileError(errno, "read", path_);
+            }
+            if (n == 0) return content;
+            content.append(buffer.data(), static_cast<size_t>(n));
+            at += n;
+        }
+    }
+
+    void append(const std::string& bytes) override { writeFully(fd_.get(), bytes, path_); }
+
+private:
+    Fd fd_;
+    std::string path_;
+};
+
 }  // namespace
 
 bool PosixFileSystem::isSymlink(const std::string& path) {
@@ -313,6 +348,19 @@ void PosixFileSystem::closeHeldFiles() {
     if (held_.fd < 0) return;
     Fd fd(dropHeldFile());
     fd.close(held_.path);
+}
+
+std::unique_ptr<OpenFile> PosixFileSystem::openForReading(const std::string& path) {
+    Fd fd(openRetrying(path, O_RDONLY | O_NOFOLLOW));
+    if (fd.get() < 0) throw fileError(errno, "open", path);
+    return std::make_unique<PosixOpenFile>(fd.release(), path);
+}
+
+std::unique_ptr<OpenFile> PosixFileSystem::openForAppending(const std::string& path) {
+    bool created = false;
+    Fd fd = openForWriting(path, O_APPEND, created);
+    if (created) syncDirectory(parentDirectory(path));
+    return std::make_unique<PosixOpenFile>(fd.release(), path);
 }
 
 PosixFileSystem::~PosixFileSystem() {

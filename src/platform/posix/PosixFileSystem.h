@@ -30,6 +30,8 @@ public:
     void remove(const std::string& path) override;
     void rename(const std::string& from, const std::string& to) override;
     void syncDirectory(const std::string& dir) override;
+    std::unique_ptr<OpenFile> openForReading(const std::string& path) override;
+    std::unique_ptr<OpenFile> openForAppending(const std::string& path) override;
 
 private:
     void holdFile(const std::string& path);

@@ -54,6 +54,8 @@ QtEventLoop::QtEventLoop() { clock_.start(); }
 
 int64_t QtEventLoop::nowMs() const { return clock_.elapsed(); }
 
+int64_t QtEventLoop::wallClockMs() const { return QDateTime::currentMSecsSinceEpoch(); }
+
 std::string QtEventLoop::localDateTimeText() const {
     const QDateTime now = QDateTime::currentDateTime();
     const QLocale locale = QLocale::system();

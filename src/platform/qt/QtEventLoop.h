@@ -14,6 +14,7 @@ public:
     QtEventLoop();
 
     int64_t nowMs() const override;
+    int64_t wallClockMs() const override;
     std::string localDateTimeText() const override;
     std::string logTimestamp() const override;
     std::string isoTimestamp() const override;

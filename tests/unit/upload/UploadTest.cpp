@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <functional>
@@ -17,7 +18,7 @@ using Files = std::map<std::string, std::string>;  // base name -> bytes
 
 namespace {
 const std::string Prices = "PRC001,a\r\nPRC002,b\r\nPRC003,c\r\n", Child = "c1\r\nc2\r\n";
-const std::string Cut = "PRC002,b\r\nPRC003,c\r\n";
+const std::string Cut = "PRC002,b\r\nPRC003,c\r\n", Temp = "/data/Prices.csv.ostrell-tmp";
 const Lines PricesGivenUp{"1|c1", "1|c2", "4|PRC001|0|a"};
 
 // Prices is given up at its second record; Child is sent in full.
@@ -49,8 +50,8 @@ TEST(Upload, EachFileAndServerScriptLeavesItsAcceptedLinesFilesAndReports) {
     const auto script = [](const Lines& replies) {
         return [replies](F& f) { f.server.script.assign(replies.begin(), replies.end()); };
     };
-    const auto failing = [](Op op, int errnum, int nth) {
-        return refusingPrc002([=](F& f) { f.fs.failOn(op, errnum, nth); });
+    const auto failing = [](Op op, int errnum, int nth, const std::string& path = "") {
+        return refusingPrc002([=](F& f) { f.fs.failOn(op, errnum, nth, path); });
     };
     const Files both{{"Child", Child}, {"Prices", Prices}};
     // clang-format off
@@ -91,17 +92,19 @@ TEST(Upload, EachFileAndServerScriptLeavesItsAcceptedLinesFilesAndReports) {
                  if (op == Op::Read && p == F::path("Periods") && ++reads == 2) f.fs.putFile(p, "PER001,x\r\n");
              };
          }, 1, {}, {{"Periods", "PER001,x\r\n"}}, {}},
+        {"a last line without its end, changed within 2 s, waits; it keeps having no end", {{"Child", "c1\r\nc2\r\n"}},
+         [](F& f) { f.fs.putFile(F::path("Child"), "c1\r\nc2\r\nc3"); }, 1, {"1|c1", "1|c2"}, {{"Child", "c3"}}, {}},
         {"a work file left by a crash goes at the next send", {{"Prices.csv.ostrell-tmp", "PRC001,a"}, {"Prices", "PRC000,z"}},
          script({"BAD"}), 1, {}, {{"Prices", "PRC000,z"}}, {}},
         // Each step of the disposal failing: the original stays whole, no work file stays, and it is reported.
-        {"re-read fails", both, failing(Op::Read, EIO, 4), 1, PricesGivenUp, {{"Prices", Prices}}, {"SendFiles"}},
+        {"re-read fails", both, failing(Op::Read, EIO, 5), 1, PricesGivenUp, {{"Prices", Prices}}, {"SendFiles"}},
         {"work file not written", both, failing(Op::Create, ENOSPC, 1), 1, PricesGivenUp, {{"Prices", Prices}}, {"SendFiles"}},
-        {"rename fails", both, failing(Op::Rename, EIO, 1), 1, PricesGivenUp, {{"Prices", Prices}}, {"SendFiles"}},
+        {"rename fails", both, failing(Op::Rename, EIO, 1, Temp), 1, PricesGivenUp, {{"Prices", Prices}}, {"SendFiles"}},
         {"sync after rename fails", both, failing(Op::SyncDir, EIO, 2), 1, PricesGivenUp, {{"Prices", Cut}}, {"SendFiles"}},
         {"delete fails", both, failing(Op::Remove, EACCES, 1), 1, PricesGivenUp, {{"Child", Child}, {"Prices", Cut}}, {"SendFiles"}},
         {"sync after delete fails", both, failing(Op::SyncDir, EIO, 1), 1, PricesGivenUp, {{"Prices", Cut}}, {"SendFiles"}},
         {"rename and the work file's removal fail: it goes at the next send", {{"Prices", Prices}},
-         refusingPrc002([](F& f) { f.fs.failOn(Op::Rename, EIO); f.fs.failOn(Op::Remove, EIO); }), 2, {"4|PRC001|0|a"}, {{"Prices", Cut}}, {"SendFiles", "SendFiles"}},
+         refusingPrc002([](F& f) { f.fs.failOn(Op::Rename, EIO, 1, Temp); f.fs.failOn(Op::Remove, EIO); }), 2, {"4|PRC001|0|a"}, {{"Prices", Cut}}, {"SendFiles", "SendFiles"}},
         {"a read-only directory keeps every file as it was", {{"Child", Child}, {"Prices", Prices}},
          refusingPrc002([](F& f) { f.fs.setReadOnly("/data"); }), 1, PricesGivenUp, {{"Child", Child}, {"Prices", Prices}}, {"LogRec", "LogRec", "SendFiles", "LogRec", "LogRec", "SendFiles"}},
         // Read and append but no delete or create in the folder: what the server has is noted, not sent again.
@@ -111,7 +114,7 @@ TEST(Upload, EachFileAndServerScriptLeavesItsAcceptedLinesFilesAndReports) {
          }, 3, {"1|c1", "1|c2", "4|PRC001|0|a", "4|PRC002|0|b", "4|PRC003|0|c"}, both, Lines(6, "SendFiles"), {}, {"Ostrell/Batch4=1"}},
         // Deleting needs no space, but there is no room for the note of what of Prices the server has.
         {"a full disk", {{"Child", Child}, {"Prices", Prices}}, refusingPrc002([](F& f) { f.fs.setCapacity(static_cast<int64_t>(Child.size() + Prices.size())); }),
-         1, PricesGivenUp, {{"Prices", Prices}}, {"LogRec", "LogRec", "LogRec", "LogRec", "SendFiles", "SendFiles"}},
+         1, PricesGivenUp, {{"Prices", Prices}}, {"SendFileOK", "LogRec", "LogRec", "SendFileOK", "LogRec", "LogRec", "SendFiles"}},
     });
     // clang-format on
     for (const Case& c : cases) {
@@ -119,6 +122,7 @@ TEST(Upload, EachFileAndServerScriptLeavesItsAcceptedLinesFilesAndReports) {
         F f;
         for (const auto& [base, bytes] : c.files)
             f.fs.putFile(base.find('.') == std::string::npos ? F::path(base) : "/data/" + base, bytes);
+        f.loop.runFor(upload::UnfinishedLineQuietMs);  // the host wrote the files a while ago
         c.setUp(f);
         for (int cycle = 0; cycle < c.cycles; ++cycle) f.uploader.sendFiles();
         EXPECT_EQ(f.server.ledger, c.ledger);
@@ -132,4 +136,74 @@ TEST(Upload, EachFileAndServerScriptLeavesItsAcceptedLinesFilesAndReports) {
         EXPECT_EQ(c.log ? f.logTexts() : Lines{}, c.log.value_or(Lines{}));
         EXPECT_EQ(f.store.writes, c.writes);
     }
+}
+
+// The host appends a line before each file operation of a send, by name or into the file it opened one
+// or two operations earlier (renamed or deleted by then), while a file is deleted or cut down; the next
+// cycles accept all. Every line reaches the server exactly once.
+TEST(Upload, ALineTheHostAddsAtAnyStepIsSentOnce) {
+    int hit = 0;
+    for (const bool cutDown : {false, true})
+        for (const int later : {0, 1, 2})
+            for (int step = 1; step < 200; ++step) {
+                F f;
+                f.fs.putFile(F::path("Bookings"), "b1\r\nb2\r\nb3\r\n");
+                f.loop.runFor(upload::UnfinishedLineQuietMs);
+                f.server.script.assign({"6|SUCCESS", cutDown ? "BAD" : "6|SUCCESS"});
+                std::function<void(const std::string&)> host;
+                int ops = 0;
+                f.fs.beforeOp = [&](Op, const std::string&) {
+                    if (++ops == step) host = f.fs.openedElsewhere(F::path("Bookings"));
+                    if (ops == step + later) host("h1\r\n");
+                };
+                f.uploader.sendFiles();
+                if (ops < step + later) break;
+                ++hit;
+                f.fs.beforeOp = nullptr;
+                f.loop.runFor(upload::UnfinishedLineQuietMs);
+                for (int cycle = 0; cycle < 2; ++cycle)
+                    if (f.uploader.hasFilesToSend()) f.uploader.sendFiles();  // as the cycle asks
+                Lines ledger = f.server.ledger;
+                std::sort(ledger.begin(), ledger.end());
+                EXPECT_EQ(ledger, (Lines{"6|b1", "6|b2", "6|b3", "6|h1"})) << cutDown << later << " step " << step;
+                EXPECT_EQ(f.dataFiles(), Lines{}) << cutDown << later << " step " << step;
+            }
+    EXPECT_GT(hit, 60);
+}
+
+// An end request while a reply is awaited, or a kill at any file operation, in the middle of a file;
+// then a new start. No accepted line goes again but the one whose acceptance was not noted yet.
+TEST(Upload, AStopOrCrashInMidFileResendsAtMostTheRecordInFlight) {
+    int hit = 0;
+    for (int step = 0; step < 200; ++step) {
+        F f;
+        f.fs.putFile(F::path("Bookings"), "b1\r\nb2\r\nb3\r\nb4\r\n");
+        f.loop.runFor(upload::UnfinishedLineQuietMs);
+        int ops = 0;
+        f.fs.beforeOp = [&](Op, const std::string&) {
+            if (step > 0 && ++ops == step) throw fake::SimulatedCrash{};
+        };
+        f.server.onRequest = [&](const std::string& r) {
+            if (step == 0 && r == "6|b3") throw platform::ProgramEnding{};
+        };
+        try {
+            f.uploader.sendFiles();
+            break;  // past the last operation
+        } catch (const fake::SimulatedCrash&) {
+        } catch (const platform::ProgramEnding&) {
+        }
+        ++hit;
+        f.fs.beforeOp = nullptr;
+        f.server.onRequest = nullptr;
+        upload::FileUploader restarted{f.fs,       f.server, f.log,  f.settings,
+                                       f.reporter, f.params, f.loop, "/state/ostrell"};
+        restarted.sendFiles();
+        Lines once = f.server.ledger;
+        std::sort(once.begin(), once.end());
+        once.erase(std::unique(once.begin(), once.end()), once.end());
+        EXPECT_EQ(once, (Lines{"6|b1", "6|b2", "6|b3", "6|b4"})) << "step " << step;
+        EXPECT_LE(f.server.ledger.size(), (step == 0 ? 4U : 5U)) << "step " << step;
+        EXPECT_EQ(f.dataFiles(), Lines{}) << "step " << step;
+    }
+    EXPECT_GT(hit, 10);
 }
