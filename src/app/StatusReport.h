@@ -17,7 +17,8 @@ struct FileLines {
 // What `ostrell --status` found: the status file, whether its agent still runs, the data directory.
 struct StatusFindings {
     std::optional<AgentStatus> status;  // none when no agent ever wrote one
-    bool agentRunning = false;
+    bool agentRunning = false;          // an agent holds the user's lock
+    int64_t runningPid = 0;             // its pid, as its lock file says
     std::string dataDir;
     std::vector<FileLines> outgoing;  // the outgoing files waiting
     std::vector<FileLines> incoming;  // the incoming files present
@@ -27,10 +28,14 @@ struct StatusFindings {
 // Reads the data directory's outgoing and incoming files and the transfer log's size. Reads only.
 void findDataFiles(platform::FileSystem& fs, const std::string& dataDir, StatusFindings& f);
 
-// The report, one fact per line.
-std::string statusReportText(const StatusFindings& f);
+// The three cases a monitoring script tells apart by the exit status.
+enum class StatusCase { InContact, NoContact, NotRunning };
+StatusCase statusCase(const StatusFindings& f, int64_t nowEpochSeconds);
 
-// 0 while the last success is recent, 3 when it is stale or there never was one.
+// The report, one fact per line; the first says which case it is.
+std::string statusReportText(const StatusFindings& f, int64_t nowEpochSeconds);
+
+// 0 running and in contact, 3 running without a recent success, 4 not running.
 int statusExitCode(const StatusFindings& f, int64_t nowEpochSeconds);
 
 }  // namespace ostrell::app

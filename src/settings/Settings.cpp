@@ -1,10 +1,26 @@
 #include "settings/Settings.h"
 
+#include "platform/PlatformError.h"
 #include "settings/NumberConversion.h"
 
 namespace ostrell::settings {
 
-int32_t Settings::wholeNumber(const Key& key) { return toWholeNumber(text(key)); }
-int16_t Settings::smallWholeNumber(const Key& key) { return toSmallWholeNumber(text(key)); }
+namespace {
+// A value that is not a number is reported as the conversion always was; the line after the report names it.
+template <class Convert>
+auto converted(platform::SettingsStore& store, const Key& key, const std::string& value, Convert convert) {
+    try {
+        return convert(value);
+    } catch (platform::PlatformError& e) {
+        const std::string file = store.location(App);
+        e.withDetail("key \"" + std::string(key.name) + "\" in [" + key.section + "]" +
+                     (file.empty() ? std::string() : " of " + file) + " holds \"" + value + "\"");
+        throw;
+    }
+}
+}  // namespace
+
+int32_t Settings::wholeNumber(const Key& key) { return converted(store_, key, text(key), toWholeNumber); }
+int16_t Settings::smallWholeNumber(const Key& key) { return converted(store_, key, text(key), toSmallWholeNumber); }
 
 }  // namespace ostrell::settings

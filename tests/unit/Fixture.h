@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/Agent.h"
+#include "app/LinkAlert.h"
 #include "cycle/Importer.h"
 #include "cycle/Scheduler.h"
 #include "download/Downloader.h"
@@ -313,10 +314,13 @@ public:
         journal.push_back("picture " + std::to_string(static_cast<int>(p)));
     }
     void deleteTrayIcon() override { journal.push_back("deleteTrayIcon"); }
-    void showLinkState(bool alerting, const std::string& tip) override {
-        linkStates.push_back((alerting ? "alert " : "") + tip);
+    void showLinkState(bool alerting, const std::string& last) override {
+        linkStates.push_back((alerting ? "alert " : "") + app::lastContactTip(last, alerting));
     }
-    void notify(const std::string& message, bool) override { notifications.push_back(message); }
+    void notify(bool warning, const std::string& since) override {
+        notifications.push_back(warning ? app::linkAlertText(since) : app::linkRestoredText());
+    }
+    void showTrayStatus(const app::TrayStatus& s) override { trayStatus = s; }
     std::string timeoutText() const override { return timeoutBox; }
     std::string dataDirText() const override { return dataDirBox; }
     void setDataDirText(const std::string& t) override { dataDirBox = t; }
@@ -330,6 +334,7 @@ public:
     std::optional<std::string> answer;  // the file chosen or the password typed; none: cancelled
     Lines journal, linkStates, notifications;
     settings::Parameters shown;
+    app::TrayStatus trayStatus;
 };
 
 // An agent on the fakes (and the recording shell, or the desktop given) set up for a server that answers.

@@ -86,6 +86,16 @@ std::string InstanceLock::userLockDirectory() {
     return PosixSettingsStore::configDirectory();
 }
 
+std::optional<long> InstanceLock::userLockHolder(const std::string& userDir) {
+    const std::string path = userDir + "/" + UserLockName;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return std::nullopt;
+    std::optional<long> holder;
+    if (::flock(fd, LOCK_SH | LOCK_NB) != 0) holder = errno == EWOULDBLOCK ? readPid(fd) : 0;
+    ::close(fd);  // a shared lock we took goes with the descriptor
+    return holder;
+}
+
 InstanceLock::Start InstanceLock::acquire(const std::string& userDir, const std::string& dataDir) {
     Start start;
     const LockOutcome user = lockFile(userDir + "/" + UserLockName, userFd_);
