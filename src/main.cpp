@@ -105,7 +105,8 @@ int runStatus() {
     const std::string text = state.readState(platform::StatusFileName);
     if (!text.empty()) f.status = app::parseStatusFile(text);
     // The lock, not the pid in the status file: an agent that died leaves its file but not its lock.
-    const std::optional<long> holder = platform::InstanceLock::userLockHolder(platform::InstanceLock::userLockDirectory());
+    const std::optional<long> holder =
+        platform::InstanceLock::userLockHolder(platform::InstanceLock::userLockDirectory());
     f.agentRunning = holder.has_value();
     f.runningPid = holder.value_or(0);
     std::string dataDir;

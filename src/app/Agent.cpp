@@ -289,9 +289,10 @@ bool Agent::requestClose(CloseReason reason) {
     if (!closeAllowed(reason, exitChosen_ ? std::string("Yes") : params_.exitMode)) return false;
     if (!stopLogged_) {
         stopLogged_ = true;
-        log(platform::LogLevel::Info, "stopping on " + (reason == CloseReason::SessionEnding ? "the end of the session"
-                                                        : exitChosen_ ? stopCause_
-                                                                      : "a close request (Exit=" + params_.exitMode + ")"));
+        log(platform::LogLevel::Info,
+            "stopping on " + (reason == CloseReason::SessionEnding ? "the end of the session"
+                              : exitChosen_                        ? stopCause_
+                                            : "a close request (Exit=" + params_.exitMode + ")"));
     }
     shell_.deleteTrayIcon();
     // Unloading the only window ends the program: the main loop returns and running waits give up.

@@ -61,7 +61,8 @@ std::string statusReportText(const StatusFindings& f, int64_t nowEpochSeconds) {
     switch (statusCase(f, nowEpochSeconds)) {
         case StatusCase::InContact: out += running + ", in contact\n"; break;
         case StatusCase::NoContact:
-            out += running + (success.empty() ? ", no contact yet\n" : ", no contact since " + clockTimeOf(success) + "\n");
+            out += running +
+                   (success.empty() ? ", no contact yet\n" : ", no contact since " + clockTimeOf(success) + "\n");
             break;
         case StatusCase::NotRunning: out += "agent: not running\n"; break;
     }

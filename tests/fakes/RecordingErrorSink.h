@@ -15,9 +15,9 @@ class RecordingErrorSinks : public platform::ErrorSinkFactory {
 public:
     std::vector<platform::ErrorSinkInputs> reports;
     std::vector<std::string> details;  // the line after a report, "<procedure>: <detail>"
-    int32_t answer = 0;       // what every sink answers
-    bool missing = false;     // the sink cannot be made
-    bool sinkThrows = false;  // the sink itself fails
+    int32_t answer = 0;                // what every sink answers
+    bool missing = false;              // the sink cannot be made
+    bool sinkThrows = false;           // the sink itself fails
 
     std::unique_ptr<platform::ErrorSink> create() override {
         if (missing) throw platform::PlatformError(429, "ActiveX component can't create object");

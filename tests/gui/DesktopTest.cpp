@@ -11,19 +11,19 @@
 #include <QDBusPendingCall>
 #include <QDBusVariant>
 #include <QDir>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLocale>
-#include <QScreen>
-#include <QSessionManager>
-#include <QTranslator>
-#include <QInputDialog>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
+#include <QSessionManager>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 
 #include "app/window/MainWindow.h"
 #include "app/window/Translations.h"
@@ -140,8 +140,9 @@ TEST(Desktop, TheWindowSpeaksTheOwnersLanguageNamesEveryControlAndWorksFromTheKe
     EXPECT_EQ(w.trayMenu().actions().at(2)->text(), "Beenden");
     for (QWidget* c : w.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
         const auto* label = qobject_cast<QLabel*>(c);
-        const bool named = label && c->objectName().startsWith("Label") ? label->buddy() != nullptr
-                                                                        : !c->isVisible() || !c->accessibleName().isEmpty();
+        const bool named = label && c->objectName().startsWith("Label")
+                               ? label->buddy() != nullptr
+                               : !c->isVisible() || !c->accessibleName().isEmpty();
         EXPECT_TRUE(named) << c->objectName().toStdString();
     }
     w.findChild<QWidget*>("txtTimeout")->setFocus();

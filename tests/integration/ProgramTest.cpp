@@ -68,7 +68,11 @@ TEST(CommandLine, EachOptionPrintsAndEndsWithItsStatusAndWritesOrConnectsNothing
         {{"--version"}, Ini::Full, 0, version, ""},
         {{"--bogus"}, Ini::Full, 2, "", "Unknown option 'bogus'"},
         {{"--headless", "stray"}, Ini::Full, 2, "", "unexpected argument 'stray'"},
-        {{"--status"}, Ini::Full, 4, "agent: not running\nserver: unknown\nlast attempt: never\nlast success: never\n", ""},
+        {{"--status"},
+         Ini::Full,
+         4,
+         "agent: not running\nserver: unknown\nlast attempt: never\nlast success: never\n",
+         ""},
         // The autostart entry on an account Brannick has not set up, even one a manual start left our version in.
         {{"--autostart"}, Ini::None, 0, "", ""},
         {{"--autostart"}, Ini::OwnVersionOnly, 0, "", ""},

@@ -71,6 +71,8 @@ public:
     QString attentionIconName() const { return {}; }
     SniToolTip toolTip() const { return {iconName_, {}, title(), toolTip_}; }
 
+    // The protocol's own names: a host calls and hears them on the bus as they are spelled here.
+    // NOLINTBEGIN(readability-identifier-naming)
 public slots:
     Q_SCRIPTABLE void Activate(int x, int y);
     Q_SCRIPTABLE void SecondaryActivate(int x, int y);
@@ -82,6 +84,7 @@ signals:
     Q_SCRIPTABLE void NewIcon();
     Q_SCRIPTABLE void NewToolTip();
     Q_SCRIPTABLE void NewStatus(const QString& status);
+    // NOLINTEND(readability-identifier-naming)
     void activated(ostrell::app::TrayEvent event);
 
 private:

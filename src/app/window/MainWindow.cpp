@@ -61,7 +61,11 @@ constexpr auto Controls = std::to_array<ControlRow>({
     {"Label3", ControlKind::Label, nullptr, {6240, 3270, 1695, 255}, QT_TRANSLATE_NOOP("frmMain", "Data Directory")},
     {"txtDataDir", ControlKind::EditTwoLineBox, nullptr, {6000, 3480, 2775, 645}, ""},
     {"cmdDir", ControlKind::Button, nullptr, {8400, 2760, 375, 375}, ""},
-    {"Label4", ControlKind::Label, nullptr, {6240, 4440, 1695, 255}, QT_TRANSLATE_NOOP("frmMain", "Application Directory")},
+    {"Label4",
+     ControlKind::Label,
+     nullptr,
+     {6240, 4440, 1695, 255},
+     QT_TRANSLATE_NOOP("frmMain", "Application Directory")},
     {"txtAppDir", ControlKind::TwoLineBox, nullptr, {6000, 4650, 2775, 645}, ""},
     {"Label5", ControlKind::Label, nullptr, {6720, 5520, 975, 255}, QT_TRANSLATE_NOOP("frmMain", "BK number")},
     {"txtBKnum", ControlKind::Box, nullptr, {6840, 5760, 735, 285}, ""},
@@ -97,14 +101,15 @@ constexpr auto Buddies = std::to_array<std::pair<const char*, const char*>>({
     {"Label5", "txtBKnum"},
 });
 // The order Tab walks: what the operator changes first, then what is only read.
-constexpr auto TabOrder = std::to_array<const char*>({"txtTimeout", "txtDataDir", "cmdDir", "cmdSave", "txtMon", "txtTO",
-                                                      "txtLoop", "txtLP", "txtLocal", "txtLocalIP", "txtRemote",
-                                                      "txtRemIP", "txtAppDir", "txtBKnum"});
+constexpr auto TabOrder =
+    std::to_array<const char*>({"txtTimeout", "txtDataDir", "cmdDir", "cmdSave", "txtMon", "txtTO", "txtLoop", "txtLP",
+                                "txtLocal", "txtLocalIP", "txtRemote", "txtRemIP", "txtAppDir", "txtBKnum"});
 
 // The core's texts the owner reads, for lupdate: they are looked up by their English text when shown.
 [[maybe_unused]] constexpr auto CoreTexts = std::to_array<const char*>({
-    QT_TRANSLATE_NOOP("ostrell", "This ostrell can only run with Brannick version 2.3.119 or higher\r\n\r\nWill now "
-                                 "terminate."),
+    QT_TRANSLATE_NOOP("ostrell",
+                      "This ostrell can only run with Brannick version 2.3.119 or higher\r\n\r\nWill now "
+                      "terminate."),
     QT_TRANSLATE_NOOP("ostrell", "Invalid timeout"),
     QT_TRANSLATE_NOOP("ostrell", "Find Remote Database"),
     QT_TRANSLATE_NOOP("ostrell", "Data Directory"),
@@ -281,7 +286,8 @@ QIcon MainWindow::pictureIcon(TrayPicture picture, bool alert) {
     initDesktopResources();
     // From the icon theme where the pictures are installed, so that a StatusNotifierItem host gets their
     // names; from the program's resources otherwise (a build tree).
-    const QString name = QStringLiteral("ostrell-%1%2").arg(static_cast<int>(picture)).arg(alert ? QStringLiteral("-alert") : QString());
+    const QString name =
+        QStringLiteral("ostrell-%1%2").arg(static_cast<int>(picture)).arg(alert ? QStringLiteral("-alert") : QString());
     if (QIcon::hasThemeIcon(name)) return QIcon::fromTheme(name);
     return QIcon(QStringLiteral(":/ostrell/%1.svg").arg(name));
 }
@@ -312,8 +318,8 @@ void MainWindow::setMonitorText(const std::string& text) {
 }
 
 void MainWindow::showMessage(const std::string& title, const std::string& text) {
-    QMessageBox box(QMessageBox::NoIcon, displayText(title), displayText(ownerText(text).toStdString()), QMessageBox::Ok,
-                    isVisible() ? this : nullptr);
+    QMessageBox box(QMessageBox::NoIcon, displayText(title), displayText(ownerText(text).toStdString()),
+                    QMessageBox::Ok, isVisible() ? this : nullptr);
     box.setObjectName(QStringLiteral("messageBox"));
     box.exec();
 }
@@ -338,7 +344,7 @@ void MainWindow::setTrayPicture(TrayPicture picture) {
 
 void MainWindow::showLinkState(bool alerting, const std::string& lastContact) {
     const QString since = QString::fromStdString(lastContact);
-    tray_.setTipDetail(alerting            ? tr("No contact since %1").arg(since)
+    tray_.setTipDetail(alerting          ? tr("No contact since %1").arg(since)
                        : since.isEmpty() ? tr("No contact yet")
                                          : tr("Last contact %1").arg(since));
     if (alerting == linkAlert_) return;
@@ -349,10 +355,9 @@ void MainWindow::showLinkState(bool alerting, const std::string& lastContact) {
 
 void MainWindow::notify(bool warning, const std::string& since) {
     const QString title = warning ? tr("Bookings are not coming in") : tr("Bookings are coming in again");
-    const QString body =
-        warning ? tr("No contact with the booking server: bookings have not been received since %1")
-                      .arg(QString::fromStdString(since))
-                : tr("The booking server is reachable again: bookings are received");
+    const QString body = warning ? tr("No contact with the booking server: bookings have not been received since %1")
+                                       .arg(QString::fromStdString(since))
+                                 : tr("The booking server is reachable again: bookings are received");
     if (!notifier_.send(title, body, warning)) tray_.showBalloon(title, body, warning);
 }
 
@@ -368,7 +373,6 @@ void MainWindow::showTrayStatus(const TrayStatus& s) {
                              .arg(s.linesSentToday));
     statusView_->adjustSize();
 }
-
 
 // --- the panel ---
 

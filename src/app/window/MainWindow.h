@@ -92,7 +92,7 @@ private:
     bool linkAlert_ = false;  // the picture carries the outage warning mark
     std::string monitor_;     // txtMon's text as the core wrote it, CR LF and all
     bool sessionEnding_ = false;
-    bool ending_ = false;  // the agent removed the icon on its way out
+    bool ending_ = false;      // the agent removed the icon on its way out
     bool monitoring_ = false;  // the Monitor item is on: adding the tray icon leaves the window shown
     bool placed_ = false;
 

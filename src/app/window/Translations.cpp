@@ -21,7 +21,8 @@ void installTranslations(const QString& dir) {
     if (own->load(locale, QStringLiteral("ostrell"), QStringLiteral("_"), dir.isEmpty() ? installedDirectory() : dir))
         QCoreApplication::installTranslator(own);
     auto* qt = new QTranslator(QCoreApplication::instance());
-    if (qt->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    if (qt->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                 QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(qt);
 }
 

@@ -1,6 +1,8 @@
 #include "platform/posix/InstanceLock.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -9,7 +11,10 @@
 #include <charconv>
 #include <csignal>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 #include "platform/posix/PosixSettingsStore.h"
 
@@ -87,13 +92,23 @@ std::string InstanceLock::userLockDirectory() {
 }
 
 std::optional<long> InstanceLock::userLockHolder(const std::string& userDir) {
-    const std::string path = userDir + "/" + UserLockName;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) return std::nullopt;
-    std::optional<long> holder;
-    if (::flock(fd, LOCK_SH | LOCK_NB) != 0) holder = errno == EWOULDBLOCK ? readPid(fd) : 0;
-    ::close(fd);  // a shared lock we took goes with the descriptor
-    return holder;
+    // Read from the kernel's table rather than by trying the lock: an agent starting in the same instant
+    // must not find it taken by a monitoring script.
+    struct stat st {};
+    if (::stat((userDir + "/" + UserLockName).c_str(), &st) != 0) return std::nullopt;
+    std::ifstream locks("/proc/locks");
+    std::string line;
+    while (std::getline(locks, line)) {
+        std::istringstream fields(line);
+        std::string number, kind, mode, access, pid, device;
+        fields >> number >> kind >> mode >> access >> pid >> device;  // a waiter's line ("->") holds nothing
+        unsigned int major = 0, minor = 0;
+        unsigned long long inode = 0;
+        if (kind != "FLOCK" || std::sscanf(device.c_str(), "%x:%x:%llu", &major, &minor, &inode) != 3) continue;
+        if (major == ::major(st.st_dev) && minor == ::minor(st.st_dev) && inode == st.st_ino)
+            return std::strtol(pid.c_str(), nullptr, 10);
+    }
+    return std::nullopt;
 }
 
 InstanceLock::Start InstanceLock::acquire(const std::string& userDir, const std::string& dataDir) {

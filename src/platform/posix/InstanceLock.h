@@ -31,7 +31,7 @@ public:
     // $XDG_RUNTIME_DIR, else the config directory.
     static std::string userLockDirectory();
     // The pid of the agent that holds the user's lock in userDir now; nothing when none does. Only looks:
-    // creates no file and leaves the lock free.
+    // creates no file and takes no lock.
     static std::optional<long> userLockHolder(const std::string& userDir);
 
 private:

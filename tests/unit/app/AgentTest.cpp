@@ -168,11 +168,13 @@ TEST(CycleReport, EachOutageLeavesOneWarningAndOneRecoveryLineAndTheStatusItsTim
     f.agent->start();
     f.loop.runFor(25000);  // two cycles
     EXPECT_EQ(f.sinks.reports.size(), 1u);
-    const std::string failed = "info: cycle failed: not connected to 10.1.2.3:6000 (Connection is forcefully rejected), 3.1 s";
+    const std::string failed =
+        "info: cycle failed: not connected to 10.1.2.3:6000 (Connection is forcefully rejected), 3.1 s";
     const std::string warning = "warning: cannot connect to 10.1.2.3 port 6000: Connection is forcefully rejected";
-    EXPECT_EQ(f.systemLog.lines, (Lines{"info: started ostrell " + errors::programVersionText() +
-                                            ": server 10.1.2.3:6000, data folder /data/, error reports to the error sink",
-                                        failed, warning, failed}));
+    EXPECT_EQ(f.systemLog.lines,
+              (Lines{"info: started ostrell " + errors::programVersionText() +
+                         ": server 10.1.2.3:6000, data folder /data/, error reports to the error sink",
+                     failed, warning, failed}));
     f.socket.refuseConnections = false;
     f.systemLog.lines.clear();
     f.loop.runFor(17000);

@@ -44,8 +44,8 @@ TEST(Rules, DecideAsTheDesktopAndTheHostExpect) {
     using F = app::FirstRun;
     using Run = std::tuple<bool, bool, bool, F>;  // settings file, host version stored, --autostart
     for (const auto& [file, host, autostart, choice] :
-         {Run{false, false, false, F::NotSetUp}, Run{true, false, false, F::Start}, Run{false, false, true, F::QuietEnd},
-          Run{true, false, true, F::QuietEnd}, Run{true, true, true, F::Start}})
+         {Run{false, false, false, F::NotSetUp}, Run{true, false, false, F::Start},
+          Run{false, false, true, F::QuietEnd}, Run{true, false, true, F::QuietEnd}, Run{true, true, true, F::Start}})
         EXPECT_EQ(app::firstRunChoice(file, host, autostart), choice) << file << host << autostart;
     for (const auto& [seconds, clock] : {std::pair{15, "14:05:25"}, {36000, "00:05:10"}, {-15, "14:04:55"}})
         EXPECT_EQ(app::clockTimeAfter("2026-12-06T14:05:10+01:00", seconds), clock) << seconds;
