@@ -2,57 +2,6 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de">
 <context>
-    <name>MainWindow</name>
-    <message>
-        <source>Ostrell status</source>
-        <translation>Ostrell-Status</translation>
-    </message>
-    <message>
-        <source>No contact since %1</source>
-        <translation>Kein Kontakt seit %1</translation>
-    </message>
-    <message>
-        <source>No contact yet</source>
-        <translation>Noch kein Kontakt</translation>
-    </message>
-    <message>
-        <source>Last contact %1</source>
-        <translation>Letzter Kontakt %1</translation>
-    </message>
-    <message>
-        <source>Bookings are not coming in</source>
-        <translation>Es kommen keine Buchungen an</translation>
-    </message>
-    <message>
-        <source>Bookings are coming in again</source>
-        <translation>Buchungen kommen wieder an</translation>
-    </message>
-    <message>
-        <source>No contact with the booking server: bookings have not been received since %1</source>
-        <translation>Kein Kontakt zum Buchungsserver: seit %1 sind keine Buchungen eingegangen</translation>
-    </message>
-    <message>
-        <source>The booking server is reachable again: bookings are received</source>
-        <translation>Der Buchungsserver ist wieder erreichbar: Buchungen gehen ein</translation>
-    </message>
-    <message>
-        <source>none yet</source>
-        <translation>noch keiner</translation>
-    </message>
-    <message>
-        <source>at the first tick</source>
-        <translation>beim ersten Takt</translation>
-    </message>
-    <message>
-        <source>Last contact: %1
-Next cycle: %2
-Today: %3 cycles, %4 bookings, %5 payments, %6 lines sent</source>
-        <translation>Letzter Kontakt: %1
-Nächster Durchlauf: %2
-Heute: %3 Durchläufe, %4 Buchungen, %5 Zahlungen, %6 Zeilen gesendet</translation>
-    </message>
-</context>
-<context>
     <name>frmMain</name>
     <message>
         <source>TimeOut</source>
@@ -147,6 +96,8 @@ Heute: %3 Durchläufe, %4 Buchungen, %5 Zahlungen, %6 Zeilen gesendet</translati
 Will now terminate.</source>
         <translation>Dieses Ostrell läuft nur mit Brannick ab Version 2.3.119<byte value="xd"/>
 <byte value="xd"/>
+Es wird jetzt beendet.<byte value="xd"/>
+<byte value="xd"/>
 Es wird jetzt beendet.</translation>
     </message>
     <message>
@@ -188,6 +139,54 @@ Es wird jetzt beendet.</translation>
     <message>
         <source>Brannick is not set up for this account (there is no %1), so Ostrell does not run.</source>
         <translation>Brannick ist für dieses Konto nicht eingerichtet (es gibt keine %1), daher läuft Ostrell nicht.</translation>
+    </message>
+    <message>
+        <source>Ostrell status</source>
+        <translation>Ostrell-Status</translation>
+    </message>
+    <message>
+        <source>No contact since %1</source>
+        <translation>Kein Kontakt seit %1</translation>
+    </message>
+    <message>
+        <source>No contact yet</source>
+        <translation>Noch kein Kontakt</translation>
+    </message>
+    <message>
+        <source>Last contact %1</source>
+        <translation>Letzter Kontakt %1</translation>
+    </message>
+    <message>
+        <source>Bookings are not coming in</source>
+        <translation>Es kommen keine Buchungen an</translation>
+    </message>
+    <message>
+        <source>Bookings are coming in again</source>
+        <translation>Buchungen kommen wieder an</translation>
+    </message>
+    <message>
+        <source>No contact with the booking server: bookings have not been received since %1</source>
+        <translation>Kein Kontakt zum Buchungsserver: seit %1 sind keine Buchungen eingegangen</translation>
+    </message>
+    <message>
+        <source>The booking server is reachable again: bookings are received</source>
+        <translation>Der Buchungsserver ist wieder erreichbar: Buchungen gehen ein</translation>
+    </message>
+    <message>
+        <source>none yet</source>
+        <translation>noch keiner</translation>
+    </message>
+    <message>
+        <source>at the first tick</source>
+        <translation>beim ersten Takt</translation>
+    </message>
+    <message>
+        <source>Last contact: %1
+Next cycle: %2
+Today: %3 cycles, %4 bookings, %5 payments, %6 lines sent</source>
+        <translation>Letzter Kontakt: %1
+Nächster Durchlauf: %2
+Heute: %3 Durchläufe, %4 Buchungen, %5 Zahlungen, %6 Zeilen gesendet</translation>
     </message>
 </context>
 </TS>

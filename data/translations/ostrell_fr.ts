@@ -2,57 +2,6 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="fr">
 <context>
-    <name>MainWindow</name>
-    <message>
-        <source>Ostrell status</source>
-        <translation>État d’Ostrell</translation>
-    </message>
-    <message>
-        <source>No contact since %1</source>
-        <translation>Aucun contact depuis %1</translation>
-    </message>
-    <message>
-        <source>No contact yet</source>
-        <translation>Pas encore de contact</translation>
-    </message>
-    <message>
-        <source>Last contact %1</source>
-        <translation>Dernier contact %1</translation>
-    </message>
-    <message>
-        <source>Bookings are not coming in</source>
-        <translation>Les réservations n’arrivent pas</translation>
-    </message>
-    <message>
-        <source>Bookings are coming in again</source>
-        <translation>Les réservations arrivent de nouveau</translation>
-    </message>
-    <message>
-        <source>No contact with the booking server: bookings have not been received since %1</source>
-        <translation>Aucun contact avec le serveur de réservations : aucune réservation reçue depuis %1</translation>
-    </message>
-    <message>
-        <source>The booking server is reachable again: bookings are received</source>
-        <translation>Le serveur de réservations est de nouveau joignable : les réservations sont reçues</translation>
-    </message>
-    <message>
-        <source>none yet</source>
-        <translation>aucun pour l’instant</translation>
-    </message>
-    <message>
-        <source>at the first tick</source>
-        <translation>au premier top</translation>
-    </message>
-    <message>
-        <source>Last contact: %1
-Next cycle: %2
-Today: %3 cycles, %4 bookings, %5 payments, %6 lines sent</source>
-        <translation>Dernier contact : %1
-Prochain cycle : %2
-Aujourd’hui : %3 cycles, %4 réservations, %5 paiements, %6 lignes envoyées</translation>
-    </message>
-</context>
-<context>
     <name>frmMain</name>
     <message>
         <source>TimeOut</source>
@@ -147,6 +96,8 @@ Aujourd’hui : %3 cycles, %4 réservations, %5 paiements, %6 lignes envoyées</
 Will now terminate.</source>
         <translation>Cet Ostrell ne fonctionne qu’avec Brannick 2.3.119 ou plus récent<byte value="xd"/>
 <byte value="xd"/>
+Il va maintenant se fermer.<byte value="xd"/>
+<byte value="xd"/>
 Il va maintenant se fermer.</translation>
     </message>
     <message>
@@ -188,6 +139,54 @@ Il va maintenant se fermer.</translation>
     <message>
         <source>Brannick is not set up for this account (there is no %1), so Ostrell does not run.</source>
         <translation>Brannick n’est pas configuré pour ce compte (il n’y a pas de %1) ; Ostrell ne démarre donc pas.</translation>
+    </message>
+    <message>
+        <source>Ostrell status</source>
+        <translation>État d’Ostrell</translation>
+    </message>
+    <message>
+        <source>No contact since %1</source>
+        <translation>Aucun contact depuis %1</translation>
+    </message>
+    <message>
+        <source>No contact yet</source>
+        <translation>Pas encore de contact</translation>
+    </message>
+    <message>
+        <source>Last contact %1</source>
+        <translation>Dernier contact %1</translation>
+    </message>
+    <message>
+        <source>Bookings are not coming in</source>
+        <translation>Les réservations n’arrivent pas</translation>
+    </message>
+    <message>
+        <source>Bookings are coming in again</source>
+        <translation>Les réservations arrivent de nouveau</translation>
+    </message>
+    <message>
+        <source>No contact with the booking server: bookings have not been received since %1</source>
+        <translation>Aucun contact avec le serveur de réservations : aucune réservation reçue depuis %1</translation>
+    </message>
+    <message>
+        <source>The booking server is reachable again: bookings are received</source>
+        <translation>Le serveur de réservations est de nouveau joignable : les réservations sont reçues</translation>
+    </message>
+    <message>
+        <source>none yet</source>
+        <translation>aucun pour l’instant</translation>
+    </message>
+    <message>
+        <source>at the first tick</source>
+        <translation>au premier top</translation>
+    </message>
+    <message>
+        <source>Last contact: %1
+Next cycle: %2
+Today: %3 cycles, %4 bookings, %5 payments, %6 lines sent</source>
+        <translation>Dernier contact : %1
+Prochain cycle : %2
+Aujourd’hui : %3 cycles, %4 réservations, %5 paiements, %6 lignes envoyées</translation>
     </message>
 </context>
 </TS>

@@ -138,6 +138,8 @@ TEST(Desktop, TheWindowSpeaksTheOwnersLanguageNamesEveryControlAndWorksFromTheKe
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
     EXPECT_EQ(w.findChild<QLabel*>("Label3")->text(), "Datenverzeichnis");
     EXPECT_EQ(w.trayMenu().actions().at(2)->text(), "Beenden");
+    EXPECT_TRUE(w.statusView().text().startsWith("Letzter Kontakt: noch keiner"))
+        << w.statusView().text().toStdString();
     for (QWidget* c : w.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
         const auto* label = qobject_cast<QLabel*>(c);
         const bool named = label && c->objectName().startsWith("Label")

@@ -263,7 +263,8 @@ void MainWindow::buildTrayMenu() {
     statusView_ = new QLabel(this, Qt::Popup);
     statusView_->setObjectName(QStringLiteral("statusView"));
     statusView_->setMargin(8);
-    statusView_->setAccessibleName(tr("Ostrell status"));
+    statusView_->setAccessibleName(QCoreApplication::translate("ostrell", "Ostrell status"));
+    tray_.statusWindow().setAccessibleName(statusView_->accessibleName());
     showTrayStatus(TrayStatus{});
 }
 
@@ -344,9 +345,9 @@ void MainWindow::setTrayPicture(TrayPicture picture) {
 
 void MainWindow::showLinkState(bool alerting, const std::string& lastContact) {
     const QString since = QString::fromStdString(lastContact);
-    tray_.setTipDetail(alerting          ? tr("No contact since %1").arg(since)
-                       : since.isEmpty() ? tr("No contact yet")
-                                         : tr("Last contact %1").arg(since));
+    tray_.setTipDetail(alerting          ? QCoreApplication::translate("ostrell", "No contact since %1").arg(since)
+                       : since.isEmpty() ? QCoreApplication::translate("ostrell", "No contact yet")
+                                         : QCoreApplication::translate("ostrell", "Last contact %1").arg(since));
     if (alerting == linkAlert_) return;
     linkAlert_ = alerting;
     tray_.setNeedsAttention(alerting);
@@ -354,23 +355,31 @@ void MainWindow::showLinkState(bool alerting, const std::string& lastContact) {
 }
 
 void MainWindow::notify(bool warning, const std::string& since) {
-    const QString title = warning ? tr("Bookings are not coming in") : tr("Bookings are coming in again");
-    const QString body = warning ? tr("No contact with the booking server: bookings have not been received since %1")
-                                       .arg(QString::fromStdString(since))
-                                 : tr("The booking server is reachable again: bookings are received");
+    const QString title = warning ? QCoreApplication::translate("ostrell", "Bookings are not coming in")
+                                  : QCoreApplication::translate("ostrell", "Bookings are coming in again");
+    const QString body =
+        warning
+            ? QCoreApplication::translate(
+                  "ostrell", "No contact with the booking server: bookings have not been received since %1")
+                  .arg(QString::fromStdString(since))
+            : QCoreApplication::translate("ostrell", "The booking server is reachable again: bookings are received");
     if (!notifier_.send(title, body, warning)) tray_.showBalloon(title, body, warning);
 }
 
 void MainWindow::showTrayStatus(const TrayStatus& s) {
-    const QString last = s.lastContact.empty() ? tr("none yet") : QString::fromStdString(s.lastContact);
-    const QString next = s.nextCycle.empty() ? tr("at the first tick") : QString::fromStdString(s.nextCycle);
-    statusView_->setText(tr("Last contact: %1\nNext cycle: %2\nToday: %3 cycles, %4 bookings, %5 payments, "
-                            "%6 lines sent")
-                             .arg(last, next)
-                             .arg(s.cyclesToday)
-                             .arg(s.bookingsToday)
-                             .arg(s.paymentsToday)
-                             .arg(s.linesSentToday));
+    const QString last = s.lastContact.empty() ? QCoreApplication::translate("ostrell", "none yet")
+                                               : QString::fromStdString(s.lastContact);
+    const QString next = s.nextCycle.empty() ? QCoreApplication::translate("ostrell", "at the first tick")
+                                             : QString::fromStdString(s.nextCycle);
+    statusView_->setText(
+        QCoreApplication::translate("ostrell",
+                                    "Last contact: %1\nNext cycle: %2\nToday: %3 cycles, %4 bookings, %5 payments, "
+                                    "%6 lines sent")
+            .arg(last, next)
+            .arg(s.cyclesToday)
+            .arg(s.bookingsToday)
+            .arg(s.paymentsToday)
+            .arg(s.linesSentToday));
     statusView_->adjustSize();
 }
 
