@@ -59,8 +59,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")
 # GNOME shows no tray icons without this extension (the status window stands in meanwhile). Only a
-# suggestion: as a recommendation it would pull GNOME Shell onto every KDE or XFCE machine.
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gnome-shell-extension-appindicator")
+# suggestion: as a recommendation it would pull GNOME Shell onto every KDE or XFCE machine. Qt's own
+# catalogues put the buttons of its dialogs in the owner's language too.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gnome-shell-extension-appindicator, qt6-translations-l10n")
 # The autostart entry is configuration: a local edit survives an upgrade.
 file(WRITE ${CMAKE_BINARY_DIR}/debian/conffiles "/etc/xdg/autostart/ostrell.desktop\n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/debian/conffiles)

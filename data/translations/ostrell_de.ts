@@ -98,6 +98,8 @@ Will now terminate.</source>
 <byte value="xd"/>
 Es wird jetzt beendet.<byte value="xd"/>
 <byte value="xd"/>
+Es wird jetzt beendet.<byte value="xd"/>
+<byte value="xd"/>
 Es wird jetzt beendet.</translation>
     </message>
     <message>
@@ -187,6 +189,10 @@ Today: %3 cycles, %4 bookings, %5 payments, %6 lines sent</source>
         <translation>Letzter Kontakt: %1
 Nächster Durchlauf: %2
 Heute: %3 Durchläufe, %4 Buchungen, %5 Zahlungen, %6 Zeilen gesendet</translation>
+    </message>
+    <message>
+        <source>Veltrana Interface</source>
+        <translation>Veltrana-Schnittstelle</translation>
     </message>
 </context>
 </TS>

@@ -98,6 +98,8 @@ Will now terminate.</source>
 <byte value="xd"/>
 Il va maintenant se fermer.<byte value="xd"/>
 <byte value="xd"/>
+Il va maintenant se fermer.<byte value="xd"/>
+<byte value="xd"/>
 Il va maintenant se fermer.</translation>
     </message>
     <message>
@@ -187,6 +189,10 @@ Today: %3 cycles, %4 bookings, %5 payments, %6 lines sent</source>
         <translation>Dernier contact : %1
 Prochain cycle : %2
 Aujourd’hui : %3 cycles, %4 réservations, %5 paiements, %6 lignes envoyées</translation>
+    </message>
+    <message>
+        <source>Veltrana Interface</source>
+        <translation>Interface Veltrana</translation>
     </message>
 </context>
 </TS>

@@ -120,7 +120,9 @@ void Agent::start() {
                                       ", error reports to " + platform_.errorSinks.description());
     if (server_.localPort < 0 || server_.localPort > 65535)
         trap.report(110, platform::PlatformError(platform::err::InvalidProcedureCall,
-                                                 "Invalid local port " + std::to_string(server_.localPort)));
+                                                 "Invalid local port " + std::to_string(server_.localPort))
+                             .withDetail(settings::valueDetail(platform_.store, keys::localPort(),
+                                                               std::to_string(server_.localPort))));
     else trap(110, [&] { platform_.socket.setLocalPort(server_.localPort); });
     shell_.setTrayPicture(TrayPicture::Neutral);
     shell_.addTrayIcon();
@@ -249,7 +251,10 @@ void Agent::refreshParameters() {
     if (platform_.directoryLock) {
         const std::string problem = trap.value(
             65, [&] { return dataDirGuard_.follow(*platform_.directoryLock, params_.dataDirPath); }, std::string());
-        if (!problem.empty()) trap.report(65, platform::PlatformError(platform::err::PathFileAccessError, problem));
+        if (!problem.empty())
+            trap.report(65,
+                        platform::PlatformError(platform::err::PathFileAccessError, problem)
+                            .withDetail(settings::valueDetail(platform_.store, keys::dataDir(), params_.dataDirPath)));
     }
     shell_.showParameters(params_);
     scheduler_.lengthChanged();  // a new TimeOut counts from now on

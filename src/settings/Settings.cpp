@@ -12,13 +12,17 @@ auto converted(platform::SettingsStore& store, const Key& key, const std::string
     try {
         return convert(value);
     } catch (platform::PlatformError& e) {
-        const std::string file = store.location(App);
-        e.withDetail("key \"" + std::string(key.name) + "\" in [" + key.section + "]" +
-                     (file.empty() ? std::string() : " of " + file) + " holds \"" + value + "\"");
+        e.withDetail(valueDetail(store, key, value));
         throw;
     }
 }
 }  // namespace
+
+std::string valueDetail(const platform::SettingsStore& store, const Key& key, const std::string& value) {
+    const std::string file = store.location(App);
+    return "key \"" + key.name + "\" in [" + key.section + "]" + (file.empty() ? "" : " of " + file) + " holds \"" +
+           value + "\"";
+}
 
 int32_t Settings::wholeNumber(const Key& key) { return converted(store_, key, text(key), toWholeNumber); }
 int16_t Settings::smallWholeNumber(const Key& key) { return converted(store_, key, text(key), toSmallWholeNumber); }

@@ -32,8 +32,8 @@ private:
             if (owner.sinkThrows) throw platform::PlatformError(440, "Automation error");
             return owner.answer;
         }
-        void explain(const std::string& detail) override {
-            owner.details.push_back(owner.reports.back().procedureName + ": " + detail);
+        void explain(const std::string& d) override {
+            owner.details.push_back(owner.reports.back().procedureName + ": " + d);
         }
         RecordingErrorSinks& owner;
     };

@@ -317,8 +317,8 @@ public:
     void showLinkState(bool alerting, const std::string& last) override {
         linkStates.push_back((alerting ? "alert " : "") + app::lastContactTip(last, alerting));
     }
-    void notify(bool warning, const std::string& since) override {
-        notifications.push_back(warning ? app::linkAlertText(since) : app::linkRestoredText());
+    void notify(bool alert, const std::string& at) override {
+        notifications.push_back(alert ? app::linkAlertText(at) : app::linkRestoredText());
     }
     void showTrayStatus(const app::TrayStatus& s) override { trayStatus = s; }
     std::string timeoutText() const override { return timeoutBox; }

@@ -4,6 +4,8 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMetaType>
+#include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QtEndian>
 
@@ -87,6 +89,13 @@ bool StatusNotifierItem::takeOver() {
         return true;
     }
     return false;
+}
+
+QString StatusNotifierItem::iconThemePath() const {
+    // Installed under a prefix the desktop does not search (/opt, a home directory), the pictures are found
+    // by their names only when the host is told where they are.
+    const QString icons = QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/icons"));
+    return QFileInfo::exists(icons + QStringLiteral("/hicolor/scalable/apps/ostrell-102.svg")) ? icons : QString();
 }
 
 void StatusNotifierItem::setIcon(const QIcon& icon) {

@@ -62,7 +62,7 @@ public:
     QString title() const { return QStringLiteral("Ostrell"); }
     QString status() const { return needsAttention_ ? QStringLiteral("NeedsAttention") : QStringLiteral("Active"); }
     int windowId() const { return 0; }
-    QString iconThemePath() const { return {}; }
+    QString iconThemePath() const;
     QDBusObjectPath menu() const { return QDBusObjectPath(QStringLiteral("/MenuBar")); }
     bool itemIsMenu() const { return false; }
     QString iconName() const { return iconName_; }

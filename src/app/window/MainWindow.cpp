@@ -119,6 +119,7 @@ constexpr auto TabOrder =
     QT_TRANSLATE_NOOP("ostrell", "Cancel"),
     QT_TRANSLATE_NOOP("ostrell", "Exit"),
     QT_TRANSLATE_NOOP("ostrell", "File"),
+    QT_TRANSLATE_NOOP("ostrell", "Veltrana Interface"),
 });
 
 QString ownerText(const std::string& english) { return QCoreApplication::translate("ostrell", english.c_str()); }
@@ -335,7 +336,10 @@ void MainWindow::showParameters(const settings::Parameters& p) {
     txtBKnum_->setText(displayText(p.loNumbers[1]));
 }
 
-void MainWindow::addTrayIcon() { tray_.addIcon(*this, std::string(), monitoring_); }
+// The tip is the window's caption, in the owner's language.
+void MainWindow::addTrayIcon() {
+    tray_.addIcon(*this, QCoreApplication::translate("ostrell", Caption).toStdString(), monitoring_);
+}
 
 void MainWindow::setTrayPicture(TrayPicture picture) {
     picture_ = picture;

@@ -8,7 +8,6 @@
 #include "app/CycleCounting.h"
 #include "app/DataDirChooser.h"
 #include "app/DisplayChoice.h"
-#include "app/FirstRun.h"
 #include "app/HeadlessShell.h"
 #include "app/LinkAlert.h"
 #include "app/TrayActivation.h"
@@ -41,14 +40,6 @@ TEST(Rules, DecideAsTheDesktopAndTheHostExpect) {
     for (const auto& [event, action] : {Ev{E::Context, A::OpenMenu}, Ev{E::DoubleClick, A::RestoreNormal},
                                         Ev{E::Trigger, A::ShowStatus}, Ev{E::MiddleClick, A::Nothing}})
         EXPECT_EQ(app::trayActionFor(event), action);
-    using F = app::FirstRun;
-    using Run = std::tuple<bool, bool, bool, F>;  // settings file, host version stored, --autostart
-    for (const auto& [file, host, autostart, choice] :
-         {Run{false, false, false, F::NotSetUp}, Run{true, false, false, F::Start},
-          Run{false, false, true, F::QuietEnd}, Run{true, false, true, F::QuietEnd}, Run{true, true, true, F::Start}})
-        EXPECT_EQ(app::firstRunChoice(file, host, autostart), choice) << file << host << autostart;
-    for (const auto& [seconds, clock] : {std::pair{15, "14:05:25"}, {36000, "00:05:10"}, {-15, "14:04:55"}})
-        EXPECT_EQ(app::clockTimeAfter("2026-12-06T14:05:10+01:00", seconds), clock) << seconds;
     using Due = std::tuple<int, int, bool>;
     for (const auto& [sinceMs, after, due] : {Due{59999, 1, false}, Due{60000, 1, true}, Due{1800000, 30, true},
                                               Due{99999999, 0, false}, Due{99999999, -5, false}})
