@@ -161,6 +161,7 @@ void stopOnSignal(app::Agent& agent, int signal) {
 // With a display: the window, hidden in the tray (or behind its status window where no tray runs).
 int runDesktop(int argc, char** argv) {
     QApplication qt(argc, argv);
+    app::installTranslations();  // the owner's language, by the locale
     // The window is hidden most of the time; closing a message box must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);
     platform::QtPlatform p;

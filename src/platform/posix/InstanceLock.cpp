@@ -1,17 +1,17 @@
 #include "platform/posix/InstanceLock.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
 #include <charconv>
 #include <csignal>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
