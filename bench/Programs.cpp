@@ -148,7 +148,7 @@ void writeAgentSettings(const RunDir& dir, const AgentSettings& s) {
 std::unique_ptr<Child> startAgent(const ProgramPaths& paths, const RunDir& dir, const std::string& stdoutPath) {
     Child::Launch launch;
     launch.argv = {paths.agent, "--headless"};  // as it runs unattended: one line per cycle, no trace
-    launch.env = {"XDG_CONFIG_HOME=" + dir.config()};
+    launch.env = {"XDG_CONFIG_HOME=" + dir.config(), "XDG_STATE_HOME=" + dir.path() + "/state"};
     launch.stdoutPath = stdoutPath;
     launch.stderrPath = dir.path() + "/agent.err";
     return std::make_unique<Child>(launch);

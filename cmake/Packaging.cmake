@@ -8,7 +8,8 @@ endif()
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/data/icons/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons
         FILES_MATCHING PATTERN "*.svg")
 install(FILES ${CMAKE_SOURCE_DIR}/data/ostrell.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${CMAKE_SOURCE_DIR}/data/ostrell.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+# AppStream wants the file named after the component's id.
+install(FILES ${CMAKE_SOURCE_DIR}/data/invalid.ostrell.Ostrell.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
 # The manual page and the Debian changelog go compressed, without a time stamp in the gzip header, so
 # that two builds of the same sources give the same package.
@@ -57,8 +58,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Debian ships binaries stripped (lintian: unstripped-binary-or-object).
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")
-# GNOME shows no tray icons without this extension (the status window stands in meanwhile).
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gnome-shell-extension-appindicator")
+# GNOME shows no tray icons without this extension (the status window stands in meanwhile). Only a
+# suggestion: as a recommendation it would pull GNOME Shell onto every KDE or XFCE machine. Qt's own
+# catalogues put the buttons of its dialogs in the owner's language too.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gnome-shell-extension-appindicator, qt6-translations-l10n")
 # The autostart entry is configuration: a local edit survives an upgrade.
 file(WRITE ${CMAKE_BINARY_DIR}/debian/conffiles "/etc/xdg/autostart/ostrell.desktop\n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/debian/conffiles)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a build directory and checks it: its name, version and Qt 6 runtime
-# dependencies, every file it must carry, lintian and desktop-file-validate without a complaint, the
-# manual page rendering, and that the program inside starts from the unpacked tree.
+# dependencies, every file it must carry, lintian, desktop-file-validate and appstreamcli validate-tree
+# without a complaint, the manual page rendering, and that the program inside starts from the unpacked tree.
 # Usage: scripts/check-deb.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -19,7 +19,8 @@ field() { dpkg-deb -f "$deb" "$1"; }
 for dep in 'libqt6widgets6 (>= ' 'libqt6network6 (>= ' 'libc6 (>= ' libqt6svg6; do
   field Depends | grep -qF "$dep" || fail "Depends lacks $dep: $(field Depends)"
 done
-field Recommends | grep -q gnome-shell-extension-appindicator || fail "Recommends lacks the GNOME tray extension"
+field Suggests | grep -q gnome-shell-extension-appindicator || fail "Suggests lacks the GNOME tray extension"
+[ -z "$(field Recommends)" ] || fail "the package recommends $(field Recommends): a whole desktop for some"
 
 # No lintian error or warning (informational tags are allowed).
 lintian_out=$(lintian --fail-on error,warning --tag-display-limit 0 "$deb" 2>&1) || fail "lintian: $lintian_out"
@@ -29,7 +30,8 @@ for f in ./usr/bin/ostrell ./usr/share/applications/ostrell.desktop ./etc/xdg/au
          ./usr/share/icons/hicolor/scalable/apps/ostrell-101.svg ./usr/share/icons/hicolor/scalable/apps/ostrell-102.svg \
          ./usr/share/icons/hicolor/scalable/apps/ostrell-103.svg ./usr/share/icons/hicolor/scalable/apps/ostrell-104.svg \
          ./usr/share/man/man1/ostrell.1.gz ./usr/share/doc/ostrell/copyright ./usr/share/doc/ostrell/changelog.gz \
-         ./usr/share/metainfo/ostrell.metainfo.xml; do
+         ./usr/share/metainfo/invalid.ostrell.Ostrell.metainfo.xml ./usr/share/icons/hicolor/scalable/apps/ostrell-102-alert.svg \
+         ./usr/share/ostrell/translations/ostrell_de.qm ./usr/share/ostrell/translations/ostrell_fr.qm; do
   grep -qx "$f" <<<"$contents" || fail "the package lacks $f"
 done
 dpkg-deb -e "$deb" "$work/control"
@@ -42,7 +44,10 @@ desktop-file-validate --no-hints "$autostart" "$work/root/usr/share/applications
 man_out=$(MANWIDTH=80 man --warnings -l "$work/root/usr/share/man/man1/ostrell.1.gz" 2>&1 >/dev/null) || fail "man -l failed"
 [ -z "$man_out" ] || fail "the manual page renders with warnings: $man_out"
 MANWIDTH=80 man -l "$work/root/usr/share/man/man1/ostrell.1.gz" 2>/dev/null | grep -q "EXIT STATUS" || fail "the manual page lacks EXIT STATUS"
-for line in 'Exec=ostrell --autostart' 'X-KDE-autostart-after=panel' 'X-LXQt-Need-Tray=true'; do
+# The installed tree as AppStream sees it (the metainfo file, its desktop entry, the icon).
+appstream_out=$(appstreamcli validate-tree --no-net "$work/root" 2>&1) || fail "appstreamcli validate-tree: $appstream_out"
+# After a removal the entry stays in /etc (a conffile) but must not start a program that is gone.
+for line in 'TryExec=ostrell' 'Exec=ostrell --autostart' 'X-KDE-autostart-after=panel' 'X-LXQt-Need-Tray=true'; do
   grep -qx "$line" "$autostart" || fail "autostart entry lacks $line"
 done
 grep -q '^X-GNOME-Autostart-Delay=[0-9]' "$autostart" || fail "autostart entry lacks X-GNOME-Autostart-Delay"
@@ -53,10 +58,17 @@ readelf -S "$prog" | grep -q '\.symtab' && fail "the packaged program is not str
 readelf -d "$prog" | grep -q 'BIND_NOW' || fail "the packaged program lacks immediate binding"
 readelf -h "$prog" | grep -q 'DYN' || fail "the packaged program is not position-independent"
 
-# The packaged program starts: with no host version stored it refuses politely (status 1) and ends by itself.
+# The packaged program starts: on an account without BKX.ini it says so and writes nothing; with a file
+# but no host version it refuses politely and publishes its own. Either way status 1, by itself.
 mkdir -p "$work/config"
-status=0
-out=$(XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state" XDG_RUNTIME_DIR="$work/config" timeout 20 "$work/root/usr/bin/ostrell" --headless 2>&1) || status=$?
+run() { XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state" XDG_RUNTIME_DIR="$work/config" \
+          timeout 20 "$work/root/usr/bin/ostrell" --headless 2>&1; }
+status=0; out=$(run) || status=$?
+[ "$status" = 1 ] || fail "the first run ended with status $status: $out"
+grep -q "Brannick is not set up for this account" <<<"$out" || fail "unexpected first run: $out"
+[ ! -e "$work/config/BKX.ini" ] || fail "the first run created BKX.ini"
+printf '[Ostrell]\nTimeOut=15\n' >"$work/config/BKX.ini"
+status=0; out=$(run) || status=$?
 [ "$status" = 1 ] || fail "the refused program ended with status $status: $out"
 grep -q "can only run with Brannick version 2.3.119 or higher" <<<"$out" || fail "unexpected output: $out"
 grep -q '^ostrell=2.4.11$' "$work/config/BKX.ini" || fail "the packaged program did not publish its version"

@@ -14,16 +14,18 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fstream>
 #include <iostream>
+#include <optional>
 
 #include "app/Agent.h"
 #include "app/DisplayChoice.h"
 #include "app/ExitStatus.h"
+#include "app/FirstRun.h"
 #include "app/HeadlessShell.h"
 #include "app/SingleInstance.h"
 #include "app/StatusReport.h"
 #include "app/window/MainWindow.h"
+#include "app/window/Translations.h"
 #include "errors/ErrorReporter.h"
 #include "platform/StateDirectory.h"
 #include "platform/posix/DisplayProbe.h"
@@ -88,28 +90,25 @@ const char* const HelpText =
     "\n"
     "  --headless   run without the window and tray, even with a display\n"
     "  --monitor    headless: print every monitor line (records included) instead of one line per cycle\n"
-    "  --status     report on the agent of this user and exit: 0 when its last success is recent, 3 when not\n"
+    "  --status     report on the agent of this user and exit: 0 running and in contact, 3 running without\n"
+    "               contact, 4 not running\n"
     "  --autostart  as started at login: end quietly when this user has no BKX.ini\n"
     "  -h, --help   show this help and exit\n"
     "  -v, --version  show the version and exit\n"
     "\n"
-    "Exit status: 0 ended normally, 1 refused to run, 2 usage error, 3 (--status) stale or never.\n"
+    "Exit status: 0 ended normally, 1 refused to run, 2 usage error; --status: 3 no contact, 4 not running.\n"
     "Settings: $XDG_CONFIG_HOME/BKX.ini. State: $XDG_STATE_HOME/ostrell/status. See ostrell(1).\n";
-
-// True when pid is a running program named ostrell (a stale status file names a dead or reused pid).
-bool ostrellRuns(int64_t pid) {
-    if (pid <= 0) return false;
-    std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
-    std::string name;
-    return std::getline(comm, name) && name == "ostrell";
-}
 
 int runStatus() {
     app::StatusFindings f;
     platform::PosixStateWriter state(platform::stateDirectory());
     const std::string text = state.readState(platform::StatusFileName);
     if (!text.empty()) f.status = app::parseStatusFile(text);
-    f.agentRunning = f.status && ostrellRuns(f.status->pid);
+    // The lock, not the pid in the status file: an agent that died leaves its file but not its lock.
+    const std::optional<long> holder =
+        platform::InstanceLock::userLockHolder(platform::InstanceLock::userLockDirectory());
+    f.agentRunning = holder.has_value();
+    f.runningPid = holder.value_or(0);
     std::string dataDir;
     try {
         platform::PosixSettingsStore store;
@@ -119,8 +118,9 @@ int runStatus() {
     }
     platform::PosixFileSystem fs;
     app::findDataFolder(fs, dataDir, f);
-    std::cout << app::statusReportText(f);
-    return app::statusExitCode(f, static_cast<int64_t>(std::time(nullptr)));
+    const auto now = static_cast<int64_t>(std::time(nullptr));
+    std::cout << app::statusReportText(f, now);
+    return app::statusExitCode(f, now);
 }
 
 std::string env(const char* name) {
@@ -152,14 +152,13 @@ void connectWindow(app::MainWindow& window, app::Agent& agent) {
 // A stop signal ends the agent as the Exit item does, and says so in the system log.
 void stopOnSignal(app::Agent& agent, int signal) {
     const char* name = sigabbrev_np(signal);
-    platform::processSystemLog().write(platform::LogLevel::Info,
-                                       "stopping on SIG" + (name ? std::string(name) : std::to_string(signal)));
-    agent.exitProgram();
+    agent.exitProgram("SIG" + (name ? std::string(name) : std::to_string(signal)));
 }
 
 // With a display: the window, hidden in the tray (or behind its status window where no tray runs).
 int runDesktop(int argc, char** argv) {
     QApplication qt(argc, argv);
+    app::installTranslations();  // the owner's language, by the locale
     // The window is hidden most of the time; closing a message box must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);
     platform::QtPlatform p;
@@ -219,6 +218,38 @@ int runHeadless(int argc, char** argv, bool monitorLines) {
     return p.loop.run();
 }
 
+// Only an account the host has set up runs an agent. Nothing is written before this (no settings file,
+// no lock), so that a start from the menu on another account leaves no trace that would start it later.
+std::optional<int> endOnFirstRun(int argc, char** argv, bool autostart, bool desktop) {
+    platform::PosixSettingsStore store;
+    const std::string settingsFile = store.filePath(settings::App);
+    const bool exists = QFile::exists(QString::fromStdString(settingsFile));
+    bool hostVersionStored = false;
+    try {
+        const settings::Key host = settings::keys::hostVersion();
+        hostVersionStored = exists && !store.readValue(settings::App, host.section, host.name, "").empty();
+    } catch (const std::exception&) {
+        hostVersionStored = true;  // unreadable now: the start-up reads it again and reports
+    }
+    switch (app::firstRunChoice(exists, hostVersionStored, autostart)) {
+        case app::FirstRun::Start: return std::nullopt;
+        case app::FirstRun::QuietEnd:
+            platform::processSystemLog().write(platform::LogLevel::Info,
+                                               "Brannick is not set up for this account: not started");
+            return app::ExitNormal;
+        case app::FirstRun::NotSetUp: break;
+    }
+    const std::string text = app::notSetUpText(settingsFile);
+    platform::processSystemLog().write(platform::LogLevel::Error, "stopping on refusal: " + text);
+    std::cerr << "ostrell: " << text << '\n';
+    if (desktop) {
+        QApplication qt(argc, argv);
+        app::installTranslations();
+        QMessageBox::warning(nullptr, QStringLiteral("Ostrell"), app::notSetUpMessage(settingsFile));
+    }
+    return app::ExitRefused;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -237,14 +268,6 @@ int main(int argc, char** argv) {
     }
     if (o.status) return runStatus();
 
-    // Started at login for every account of the machine: only a user the host has set up runs an agent.
-    const std::string settingsFile = platform::PosixSettingsStore().filePath(settings::App);
-    if (o.autostart && !QFile::exists(QString::fromStdString(settingsFile))) {
-        platform::processSystemLog().write(platform::LogLevel::Info,
-                                           "no " + settingsFile + " for this user: not started");
-        return app::ExitNormal;
-    }
-
     bool desktop = app::desktopWanted(argc, argv);
     if (desktop && !displayAnswers()) {
         const std::string line =
@@ -253,5 +276,6 @@ int main(int argc, char** argv) {
         if (!platform::isJournalStream(2)) std::cerr << "ostrell: " << line << '\n';
         desktop = false;
     }
+    if (const auto end = endOnFirstRun(argc, argv, o.autostart, desktop)) return *end;
     return desktop ? runDesktop(argc, argv) : runHeadless(argc, argv, o.monitor);
 }

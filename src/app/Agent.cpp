@@ -98,6 +98,8 @@ void Agent::start() {
         platform_.loop.waitUntil([] { return false; }, HostVersionLookPauseMs);
     }
     if (!hostVersionAccepted(hostVersion, settings::MinimumHostVersion)) {
+        log(platform::LogLevel::Error, "stopping on refusal: Brannick version \"" + hostVersion + "\" is older than " +
+                                           settings::MinimumHostVersion);
         shell_.showMessage(VersionGateTitle, VersionGateText);
         platform_.terminator.endRefused();
     }
@@ -113,9 +115,15 @@ void Agent::start() {
     if (server_.serverIp.empty())
         server_ = {settings::DefaultServerAddress, settings::DefaultServerPort, 0, server_.localIp};
     shell_.showSocketEnds(server_.localPort, server_.localIp, server_.serverPort, server_.serverIp);
+    log(platform::LogLevel::Info, "started ostrell " + errors::programVersionText() + ": server " + server_.serverIp +
+                                      ":" + std::to_string(server_.serverPort) + ", data folder " +
+                                      (params_.dataDirPath.empty() ? "not set" : params_.dataDirPath) +
+                                      ", error reports to " + platform_.errorSinks.description());
     if (server_.localPort < 0 || server_.localPort > 65535)
         trap.report(110, platform::PlatformError(platform::err::InvalidProcedureCall,
-                                                 "Invalid local port " + std::to_string(server_.localPort)));
+                                                 "Invalid local port " + std::to_string(server_.localPort))
+                             .withDetail(settings::valueDetail(platform_.store, keys::localPort(),
+                                                               std::to_string(server_.localPort))));
     else trap(110, [&] { platform_.socket.setLocalPort(server_.localPort); });
     shell_.setTrayPicture(TrayPicture::Neutral);
     shell_.addTrayIcon();
@@ -123,7 +131,7 @@ void Agent::start() {
     // The outage clock starts now: an agent that never reaches the server warns AlertAfter from here.
     lastContactMs_ = platform_.loop.nowMs();
     lastContactIso_ = platform_.loop.isoTimestamp();
-    shell_.showLinkState(false, lastContactTip("", false));
+    shell_.showLinkState(false, "");
     // The last success of an earlier run stays in the status until this run has one of its own.
     trap(135, [&] {
         if (platform_.stateWriter)
@@ -154,6 +162,7 @@ void Agent::cycleEnded(bool reached) {
     summary_.failure = connection_.lastSocketError();
     summary_.logonUnanswered = !reached && connection_.logonUnanswered();
     summary_.durationMs = now - cycleStartMs_;
+    const std::string noContactSince = clockTimeOf(lastContactIso_);
     if (reached) {
         contacted_ = true;
         lastContactMs_ = now;
@@ -162,10 +171,18 @@ void Agent::cycleEnded(bool reached) {
     const std::string line = cycleSummaryLine(summary_);
     shell_.showCycleSummary(line);
     trap(20, [&] { log(platform::LogLevel::Info, line); });
-    if (!reached) trap(25, [&] { log(platform::LogLevel::Warning, connectionWarning(summary_)); });
+    // One warning when an outage begins and one line when it ends; the cycles between say it in their line.
+    if (!reached && failedCycles_++ == 0)
+        trap(25, [&] { log(platform::LogLevel::Warning, connectionWarning(summary_)); });
+    if (reached && failedCycles_ > 0) {
+        trap(26, [&] { log(platform::LogLevel::Info, recoveryLine(summary_, failedCycles_, noContactSince)); });
+        // The next outage is news, whatever it repeats of this one.
+        if (platform_.systemLog) trap(27, [&] { platform_.systemLog->forgetRepeats(); });
+        failedCycles_ = 0;
+    }
     trap(30, [&] { checkLinkAlert(); });
-    shell_.showLinkState(alerting_,
-                         lastContactTip(contacted_ || alerting_ ? clockTimeOf(lastContactIso_) : "", alerting_));
+    shell_.showLinkState(alerting_, contacted_ || alerting_ ? clockTimeOf(lastContactIso_) : "");
+    countToday(reached);
     trap(40, [&] { writeStatus(); });
     trap(45, [&] { transferLog_.closeFile(); });
 }
@@ -175,10 +192,27 @@ void Agent::checkLinkAlert() {
     if (due == alerting_) return;
     alerting_ = due;
     const std::string since = clockTimeOf(lastContactIso_);
-    const std::string text = due ? linkAlertText(since) : linkRestoredText();
-    log(due ? platform::LogLevel::Warning : platform::LogLevel::Info, text);
-    shell_.notify(text, due);
-    shell_.showLinkState(due, lastContactTip(contacted_ || due ? since : "", due));
+    // The all-clear has its line already: the recovery line of the cycle that reached the server.
+    if (due) log(platform::LogLevel::Warning, linkAlertText(since));
+    shell_.notify(due, since);
+    shell_.showLinkState(due, contacted_ || due ? since : "");
+}
+
+void Agent::countToday(bool reached) {
+    const std::string now = platform_.loop.isoTimestamp();
+    if (now.compare(0, 10, today_) != 0) {
+        today_ = now.substr(0, 10);
+        trayStatus_ = TrayStatus{};
+    }
+    ++trayStatus_.cyclesToday;
+    for (const auto& [kind, lines] : summary_.linesAccepted) trayStatus_.linesSentToday += lines;
+    for (const CycleSummary::Stored& bk : summary_.stored) {
+        trayStatus_.bookingsToday += bk.bookings;
+        trayStatus_.paymentsToday += bk.payments;
+    }
+    if (reached) trayStatus_.lastContact = clockTimeOf(lastContactIso_);
+    trayStatus_.nextCycle = clockTimeAfter(now, params_.timeoutSecs);
+    shell_.showTrayStatus(trayStatus_);
 }
 
 void Agent::writeStatus() {
@@ -194,6 +228,7 @@ void Agent::writeStatus() {
 
 void Agent::checkEndRequest() {
     if (settings_.text(keys::endFlag()) != EndFlagValue) return;
+    log(platform::LogLevel::Info, "stopping on end request (EndFlag)");
     // At once: no close request, no quit line, the socket is left as it is.
     shell_.deleteTrayIcon();
     platform_.terminator.endNow();
@@ -244,7 +279,8 @@ void Agent::followDataDirectory(errors::Trap& trap, int32_t label) {
         log(platform::LogLevel::Info, notice.text);
         return;
     }
-    trap.report(label, platform::PlatformError(platform::err::PathFileAccessError, notice.text));
+    trap.report(label, platform::PlatformError(platform::err::PathFileAccessError, notice.text)
+                           .withDetail(settings::valueDetail(platform_.store, keys::dataDir(), params_.dataDirPath)));
 }
 
 void Agent::refreshTrayPicture() {
@@ -265,8 +301,9 @@ void Agent::showServerAddress() {
 
 void Agent::toggleMonitor() { monitor_.setEnabled(app::toggleMonitor(shell_, monitor_.isEnabled())); }
 
-void Agent::exitProgram() {
+void Agent::exitProgram(const std::string& cause) {
     errors::Trap trap(reporter_, "mnuExit_Click");
+    stopCause_ = cause;
     trap(10, [&] { connection_.sendQuitLine(); });
     params_.exitMode = "Yes";
     // A refresh running in the yield below may put the stored "Exit" back; the choice stands anyway.
@@ -278,6 +315,13 @@ void Agent::exitProgram() {
 
 bool Agent::requestClose(CloseReason reason) {
     if (!closeAllowed(reason, exitChosen_ ? std::string("Yes") : params_.exitMode)) return false;
+    if (!stopLogged_) {
+        stopLogged_ = true;
+        log(platform::LogLevel::Info,
+            "stopping on " + (reason == CloseReason::SessionEnding ? "the end of the session"
+                              : exitChosen_                        ? stopCause_
+                                            : "a close request (Exit=" + params_.exitMode + ")"));
+    }
     shell_.deleteTrayIcon();
     // Unloading the only window ends the program: the main loop returns and running waits give up.
     platform_.loop.requestEnd();

@@ -100,7 +100,7 @@ public:
     void toggleMonitor();
     // The Exit item: quit line when connected, close, then the close request (which the Exit choice
     // allows); ends the main loop and every running wait.
-    void exitProgram();
+    void exitProgram(const std::string& cause = "Exit");
     // A request to close the window: allowed (tray icon removed, program ending) or refused (nothing shown).
     bool requestClose(CloseReason reason);
     // The window with the count towards the next cycle became visible or hidden.
@@ -123,6 +123,8 @@ private:
     void followDataDirectory(errors::Trap& trap, int32_t label);
     // Raises or clears the outage warning by the time since the last contact.
     void checkLinkAlert();
+    // Today's counts and the next cycle, for the status view of the tray icon.
+    void countToday(bool reached);
     void writeStatus();
     void log(platform::LogLevel level, const std::string& text);
 
@@ -145,6 +147,11 @@ private:
     cycle::Scheduler scheduler_;
     bool exitChosen_ = false;
     std::string dataDirProblem_;  // reported once while it stands
+    std::string stopCause_;    // for the stop line: Exit, or the signal
+    bool stopLogged_ = false;  // a close can be asked for again on the way out
+    int failedCycles_ = 0;     // in a row: the outage so far
+    TrayStatus trayStatus_;
+    std::string today_;  // the date trayStatus_ counts, "2026-12-07"
     int alertAfterMinutes_ = 30;
     bool alerting_ = false;
     int64_t cycleStartMs_ = 0;

@@ -1,5 +1,7 @@
 #include "app/AgentStatus.h"
 
+#include <array>
+#include <cstdio>
 #include <sstream>
 
 namespace ostrell::app {
@@ -77,6 +79,16 @@ bool lastSuccessRecent(int64_t nowEpochSeconds, const std::string& lastSuccess, 
     if (!at) return false;
     const int64_t cycle = cycleSeconds > 0 ? cycleSeconds : 0;
     return nowEpochSeconds - *at <= 3 * cycle + 60;
+}
+
+std::string clockTimeAfter(const std::string& iso, int seconds) {
+    int h = 0, m = 0, s = 0;
+    if (!digitsAt(iso, 11, 2, h) || !digitsAt(iso, 14, 2, m) || !digitsAt(iso, 17, 2, s)) return {};
+    constexpr int Day = 86400;
+    const int t = ((h * 3600 + m * 60 + s + seconds) % Day + Day) % Day;
+    std::array<char, 16> text{};
+    std::snprintf(text.data(), text.size(), "%02d:%02d:%02d", t / 3600, t / 60 % 60, t % 60);
+    return text.data();
 }
 
 std::string clockTimeOf(const std::string& iso) { return iso.size() >= 16 && iso[10] == 'T' ? iso.substr(11, 5) : iso; }

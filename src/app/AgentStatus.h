@@ -26,6 +26,9 @@ std::optional<int64_t> epochSecondsOf(const std::string& iso);
 // The link counts as healthy while the last success lies within three cycles plus a minute.
 bool lastSuccessRecent(int64_t nowEpochSeconds, const std::string& lastSuccess, int cycleSeconds);
 
+// "14:05:25" for an ISO time of 14:05:10 and 15 seconds; empty when the text has no time of day.
+std::string clockTimeAfter(const std::string& iso, int seconds);
+
 // "14:05" of an ISO time, for messages; the text as it is when it has no time of day.
 std::string clockTimeOf(const std::string& iso);
 

@@ -35,6 +35,7 @@ public:
         ++summary_.errors;
         return inner_.create();
     }
+    std::string description() const override { return inner_.description(); }
 
 private:
     platform::ErrorSinkFactory& inner_;

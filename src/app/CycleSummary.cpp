@@ -22,10 +22,11 @@ std::string logonUnansweredText(const CycleSummary& s) {
 std::string cycleSummaryLine(const CycleSummary& s) {
     const std::string server = s.host + ":" + std::to_string(s.port);
     std::string line = "cycle: ";
-    if (!s.connected && s.logonUnanswered) {
-        line += logonUnansweredText(s);
-    } else if (!s.connected) {
-        line += "not connected to " + server + " (" + reasonOf(s) + ")";
+    if (!s.connected) {
+        // A cycle that never reached the server failed, whether or not anything was reported on the way.
+        line = "cycle failed: " + (s.logonUnanswered ? logonUnansweredText(s)
+                                                     : "not connected to " + server + " (" + reasonOf(s) + ")");
+        if (s.errors > 0) line += ", " + plural(s.errors, "error", "errors");
     } else {
         line += "connected to " + server;
         std::string sent;
@@ -45,7 +46,13 @@ std::string cycleSummaryLine(const CycleSummary& s) {
     }
     std::array<char, 32> seconds{};
     std::snprintf(seconds.data(), seconds.size(), "%.1f s", static_cast<double>(s.durationMs) / 1000.0);
-    return line + ", " + plural(s.errors, "error", "errors") + ", " + seconds.data();
+    if (s.connected) line += ", " + plural(s.errors, "error", "errors");
+    return line + ", " + seconds.data();
+}
+
+std::string recoveryLine(const CycleSummary& s, int failedCycles, const std::string& since) {
+    return "contact with " + s.host + ":" + std::to_string(s.port) + " again after " +
+           plural(failedCycles, "failed cycle", "failed cycles") + " (none since " + since + ")";
 }
 
 std::string connectionWarning(const CycleSummary& s) {

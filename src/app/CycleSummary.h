@@ -26,12 +26,15 @@ struct CycleSummary {
 };
 
 // "cycle: connected to 10.1.2.3:6000, sent Bookings.csv 12 lines, stored 4711: 2 bookings 1 payment,
-// 0 errors, 1.4 s", "cycle: not connected to 10.1.2.3:6000 (Connection refused), 0 errors, 3.4 s" or
-// "cycle: no answer to the logon from 10.1.2.3:6000, 0 errors, 12.1 s".
+// 0 errors, 1.4 s", "cycle failed: not connected to 10.1.2.3:6000 (Connection refused), 3.4 s" or
+// "cycle failed: no answer to the logon from 10.1.2.3:6000, 12.1 s".
 std::string cycleSummaryLine(const CycleSummary& s);
 
 // The warning of a failed connection, naming the server and the system's reason, or of a logon that
 // got no answer.
 std::string connectionWarning(const CycleSummary& s);
+
+// The line that ends an outage: "contact with 10.1.2.3:6000 again after 3 failed cycles (none since 14:05)".
+std::string recoveryLine(const CycleSummary& s, int failedCycles, const std::string& since);
 
 }  // namespace ostrell::app

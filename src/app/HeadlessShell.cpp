@@ -1,5 +1,7 @@
 #include "app/HeadlessShell.h"
 
+#include "app/LinkAlert.h"
+
 namespace ostrell::app {
 
 void HeadlessShell::print(const std::string& line) {
@@ -17,8 +19,8 @@ void HeadlessShell::showCycleSummary(const std::string& line) {
     if (!output_.monitorLines && !output_.outIsJournal) print(line);
 }
 
-void HeadlessShell::notify(const std::string& text, bool warning) {
-    if (!output_.outIsJournal) print((warning ? "warning: " : "") + text);
+void HeadlessShell::notify(bool warning, const std::string& since) {
+    if (!output_.outIsJournal) print(warning ? "warning: " + linkAlertText(since) : linkRestoredText());
 }
 
 void HeadlessShell::showMessage(const std::string& title, const std::string& text) {
@@ -28,31 +30,9 @@ void HeadlessShell::showMessage(const std::string& title, const std::string& tex
     err_ << title << ": " << oneLine << '\n' << std::flush;
 }
 
-std::string HeadlessShell::pictureName(TrayPicture picture) {
-    switch (picture) {
-        case TrayPicture::Smiling: return "101 smiling: files waiting, connected";
-        case TrayPicture::Neutral: return "102 neutral: nothing waiting";
-        case TrayPicture::Frowning: return "103 frowning: files waiting, not connected";
-        case TrayPicture::Flag: return "104 flag: no BK number";
-    }
-    return std::to_string(static_cast<int>(picture));
-}
-
-void HeadlessShell::addTrayIcon() {
-    trayShown_ = true;
-    print("[tray] icon added" + (picture_ ? ": " + pictureName(*picture_) : std::string()));
-}
-
-void HeadlessShell::setTrayPicture(TrayPicture picture) {
-    if (picture_ == picture) return;
-    picture_ = picture;
-    if (trayShown_) print("[tray] " + pictureName(picture));
-}
-
-void HeadlessShell::deleteTrayIcon() {
-    if (!trayShown_) return;
-    trayShown_ = false;
-    print("[tray] icon removed");
-}
+// No tray here: stdout holds the cycle and outage lines only.
+void HeadlessShell::addTrayIcon() {}
+void HeadlessShell::setTrayPicture(TrayPicture) {}
+void HeadlessShell::deleteTrayIcon() {}
 
 }  // namespace ostrell::app

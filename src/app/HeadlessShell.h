@@ -18,7 +18,7 @@ struct HeadlessOutput {
 
 // The agent without a desktop. By default out gets one summary line per cycle and the outage warning
 // and all-clear, never a record's contents; with monitorLines each monitor line instead, as it is
-// written, oldest first. Every line starts with the log timestamp; tray picture changes go to out too;
+// written, oldest first. Every line starts with the log timestamp; nothing of the tray is printed;
 // message boxes go to err and return at once. With the monitor lines on, the "window" counts as
 // visible so that the monitor keeps its lines, but no text is held: each line is printed and forgotten.
 class HeadlessShell : public Shell {
@@ -43,10 +43,7 @@ public:
     void setTrayPicture(TrayPicture picture) override;
     void deleteTrayIcon() override;
     void showCycleSummary(const std::string& line) override;
-    void notify(const std::string& text, bool warning) override;
-
-    // Name of a picture, for the trace.
-    static std::string pictureName(TrayPicture picture);
+    void notify(bool warning, const std::string& since) override;
 
 private:
     void print(const std::string& line);
@@ -55,8 +52,6 @@ private:
     std::ostream& out_;
     std::ostream& err_;
     HeadlessOutput output_;
-    std::optional<TrayPicture> picture_;
-    bool trayShown_ = false;
 };
 
 }  // namespace ostrell::app

@@ -7,6 +7,16 @@
 
 namespace ostrell::app {
 
+// What the status view of the tray icon shows (a left click opens it).
+struct TrayStatus {
+    std::string lastContact;  // "14:05"; empty: none yet in this run
+    std::string nextCycle;    // "14:06:10"
+    int cyclesToday = 0;
+    int bookingsToday = 0;
+    int paymentsToday = 0;
+    int linesSentToday = 0;
+};
+
 // Tray pictures, by their resource numbers.
 enum class TrayPicture { Smiling = 101, Neutral = 102, Frowning = 103, Flag = 104 };
 
@@ -29,10 +39,13 @@ public:
 
     // One line per cycle, counts only: the headless program prints it; the desktop has the tray.
     virtual void showCycleSummary(const std::string& /*line*/) {}
-    // The outage warning mark on the tray picture (or not) and the tip's second line.
-    virtual void showLinkState(bool /*alerting*/, const std::string& /*tipLine*/) {}
-    // A desktop notification for the owner: the outage warning, or the all-clear.
-    virtual void notify(const std::string& /*text*/, bool /*warning*/) {}
+    // The outage warning mark on the tray picture (or not) and the tip's second line, from the time of
+    // day of the last contact ("14:05"; empty when there was none yet).
+    virtual void showLinkState(bool /*alerting*/, const std::string& /*lastContact*/) {}
+    // A notification for the owner: the outage warning (no contact since the time given), or the all-clear.
+    virtual void notify(bool /*warning*/, const std::string& /*since*/) {}
+    // The counts and times of the status view, after each cycle.
+    virtual void showTrayStatus(const TrayStatus& /*status*/) {}
 
     // The control panel: the two boxes Save stores (txtTimeout, txtDataDir) and the focus it gives back.
     virtual std::string timeoutText() const { return {}; }

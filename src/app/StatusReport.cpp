@@ -57,10 +57,28 @@ void findDataFolder(platform::FileSystem& fs, const std::string& dataDirSetting,
     f.dataDirMissing = folder.path.empty();
 }
 
-std::string statusReportText(const StatusFindings& f) {
+StatusCase statusCase(const StatusFindings& f, int64_t nowEpochSeconds) {
+    if (!f.agentRunning) return StatusCase::NotRunning;
+    if (f.dataDirMissing) return StatusCase::NoContact;  // it sends and fetches nothing until the folder is set
+    // The status file of an earlier run says nothing about this one.
+    const bool ours = f.status && (f.runningPid == 0 || f.status->pid == f.runningPid);
+    return ours && lastSuccessRecent(nowEpochSeconds, f.status->lastSuccess, f.status->cycleSeconds)
+               ? StatusCase::InContact
+               : StatusCase::NoContact;
+}
+
+std::string statusReportText(const StatusFindings& f, int64_t nowEpochSeconds) {
     std::string out;
-    if (f.agentRunning && f.status) out += "agent: running (pid " + std::to_string(f.status->pid) + ")\n";
-    else out += "agent: not running\n";
+    const std::string running = "agent: running (pid " + std::to_string(f.runningPid) + ")";
+    const std::string success = f.status ? f.status->lastSuccess : std::string();
+    switch (statusCase(f, nowEpochSeconds)) {
+        case StatusCase::InContact: out += running + ", in contact\n"; break;
+        case StatusCase::NoContact:
+            out += running +
+                   (success.empty() ? ", no contact yet\n" : ", no contact since " + clockTimeOf(success) + "\n");
+            break;
+        case StatusCase::NotRunning: out += "agent: not running\n"; break;
+    }
     const auto orNever = [](const std::string& t) { return t.empty() ? std::string("never") : t; };
     out += "server: " + (f.status ? f.status->server : std::string("unknown")) + "\n";
     out += "last attempt: " + orNever(f.status ? f.status->lastAttempt : "") + "\n";
@@ -77,8 +95,12 @@ std::string statusReportText(const StatusFindings& f) {
 }
 
 int statusExitCode(const StatusFindings& f, int64_t nowEpochSeconds) {
-    if (!f.status || f.dataDirMissing) return ExitStale;
-    return lastSuccessRecent(nowEpochSeconds, f.status->lastSuccess, f.status->cycleSeconds) ? ExitNormal : ExitStale;
+    switch (statusCase(f, nowEpochSeconds)) {
+        case StatusCase::InContact: return ExitNormal;
+        case StatusCase::NoContact: return ExitStale;
+        case StatusCase::NotRunning: break;
+    }
+    return ExitNotRunning;
 }
 
 }  // namespace ostrell::app

@@ -17,7 +17,8 @@ struct FileLines {
 // What `ostrell --status` found: the status file, whether its agent still runs, the data directory.
 struct StatusFindings {
     std::optional<AgentStatus> status;  // none when no agent ever wrote one
-    bool agentRunning = false;
+    bool agentRunning = false;        // an agent holds the user's lock
+    int64_t runningPid = 0;           // its pid, as its lock file says
     std::string dataDir;              // "DataDir" as stored
     bool dataDirMissing = false;      // it names no folder: the agent sends and fetches nothing
     std::vector<FileLines> outgoing;  // the outgoing files waiting
@@ -29,10 +30,14 @@ struct StatusFindings {
 // the agent's own rule (settings/DataFolder.h). Reads only.
 void findDataFolder(platform::FileSystem& fs, const std::string& dataDirSetting, StatusFindings& f);
 
-// The report, one fact per line.
-std::string statusReportText(const StatusFindings& f);
+// The three cases a monitoring script tells apart by the exit status.
+enum class StatusCase { InContact, NoContact, NotRunning };
+StatusCase statusCase(const StatusFindings& f, int64_t nowEpochSeconds);
 
-// 0 while the last success is recent, 3 when it is stale or there never was one, or there is no folder.
+// The report, one fact per line; the first says which case it is.
+std::string statusReportText(const StatusFindings& f, int64_t nowEpochSeconds);
+
+// 0 running and in contact, 3 running without a recent success or without a folder, 4 not running.
 int statusExitCode(const StatusFindings& f, int64_t nowEpochSeconds);
 
 }  // namespace ostrell::app

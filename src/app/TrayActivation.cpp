@@ -6,7 +6,7 @@ TrayAction trayActionFor(TrayEvent event) {
     switch (event) {
         case TrayEvent::Context: return TrayAction::OpenMenu;
         case TrayEvent::DoubleClick: return TrayAction::RestoreNormal;
-        case TrayEvent::Trigger:
+        case TrayEvent::Trigger: return TrayAction::ShowStatus;
         case TrayEvent::MiddleClick:
         case TrayEvent::Unknown: break;
     }

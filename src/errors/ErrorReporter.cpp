@@ -24,6 +24,7 @@ void ErrorReporter::report(const Failure& f) {
     try {
         auto sink = sinks_.create();
         answer = sink->handle(in);
+        if (!f.detail.empty()) sink->explain(f.detail);
         sink.reset();  // each report uses its own instance
     } catch (...) {
         // A sink that cannot be made or fails is passed over; the built-in sink keeps a trace.

@@ -16,6 +16,7 @@ struct Failure {
     std::string moduleName = "frmMain";
     std::string procedureName;
     std::string extraText;
+    std::string detail;  // not one of the sink's inputs: the line after the report
 };
 
 // The program's name and version text as they go to the sink.

@@ -11,6 +11,7 @@ void Trap::report(int label, const std::exception& e) {
     if (const auto* pe = dynamic_cast<const platform::PlatformError*>(&e)) {
         f.number = pe->number();
         f.source = pe->source();
+        f.detail = pe->detail();
     } else if (dynamic_cast<const std::bad_alloc*>(&e)) {
         f.number = 7;  // out of memory
         f.source = ProgramName;

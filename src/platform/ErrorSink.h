@@ -31,6 +31,8 @@ class ErrorSink {
 public:
     virtual ~ErrorSink() = default;
     virtual int32_t handle(const ErrorSinkInputs& in) = 0;
+    // The line that follows a report when the failure says what failed (see PlatformError::detail).
+    virtual void explain(const std::string& /*detail*/) {}
 };
 
 // Makes a fresh sink for each report; may throw PlatformError when no sink can be made.
@@ -38,6 +40,8 @@ class ErrorSinkFactory {
 public:
     virtual ~ErrorSinkFactory() = default;
     virtual std::unique_ptr<ErrorSink> create() = 0;
+    // Where the reports go, for the start line.
+    virtual std::string description() const { return "the error sink"; }
 };
 
 // Ends the program on the spot: no further statement of any procedure runs.

@@ -22,7 +22,10 @@ PlatformError errnoError(int errnum, const std::string& what) {
         case ETXTBSY: number = err::FileAlreadyOpen; break;
         default: break;
     }
-    return {number, what + ": " + std::strerror(errnum)};
+    const char* name = strerrorname_np(errnum);
+    PlatformError e(number, what + ": " + std::strerror(errnum));
+    e.withDetail(what + ": errno " + std::to_string(errnum) + (name ? std::string(" ") + name : std::string()));
+    return e;
 }
 
 }  // namespace ostrell::platform

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace ostrell::platform {
 
@@ -13,10 +14,18 @@ public:
         : std::runtime_error(description), number_(number), source_(std::move(source)) {}
     int32_t number() const { return number_; }
     const std::string& source() const { return source_; }
+    // What failed, for the technician's line after the report: the key, its value and the file; the
+    // path and errno. The description stays the one the report has always carried.
+    const std::string& detail() const { return detail_; }
+    PlatformError& withDetail(std::string detail) {
+        detail_ = std::move(detail);
+        return *this;
+    }
 
 private:
     int32_t number_;
     std::string source_;
+    std::string detail_;
 };
 
 // Error numbers used for reports. They follow the numbering the host product's technicians know.

@@ -3,6 +3,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace ostrell::platform {
 
@@ -16,6 +17,8 @@ public:
 
     // The line to write for this report now, or nothing when it is a counted repeat.
     std::optional<std::string> pass(const std::string& text, int64_t nowMs);
+    // Forgets every text, so that the next of each is written; returns the counts still owed, as lines.
+    std::vector<std::string> forget();
 
 private:
     struct Seen {

@@ -29,6 +29,8 @@ public:
                                   const std::string& defaultValue) = 0;
     virtual void writeValue(const std::string& app, const std::string& section, const std::string& key,
                             const std::string& value) = 0;
+    // Where the application's settings live, for messages; empty when nowhere a technician could look.
+    virtual std::string location(const std::string& /*app*/) const { return {}; }
 };
 
 }  // namespace ostrell::platform

@@ -38,4 +38,7 @@ private:
     std::map<KeyName, std::string> waiting_;
 };
 
+// The line after a report about a stored value: the key, its section, the file and the value.
+std::string valueDetail(const platform::SettingsStore& store, const Key& key, const std::string& value);
+
 }  // namespace ostrell::settings

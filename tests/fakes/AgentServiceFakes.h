@@ -37,6 +37,7 @@ public:
         static constexpr std::array<const char*, 3> LevelNames{"info: ", "warning: ", "error: "};
         lines.push_back(LevelNames.at(static_cast<size_t>(level)) + text);
     }
+    void forgetRepeats() override { lines.emplace_back("(repeats forgotten)"); }
     std::vector<std::string> lines;
 };
 

@@ -14,9 +14,10 @@ struct ProgramEnded {};
 class RecordingErrorSinks : public platform::ErrorSinkFactory {
 public:
     std::vector<platform::ErrorSinkInputs> reports;
-    int32_t answer = 0;       // what every sink answers
-    bool missing = false;     // the sink cannot be made
-    bool sinkThrows = false;  // the sink itself fails
+    std::vector<std::string> details;  // the line after a report, "<procedure>: <detail>"
+    int32_t answer = 0;                // what every sink answers
+    bool missing = false;              // the sink cannot be made
+    bool sinkThrows = false;           // the sink itself fails
 
     std::unique_ptr<platform::ErrorSink> create() override {
         if (missing) throw platform::PlatformError(429, "ActiveX component can't create object");
@@ -30,6 +31,9 @@ private:
             owner.reports.push_back(in);
             if (owner.sinkThrows) throw platform::PlatformError(440, "Automation error");
             return owner.answer;
+        }
+        void explain(const std::string& d) override {
+            owner.details.push_back(owner.reports.back().procedureName + ": " + d);
         }
         RecordingErrorSinks& owner;
     };

@@ -55,34 +55,51 @@ TEST(CommandLine, EachOptionPrintsAndEndsWithItsStatusAndWritesOrConnectsNothing
     QTcpServer server;  // the configured server: any connection attempt shows here
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
     const QByteArray version = "ostrell " + QByteArray::fromStdString(ostrell::errors::programVersionText()) + "\n";
+    enum class Ini { Full, None, OwnVersionOnly, NoHostVersion };
     struct Case {
         QStringList args;
         int exit;
         QByteArray out, err;
         QString display = {};
+        Ini ini = Ini::Full;
     };
     const auto cases = std::to_array<Case>({
         {{"--help"}, 0, "Usage: ostrell", ""},
         {{"--version"}, 0, version, ""},
         {{"--bogus"}, 2, "", "Unknown option 'bogus'"},
         {{"--headless", "stray"}, 2, "", "unexpected argument 'stray'"},
-        {{"--status"}, 3, "agent: not running\nserver: unknown\nlast attempt: never\nlast success: never\n", ""},
-        {{"--autostart"}, 0, "", ""},  // a user without settings: ends at once
-        // A display nobody answers (Xvfb -a takes numbers from 99); no host version then refuses the start.
-        {{}, 1, "", "display ':97' does not answer: running headless", ":97"},
-        {{}, 1, "", "can only run with Brannick version 2.3.119 or higher"},
+        {{"--status"}, 4, "agent: not running\nserver: unknown\nlast attempt: never\nlast success: never\n", ""},
+        // The autostart entry on an account Brannick has not set up, even one a manual start left our version in.
+        {{"--autostart"}, 0, "", "", {}, Ini::None},
+        {{"--autostart"}, 0, "", "", {}, Ini::OwnVersionOnly},
+        // The first run: one sentence, status 1, nothing written (also where a display does not answer).
+        {{}, 1, "", "Brannick is not set up for this account (there is no ", {}, Ini::None},
+        {{}, 1, "", "display ':97' does not answer: running headless", ":97", Ini::None},
+        {{"--headless"}, 1, "", "can only run with Brannick version 2.3.119 or higher", {}, Ini::NoHostVersion},
     });
     for (const auto& c : cases) {
         Home home;
-        if (!c.args.isEmpty() && c.args[0] != "--autostart") home.writeSettings(server.serverPort(), home.file("d"));
+        if (c.ini == Ini::Full) home.writeSettings(server.serverPort(), home.file("d"));
+        std::filesystem::create_directories(home.file(".config"));
+        if (c.ini == Ini::OwnVersionOnly) writeFile(home.file(".config/BKX.ini"), "[Version]\nostrell=2.4.11\n");
+        if (c.ini == Ini::NoHostVersion) writeFile(home.file(".config/BKX.ini"), "[Ostrell]\nTimeOut=15\n");
         const auto before = home.snapshot();
         const auto [exit, out, err] = home.run(c.args, c.display);
         EXPECT_TRUE(exit == c.exit && out.contains(c.out) && err.contains(c.err) && (c.out != "" || out == ""))
             << c.args.join(' ').toStdString() << " ended " << exit << ": " << out.toStdString() << err.toStdString();
-        if (!c.args.isEmpty()) {
+        if (c.ini != Ini::NoHostVersion) {
             EXPECT_EQ(home.snapshot(), before) << c.args.join(' ').toStdString() << " wrote";
         }
     }
+    Home home;  // an agent that runs but reaches no server (nobody listens on port 1): its own case and status
+    home.writeSettings(1, home.file("d"));
+    const auto agent = home.start({"--headless"});
+    const std::string status = home.file(".local/state/ostrell/status");
+    for (int i = 0; i < 100 && contentOf(status).find("last_attempt=2") == std::string::npos; ++i) ::usleep(100000);
+    const auto [exit, out, err] = home.run({"--status"});
+    EXPECT_TRUE(exit == 3 && out.contains("(pid " + QByteArray::number(agent->processId()) + "), no contact yet\n"))
+        << exit << out.toStdString() << err.toStdString();
+    agent->terminate(), agent->waitForFinished(10000);
     EXPECT_FALSE(server.waitForNewConnection(100)) << "an option connected to the server";
 }
 
@@ -115,13 +132,16 @@ TEST(TwoAgents, OnOneDataDirectoryUploadEachRecordOnce) {
         const std::string status = home.file(".local/state/ostrell/status");
         for (int i = 0; i < 200 && contentOf(status).find("last_success=2") == std::string::npos; ++i) ::usleep(100000);
         const auto [exit, out, err] = home.run({"--status"});
-        EXPECT_TRUE(exit == 0 && out.contains("agent: running " + pid)) << out.toStdString() << err.toStdString();
+        EXPECT_TRUE(exit == 0 && out.contains("agent: running " + pid + ", in contact\n"))
+            << out.toStdString() << err.toStdString();
         ::usleep(2500000);  // two more cycles: nothing is sent again
         // The host's end flag, or the session's SIGTERM, ends the agent with status 0.
         if (sameUser) std::ofstream(home.file(".config/BKX.ini"), std::ios::app) << "[Application]\nEndFlag=Y\n";
         else running.terminate();
         EXPECT_TRUE(running.waitForFinished(10000) && running.exitStatus() == QProcess::NormalExit &&
                     running.exitCode() == 0);
+        const auto [after, report, problems] = home.run({"--status"});  // its status file stays, its lock not
+        EXPECT_TRUE(after == 4 && report.startsWith("agent: not running\n")) << report.toStdString();
         const QByteArray lines = running.readAllStandardOutput();
         EXPECT_TRUE(lines.contains("stored 4711: 1 booking 0 payments") && !lines.contains("S {logon}"))
             << lines.toStdString();

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/Agent.h"
+#include "app/LinkAlert.h"
 #include "cycle/Importer.h"
 #include "cycle/Scheduler.h"
 #include "download/Downloader.h"
@@ -319,10 +320,13 @@ public:
         journal.push_back("picture " + std::to_string(static_cast<int>(p)));
     }
     void deleteTrayIcon() override { journal.push_back("deleteTrayIcon"); }
-    void showLinkState(bool alerting, const std::string& tip) override {
-        linkStates.push_back((alerting ? "alert " : "") + tip);
+    void showLinkState(bool alerting, const std::string& last) override {
+        linkStates.push_back((alerting ? "alert " : "") + app::lastContactTip(last, alerting));
     }
-    void notify(const std::string& message, bool) override { notifications.push_back(message); }
+    void notify(bool alert, const std::string& at) override {
+        notifications.push_back(alert ? app::linkAlertText(at) : app::linkRestoredText());
+    }
+    void showTrayStatus(const app::TrayStatus& s) override { trayStatus = s; }
     std::string timeoutText() const override { return timeoutBox; }
     std::string dataDirText() const override { return dataDirBox; }
     void setDataDirText(const std::string& t) override { dataDirBox = t; }
@@ -336,6 +340,7 @@ public:
     std::optional<std::string> answer;  // the file chosen or the password typed; none: cancelled
     Lines journal, linkStates, notifications;
     settings::Parameters shown;
+    app::TrayStatus trayStatus;
 };
 
 // An agent on the fakes (and the recording shell, or the desktop given) set up for a server that answers.

@@ -17,11 +17,13 @@ bool DesktopNotifier::send(const QString& summary, const QString& body, bool war
     hints[QStringLiteral("urgency")] = QVariant::fromValue<uchar>(warning ? 2 : 1);
     hints[QStringLiteral("desktop-entry")] = QStringLiteral("ostrell");
     const int expireMs = warning ? 0 : -1;
-    call << QStringLiteral("Ostrell") << uint(0) << QString::fromLatin1(warning ? "dialog-warning" : "ostrell-102")
+    call << QStringLiteral("Ostrell") << shownId_ << QString::fromLatin1(warning ? "dialog-warning" : "ostrell-102")
          << summary << body << QStringList() << hints << expireMs;
     // A short wait: a daemon that hangs must not hold the agent's loop.
     const QDBusMessage reply = bus.call(call, QDBus::Block, 2000);
-    return reply.type() == QDBusMessage::ReplyMessage;
+    if (reply.type() != QDBusMessage::ReplyMessage) return false;
+    if (!reply.arguments().isEmpty()) shownId_ = reply.arguments().constFirst().toUInt();
+    return true;
 }
 
 }  // namespace ostrell::app

@@ -7,6 +7,7 @@ IconTray::IconTray(int hostPollMs)
     connect(tray_.get(), &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) { emit activated(eventFor(reason)); });
     connect(status_.get(), &StatusWindow::activated, this, &IconTray::activated);
+    connect(&item_, &StatusNotifierItem::activated, this, &IconTray::activated);
     hostPoll_.setInterval(hostPollMs);
     connect(&hostPoll_, &QTimer::timeout, this, &IconTray::followHost);
 }
@@ -23,6 +24,8 @@ void IconTray::addIcon(QWidget& window, const std::string& tip, bool monitorMode
     tray_->setIcon(icon_);
     const QString shown = tipDetail_.isEmpty() ? tip_ : tip_ + QLatin1Char('\n') + tipDetail_;
     tray_->setToolTip(shown);
+    item_.setIcon(icon_);
+    item_.setToolTip(shown);
     status_->setPicture(icon_);
     status_->setTip(shown);
     added_ = true;
@@ -35,14 +38,20 @@ void IconTray::addIcon(QWidget& window, const std::string& tip, bool monitorMode
 void IconTray::updateIcon(QWidget& window) {
     icon_ = window.windowIcon();
     tray_->setIcon(icon_);
+    item_.setIcon(icon_);
     status_->setPicture(icon_);
 }
 
-void IconTray::setTipDetail(const std::string& line) {
-    tipDetail_ = QString::fromStdString(line);
+void IconTray::setMenu(QMenu* menu) { tray_->setContextMenu(menu); }
+
+void IconTray::setNeedsAttention(bool needed) { item_.setNeedsAttention(needed); }
+
+void IconTray::setTipDetail(const QString& line) {
+    tipDetail_ = line;
     if (tip_.isEmpty()) return;  // shown from AddTrayIcon on
     const QString tip = tipDetail_.isEmpty() ? tip_ : tip_ + QLatin1Char('\n') + tipDetail_;
     tray_->setToolTip(tip);
+    item_.setToolTip(tip);
     status_->setTip(tip);
 }
 
@@ -66,6 +75,7 @@ void IconTray::followHost() {
     usingTray_ = host;
     if (host) {
         tray_->show();
+        item_.takeOver();  // where a StatusNotifierItem host runs; an XEmbed tray has no item to take
         status_->hide();
     } else {
         tray_->hide();

@@ -1,5 +1,6 @@
 #pragma once
 #include <QIcon>
+#include <QMenu>
 #include <QObject>
 #include <QPointer>
 #include <QSystemTrayIcon>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "app/TrayActivation.h"
+#include "app/tray/StatusNotifierItem.h"
 #include "app/tray/StatusWindow.h"
 
 namespace ostrell::app {
@@ -31,7 +33,11 @@ public:
     void updateIcon(QWidget& window);
     void removeIcon(QWidget& window);
     // The tip's second line (the last contact, or since when there has been none); empty: none.
-    void setTipDetail(const std::string& line);
+    void setTipDetail(const QString& line);
+    // The icon's menu: published to the tray host, opened by the status window.
+    void setMenu(QMenu* menu);
+    // The item asks the host for attention (an outage).
+    void setNeedsAttention(bool needed);
     // The icon's balloon, where no notification daemon runs.
     void showBalloon(const QString& title, const QString& text, bool warning);
 
@@ -40,6 +46,7 @@ public:
     bool inTray() const;
     QSystemTrayIcon& trayIcon() { return *tray_; }
     StatusWindow& statusWindow() { return *status_; }
+    StatusNotifierItem& notifierItem() { return item_; }
 
 signals:
     void activated(ostrell::app::TrayEvent event);
@@ -52,6 +59,7 @@ private:
 
     std::unique_ptr<QSystemTrayIcon> tray_;
     std::unique_ptr<StatusWindow> status_;
+    StatusNotifierItem item_;
     QTimer hostPoll_;
     QIcon icon_;
     QString tip_;

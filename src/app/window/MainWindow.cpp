@@ -1,7 +1,6 @@
 #include "app/window/MainWindow.h"
 
 #include "app/tray/DesktopNotifier.h"
-#include "app/tray/WarningMark.h"
 
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -10,10 +9,10 @@
 #include <QGuiApplication>
 #include <QHideEvent>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QScreen>
 #include <QScrollBar>
-#include <QSessionManager>
 #include <QShowEvent>
 #include <algorithm>
 #include <array>
@@ -45,29 +44,86 @@ struct ControlRow {
 constexpr TwipsRect ClientArea{0, 0, 8970, 7065};
 constexpr auto Controls = std::to_array<ControlRow>({
     {"txtMon", ControlKind::TwoLineBox, nullptr, {120, 0, 5535, 6855}, ""},
-    {"Label1", ControlKind::Label, nullptr, {6000, 270, 855, 255}, "TimeOut"},
+    {"Label1", ControlKind::Label, nullptr, {6000, 270, 855, 255}, QT_TRANSLATE_NOOP("frmMain", "TimeOut")},
     {"txtTimeout", ControlKind::EditBox, nullptr, {6720, 240, 735, 285}, ""},
     {"txtTO", ControlKind::Box, nullptr, {7680, 240, 735, 285}, ""},
-    {"Label2", ControlKind::Label, nullptr, {6000, 630, 855, 255}, "Loop"},
+    {"Label2", ControlKind::Label, nullptr, {6000, 630, 855, 255}, QT_TRANSLATE_NOOP("frmMain", "Loop")},
     {"txtLoop", ControlKind::Box, nullptr, {6720, 600, 735, 285}, ""},
     {"txtLP", ControlKind::Box, nullptr, {7680, 600, 735, 285}, ""},
-    {"Frame1", ControlKind::Frame, nullptr, {6120, 1200, 2175, 975}, "Local"},
-    {"Label6", ControlKind::Label, "Frame1", {360, 270, 615, 285}, "Socket"},
+    {"Frame1", ControlKind::Frame, nullptr, {6120, 1200, 2175, 975}, QT_TRANSLATE_NOOP("frmMain", "Local")},
+    {"Label6", ControlKind::Label, "Frame1", {360, 270, 615, 285}, QT_TRANSLATE_NOOP("frmMain", "Socket")},
     {"txtLocal", ControlKind::Box, "Frame1", {1320, 240, 735, 285}, ""},
     {"txtLocalIP", ControlKind::Box, "Frame1", {360, 600, 1695, 285}, ""},
-    {"Frame2", ControlKind::Frame, nullptr, {6120, 2280, 2175, 975}, "Remote"},
-    {"Label7", ControlKind::Label, "Frame2", {360, 270, 615, 285}, "Socket"},
+    {"Frame2", ControlKind::Frame, nullptr, {6120, 2280, 2175, 975}, QT_TRANSLATE_NOOP("frmMain", "Remote")},
+    {"Label7", ControlKind::Label, "Frame2", {360, 270, 615, 285}, QT_TRANSLATE_NOOP("frmMain", "Socket")},
     {"txtRemote", ControlKind::Box, "Frame2", {1320, 240, 735, 285}, ""},
     {"txtRemIP", ControlKind::Box, "Frame2", {360, 600, 1695, 285}, ""},
-    {"Label3", ControlKind::Label, nullptr, {6240, 3270, 1695, 255}, "Data Directory"},
+    {"Label3", ControlKind::Label, nullptr, {6240, 3270, 1695, 255}, QT_TRANSLATE_NOOP("frmMain", "Data Directory")},
     {"txtDataDir", ControlKind::EditTwoLineBox, nullptr, {6000, 3480, 2775, 645}, ""},
     {"cmdDir", ControlKind::Button, nullptr, {8400, 2760, 375, 375}, ""},
-    {"Label4", ControlKind::Label, nullptr, {6240, 4440, 1695, 255}, "Application Directory"},
+    {"Label4",
+     ControlKind::Label,
+     nullptr,
+     {6240, 4440, 1695, 255},
+     QT_TRANSLATE_NOOP("frmMain", "Application Directory")},
     {"txtAppDir", ControlKind::TwoLineBox, nullptr, {6000, 4650, 2775, 645}, ""},
-    {"Label5", ControlKind::Label, nullptr, {6720, 5520, 975, 255}, "BK number"},
+    {"Label5", ControlKind::Label, nullptr, {6720, 5520, 975, 255}, QT_TRANSLATE_NOOP("frmMain", "BK number")},
     {"txtBKnum", ControlKind::Box, nullptr, {6840, 5760, 735, 285}, ""},
-    {"cmdSave", ControlKind::Button, nullptr, {6600, 6240, 1215, 495}, "Save"},
+    {"cmdSave", ControlKind::Button, nullptr, {6600, 6240, 1215, 495}, QT_TRANSLATE_NOOP("frmMain", "Save")},
 });
+
+// What a screen reader says for each control, and the label that names a field (its buddy).
+constexpr auto AccessibleNames = std::to_array<std::pair<const char*, const char*>>({
+    {"txtMon", QT_TRANSLATE_NOOP("frmMain", "Exchange with the server, newest line first")},
+    {"txtTimeout", QT_TRANSLATE_NOOP("frmMain", "Cycle length in seconds")},
+    {"txtTO", QT_TRANSLATE_NOOP("frmMain", "Seconds counted towards the next cycle")},
+    {"txtLoop", QT_TRANSLATE_NOOP("frmMain", "Loop")},
+    {"txtLP", QT_TRANSLATE_NOOP("frmMain", "Seconds left to wait for the server")},
+    {"Frame1", QT_TRANSLATE_NOOP("frmMain", "Local end of the connection")},
+    {"txtLocal", QT_TRANSLATE_NOOP("frmMain", "Local port")},
+    {"txtLocalIP", QT_TRANSLATE_NOOP("frmMain", "Local address")},
+    {"Frame2", QT_TRANSLATE_NOOP("frmMain", "Server end of the connection")},
+    {"txtRemote", QT_TRANSLATE_NOOP("frmMain", "Server port")},
+    {"txtRemIP", QT_TRANSLATE_NOOP("frmMain", "Server address")},
+    {"txtDataDir", QT_TRANSLATE_NOOP("frmMain", "Data Directory")},
+    {"cmdDir", QT_TRANSLATE_NOOP("frmMain", "Choose the data directory")},
+    {"txtAppDir", QT_TRANSLATE_NOOP("frmMain", "Application Directory (Enter shows the server address)")},
+    {"txtBKnum", QT_TRANSLATE_NOOP("frmMain", "BK number")},
+    {"cmdSave", QT_TRANSLATE_NOOP("frmMain", "Save")},
+});
+constexpr auto Buddies = std::to_array<std::pair<const char*, const char*>>({
+    {"Label1", "txtTimeout"},
+    {"Label2", "txtLoop"},
+    {"Label6", "txtLocal"},
+    {"Label7", "txtRemote"},
+    {"Label3", "txtDataDir"},
+    {"Label4", "txtAppDir"},
+    {"Label5", "txtBKnum"},
+});
+// The order Tab walks: what the operator changes first, then what is only read.
+constexpr auto TabOrder =
+    std::to_array<const char*>({"txtTimeout", "txtDataDir", "cmdDir", "cmdSave", "txtMon", "txtTO", "txtLoop", "txtLP",
+                                "txtLocal", "txtLocalIP", "txtRemote", "txtRemIP", "txtAppDir", "txtBKnum"});
+
+// The core's texts the owner reads, for lupdate: they are looked up by their English text when shown.
+[[maybe_unused]] constexpr auto CoreTexts = std::to_array<const char*>({
+    QT_TRANSLATE_NOOP("ostrell",
+                      "This ostrell can only run with Brannick version 2.3.119 or higher\r\n\r\nWill now "
+                      "terminate."),
+    QT_TRANSLATE_NOOP("ostrell", "Invalid timeout"),
+    QT_TRANSLATE_NOOP("ostrell", "Find Remote Database"),
+    QT_TRANSLATE_NOOP("ostrell", "Data Directory"),
+    QT_TRANSLATE_NOOP("ostrell", "Password ? "),
+    QT_TRANSLATE_NOOP("ostrell", "Monitor"),
+    QT_TRANSLATE_NOOP("ostrell", "Monitor Off"),
+    QT_TRANSLATE_NOOP("ostrell", "Cancel"),
+    QT_TRANSLATE_NOOP("ostrell", "Exit"),
+    QT_TRANSLATE_NOOP("ostrell", "File"),
+    QT_TRANSLATE_NOOP("ostrell", "Veltrana Interface"),
+});
+
+QString ownerText(const std::string& english) { return QCoreApplication::translate("ostrell", english.c_str()); }
+QString ownerText(const char* english) { return QCoreApplication::translate("ostrell", english); }
 
 // The monitor's font stands in for the desktop's "Terminal" at 9 points: fixed pitch.
 QFont terminalFont() {
@@ -87,7 +143,7 @@ constexpr const char* FrameStyle =
     "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 6px; padding: 0 2px; }";
 
 QWidget* createControl(const ControlRow& row, QWidget* parent) {
-    const QString caption = QString::fromUtf8(row.caption);
+    const QString caption = QCoreApplication::translate("frmMain", row.caption);
     QWidget* w = nullptr;
     switch (row.kind) {
         case ControlKind::Label: w = new QLabel(caption, parent); break;
@@ -128,7 +184,8 @@ QString qtFilter(const std::string& hostFilter) {
     const QString description = f.section(QLatin1Char('|'), 0, 0).trimmed();
     QString pattern = f.section(QLatin1Char('|'), 1, 1).trimmed();
     if (pattern.isEmpty() || pattern == QLatin1String("*.*")) pattern = QStringLiteral("*");
-    return description.section(QLatin1Char('('), 0, 0).trimmed() + QLatin1String(" (") + pattern + QLatin1Char(')');
+    return ownerText(description.section(QLatin1Char('('), 0, 0).trimmed().toStdString()) + QLatin1String(" (") +
+           pattern + QLatin1Char(')');
 }
 
 }  // namespace
@@ -145,7 +202,9 @@ MainWindow::MainWindow(int trayHostPollMs) : QWidget(nullptr), tray_(trayHostPol
     buildTrayMenu();
     placeControls();
     connect(&tray_, &IconTray::activated, this, &MainWindow::onTrayEvent);
-    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { onSessionEnding(); });
+    // A session checkpoint (commitDataRequest) asks to save data, which the agent never holds unsaved: it
+    // goes on. The end of the session reaches the program as a request to quit that the agent did not make.
+    qApp->installEventFilter(this);
 }
 
 MainWindow::~MainWindow() {
@@ -171,29 +230,43 @@ void MainWindow::buildControls() {
     txtAppDir_ = control<QPlainTextEdit>("txtAppDir");
     txtBKnum_ = control<QLineEdit>("txtBKnum");
 
+    for (const auto& [name, spoken] : AccessibleNames)
+        control<QWidget>(name)->setAccessibleName(QCoreApplication::translate("frmMain", spoken));
+    for (const auto& [label, field] : Buddies) control<QLabel>(label)->setBuddy(control<QWidget>(field));
+    for (size_t i = 1; i < TabOrder.size(); ++i)
+        setTabOrder(control<QWidget>(TabOrder.at(i - 1)), control<QWidget>(TabOrder.at(i)));
+    txtAppDir_->installEventFilter(this);
     txtMon_->setFont(terminalFont());
     txtMon_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     txtAppDir_->viewport()->installEventFilter(this);
     auto* cmdDir = control<QPushButton>("cmdDir");
     cmdDir->setIcon(QIcon(QStringLiteral(":/ostrell/cmdDir.svg")));
     cmdDir->setIconSize(QSize(16, 15));
-    cmdDir->setToolTip(QString::fromUtf8(ChooserTitle));
+    cmdDir->setToolTip(ownerText(ChooserTitle));
     for (QLineEdit* b : {txtTO_, txtLoop_, txtLP_, txtLocal_, txtRemote_}) b->setAlignment(Qt::AlignRight);
     connect(control<QPushButton>("cmdSave"), &QPushButton::clicked, this, &MainWindow::saveClicked);
     connect(cmdDir, &QPushButton::clicked, this, &MainWindow::dataDirectoryClicked);
 }
 
 void MainWindow::buildTrayMenu() {
-    mnuTray_ = new QMenu(QStringLiteral("File"), this);
+    mnuTray_ = new QMenu(ownerText("File"), this);
     mnuTray_->setObjectName(QStringLiteral("mnuTray"));
-    mnuTray_->addAction(QStringLiteral("Cancel"))->setObjectName(QStringLiteral("mnuCancel"));
-    mnuMonitor_ = mnuTray_->addAction(QString::fromUtf8(MonitorOffCaption));
+    mnuTray_->addAction(ownerText("Cancel"))->setObjectName(QStringLiteral("mnuCancel"));
+    mnuMonitor_ = mnuTray_->addAction(ownerText(MonitorOffCaption));
     mnuMonitor_->setObjectName(QStringLiteral("mnuMonitor"));
-    QAction* mnuExit = mnuTray_->addAction(QStringLiteral("Exit"));
+    QAction* mnuExit = mnuTray_->addAction(ownerText("Exit"));
     mnuExit->setObjectName(QStringLiteral("mnuExit"));
     // Cancel only closes the menu, which choosing any item does.
     connect(mnuMonitor_, &QAction::triggered, this, &MainWindow::monitorChosen);
     connect(mnuExit, &QAction::triggered, this, &MainWindow::exitChosen);
+    // The icon's own menu: a StatusNotifierItem host gets it over DBusMenu, an XEmbed tray opens it itself.
+    tray_.setMenu(mnuTray_);
+    statusView_ = new QLabel(this, Qt::Popup);
+    statusView_->setObjectName(QStringLiteral("statusView"));
+    statusView_->setMargin(8);
+    statusView_->setAccessibleName(QCoreApplication::translate("ostrell", "Ostrell status"));
+    tray_.statusWindow().setAccessibleName(statusView_->accessibleName());
+    showTrayStatus(TrayStatus{});
 }
 
 void MainWindow::placeControls() {
@@ -211,9 +284,14 @@ void MainWindow::placeControls() {
     for (const ControlRow& row : Controls) place(control<QWidget>(row.name), row.at);
 }
 
-QIcon MainWindow::pictureIcon(TrayPicture picture) {
+QIcon MainWindow::pictureIcon(TrayPicture picture, bool alert) {
     initDesktopResources();
-    return QIcon(QStringLiteral(":/ostrell/ostrell-%1.svg").arg(static_cast<int>(picture)));
+    // From the icon theme where the pictures are installed, so that a StatusNotifierItem host gets their
+    // names; from the program's resources otherwise (a build tree).
+    const QString name =
+        QStringLiteral("ostrell-%1%2").arg(static_cast<int>(picture)).arg(alert ? QStringLiteral("-alert") : QString());
+    if (QIcon::hasThemeIcon(name)) return QIcon::fromTheme(name);
+    return QIcon(QStringLiteral(":/ostrell/%1.svg").arg(name));
 }
 
 // --- Shell ---
@@ -242,8 +320,8 @@ void MainWindow::setMonitorText(const std::string& text) {
 }
 
 void MainWindow::showMessage(const std::string& title, const std::string& text) {
-    QMessageBox box(QMessageBox::NoIcon, displayText(title), displayText(text), QMessageBox::Ok,
-                    isVisible() ? this : nullptr);
+    QMessageBox box(QMessageBox::NoIcon, displayText(title), displayText(ownerText(text).toStdString()),
+                    QMessageBox::Ok, isVisible() ? this : nullptr);
     box.setObjectName(QStringLiteral("messageBox"));
     box.exec();
 }
@@ -258,28 +336,56 @@ void MainWindow::showParameters(const settings::Parameters& p) {
     txtBKnum_->setText(displayText(p.loNumbers[1]));
 }
 
-void MainWindow::addTrayIcon() { tray_.addIcon(*this, std::string(), monitoring_); }
+// The tip is the window's caption, in the owner's language.
+void MainWindow::addTrayIcon() {
+    tray_.addIcon(*this, QCoreApplication::translate("ostrell", Caption).toStdString(), monitoring_);
+}
 
 void MainWindow::setTrayPicture(TrayPicture picture) {
     picture_ = picture;
-    setWindowIcon(linkAlert_ ? withWarningMark(pictureIcon(picture)) : pictureIcon(picture));
+    setWindowIcon(pictureIcon(picture, linkAlert_));
     tray_.updateIcon(*this);
 }
 
-void MainWindow::showLinkState(bool alerting, const std::string& tipLine) {
-    tray_.setTipDetail(tipLine);
+void MainWindow::showLinkState(bool alerting, const std::string& lastContact) {
+    const QString since = QString::fromStdString(lastContact);
+    tray_.setTipDetail(alerting          ? QCoreApplication::translate("ostrell", "No contact since %1").arg(since)
+                       : since.isEmpty() ? QCoreApplication::translate("ostrell", "No contact yet")
+                                         : QCoreApplication::translate("ostrell", "Last contact %1").arg(since));
     if (alerting == linkAlert_) return;
     linkAlert_ = alerting;
+    tray_.setNeedsAttention(alerting);
     setTrayPicture(picture_);
 }
 
-void MainWindow::notify(const std::string& text, bool warning) {
-    const QString title = warning ? tr("Bookings are not coming in") : tr("Bookings are coming in again");
-    if (!DesktopNotifier::send(title, QString::fromStdString(text), warning))
-        tray_.showBalloon(title, QString::fromStdString(text), warning);
+void MainWindow::notify(bool warning, const std::string& since) {
+    const QString title = warning ? QCoreApplication::translate("ostrell", "Bookings are not coming in")
+                                  : QCoreApplication::translate("ostrell", "Bookings are coming in again");
+    const QString body =
+        warning
+            ? QCoreApplication::translate(
+                  "ostrell", "No contact with the booking server: bookings have not been received since %1")
+                  .arg(QString::fromStdString(since))
+            : QCoreApplication::translate("ostrell", "The booking server is reachable again: bookings are received");
+    if (!notifier_.send(title, body, warning)) tray_.showBalloon(title, body, warning);
 }
 
-void MainWindow::deleteTrayIcon() { tray_.removeIcon(*this); }
+void MainWindow::showTrayStatus(const TrayStatus& s) {
+    const QString last = s.lastContact.empty() ? QCoreApplication::translate("ostrell", "none yet")
+                                               : QString::fromStdString(s.lastContact);
+    const QString next = s.nextCycle.empty() ? QCoreApplication::translate("ostrell", "at the first tick")
+                                             : QString::fromStdString(s.nextCycle);
+    statusView_->setText(
+        QCoreApplication::translate("ostrell",
+                                    "Last contact: %1\nNext cycle: %2\nToday: %3 cycles, %4 bookings, %5 payments, "
+                                    "%6 lines sent")
+            .arg(last, next)
+            .arg(s.cyclesToday)
+            .arg(s.bookingsToday)
+            .arg(s.paymentsToday)
+            .arg(s.linesSentToday));
+    statusView_->adjustSize();
+}
 
 // --- the panel ---
 
@@ -291,7 +397,7 @@ void MainWindow::focusTimeout() { txtTimeout_->setFocus(Qt::OtherFocusReason); }
 
 std::optional<std::string> MainWindow::chooseFile(const std::string& title, const std::string& filter) {
     const QString start = QFileInfo(txtDataDir_->toPlainText()).path();
-    const QString chosen = QFileDialog::getOpenFileName(this, QString::fromStdString(title), start, qtFilter(filter));
+    const QString chosen = QFileDialog::getOpenFileName(this, ownerText(title), start, qtFilter(filter));
     if (chosen.isEmpty()) return std::nullopt;
     return chosen.toStdString();
 }
@@ -304,7 +410,7 @@ std::optional<std::string> MainWindow::askPassword(const std::string& prompt) {
     QInputDialog dialog(isVisible() ? this : nullptr);
     dialog.setObjectName(QStringLiteral("passwordBox"));
     dialog.setWindowTitle(QString::fromUtf8(ProgramTitle));
-    dialog.setLabelText(QString::fromStdString(prompt));
+    dialog.setLabelText(ownerText(prompt));
     dialog.setTextEchoMode(QLineEdit::Password);
     dialog.setTextValue(QString());
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
@@ -332,14 +438,19 @@ void MainWindow::setWindowVisible(bool visible) {
 
 void MainWindow::showMonitorMode(bool on) {
     monitoring_ = on;
-    mnuMonitor_->setText(QString::fromUtf8(on ? MonitorOnCaption : MonitorOffCaption));
+    mnuMonitor_->setText(ownerText(on ? MonitorOnCaption : MonitorOffCaption));
 }
 
 // --- events ---
 
 void MainWindow::onTrayEvent(TrayEvent event) {
     switch (trayActionFor(event)) {
-        case TrayAction::OpenMenu: mnuTray_->popup(QCursor::pos()); break;
+        case TrayAction::OpenMenu:
+            // An XEmbed tray has opened the icon's menu already; the status window and a StatusNotifierItem
+            // host that asks for it have not.
+            if (!mnuTray_->isVisible()) mnuTray_->popup(QCursor::pos());
+            break;
+        case TrayAction::ShowStatus: statusView_->move(QCursor::pos()), statusView_->show(); break;
         case TrayAction::RestoreNormal:
             // Restores a minimised window; a hidden one stays hidden (only Monitor shows it).
             setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
@@ -351,6 +462,11 @@ void MainWindow::onTrayEvent(TrayEvent event) {
 void MainWindow::onSessionEnding() {
     sessionEnding_ = true;
     close();
+}
+
+void MainWindow::deleteTrayIcon() {
+    ending_ = true;  // the agent ends: the quit that follows is its own
+    tray_.removeIcon(*this);
 }
 
 void MainWindow::showEvent(QShowEvent* e) {
@@ -372,9 +488,21 @@ void MainWindow::closeEvent(QCloseEvent* e) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == qApp && e->type() == QEvent::Quit && !ending_) {
+        onSessionEnding();
+        return true;  // the agent decides, and ends the loop itself when it allows the close
+    }
     if (watched == txtAppDir_->viewport() && e->type() == QEvent::MouseButtonDblClick) {
         emit serverAddressRequested();
         return true;
+    }
+    // The keyboard's way to the double click: Enter on the box.
+    if (watched == txtAppDir_ && e->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(e)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            emit serverAddressRequested();
+            return true;
+        }
     }
     return QWidget::eventFilter(watched, e);
 }

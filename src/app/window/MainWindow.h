@@ -12,6 +12,7 @@
 #include "app/CloseRule.h"
 #include "app/Shell.h"
 #include "app/TrayActivation.h"
+#include "app/tray/DesktopNotifier.h"
 #include "app/tray/IconTray.h"
 
 namespace ostrell::app {
@@ -40,8 +41,9 @@ public:
     void addTrayIcon() override;
     void setTrayPicture(TrayPicture picture) override;
     void deleteTrayIcon() override;
-    void showLinkState(bool alerting, const std::string& tipLine) override;
-    void notify(const std::string& text, bool warning) override;
+    void showLinkState(bool alerting, const std::string& lastContact) override;
+    void notify(bool warning, const std::string& since) override;
+    void showTrayStatus(const TrayStatus& status) override;
     std::string timeoutText() const override;
     std::string dataDirText() const override;
     void setDataDirText(const std::string& text) override;
@@ -54,9 +56,10 @@ public:
     // The tray menu mnuTray and the tray module, for the desktop tests.
     QMenu& trayMenu() { return *mnuTray_; }
     IconTray& tray() { return tray_; }
+    QLabel& statusView() { return *statusView_; }
 
-    // The icon resource of a picture.
-    static QIcon pictureIcon(TrayPicture picture);
+    // The icon of a picture, with the outage warning mark or without.
+    static QIcon pictureIcon(TrayPicture picture, bool alert = false);
 
 signals:
     void saveClicked();                                     // cmdSave
@@ -89,6 +92,7 @@ private:
     bool linkAlert_ = false;  // the picture carries the outage warning mark
     std::string monitor_;     // txtMon's text as the core wrote it, CR LF and all
     bool sessionEnding_ = false;
+    bool ending_ = false;      // the agent removed the icon on its way out
     bool monitoring_ = false;  // the Monitor item is on: adding the tray icon leaves the window shown
     bool placed_ = false;
 
@@ -107,6 +111,8 @@ private:
 
     QMenu* mnuTray_ = nullptr;
     QAction* mnuMonitor_ = nullptr;
+    QLabel* statusView_ = nullptr;  // what a left click on the icon shows
+    DesktopNotifier notifier_;
 };
 
 }  // namespace ostrell::app

@@ -3,14 +3,18 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
 #include <charconv>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 #include "platform/posix/PosixSettingsStore.h"
 
@@ -105,6 +109,26 @@ InstanceLock::~InstanceLock() {
 std::string InstanceLock::userLockDirectory() {
     if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime == '/') return runtime;
     return PosixSettingsStore::configDirectory();
+}
+
+std::optional<long> InstanceLock::userLockHolder(const std::string& userDir) {
+    // Read from the kernel's table rather than by trying the lock: an agent starting in the same instant
+    // must not find it taken by a monitoring script.
+    struct stat st {};
+    if (::stat((userDir + "/" + UserLockName).c_str(), &st) != 0) return std::nullopt;
+    std::ifstream locks("/proc/locks");
+    std::string line;
+    while (std::getline(locks, line)) {
+        std::istringstream fields(line);
+        std::string number, kind, mode, access, pid, device;
+        fields >> number >> kind >> mode >> access >> pid >> device;  // a waiter's line ("->") holds nothing
+        unsigned int major = 0, minor = 0;
+        unsigned long long inode = 0;
+        if (kind != "FLOCK" || std::sscanf(device.c_str(), "%x:%x:%llu", &major, &minor, &inode) != 3) continue;
+        if (major == ::major(st.st_dev) && minor == ::minor(st.st_dev) && inode == st.st_ino)
+            return std::strtol(pid.c_str(), nullptr, 10);
+    }
+    return std::nullopt;
 }
 
 InstanceLock::Start InstanceLock::acquire(const std::string& userDir, const std::string& dataDir) {

@@ -30,6 +30,9 @@ public:
 
     // $XDG_RUNTIME_DIR, else the config directory.
     static std::string userLockDirectory();
+    // The pid of the agent that holds the user's lock in userDir now; nothing when none does. Only looks:
+    // creates no file and takes no lock.
+    static std::optional<long> userLockHolder(const std::string& userDir);
 
 private:
     int userFd_ = -1;

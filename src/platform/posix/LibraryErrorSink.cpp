@@ -24,6 +24,8 @@ public:
                    in.input10, in.input11.c_str(), in.input12.c_str(), in.input13.c_str(), in.programVersion.c_str(),
                    in.input15.c_str(), in.input16.c_str());
     }
+    // The plug-in takes the sixteen inputs only; what failed goes to the system log beside it.
+    void explain(const std::string& detail) override { writeReportDetail(detail); }
 
 private:
     HandleErrorFn fn_;
@@ -72,8 +74,9 @@ ErrorSinkLoader::ErrorSinkLoader(const std::string& libraryDirectory) {
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
     const std::string path = dir + "/" + SinkLibraryName;
     struct stat st {};
+    path_ = path;
+    // Where the reports go is part of the agent's start line; only a library that fails is told here.
     if (::lstat(path.c_str(), &st) == 0) load(path);
-    tell(LOG_INFO, fn_ ? "error sink: " + path : std::string("error sink: the system log"));
 }
 
 void ErrorSinkLoader::load(const std::string& path) {

@@ -36,11 +36,13 @@ public:
     explicit ErrorSinkLoader(const std::string& libraryDirectory);
     ~ErrorSinkLoader() override;
     std::unique_ptr<ErrorSink> create() override;
+    std::string description() const override { return fn_ ? path_ : "the system log"; }
     bool usesLibrary() const { return fn_ != nullptr; }
 
 private:
     void load(const std::string& path);
 
+    std::string path_;
     void* handle_ = nullptr;
     HandleErrorFn fn_ = nullptr;
 };

@@ -25,7 +25,9 @@ bool isDirectoryPath(const std::string& path) {
 // ENOENT for a path whose directory is missing is a missing path, not a missing file.
 PlatformError fileError(int errnum, const std::string& what, const std::string& path) {
     if (errnum == ENOENT && !isDirectoryPath(parentDirectory(path)))
-        return {err::PathNotFound, what + " " + path + ": directory not found"};
+        return PlatformError(err::PathNotFound, what + " " + path + ": directory not found")
+            .withDetail(what + " " + path + ": errno " + std::to_string(errnum) + " ENOENT (no directory " +
+                        parentDirectory(path) + ")");
     return errnoError(errnum, what + " " + path);
 }
 

@@ -26,6 +26,7 @@ public:
                     const std::string& value) override;
 
     std::string filePath(const std::string& app) const;
+    std::string location(const std::string& app) const override { return filePath(app); }
     static std::string configDirectory();  // $XDG_CONFIG_HOME, else $HOME/.config
 
 private:

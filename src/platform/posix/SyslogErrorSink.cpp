@@ -22,4 +22,14 @@ int32_t SyslogErrorSink::handle(const ErrorSinkInputs& in) {
     return 0;
 }
 
+void writeReportDetail(const std::string& detail) {
+    const std::string line = "  detail: " + detail;
+    if (processSystemLog().writeFiltered(LogLevel::Error, line) && !isJournalStream(2)) {
+        std::fprintf(stderr, "%s\n", line.c_str());
+        std::fflush(stderr);
+    }
+}
+
+void SyslogErrorSink::explain(const std::string& detail) { writeReportDetail(detail); }
+
 }  // namespace ostrell::platform

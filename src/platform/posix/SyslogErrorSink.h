@@ -8,7 +8,11 @@ namespace ostrell::platform {
 class SyslogErrorSink : public ErrorSink {
 public:
     int32_t handle(const ErrorSinkInputs& in) override;
+    void explain(const std::string& detail) override;
 };
+
+// The system log line after a report that knows what failed (also for the plug-in sink's reports).
+void writeReportDetail(const std::string& detail);
 
 // The one line the built-in sink writes for a report.
 std::string formatReportLine(const ErrorSinkInputs& in);

@@ -35,6 +35,17 @@ bool SyslogSystemLog::writeFiltered(LogLevel level, const std::string& text) {
     return true;
 }
 
+void SyslogSystemLog::forgetRepeats() {
+    std::vector<std::string> owed;
+    {
+        std::lock_guard lock(mutex_);
+        owed = repeats_.forget();
+    }
+    openlog("ostrell", LOG_PID, LOG_USER);
+    for (const std::string& line : owed) syslog(LOG_WARNING, "%s", line.c_str());
+    closelog();
+}
+
 SyslogSystemLog& processSystemLog() {
     static SyslogSystemLog log;
     return log;

@@ -18,6 +18,7 @@ public:
     // As write, and tells whether the line went out (false for a counted repeat), so that a caller
     // that also prints it can stay silent too.
     bool writeFiltered(LogLevel level, const std::string& text);
+    void forgetRepeats() override;
 
 private:
     std::mutex mutex_;

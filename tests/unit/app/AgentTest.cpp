@@ -34,6 +34,7 @@ TEST(StartUp, TheVersionGateRefusesAnOldHostButWaitsOutItsRewrite) {
                                                  : "message Ostrell: This ostrell can only run with Brannick version "
                                                    "2.3.119 or higher\r\n\r\nWill now terminate.");
         EXPECT_EQ(f.store.get("Version", "ostrell"), errors::programVersionText());
+        EXPECT_EQ(f.systemLog.lines.at(0).rfind("error: stopping on refusal: Brannick version \"", 0) == 0, !fixed);
     }
 }
 
@@ -43,6 +44,7 @@ TEST(Ending, AnEndRequestAtStartUpEndsBeforeAnythingIsWritten) {
     f.store.set("Application", "EndFlag", "Y");
     EXPECT_THROW(f.agent->start(), fake::ProgramEnded);
     EXPECT_TRUE(f.store.writes.empty());
+    EXPECT_EQ(f.systemLog.lines, Lines{"info: stopping on end request (EndFlag)"});
 }
 
 // Exit says quit on an open connection and ends the program whatever "Exit" says.
@@ -51,6 +53,8 @@ TEST(Ending, ExitSaysQuitAndEnds) {
     f.agent->start();
     f.loop.runFor(3000);
     f.agent->exitProgram();
+    f.agent->requestClose(app::CloseReason::SessionEnding);  // the quit that follows: no second line
+    EXPECT_EQ(f.systemLog.lines.back(), "info: stopping on Exit");
     EXPECT_EQ(f.socket.sentLines.back(), "quit");
     EXPECT_EQ(f.socket.state(), platform::TcpSocket::StateClosed);
     EXPECT_TRUE(f.loop.endRequested());
@@ -68,6 +72,8 @@ TEST(Ending, ACloseIsAllowedByTheExitSettingOrTheEndOfTheSessionAndRefusedSilent
         EXPECT_EQ(f.agent->requestClose(reason), allowed);
         EXPECT_EQ(f.shell.journal.back() == "deleteTrayIcon", allowed) << "refused silently, the icon stays";
         EXPECT_EQ(f.loop.endRequested(), allowed);
+        EXPECT_EQ(f.systemLog.lines.back() == "info: stopping on the end of the session",
+                  reason == CloseReason::SessionEnding);
     }
 }
 
@@ -85,6 +91,7 @@ TEST(Refresh, ABadNumberKeepsItsOldValueAndTheOtherReadsRun) {
                   (p.hasLoNumber ? ", a BK number of blanks" : ""),
               "42 16 importer --now, a BK number of blanks");
     EXPECT_EQ(reportedProcedures(f.sinks), Lines{"tmrParams_Timer"});
+    EXPECT_EQ(f.sinks.details, Lines{"tmrParams_Timer: key \"TimeOut\" in [Ostrell] holds \"soon\""});
 }
 
 // A data directory whose lock is not ours (another agent holds it, or it cannot be locked) gets no upload or
@@ -156,33 +163,47 @@ TEST(Panel, TheFolderButtonAndTheMonitorItemFollowTheOperatorsAnswer) {
     }
 }
 
-TEST(CycleReport, EachCycleLeavesOneInfoLineARefusalAWarningAndTheStatusItsTimes) {
+// An outage says once why the server is not reached and once that it is back; the next outage is news
+// again. Every cycle leaves its line, the status file its times and the tray's view today's counts.
+TEST(CycleReport, EachOutageLeavesOneWarningAndOneRecoveryLineAndTheStatusItsTimes) {
     AgentFixture f;
     f.socket.refuseConnections = true;
     f.store.set("Ostrell", "IPLocalport", "70000");
     f.agent->start();
-    f.loop.runFor(1000);
+    f.loop.runFor(25000);  // two cycles
     EXPECT_EQ(f.sinks.reports.size(), 1u);
+    const std::string failed =
+        "info: cycle failed: not connected to 10.1.2.3:6000 (Connection is forcefully rejected), 3.1 s";
+    const std::string warning = "warning: cannot connect to 10.1.2.3 port 6000: Connection is forcefully rejected";
     EXPECT_EQ(f.systemLog.lines,
-              (Lines{"info: cycle: not connected to 10.1.2.3:6000 (Connection is forcefully rejected), 0 errors, 3.1 s",
-                     "warning: cannot connect to 10.1.2.3 port 6000: Connection is forcefully rejected"}));
+              (Lines{"info: started ostrell " + errors::programVersionText() +
+                         ": server 10.1.2.3:6000, data folder /data/, error reports to the error sink",
+                     failed, warning, failed}));
     f.socket.refuseConnections = false;
     f.systemLog.lines.clear();
     f.loop.runFor(17000);
-    ASSERT_EQ(f.systemLog.lines.size(), 1u) << "one line per cycle, and no warning";
+    ASSERT_EQ(f.systemLog.lines.size(), 3u) << "the cycle's line, the recovery and no warning";
     EXPECT_EQ(f.systemLog.lines[0].rfind("info: cycle: connected to 10.1.2.3:6000, nothing sent", 0), 0u);
+    EXPECT_EQ(f.systemLog.lines[1], "info: contact with 10.1.2.3:6000 again after 2 failed cycles (none since 00:00)");
+    EXPECT_EQ(f.systemLog.lines[2], "(repeats forgotten)");
+    const app::TrayStatus& view = f.shell.trayStatus;
+    EXPECT_EQ(view.lastContact + " " + view.nextCycle + " " + std::to_string(view.cyclesToday), "00:00 00:00:54 3");
     app::StatusFindings status{};
+    status.agentRunning = true;
     status.status = app::parseStatusFile(f.stateFiles.files["status"]);
     const int64_t success = app::epochSecondsOf(status.status->lastSuccess).value();
     EXPECT_EQ(app::statusExitCode(status, success + 45 + 60), 0);
     EXPECT_EQ(app::statusExitCode(status, success + 45 + 61), 3) << "three cycles and a minute later";
-    // A logon nobody answers (veltrana-sim --logon-reply ''): no contact, so no "Last", the same success.
-    f.answerLogon = false;
+    f.socket.refuseConnections = true;
     f.socket.peerClose();
+    f.loop.runFor(17000);
+    EXPECT_EQ(f.systemLog.lines.back(), warning) << "a new outage";
+    // A logon nobody answers (veltrana-sim --logon-reply ''): no contact either, so no "Last", the same success.
+    f.socket.refuseConnections = false;
+    f.answerLogon = false;
     f.systemLog.lines.clear();
     f.loop.runFor(30000);
-    EXPECT_EQ(f.systemLog.lines, (Lines{"info: cycle: no answer to the logon from 10.1.2.3:6000, 0 errors, 12.1 s",
-                                        "warning: no answer to the logon from 10.1.2.3:6000"}));
+    EXPECT_EQ(f.systemLog.lines, (Lines{"info: cycle failed: no answer to the logon from 10.1.2.3:6000, 12.1 s"}));
     EXPECT_EQ(f.store.writes.back().rfind("Ostrell/LastTry=", 0), 0U) << "no Last after the attempt";
     EXPECT_EQ(app::parseStatusFile(f.stateFiles.files["status"]).lastSuccess, status.status->lastSuccess);
 }
@@ -202,9 +223,10 @@ TEST(Refresh, TheDataDirectoryIsTheFolderItNamesOrNone) {
         EXPECT_EQ((std::pair{f.steps.downloads > 0, f.sinks.reports.size()}),
                   (std::pair{*folder != 0, *folder ? 0UL : 1UL}));
         app::StatusFindings status{};
+        status.agentRunning = true;
         status.status = app::parseStatusFile(f.stateFiles.files["status"]);
         app::findDataFolder(f.fs, setting, status);
-        EXPECT_NE(app::statusReportText(status).find("data directory: " + std::string(said) + "\n"), std::string::npos);
+        EXPECT_NE(app::statusReportText(status, 0).find("data directory: " + std::string(said) + "\n"), std::string::npos);
         EXPECT_EQ(app::statusExitCode(status, app::epochSecondsOf(status.status->lastSuccess).value()),
                   *folder ? 0 : 3);
     }

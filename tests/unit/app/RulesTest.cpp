@@ -38,7 +38,7 @@ TEST(Rules, DecideAsTheDesktopAndTheHostExpect) {
     using A = app::TrayAction;
     using Ev = std::pair<E, A>;
     for (const auto& [event, action] : {Ev{E::Context, A::OpenMenu}, Ev{E::DoubleClick, A::RestoreNormal},
-                                        Ev{E::Trigger, A::Nothing}, Ev{E::MiddleClick, A::Nothing}})
+                                        Ev{E::Trigger, A::ShowStatus}, Ev{E::MiddleClick, A::Nothing}})
         EXPECT_EQ(app::trayActionFor(event), action);
     using Due = std::tuple<int, int, bool>;
     for (const auto& [sinceMs, after, due] : {Due{59999, 1, false}, Due{60000, 1, true}, Due{1800000, 30, true},
@@ -77,18 +77,20 @@ TEST(HeadlessShell, PrintsTheLinesItsModeAsksFor) {
     using Mode = std::tuple<bool, bool, const char*>;
     for (const auto& [monitorLines, onJournal, expected] :
          {Mode{false, true, ""},
-          Mode{true, false, "2026-12-06 00:00:00 warning: down\n2026-12-06 00:00:01 S {logon}\n"}}) {
+          Mode{true, false,
+               "2026-12-06 00:00:00 warning: No contact with the booking server: bookings have not been received since "
+               "14:05\n2026-12-06 00:00:01 S {logon}\n"}}) {
         fake::FakeEventLoop clock;
         std::ostringstream out, err;
         app::HeadlessShell shell(clock, out, err, {monitorLines, onJournal});
-        shell.notify("down", true);
+        shell.notify(true, "14:05");
         clock.runFor(1000);
         if (shell.isWindowVisible()) shell.setMonitorText("S {logon}\r\n");
         shell.showCycleSummary("cycle: 2");
-        EXPECT_EQ(out.str(), expected);
-        shell.addTrayIcon();
+        shell.addTrayIcon();  // no tray, and nothing of it on stdout
         shell.setTrayPicture(app::TrayPicture::Flag);
         shell.deleteTrayIcon();
+        EXPECT_EQ(out.str(), expected);
         shell.showMessage("Ostrell", "a\r\n\r\nb");
         EXPECT_EQ(err.str(), "Ostrell: a  b\n");
     }

@@ -50,4 +50,8 @@ TEST(RepeatFilter, ARepeatedReportIsWrittenOnceThenCountedInAtMostOneLineAnHour)
         {"importer missing", 3615000, std::nullopt}});
     // clang-format on
     for (const auto& [text, atMs, written] : steps) EXPECT_EQ(filter.pass(text, atMs), written) << text << " " << atMs;
+    // The link came back: the count owed is written, and the next outage's first report is news again.
+    EXPECT_EQ(filter.forget(),
+              std::vector<std::string>{"importer missing (repeated 1 times since it was last written)"});
+    EXPECT_EQ(filter.pass("server down", 3616000), "server down");
 }
