@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ ccache clang clang-format clang-tidy libclang-rt-dev gcovr
           qt6-base-dev qt6-base-dev-tools libgtest-dev libgmock-dev
           xvfb xauth trayer imagemagick x11-utils strace libqt6svg6 fonts-dejavu-core locales
-          dbus-bin dbus-daemon dunst libnotify-bin lintian desktop-file-utils appstream man-db)
+          dbus-bin dbus-daemon dunst libnotify-bin lintian desktop-file-utils appstream man-db openssl)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
