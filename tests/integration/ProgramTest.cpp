@@ -185,7 +185,7 @@ TEST(Tls, CyclesRunOverTlsAndEachFailedCheckRefusesTheLinkWithItsReason) {
         r.agent = r.home.start({"--monitor"});
     }
     const auto shown = [&](size_t k) { return runs[k].out.find(cases[k].shown) != std::string::npos; };
-    for (int i = 0; i < 1000 && !std::ranges::all_of(std::views::iota(0u, cases.size()), shown); ++i)
+    for (int i = 0; i < 1000 && !std::ranges::all_of(std::views::iota(size_t{0}, cases.size()), shown); ++i)
         for (Run& r : runs) r.agent->waitForReadyRead(5), r.out += r.agent->readAllStandardOutput().toStdString();
     for (size_t k = 0; k < cases.size(); ++k) {
         Run& r = runs[k];
