@@ -5,7 +5,6 @@
 #include <array>
 #include <filesystem>
 #include <map>
-#include <ranges>
 
 #include "adapters/AdapterTestSupport.h"
 #include "errors/ErrorReporter.h"
@@ -185,7 +184,12 @@ TEST(Tls, CyclesRunOverTlsAndEachFailedCheckRefusesTheLinkWithItsReason) {
         r.agent = r.home.start({"--monitor"});
     }
     const auto shown = [&](size_t k) { return runs[k].out.find(cases[k].shown) != std::string::npos; };
-    for (int i = 0; i < 1000 && !std::ranges::all_of(std::views::iota(size_t{0}, cases.size()), shown); ++i)
+    const auto allShown = [&] {
+        size_t k = 0;
+        while (k < cases.size() && shown(k)) ++k;
+        return k == cases.size();
+    };
+    for (int i = 0; i < 1000 && !allShown(); ++i)
         for (Run& r : runs) r.agent->waitForReadyRead(5), r.out += r.agent->readAllStandardOutput().toStdString();
     for (size_t k = 0; k < cases.size(); ++k) {
         Run& r = runs[k];
