@@ -19,8 +19,8 @@ public:
     ChosenSocket& operator=(const ChosenSocket&) = delete;
     ~ChosenSocket() override;
 
-    // Takes the link the settings ask for; returns what is wrong with them (empty: nothing), and then
-    // refuses every connection. Without a factory there is no TLS to be had.
+    // Takes the link the settings ask for, once at start. Returns what is wrong with them, if anything;
+    // every connection is then refused with that reason. Without a factory there is no TLS to be had.
     std::string choose(const settings::TlsChoice& choice, platform::TlsSocketFactory* factory);
 
     void setEvents(platform::TcpSocketEvents* events) override;
