@@ -4,7 +4,7 @@
 //   ostrell_bench [--quick | --smoke] [--rounds N] [--idle-seconds S] [--work DIR] [--agent PATH]
 //                 [--only a,b,...]
 //
-// Sections (--only): download, upload, polling, idle (with memory), startup, scaling. Default work
+// Sections (--only): download, upload, tls, polling, idle (with memory), startup, scaling. Default work
 // directory: /dev/shm when it exists (so the per-record fsync costs what the page cache costs and the
 // ratios show the programs' own overhead), else $TMPDIR or /tmp.
 #include <fcntl.h>
@@ -47,7 +47,7 @@ struct Plan {
     int64_t scalingLarge = 100000;
     std::set<std::string> only;
     std::string work;
-    ProgramPaths paths{OSTRELL_AGENT_EXE, OSTRELL_SIM_EXE, OSTRELL_REFERENCE_EXE};
+    ProgramPaths paths{OSTRELL_AGENT_EXE, OSTRELL_SIM_EXE, OSTRELL_REFERENCE_EXE, ""};
 
     bool wants(const std::string& section) const { return only.empty() || only.count(section) > 0; }
 };
@@ -91,7 +91,7 @@ Plan parse(int argc, char** argv) {
             for (std::string s; std::getline(list, s, ',');) p.only.insert(s);
         } else {
             std::cerr << "usage: ostrell_bench [--quick | --smoke] [--rounds N] [--idle-seconds S] [--work DIR]"
-                         " [--agent PATH] [--only download,upload,polling,idle,startup,scaling]\n";
+                         " [--agent PATH] [--only download,upload,tls,polling,idle,startup,scaling]\n";
             std::exit(2);
         }
     }
@@ -159,16 +159,16 @@ struct Paired {
 };
 
 template <class Measure>
-Paired paired(int rounds, Measure measure) {
+Paired paired(int rounds, Measure measure, Client first = Client::Agent, Client second = Client::Reference) {
     Paired p;
     for (int r = 0; r < rounds; ++r) {
         Pace a, b;
         if (r % 2 == 0) {
-            a = measure(Client::Agent);
-            b = measure(Client::Reference);
+            a = measure(first);
+            b = measure(second);
         } else {
-            b = measure(Client::Reference);
-            a = measure(Client::Agent);
+            b = measure(second);
+            a = measure(first);
         }
         p.agent.push_back(a.perSecond);
         p.reference.push_back(b.perSecond);
@@ -269,6 +269,35 @@ int main(int argc, char** argv) {
         if (!diskWork.empty()) {
             std::error_code ignored;
             std::filesystem::remove_all(diskWork, ignored);
+        }
+        if (plan.wants("tls")) {
+            // The agent over TLS against itself in clear text, on tmpfs: what the encryption costs.
+            plan.paths.certificates = work + "/certificates";
+            if (std::system(
+                    (std::string(OSTRELL_MAKE_CERTS) + " " + plan.paths.certificates + " >/dev/null 2>&1").c_str()) !=
+                0)
+                throw std::runtime_error("cannot make the throw-away certificates (openssl)");
+            for (const bool down : {true, false}) {
+                const int64_t n = down ? plan.downloadRecords : plan.uploadRecords;
+                std::cout << "tls: " << plan.rounds << " rounds of " << n << (down ? " bookings" : " upload lines")
+                          << " over TLS and in clear text..." << std::endl;
+                const Paired p = paired(
+                    plan.rounds,
+                    [&](Client c) {
+                        return down ? measureDownload(plan.paths, work, c, n) : measureUpload(plan.paths, work, c, n);
+                    },
+                    Client::AgentTls, Client::Agent);
+                const auto [lo, hi] = std::minmax_element(p.ratios.begin(), p.ratios.end());
+                table.add({std::string(down ? "Download" : "Upload") + " records/s, agent over TLS ÷ clear text, " +
+                               (onTmpfs(work) ? "tmpfs" : "work directory"),
+                           fixed(p.ratio(), 2), "recorded", Table::Verdict::Info,
+                           "TLS " + grouped(median(p.agent)) + "/s, clear text " + grouped(median(p.reference)) +
+                               "/s; " + grouped(static_cast<double>(n)) + (down ? " bookings" : "-line file") +
+                               ", median of " + std::to_string(p.ratios.size()) + " rounds (" + fixed(*lo, 2) + " to " +
+                               fixed(*hi, 2) + "); processor time per record: TLS " +
+                               fixed(median(p.agentCpu) * 1e6, 1) + " µs, clear text " +
+                               fixed(median(p.referenceCpu) * 1e6, 1) + " µs"});
+            }
         }
         if (plan.wants("polling")) {
             std::cout << "polling baseline: " << plan.polledDownload << " bookings and " << plan.polledUpload

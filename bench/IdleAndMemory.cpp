@@ -34,7 +34,7 @@ IdleAndMemory measureIdleAndMemory(const ProgramPaths& paths, const std::string&
     out.loadRecords = loadRecords;
     RunDir dir(workDir, "idle");
     SimProcess sim(paths, dir, {});
-    writeAgentSettings(dir, AgentSettings{sim.port(), dir.data(), "", "1234"});  // the default cycle length
+    writeAgentSettings(dir, AgentSettings{sim.port(), dir.data(), "", "1234", ""});  // the default cycle length
     auto agent = startAgent(paths, dir, dir.path() + "/agent.out");
 
     // Past start-up and the first cycle, which runs at the first tick.

@@ -141,6 +141,7 @@ void writeAgentSettings(const RunDir& dir, const AgentSettings& s) {
         << "DataDir=" << s.dataDir << "\n";
     if (!s.timeOut.empty()) ini << "TimeOut=" << s.timeOut << "\n";
     if (!s.bk.empty()) ini << "LoNumber1=" << s.bk << "\n";
+    ini << s.extraLines;
     ini << "\n[Version]\nBrannhall=2.3.119\n\n[Application]\nEndFlag=N\n";
     writeFile(dir.config() + "/BKX.ini", ini.str());
 }

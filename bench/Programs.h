@@ -13,6 +13,7 @@ struct ProgramPaths {
     std::string agent;
     std::string sim;
     std::string reference;
+    std::string certificates;  // a directory made by scripts/make-test-certs.sh, for the TLS rounds
 };
 
 // A fresh directory for one run: config/ (the agent's XDG_CONFIG_HOME) and data/ (its data directory).
@@ -69,6 +70,7 @@ struct AgentSettings {
     std::string dataDir;
     std::string timeOut;  // empty: the default
     std::string bk = "1234";
+    std::string extraLines;  // more [Ostrell] lines, each ended by LF
 };
 void writeAgentSettings(const RunDir& dir, const AgentSettings& s);
 

@@ -10,7 +10,7 @@ namespace ostrell::bench {
 std::vector<double> measureStartup(const ProgramPaths& paths, const std::string& workDir, int runs) {
     RunDir dir(workDir, "startup");
     SimProcess sim(paths, dir, {});
-    writeAgentSettings(dir, AgentSettings{sim.port(), dir.data(), "999", "1234"});
+    writeAgentSettings(dir, AgentSettings{sim.port(), dir.data(), "999", "1234", ""});
     const std::string status = dir.path() + "/state/ostrell/status";
     std::vector<double> seconds;
     for (int i = 0; i < runs; ++i) {

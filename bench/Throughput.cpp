@@ -13,9 +13,11 @@ constexpr double SampleSeconds = 0.003;
 
 std::unique_ptr<Child> startClient(const ProgramPaths& paths, const RunDir& dir, Client client, int port,
                                    std::vector<std::string> options, int64_t records) {
-    if (client == Client::Agent) {
+    if (client == Client::Agent || client == Client::AgentTls) {
         // One cycle only: the first tick runs it, the next would come after 1,000 seconds.
-        writeAgentSettings(dir, AgentSettings{port, dir.data(), "999", Bk});
+        const std::string tls =
+            client == Client::AgentTls ? "TLS=Yes\nTLSCA=" + paths.certificates + "/ca.pem\nTLSName=localhost\n" : "";
+        writeAgentSettings(dir, AgentSettings{port, dir.data(), "999", Bk, tls});
         return startAgent(paths, dir, dir.path() + "/agent.out");
     }
     options.insert(options.end(), {"--bk", Bk});
@@ -80,11 +82,20 @@ Pace follow(SimProcess& sim, Child& client, int64_t first, int64_t last, double 
     }
 }
 
+// The server's options for the client: TLS with the throw-away certificate for the agent over TLS.
+std::vector<std::string> serverOptions(const ProgramPaths& paths, Client client, std::vector<std::string> options) {
+    if (client == Client::AgentTls)
+        options.insert(options.end(), {"--tls-cert", paths.certificates + "/server.pem", "--tls-key",
+                                       paths.certificates + "/server.key"});
+    return options;
+}
+
 }  // namespace
 
 const char* clientName(Client c) {
     switch (c) {
         case Client::Agent: return "agent";
+        case Client::AgentTls: return "agent-tls";
         case Client::Reference: return "reference";
         case Client::Polled: return "polled";
     }
@@ -93,7 +104,8 @@ const char* clientName(Client c) {
 
 Pace measureDownload(const ProgramPaths& paths, const std::string& workDir, Client client, int64_t records) {
     RunDir dir(workDir, std::string("download-") + clientName(client));
-    SimProcess sim(paths, dir, {"--bookings", std::string(Bk) + ":" + std::to_string(records)});
+    SimProcess sim(paths, dir,
+                   serverOptions(paths, client, {"--bookings", std::string(Bk) + ":" + std::to_string(records)}));
     auto c = startClient(paths, dir, client, sim.port(), {}, records);
     // Counted as records acknowledged: pending goes from `records` down to 0.
     const Pace pace = follow(sim, *c, 0, records, 600, [&](const SimStats& s) { return records - s.bookingsPending; });
@@ -113,7 +125,7 @@ std::string outgoingBookingLine(int64_t n) {
 
 Pace measureUpload(const ProgramPaths& paths, const std::string& workDir, Client client, int64_t records) {
     RunDir dir(workDir, std::string("upload-") + clientName(client));
-    SimProcess sim(paths, dir, {});
+    SimProcess sim(paths, dir, serverOptions(paths, client, {}));
     const std::string file = dir.data() + "Bookings.csv";
     std::string content;
     for (int64_t n = 1; n <= records; ++n) content += outgoingBookingLine(n) + "\r\n";

@@ -8,6 +8,7 @@ namespace ostrell::bench {
 
 enum class Client {
     Agent,      // the ostrell program
+    AgentTls,   // the ostrell program over TLS (the server serving TLS with a throw-away certificate)
     Reference,  // the blocking reference client
     Polled,     // the reference client noticing each reply only after a fixed 200 ms sleep
 };

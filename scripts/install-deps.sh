@@ -5,7 +5,7 @@ packages=(cmake ninja-build g++ ccache clang clang-format clang-tidy libclang-rt
           qt6-base-dev qt6-base-dev-tools libgtest-dev libgmock-dev
           xvfb xauth trayer imagemagick x11-utils strace libqt6svg6 fonts-dejavu-core locales
           dbus-bin dbus-daemon dunst libnotify-bin lintian desktop-file-utils appstream man-db
-          python3-dbus python3-gi qt6-l10n-tools qt6-tools-dev)
+          python3-dbus python3-gi qt6-l10n-tools qt6-tools-dev openssl)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

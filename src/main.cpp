@@ -170,7 +170,7 @@ int runDesktop(int argc, char** argv) {
     platform::PosixStateWriter state(platform::stateDirectory());
     app::MainWindow window;
     app::Agent agent({p.loop, p.socket, p.settings, p.files, p.launcher, p.errorSinks, p.terminator,
-                      &platform::processSystemLog(), &state, &instance},
+                      &platform::processSystemLog(), &state, &instance, &p.tlsSockets},
                      window);
     connectWindow(window, agent);
     const platform::QtStopSignals stopSignals([&agent](int signal) { stopOnSignal(agent, signal); });
@@ -211,7 +211,7 @@ int runHeadless(int argc, char** argv, bool monitorLines) {
     platform::PosixStateWriter state(platform::stateDirectory());
     app::HeadlessShell shell(p.loop, std::cout, std::cerr, {monitorLines, platform::isJournalStream(1)});
     app::Agent agent({p.loop, p.socket, p.settings, p.files, p.launcher, p.errorSinks, p.terminator,
-                      &platform::processSystemLog(), &state, &instance},
+                      &platform::processSystemLog(), &state, &instance, &p.tlsSockets},
                      shell);
     const platform::QtStopSignals stopSignals([&agent](int signal) { stopOnSignal(agent, signal); });
     agent.start();

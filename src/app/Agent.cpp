@@ -48,8 +48,9 @@ std::unique_ptr<cycle::Downloader> makeDownloader(const DownloaderFactory& f, co
 Agent::Agent(const AgentPlatform& platform, Shell& shell, const UploaderFactory& uploader,
              const DownloaderFactory& downloader)
     : platform_(platform), shell_(shell), countingSinks_(platform.errorSinks, summary_),
-      reporter_(countingSinks_, platform.terminator), settings_(platform.store), monitor_(shell, reporter_),
-      connection_(platform.socket, platform.loop, reporter_, monitor_, shell, server_),
+      reporter_(countingSinks_, platform.terminator), settings_(platform.store),
+      socket_(platform.socket, platform.loop), monitor_(shell, reporter_),
+      connection_(socket_, platform.loop, reporter_, monitor_, shell, server_),
       countingExchange_(connection_, summary_), transferLog_(platform.files, platform.loop, reporter_, params_),
       uploader_(makeUploader(uploader, StepContext{countingExchange_, platform.files, platform.launcher, reporter_,
                                                    settings_, params_, transferLog_, platform.loop})),
@@ -111,6 +112,20 @@ void Agent::start() {
     trap(85, [&] { server_.serverPort = settings_.wholeNumber(keys::serverPort()); });
     trap(90, [&] { server_.localPort = settings_.wholeNumber(keys::localPort()); });
     trap(95, [&] { server_.localIp = settings_.text(keys::localIp()); });
+    // The link, read once too. A wrong TLS key is reported here and leaves the agent with no link at all:
+    // never clear text instead.
+    settings::TlsTexts tls;
+    bool tlsRead = trap(100, [&] { tls.tls = settings_.text(keys::tls()); });
+    tlsRead = trap(101, [&] { tls.authorityFile = settings_.text(keys::tlsAuthority()); }) && tlsRead;
+    tlsRead = trap(102, [&] { tls.pin = settings_.text(keys::tlsPin()); }) && tlsRead;
+    tlsRead = trap(103, [&] { tls.peerName = settings_.text(keys::tlsName()); }) && tlsRead;
+    const std::string linkProblem = socket_.choose(
+        tlsRead ? settings::chooseTls(tls)
+                : settings::TlsChoice{.on = true, .options = {}, .problem = "the TLS keys could not be read"},
+        platform_.tlsSockets);
+    if (!linkProblem.empty())
+        trap.report(105, platform::PlatformError(platform::err::TlsRefused,
+                                                 linkProblem + "; no connection until corrected and restarted"));
     // No address configured: the fixed default server, whatever the two port keys hold.
     if (server_.serverIp.empty())
         server_ = {settings::DefaultServerAddress, settings::DefaultServerPort, 0, server_.localIp};
@@ -124,7 +139,7 @@ void Agent::start() {
                                                  "Invalid local port " + std::to_string(server_.localPort))
                              .withDetail(settings::valueDetail(platform_.store, keys::localPort(),
                                                                std::to_string(server_.localPort))));
-    else trap(110, [&] { platform_.socket.setLocalPort(server_.localPort); });
+    else trap(110, [&] { socket_.setLocalPort(server_.localPort); });
     shell_.setTrayPicture(TrayPicture::Neutral);
     shell_.addTrayIcon();
     refreshTrayPicture();

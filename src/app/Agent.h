@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "app/ChosenSocket.h"
 #include "app/CloseRule.h"
 #include "app/CycleCounting.h"
 #include "app/CycleSummary.h"
@@ -23,6 +24,7 @@
 #include "platform/StateWriter.h"
 #include "platform/SystemLog.h"
 #include "platform/TcpSocket.h"
+#include "platform/TlsSocket.h"
 #include "settings/Parameters.h"
 #include "settings/Settings.h"
 #include "steps/CycleSteps.h"
@@ -45,6 +47,8 @@ struct AgentPlatform {
     platform::StateWriter* stateWriter = nullptr;
     // The lock of the data directory; none: every directory is ours.
     platform::DirectoryLock* directoryLock = nullptr;
+    // Makes the socket when "TLS" is on; none: TLS cannot be had and is refused.
+    platform::TlsSocketFactory* tlsSockets = nullptr;
 };
 
 // What the upload and download units are built on.
@@ -136,6 +140,7 @@ private:
     settings::Settings settings_;
     settings::Parameters params_;
     settings::ConnectionSettings server_;
+    ChosenSocket socket_;  // clear text or TLS, chosen at start
     net::Monitor monitor_;
     net::Connection connection_;
     CountingExchange countingExchange_;

@@ -46,6 +46,7 @@ constexpr int32_t PathNotFound = 76;
 constexpr int32_t InvalidProcedureCall = 5;
 constexpr int32_t SocketError = 40006;  // wrong protocol or connection state for the request
 constexpr int32_t LineTooLong = 40020;  // server line past the framing limit
+constexpr int32_t TlsRefused = 40030;   // the TLS link failed a check, or its settings are wrong
 }  // namespace err
 
 // Maps an errno value to a PlatformError with the matching number and strerror text.

@@ -48,6 +48,12 @@ inline Key lastSuccess() { return {section::Ostrell, "Last", ""}; }
 inline Key batch(int kind) { return {section::Ostrell, "Batch" + std::to_string(kind), "0"}; }
 // Minutes without a cycle reaching the server before the owner is warned; 0: never.
 inline Key alertAfter() { return {section::Ostrell, "AlertAfter", "30"}; }
+// The link to the server: "Yes" in any case for TLS; the trusted PEM file (none: the system's), the
+// server key's pin, the name to verify (none: "IPadd"). Read at start only.
+inline Key tls() { return {section::Ostrell, "TLS", ""}; }
+inline Key tlsAuthority() { return {section::Ostrell, "TLSCA", ""}; }
+inline Key tlsPin() { return {section::Ostrell, "TLSPin", ""}; }
+inline Key tlsName() { return {section::Ostrell, "TLSName", ""}; }
 inline Key database() { return {section::VRX1, "DBase", ""}; }
 }  // namespace keys
 

@@ -155,3 +155,68 @@ TEST(TwoAgents, OnOneDataDirectoryUploadEachRecordOnce) {
         sim.terminate(), sim.waitForFinished(5000);
     }
 }
+
+// Over TLS (throw-away certificates made now): whole cycles, and each failed check refusing the link with
+// its reason before anything of the protocol is sent (no logon in the server's ledger). A clear-text
+// server and an unreadable trust file are refused too; neither ever hears the logon in clear text.
+TEST(Tls, CyclesRunOverTlsAndEachFailedCheckRefusesTheLinkWithItsReason) {
+    testApp();
+    OpenTempDir certs;
+    ASSERT_EQ(std::system((OSTRELL_MAKE_CERTS " " + certs.path() + " >/dev/null 2>&1").c_str()), 0);
+    const std::string ca = "TLSCA=" + certs.file("ca.pem"), pin = contentOf(certs.file("server.pin")).substr(0, 51);
+    struct Case {
+        std::string certificate;
+        std::vector<std::string> keys;
+        std::string shown;  // on the monitor; a refusal's "E {Error" line, else the agent logged on
+    };
+    const std::string wrongPin = "TLSPin=sha256/" + std::string(43, 'A') + "=", none = certs.file("none.pem");
+    const auto cases = std::to_array<Case>({
+        {"server", {"TLS=yes", ca}, "R [ 12|OK ]"},
+        {"server", {"TLS=Yes", ca, "TLSName=localhost", "TLSPin=" + pin}, "S {quit}"},
+        {"expired", {"TLS=Yes", ca}, "E {Error - TLS: certificate expired on "},
+        {"other", {"TLS=Yes", ca}, "E {Error - TLS: name mismatch: the certificate is not for 127.0.0.1}"},
+        {"stranger", {"TLS=Yes", ca}, "E {Error - TLS: unknown issuer: Stranger CA}"},
+        {"server", {"TLS=Yes"}, "E {Error - TLS: unknown issuer: Ostrell throw-away CA}"},  // the system's store
+        {"server", {"TLS=Yes", ca, wrongPin}, "E {Error - TLS: pin mismatch: the server's key is " + pin + "}"},
+        {"", {"TLS=Yes", ca}, "E {Error - TLS: not TLS at all ("},
+        {"", {"TLS=Yes", "TLSCA=" + none}, "E {Error - TLSCA=" + none + ": cannot be read: No such file"},
+    });
+    struct Run {
+        Home home;
+        QProcess sim;
+        std::unique_ptr<QProcess> agent;
+        std::string out;
+    };
+    std::array<Run, cases.size()> runs;
+    for (size_t k = 0; k < cases.size(); ++k) {
+        const Case& c = cases[k];
+        Run& r = runs[k];
+        QStringList args{"--port", "0",        "--bookings",
+                         "4711:1", "--ledger", QString::fromStdString(r.home.file("ledger"))};
+        if (!c.certificate.empty())
+            args << "--tls-cert" << QString::fromStdString(certs.file(c.certificate + ".pem")) << "--tls-key"
+                 << QString::fromStdString(certs.file(c.certificate + ".key"));
+        r.sim.start(VELTRANA_SIM_EXE, args);
+        for (int i = 0; i < 100 && !r.sim.canReadLine(); ++i) r.sim.waitForReadyRead(100);
+        r.home.writeSettings(r.sim.readLine().trimmed().split(':').last().toInt(), r.home.file("data"));
+        for (const std::string& key : c.keys)
+            std::ofstream(r.home.file(".config/BKX.ini"), std::ios::app) << key << "\n";
+        r.agent = r.home.start({"--monitor"});
+    }
+    const auto shown = [&](size_t k) { return runs[k].out.find(cases[k].shown) != std::string::npos; };
+    const auto allShown = [&] {
+        size_t k = 0;
+        while (k < cases.size() && shown(k)) ++k;
+        return k == cases.size();
+    };
+    for (int i = 0; i < 1000 && !allShown(); ++i)
+        for (Run& r : runs) r.agent->waitForReadyRead(5), r.out += r.agent->readAllStandardOutput().toStdString();
+    for (size_t k = 0; k < cases.size(); ++k) {
+        Run& r = runs[k];
+        r.agent->terminate(), r.agent->waitForFinished(10000), r.sim.terminate(), r.sim.waitForFinished(5000);
+        const bool loggedOn = contentOf(r.home.file("ledger")).find("tolvane") != std::string::npos;
+        EXPECT_TRUE(shown(k) && loggedOn == !cases[k].shown.starts_with("E {"))
+            << cases[k].certificate << " " << cases[k].keys.back() << ":\n"
+            << r.out;
+    }
+}

@@ -107,6 +107,10 @@ bool parseOptions(const std::vector<std::string>& args, SimOptions& out, std::st
             out.ledgerSync = false;
         } else if (name == "exit-after-idle-ms") {
             if (!wholeNumber(value, out.exitAfterIdleMs, 86'400'000, name, error)) return false;
+        } else if (name == "tls-cert") {
+            out.tlsCertificate = value;
+        } else if (name == "tls-key") {
+            out.tlsKey = value;
         } else if (name == "seed") {
             if (!wholeNumber(value, out.seed, UINT64_MAX, name, error)) return false;
         } else if (isLive(name)) {
@@ -124,6 +128,7 @@ bool parseOptions(const std::vector<std::string>& args, SimOptions& out, std::st
             return error = "unknown option --" + name, false;
         }
     }
+    if (out.tlsCertificate.empty() != out.tlsKey.empty()) return error = "--tls-cert and --tls-key go together", false;
     return true;
 }
 
@@ -131,7 +136,7 @@ std::string usageText() {
     return R"(veltrana-sim: a Veltrana test server on 127.0.0.1 (see tools/veltrana-sim/README.md)
 
 Start:   --port N  --port-file F  --admin-port N  --admin-port-file F  --seed N
-         --exit-after-idle-ms N  --help
+         --exit-after-idle-ms N  --tls-cert FILE --tls-key FILE  --help
 Data:    --data DIR  --bookings BK:N  --payments BK:N  --bad-bookings BK:N  --bad-payments BK:N
          --expire-after N
 Uploads: --refuse KIND:WHICH  --bad KIND:WHICH  --silent KIND:WHICH  --refuse-text TEXT

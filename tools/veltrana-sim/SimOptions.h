@@ -26,6 +26,8 @@ struct SimOptions {
     int exitAfterIdleMs = 0;            // --exit-after-idle-ms N
     uint64_t seed = 1;                  // --seed N
     bool help = false;                  // --help
+    std::string tlsCertificate;         // --tls-cert FILE (PEM): serve TLS
+    std::string tlsKey;                 // --tls-key FILE (PEM)
     std::vector<std::pair<std::string, std::string>> live;
 };
 

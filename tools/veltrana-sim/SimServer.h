@@ -5,6 +5,8 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <memory>
+#include <string>
 
 #include "veltrana-sim/FaultSwitches.h"
 #include "veltrana-sim/ProtocolCore.h"
@@ -19,8 +21,10 @@ class SimServer : public QObject {
 public:
     SimServer(ProtocolCore& core, Ledger& ledger, FaultSwitches& faults, uint64_t seed, int exitAfterIdleMs);
 
+    // Serves TLS with this certificate and key (PEM) instead of clear text; before listen().
+    bool useTls(const std::string& certificateFile, const std::string& keyFile, QString& error);
     bool listen(int port, QString& error);
-    quint16 port() const { return server_.serverPort(); }
+    quint16 port() const { return server_->serverPort(); }
 
     ProtocolCore& core() { return core_; }
     const FaultSwitches& faults() const { return faults_; }
@@ -45,7 +49,7 @@ private:
     Ledger& ledger_;
     FaultSwitches& faults_;
     ReplyShaper shaper_;
-    QTcpServer server_;
+    std::unique_ptr<QTcpServer> server_ = std::make_unique<QTcpServer>();
     QTimer idle_;
     QElapsedTimer clock_;
     uint64_t linesOfRun_ = 0;

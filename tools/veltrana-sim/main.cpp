@@ -84,6 +84,11 @@ int main(int argc, char** argv) {
     ProtocolCore core(store, rules, ledger);
     SimServer server(core, ledger, faults, options.seed, options.exitAfterIdleMs);
     QString listenError;
+    if (!options.tlsCertificate.empty() && !server.useTls(options.tlsCertificate, options.tlsKey, listenError)) {
+        std::fprintf(stderr, "veltrana-sim: --tls-cert %s --tls-key %s: %s\n", options.tlsCertificate.c_str(),
+                     options.tlsKey.c_str(), listenError.toLocal8Bit().constData());
+        return 2;
+    }
     if (!server.listen(options.port, listenError)) {
         std::fprintf(stderr, "veltrana-sim: cannot listen on 127.0.0.1:%d: %s\n", options.port,
                      listenError.toLocal8Bit().constData());

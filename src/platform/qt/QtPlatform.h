@@ -5,6 +5,7 @@
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtProcessLauncher.h"
 #include "platform/qt/QtTcpSocket.h"
+#include "platform/qt/QtTlsSocket.h"
 
 namespace ostrell::platform {
 
@@ -14,6 +15,7 @@ namespace ostrell::platform {
 struct QtPlatform {
     QtEventLoop loop;
     QtTcpSocket socket;
+    QtTlsSocketFactory tlsSockets;  // used only when the settings ask for TLS
     PosixFileSystem files;
     QtProcessLauncher launcher;
     PosixSettingsStore settings;

@@ -247,3 +247,24 @@ TEST(OutageAlert, WarnsOnceWithinSeventySecondsOfAlertAfterAndOnceWhenTheLinkIsB
     EXPECT_EQ(std::count(f.systemLog.lines.begin(), f.systemLog.lines.end(), "warning: " + warning), 1);
     EXPECT_EQ(f.shell.linkStates.back().rfind("Last contact 00:0", 0), 0u) << f.shell.linkStates.back();
 }
+
+// A wrong TLS key is reported at start with its value; the agent then makes no link at all (never clear
+// text), and every cycle says why in its line and its warning, as a failed connection does.
+TEST(StartUp, AWrongTlsKeyIsReportedWithItsValueAndNothingConnectsInClearText) {
+    for (const auto& [tls, pin, reason] :
+         {std::tuple<std::string, std::string, std::string>{"Maybe", "", "TLS=Maybe: not Yes or No"},
+          {"yes", "sha256/abc=", "TLSPin=sha256/abc=: not sha256/ and the base64 of a SHA-256"},
+          {"YES", "sha256/47DEQpj8HBSa+/TImW+5JCeuQeRkm5NMpJWZG3hSuFV=", "TLSPin=sha256/47DEQ"},
+          {"Yes", "", "TLS=Yes: this program has no TLS"}}) {
+        AgentFixture f;
+        f.store.set("Ostrell", {"TLS=" + tls, "TLSPin=" + pin});
+        f.agent->start();
+        f.loop.runFor(5000);
+        ASSERT_EQ(reportedProcedures(f.sinks), Lines{"Form_Load"}) << reason;
+        EXPECT_EQ(f.sinks.reports[0].description.rfind(reason, 0), 0u) << f.sinks.reports[0].description;
+        EXPECT_EQ(f.socket.connectCalls, 0) << reason;
+        ASSERT_EQ(f.systemLog.lines.size(), 3u) << reason;  // the start line, the cycle's line and its warning
+        for (const auto& line : {f.systemLog.lines[1], f.systemLog.lines[2]})
+            EXPECT_NE(line.find(reason), std::string::npos) << line;
+    }
+}
