@@ -68,6 +68,8 @@ status=0; out=$(run) || status=$?
 grep -q "Brannick is not set up for this account" <<<"$out" || fail "unexpected first run: $out"
 [ ! -e "$work/config/BKX.ini" ] || fail "the first run created BKX.ini"
 printf '[Ostrell]\nTimeOut=15\n' >"$work/config/BKX.ini"
+# Written a while ago, as the host's file is: one changed in the last 2 s is left alone by the agent.
+touch -d '-1 minute' "$work/config/BKX.ini"
 status=0; out=$(run) || status=$?
 [ "$status" = 1 ] || fail "the refused program ended with status $status: $out"
 grep -q "can only run with Brannick version 2.3.119 or higher" <<<"$out" || fail "unexpected output: $out"

@@ -24,8 +24,8 @@ std::string cycleSummaryLine(const CycleSummary& s) {
     std::string line = "cycle: ";
     if (!s.connected) {
         // A cycle that never reached the server failed, whether or not anything was reported on the way.
-        line = "cycle failed: " + (s.logonUnanswered ? logonUnansweredText(s)
-                                                     : "not connected to " + server + " (" + reasonOf(s) + ")");
+        line = "cycle failed: " +
+               (s.logonUnanswered ? logonUnansweredText(s) : "not connected to " + server + " (" + reasonOf(s) + ")");
         if (s.errors > 0) line += ", " + plural(s.errors, "error", "errors");
     } else {
         line += "connected to " + server;
