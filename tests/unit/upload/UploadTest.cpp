@@ -167,6 +167,7 @@ TEST(Upload, ALineTheHostAddsAtAnyStepIsSentOnce) {
                 std::sort(ledger.begin(), ledger.end());
                 EXPECT_EQ(ledger, (Lines{"6|b1", "6|b2", "6|b3", "6|h1"})) << cutDown << later << " step " << step;
                 EXPECT_EQ(f.dataFiles(), Lines{}) << cutDown << later << " step " << step;
+                EXPECT_EQ(f.fs.list("/state/ostrell"), Lines{}) << "the note of accepted lines goes with them";
             }
     EXPECT_GT(hit, 60);
 }
