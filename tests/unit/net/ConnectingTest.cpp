@@ -16,42 +16,32 @@ TEST(Connecting, EachWayAServerTakesTheAttemptEndsInItsTime) {
     struct Case {
         const char* name;
         std::function<void(Net&)> setUp = [](Net&) {};
-        bool connected = false;
-        int64_t elapsedMs = 3100;
-        Lines lines = {};
+        bool up = false;  // connected
+        int64_t ms = 3100;
+        Lines shown = {};  // on the monitor
         size_t countdowns = 12;
         Lines reports = {};
     };
     const Lines loggedOn{"S {logon}", "R [ Logon success ]"};
     const auto port = [](int32_t number) { return [number](Net& f) { f.server.serverPort = number; }; };
+    const auto slowAccept = [](Net& f) { f.socket.connectDelayMs = 2000; };
     const auto cases = std::to_array<Case>({
-        // An answer is taken the moment it arrives.
-        {.name = "accepted and answered", .connected = true, .elapsedMs = 410, .lines = loggedOn, .countdowns = 3},
-        {.name = "never accepts: given up after ten tests",
-         .setUp = [](Net& f) { f.socket.acceptConnections = false; }},
-        {.name = "a slow accept is taken at the next test",
-         .setUp = [](Net& f) { f.socket.connectDelayMs = 2000; },
-         .connected = true,
-         .elapsedMs = 2210,
-         .lines = loggedOn,
-         .countdowns = 9},
+        // An answer is taken the moment it arrives; a slow accept at the next test; ten tests, then given up.
+        {.name = "accepted and answered", .up = true, .ms = 410, .shown = loggedOn, .countdowns = 3},
+        {.name = "never accepts", .setUp = [](Net& f) { f.socket.acceptConnections = false; }},
+        {.name = "a slow accept", .setUp = slowAccept, .up = true, .ms = 2210, .shown = loggedOn, .countdowns = 9},
         {.name = "a refusal shows as a socket error",
          .setUp = [](Net& f) { f.socket.refuseConnections = true; },
-         .lines = {"E {Error - Connection is forcefully rejected}"}},
-        // No contact (veltrana-sim --logon-reply ''): the next request connects again.
-        {.name = "the logon never answered: closed after 40 tests",
+         .shown = {"E {Error - Connection is forcefully rejected}"}},
+        // No contact (veltrana-sim --logon-reply ''): closed after 40 tests, the next request connects again.
+        {.name = "the logon never answered",
          .setUp = [](Net& f) { f.logonReply.clear(); },
-         .elapsedMs = 400 + 39 * 300,
-         .lines = {"S {logon}", "I {closeing port .. no response.}"},
+         .ms = 400 + 39 * 300,
+         .shown = {"S {logon}", "I {closeing port .. no response.}"},
          .countdowns = 42},
         {.name = "port 0 never reaches the socket", .setUp = port(0), .reports = {"TryToConnect"}},
         {.name = "port 65536", .setUp = port(65536), .reports = {"TryToConnect"}},
-        {.name = "port 65535",
-         .setUp = port(65535),
-         .connected = true,
-         .elapsedMs = 410,
-         .lines = loggedOn,
-         .countdowns = 3},
+        {.name = "port 65535", .setUp = port(65535), .up = true, .ms = 410, .shown = loggedOn, .countdowns = 3},
         // The banner comes before the logon line and is dropped by it; "welcome" alone is too short.
         {.name = "a greeting word alone does not end the logon wait, a reply after it does",
          .setUp =
@@ -60,9 +50,9 @@ TEST(Connecting, EachWayAServerTakesTheAttemptEndsInItsTime) {
                  f.logonReply = "welcome\r\n";
                  f.loop.post(1300, [&f] { f.socket.peerSend("Welcome back\r\n"); });
              },
-         .connected = true,
-         .elapsedMs = 1300,
-         .lines = {"R [ to veltrana ]", "S {logon}", "R [ back ]"},
+         .up = true,
+         .ms = 1300,
+         .shown = {"R [ to veltrana ]", "S {logon}", "R [ back ]"},
          .countdowns = 5},
     });
     for (const Case& c : cases) {
@@ -72,16 +62,16 @@ TEST(Connecting, EachWayAServerTakesTheAttemptEndsInItsTime) {
         f.connection.setLogonHook([&] { ++flashes; });
         c.setUp(f);
         f.connection.connectToServer();
-        EXPECT_EQ(f.connection.isConnected(), c.connected);
-        EXPECT_EQ(f.loop.nowMs(), c.elapsedMs);
-        EXPECT_EQ(f.view.lines, c.lines);
+        EXPECT_EQ(f.connection.isConnected(), c.up);
+        EXPECT_EQ(f.loop.nowMs(), c.ms);
+        EXPECT_EQ(f.view.lines, c.shown);
         EXPECT_EQ(f.view.countdowns.size(), c.countdowns);
-        EXPECT_EQ(f.journal, c.connected || c.countdowns == 42 ? Lines{"> tolvane|QHT514"} : Lines{});
+        EXPECT_EQ(f.journal, c.up || c.countdowns == 42 ? Lines{"> tolvane|QHT514"} : Lines{});
         EXPECT_EQ(f.connection.logonUnanswered(), c.countdowns == 42);
         EXPECT_EQ(unittest::reportedProcedures(f.sinks), c.reports);
-        EXPECT_EQ(flashes, !c.lines.empty() && c.lines.back().rfind("R [", 0) == 0 ? 1 : 0);
-        EXPECT_EQ(f.view.countdowns.back() == 0, !c.connected || c.countdowns == 42);
-        EXPECT_EQ(f.view.socketEnds, c.elapsedMs == 410
+        EXPECT_EQ(flashes, !c.shown.empty() && c.shown.back().rfind("R [", 0) == 0 ? 1 : 0);
+        EXPECT_EQ(f.view.countdowns.back() == 0, !c.up || c.countdowns == 42);
+        EXPECT_EQ(f.view.socketEnds, c.ms == 410
                                          ? "50123 127.0.0.1 " + std::to_string(f.server.serverPort) + " 10.1.2.3"
                                          : f.view.socketEnds);
     }
