@@ -26,11 +26,11 @@ field Suggests | grep -q gnome-shell-extension-appindicator || fail "Suggests la
 lintian_out=$(lintian --fail-on error,warning --tag-display-limit 0 "$deb" 2>&1) || fail "lintian: $lintian_out"
 
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
+icons=./usr/share/icons/hicolor/scalable/apps
 for f in ./usr/bin/ostrell ./usr/share/applications/ostrell.desktop ./etc/xdg/autostart/ostrell.desktop \
-         ./usr/share/icons/hicolor/scalable/apps/ostrell-101.svg ./usr/share/icons/hicolor/scalable/apps/ostrell-102.svg \
-         ./usr/share/icons/hicolor/scalable/apps/ostrell-103.svg ./usr/share/icons/hicolor/scalable/apps/ostrell-104.svg \
+         $icons/ostrell-101.svg $icons/ostrell-102.svg $icons/ostrell-103.svg $icons/ostrell-104.svg \
          ./usr/share/man/man1/ostrell.1.gz ./usr/share/doc/ostrell/copyright ./usr/share/doc/ostrell/changelog.gz \
-         ./usr/share/metainfo/invalid.ostrell.Ostrell.metainfo.xml ./usr/share/icons/hicolor/scalable/apps/ostrell-102-alert.svg \
+         ./usr/share/metainfo/invalid.ostrell.Ostrell.metainfo.xml $icons/ostrell-102-alert.svg \
          ./usr/share/ostrell/translations/ostrell_de.qm ./usr/share/ostrell/translations/ostrell_fr.qm; do
   grep -qx "$f" <<<"$contents" || fail "the package lacks $f"
 done
@@ -41,11 +41,13 @@ dpkg-deb -x "$deb" "$work/root"
 autostart=$work/root/etc/xdg/autostart/ostrell.desktop
 desktop-file-validate --no-hints "$autostart" "$work/root/usr/share/applications/ostrell.desktop" ||
   fail "desktop-file-validate rejects the entries"
-man_out=$(MANWIDTH=80 man --warnings -l "$work/root/usr/share/man/man1/ostrell.1.gz" 2>&1 >/dev/null) || fail "man -l failed"
+manual=$work/root/usr/share/man/man1/ostrell.1.gz
+man_out=$(MANWIDTH=80 man --warnings -l "$manual" 2>&1 >/dev/null) || fail "man -l failed"
 [ -z "$man_out" ] || fail "the manual page renders with warnings: $man_out"
-MANWIDTH=80 man -l "$work/root/usr/share/man/man1/ostrell.1.gz" 2>/dev/null | grep -q "EXIT STATUS" || fail "the manual page lacks EXIT STATUS"
+MANWIDTH=80 man -l "$manual" 2>/dev/null | grep -q "EXIT STATUS" || fail "the manual page lacks EXIT STATUS"
 # The installed tree as AppStream sees it (the metainfo file, its desktop entry, the icon).
-appstream_out=$(appstreamcli validate-tree --no-net "$work/root" 2>&1) || fail "appstreamcli validate-tree: $appstream_out"
+appstream_out=$(appstreamcli validate-tree --no-net "$work/root" 2>&1) ||
+  fail "appstreamcli validate-tree: $appstream_out"
 # After a removal the entry stays in /etc (a conffile) but must not start a program that is gone.
 for line in 'TryExec=ostrell' 'Exec=ostrell --autostart' 'X-KDE-autostart-after=panel' 'X-LXQt-Need-Tray=true'; do
   grep -qx "$line" "$autostart" || fail "autostart entry lacks $line"

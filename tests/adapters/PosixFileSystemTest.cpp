@@ -2,6 +2,8 @@
 
 #include <array>
 #include <csignal>
+#include <filesystem>
+#include <system_error>
 
 #include "AdapterTestSupport.h"
 #include "platform/posix/PosixFileSystem.h"
@@ -110,6 +112,9 @@ TEST(PosixFileSystem, BytesAppendsAndTheHeldLogFollowTheFiles) {
     fs.rename(log, log + ".old");
     fs.appendUnmeasured(log, "fourth\r\n");
     fs.closeHeldFiles();
+    std::error_code gone;  // the iterator's own descriptor
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd"))
+        EXPECT_EQ(std::filesystem::read_symlink(fd, gone).string().find(log), std::string::npos) << "still held";
     EXPECT_EQ(fs.readAll(log + ".old") + "|" + fs.readAll(log), "first\r\nsecond\r\nthird\r\n|fourth\r\n");
     EXPECT_TRUE(fs.isDirectory(dir.path()) && !fs.isFile(dir.path()) && !fs.isFile("/dev/null"));
     // A file held open stays that file after a rename over its name: a late write into it is read there.

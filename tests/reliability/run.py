@@ -40,7 +40,7 @@ def cases(part, points, lines, fast, sample):
     def net(name, sim, budget=60, acks=0, in_flight=1):  # the first switch's fault ("--drop-at-run": drop) must fire
         return case("network", name, sim, budget, acks=acks, in_flight=in_flight, fires=sim[0][2:].split("-")[0])
     if part == "crash":
-        points = [points[round(i * (len(points) - 1) / max(1, sample - 1))] for i in range(sample)] if sample else points
+        points = [points[round(i * (len(points) - 1) / max(1, sample - 1))] for i in range(sample or 0)] or points
         return [case("crash", "%s #%d on %s" % p, kill=p[:2], in_flight=1) for p in points]
     if part == "settings":  # a read may catch the churn between lines: no "DataDir", so no U/D check there
         return [case("settings", "values not numbers or too large", budget=20, acks=ALL, reports=(13, 6),
@@ -57,8 +57,10 @@ def cases(part, points, lines, fast, sample):
     return [net("dropped at the first download request", ["--drop-at-run", ask]),
             net("dropped after an acknowledgement was carried out", ["--drop-at-run", ack, "--drop-mode", "after"]),
             net("replies split byte by byte", ["--split", "1", "--split-pause-ms", "1"], acks=ALL),
-            net("replies in pieces, pauses past the 200 ms line wait", ["--split", "16", "--split-pause-ms", "260"], 120),
-            net("no line ends, 300 ms pauses inside records", ["--no-eol", "--split", "60", "--split-pause-ms", "300"], 120),
+            net("replies in pieces, pauses past the 200 ms line wait", ["--split", "16", "--split-pause-ms", "260"],
+                120),
+            net("no line ends, 300 ms pauses inside records", ["--no-eol", "--split", "60", "--split-pause-ms", "300"],
+                120),
             net("replies merged with a forged record line", ["--merge", "--merge-text", '10|"G99"' + ',"1"' * 19]),
             net("greeting banner", ["--banner", "Welcome to Veltrana"], acks=ALL),
             # Every reply garbled: every record's fate is unknown to the agent, and it is sent again.
@@ -135,8 +137,14 @@ class Run:
         files = [n + s for n in OUTGOING for s in ("", ".ostrell-tmp")] + ["InBookings.csv", "Payment.csv",
                                                                            "VRXlogOUT.txt", "VRXlogOUT.txt.bak", ""]
         paths = [os.path.join(self.data, f).rstrip("/") for f in files] + [self.ini, self.ini + ".lock"]
+        inject = ["-e", "inject=%s:signal=KILL:when=%d" % kill] if kill else []
         return ["strace", "-f", "-qq", "-y", "-o", self.trace, "-e", "trace=" + CALLS] + [
-            a for p in paths for a in ("-P", p)] + (["-e", "inject=%s:signal=KILL:when=%d" % kill] if kill else []) + ["--"]
+            a for p in paths for a in ("-P", p)] + inject + ["--"]
+
+
+def short_of_minimum(hit, points):
+    """A part that reached under 90 % of its faults proved little."""
+    return [("minimum", "%d of %d hit" % (hit, points))] if hit < max(1, math.ceil(0.9 * points)) else []
 
 
 def until(done, seconds):
@@ -182,7 +190,8 @@ class Agent:
     def pid(self):
         """The agent's own pid: strace's child when traced."""
         try:
-            return int(open("/proc/%d/task/%d/children" % ((self.proc.pid,) * 2)).read().split()[0]) if self.traced else self.proc.pid
+            children = "/proc/%d/task/%d/children" % ((self.proc.pid,) * 2)
+            return int(open(children).read().split()[0]) if self.traced else self.proc.pid
         except (OSError, IndexError):
             return self.proc.pid
 
@@ -217,7 +226,8 @@ def life(run, c, wrapper=(), tag="first"):
         run.problems.append("%s life: %d of %d cycles in %d s" % (tag, agent.quits(), c["cycles"], c["budget"]))
     alive, status = agent.proc.poll() is None, agent.end()
     if not alive or status != 0 or agent.peak_kb > 96 * 1024:
-        run.problems.append("%s life: %s, status %r, peak %d KiB" % (tag, "alive" if alive else "gone", status, agent.peak_kb))
+        run.problems.append("%s life: %s, status %r, peak %d KiB" % (tag, ["gone", "alive"][alive], status,
+                                                                      agent.peak_kb))
     return [int(n) for n in re.findall(r": error (\d+) in ", open(agent.err, encoding="latin-1").read())]
 
 
@@ -305,7 +315,8 @@ def in_pieces(run, c):
     file must be the host's last version beside the agent's own keys. Hit when the agent began a save
     during a pause (it opened BKX.ini.lock then)."""
     trace = os.path.join(run.dir, "pieces.trace")
-    agent = Agent(run, ["strace", "-f", "-qq", "-ttt", "-o", trace, "-e", "trace=openat", "-P", run.ini + ".lock", "--"])
+    agent = Agent(run, ["strace", "-f", "-qq", "-ttt", "-o", trace, "-e", "trace=openat", "-P", run.ini + ".lock",
+                        "--"])
     run.problems += [] if agent.wait(1, c["budget"]) else ["no cycle in %d s" % c["budget"]]
     pauses, host = [], run.good
     for k in range(c["pieces"]):
@@ -357,7 +368,7 @@ def scenarios(root, paths, parts, args, log):
             r[3] += [(c["name"], text) for text in run.problems]
             log("%s %s: %s" % (c["part"], c["name"], "; ".join(run.problems) or ("ok" if run.hit else "not hit")))
     for r in results.values():  # 90 % of a part's faults must be reached, or it proved little
-        r[3] += [("minimum", "%d of %d hit" % (r[1], r[1] + r[2]))] if r[1] < max(1, math.ceil(0.9 * (r[1] + r[2]))) else []
+        r[3] += short_of_minimum(r[1], r[1] + r[2])
     return list(results.values())
 
 
@@ -372,7 +383,7 @@ def sweep(root, paths, mode):
     found = [(mode, l) for l in text.splitlines() if ": " in l and not l.endswith(": not hit")]
     found += [(mode, "status %d" % r.returncode)] if r.returncode and not found else []
     hit, not_hit = (int(m.group(1)), int(m.group(2))) if m else (0, 0)
-    found += [("minimum", "%d of %d hit" % (hit, hit + not_hit))] if hit < max(1, math.ceil(0.9 * (hit + not_hit))) else []
+    found += short_of_minimum(hit, hit + not_hit)
     return [mode, hit, not_hit, found]
 
 

@@ -15,8 +15,10 @@ TEST(StartUp, PublishesOurVersionShowsTheEndsAddsTheIconAndCyclesAtTheFirstTick)
     EXPECT_EQ(f.shell.socketEnds, "0 127.0.0.1 6000 10.1.2.3");
     EXPECT_EQ(f.store.writes, Lines{"Version/ostrell=" + errors::programVersionText()});
     f.steps.filesWaiting = true;
+    f.steps.duringGetFiles = [&f] { f.log.write("record 1 stored"), f.log.write("record 2 stored"); };
     f.loop.runFor(1000);
     EXPECT_EQ(f.shell.journal.back(), "picture 101") << "the logon refreshes the picture";
+    EXPECT_EQ(std::pair(f.steps.downloads, f.fs.heldOpen), std::pair(1, std::string())) << "the log closed";
     EXPECT_TRUE(f.sinks.reports.empty());
 }
 
@@ -226,7 +228,8 @@ TEST(Refresh, TheDataDirectoryIsTheFolderItNamesOrNone) {
         status.agentRunning = true;
         status.status = app::parseStatusFile(f.stateFiles.files["status"]);
         app::findDataFolder(f.fs, setting, status);
-        EXPECT_NE(app::statusReportText(status, 0).find("data directory: " + std::string(said) + "\n"), std::string::npos);
+        EXPECT_NE(app::statusReportText(status, 0).find("data directory: " + std::string(said) + "\n"),
+                  std::string::npos);
         EXPECT_EQ(app::statusExitCode(status, app::epochSecondsOf(status.status->lastSuccess).value()),
                   *folder ? 0 : 3);
     }

@@ -6,83 +6,106 @@
 
 using namespace ostrell::unittest;
 
-// When cycles run: start-up leaves one due, each length counts from the end of the cycle before. Rows: count
-// shown, length (s), ms when the window opens/closes and when the length becomes 9 s (0: never), ms run;
-// the clock times of the attempts, the counts shown.
+// When cycles run: start-up leaves one due, each length counts from the end of the cycle before; a refresh
+// may make it 9 s. The clock times of the attempts and the counts shown.
 TEST(Scheduler, CyclesRunWhenTheCountReachesTheLength) {
-    // clang-format off
-    const auto cases = std::to_array<std::tuple<const char*, bool, int32_t, int64_t, int64_t, int64_t, Lines, std::vector<int>>>({
-        {"shown", true, 15, 0, 0, 17500, {"00:00:01", "00:00:17"}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}},
-        {"hidden", false, 15, 0, 0, 17500, {"00:00:01", "00:00:17"}, {}},
-        {"length 0: every tick", false, 0, 0, 0, 3500, {"00:00:01", "00:00:02", "00:00:03"}, {}},
-        {"shown later: the seconds so far, then each", false, 15, 6400, 0, 8900, {"00:00:01"}, {5, 6, 7}},
-        {"a refresh shortens the cycle", false, 15, 0, 3000, 12000, {"00:00:01", "00:00:11"}, {}}});
-    // clang-format on
-    for (const auto& [name, shown, lengthSecs, toggleShownAtMs, newLengthAtMs, runMs, attempts, ticksShown] : cases) {
+    struct Row {
+        const char* name;
+        bool shown = false;
+        int32_t secs = 15;
+        int64_t shownAt = 0, shorterAt = 0, ms = 17500;  // 0: never
+        Lines attempts = {"00:00:01", "00:00:17"};
+        std::vector<int> ticksShown = {};
+    };
+    const auto rows = std::to_array<Row>({
+        {.name = "shown", .shown = true, .ticksShown = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}},
+        {.name = "hidden"},
+        {.name = "length 0: every tick", .secs = 0, .ms = 3500, .attempts = {"00:00:01", "00:00:02", "00:00:03"}},
+        {.name = "shown later", .shownAt = 6400, .ms = 8900, .attempts = {"00:00:01"}, .ticksShown = {5, 6, 7}},
+        {.name = "a refresh shortens it", .shorterAt = 3000, .ms = 12000, .attempts = {"00:00:01", "00:00:11"}},
+    });
+    for (const Row& r : rows) {
         CycleFixture f;
-        f.params.timeoutSecs = lengthSecs;
-        f.scheduler.setCountdownShown(shown);
+        f.params.timeoutSecs = r.secs;
+        f.scheduler.setCountdownShown(r.shown);
         f.scheduler.startWithCycleDue();
-        if (toggleShownAtMs)
-            f.loop.post(toggleShownAtMs, [&, shown = shown] { f.scheduler.setCountdownShown(!shown); });
-        if (newLengthAtMs) f.loop.post(newLengthAtMs, [&] { f.params.timeoutSecs = 9, f.scheduler.lengthChanged(); });
-        f.loop.runFor(runMs);
-        EXPECT_EQ(f.written("LastTry"), attempts) << name;
-        EXPECT_EQ(f.ticksShown, ticksShown) << name;
+        if (r.shownAt) f.loop.post(r.shownAt, [&] { f.scheduler.setCountdownShown(!r.shown); });
+        if (r.shorterAt) f.loop.post(r.shorterAt, [&] { f.params.timeoutSecs = 9, f.scheduler.lengthChanged(); });
+        f.loop.runFor(r.ms);
+        EXPECT_EQ(f.written("LastTry"), r.attempts) << r.name;
+        EXPECT_EQ(f.ticksShown, r.ticksShown) << r.name;
     }
 }
 
-// What a cycle does. Rows: files waiting, a BK number, server up, store and launcher failing, an end requested
-// in GetFiles, ms run; the journal, attempts, successes, importer starts, reports.
+// What a cycle does: the journal, and how many attempts, successes, importer starts and reports.
 TEST(Scheduler, ACycleRunsItsStepsInOrder) {
     const Lines all{"> tolvane|QHT514", "TransFiles", "SendFiles", "GetFiles", "timer stopped", "> quit"};
-    // clang-format off
-    const auto cases = std::to_array<std::tuple<const char*, bool, bool, bool, bool, bool, int64_t, Lines, size_t, size_t, size_t, size_t>>({
-        {"files waiting", true, true, true, false, false, 1000, all, 1, 1, 1, 0},
-        {"nothing to send", false, true, true, false, false, 1000, {all[0], all[1], all[3], all[4], all[5]}, 1, 1, 1, 0},
-        {"no BK number", true, false, true, false, false, 1000, {all[0], all[5]}, 1, 1, 1, 0},
-        {"no connection", true, true, false, false, false, 1000, {}, 1, 0, 0, 0},
-        {"a held connection is used again; the importer still runs, so no download", true, true, true, false, false, 17500,
-            {all[0], all[1], all[2], all[3], all[4], all[5], all[1], all[2], all[5]}, 2, 2, 1, 0},
-        {"failures are reported, the cycle goes on", true, true, true, true, false, 1000, all, 0, 0, 0, 3},
-        {"an end unwinds it", true, true, true, false, true, 1000, {all[0], all[1], all[2], all[3], all[4]}, 1, 1, 0, 0}});
-    // clang-format on
-    for (const auto& [name, filesWaiting, hasLoNumber, serverUp, faulty, endInGetFiles, runMs, journal, attempts,
-                      successes, importerStarts, reports] : cases) {
+    struct Row {
+        const char* name;
+        bool waiting = true, hasLoNumber = true, serverUp = true, faulty = false, endIn = false;
+        int64_t ms = 1000;
+        Lines journal;
+        std::vector<size_t> counts = {1, 1, 1, 0};  // attempts, successes, importer starts, reports
+    };
+    const auto rows = std::to_array<Row>({
+        {.name = "files waiting", .journal = all},
+        {.name = "nothing to send", .waiting = false, .journal = {all[0], all[1], all[3], all[4], all[5]}},
+        {.name = "no BK number", .hasLoNumber = false, .journal = {all[0], all[5]}},
+        {.name = "no connection", .serverUp = false, .journal = {}, .counts = {1, 0, 0, 0}},
+        {.name = "held connection used again; no download while the importer runs",
+         .ms = 17500,
+         .journal = {all[0], all[1], all[2], all[3], all[4], all[5], all[1], all[2], all[5]},
+         .counts = {2, 2, 1, 0}},
+        {.name = "failures are reported, the cycle goes on", .faulty = true, .journal = all, .counts = {0, 0, 0, 3}},
+        {.name = "an end unwinds it",
+         .endIn = true,
+         .journal = {all[0], all[1], all[2], all[3], all[4]},
+         .counts = {1, 1, 0, 0}},
+    });
+    for (const Row& r : rows) {
         CycleFixture f;
-        f.steps.filesWaiting = filesWaiting;
-        f.params.hasLoNumber = hasLoNumber;
-        f.socket.acceptConnections = serverUp;
-        f.store.failWrites = f.launcher.failAll = faulty;
-        f.steps.duringGetFiles = [&, endInGetFiles = endInGetFiles] {
+        f.steps.filesWaiting = r.waiting;
+        f.params.hasLoNumber = r.hasLoNumber;
+        f.socket.acceptConnections = r.serverUp;
+        f.store.failWrites = f.launcher.failAll = r.faulty;
+        f.steps.duringGetFiles = [&] {
             if (f.scheduler.tickTimer().interval() == 0) f.journal.push_back("timer stopped");
-            if (endInGetFiles) f.loop.requestEnd(), f.loop.waitUntil([] { return false; }, 100);
+            if (r.endIn) f.loop.requestEnd(), f.loop.waitUntil([] { return false; }, 100);
         };
         f.scheduler.startWithCycleDue();
-        if (endInGetFiles) EXPECT_THROW(f.loop.runFor(runMs), ostrell::platform::ProgramEnding) << name;
-        else f.loop.runFor(runMs);
-        EXPECT_EQ(f.journal, journal) << name;
+        if (r.endIn) EXPECT_THROW(f.loop.runFor(r.ms), ostrell::platform::ProgramEnding) << r.name;
+        else f.loop.runFor(r.ms);
+        EXPECT_EQ(f.journal, r.journal) << r.name;
         EXPECT_EQ((std::vector{f.written("LastTry").size(), f.written("Last").size(), f.launcher.started.size(),
                                f.sinks.reports.size()}),
-                  (std::vector{attempts, successes, importerStarts, reports}))
-            << name;
-        EXPECT_EQ(f.scheduler.tickTimer().interval() > 0, !endInGetFiles) << name << ": and runs again after it";
+                  r.counts)
+            << r.name;
+        EXPECT_EQ(f.scheduler.tickTimer().interval() > 0, !r.endIn) << r.name << ": and runs again after it";
     }
 }
 
 // Three cycles; "DBase", program directory, importer missing, our copy ended between; starts, log texts (said
 // once for a copy still running, not every cycle), reports.
 TEST(Importer, StartedWhenTheDatabaseKeyHoldsAnythingAndOurLastCopyEnded) {
-    // clang-format off
-    const auto cases = std::to_array<std::tuple<std::string, const char*, bool, bool, Lines, Lines, size_t>>({
-        {"", "/opt", false, true, {}, {}, 0},
-        {" ", "/opt/", false, true, {"/opt/BKrunVRX.exe", "/opt/BKrunVRX.exe", "/opt/BKrunVRX.exe"}, {}, 0},
-        {"x.mdb", "/", false, true, {"/BKrunVRX.exe", "/BKrunVRX.exe", "/BKrunVRX.exe"}, {}, 0},
-        {"x.mdb", "/opt", false, false, {"/opt/BKrunVRX.exe"}, {"BKrunVRX.exe still running - download waits for the next cycle.",
-            "BKrunVRX.exe still running - not started again."}, 0},
-        {"x.mdb", "/opt", true, true, {}, {}, 3}});
-    // clang-format on
-    for (const auto& [dbase, directory, missing, finishedBetween, started, log, reports] : cases) {
+    struct Row {
+        std::string dbase;
+        const char* directory = "/opt";
+        bool missing = false, finishedBetween = true;
+        Lines started = {}, log = {};
+        size_t reports = 0;
+    };
+    const auto rows = std::to_array<Row>({
+        {.dbase = ""},
+        {.dbase = " ", .directory = "/opt/", .started = Lines(3, "/opt/BKrunVRX.exe")},
+        {.dbase = "x.mdb", .directory = "/", .started = Lines(3, "/BKrunVRX.exe")},
+        {.dbase = "x.mdb",
+         .finishedBetween = false,
+         .started = {"/opt/BKrunVRX.exe"},
+         .log = {"BKrunVRX.exe still running - download waits for the next cycle.",
+                 "BKrunVRX.exe still running - not started again."}},
+        {.dbase = "x.mdb", .missing = true, .reports = 3},
+    });
+    for (const auto& [dbase, directory, missing, finishedBetween, started, log, reports] : rows) {
         CycleFixture f;
         f.store.set("VRX1", "DBase", dbase);
         f.launcher.directory = directory;

@@ -71,7 +71,6 @@ TEST(Download, EachServerScriptLeavesItsRequestsFilesLogAndCommand) {
     const auto always = [](const std::string& reply) {
         return [reply](F& f) { f.server.rule = [reply](const std::string& r) { return r.substr(0, 3) + reply; }; };
     };
-    // clang-format off
     const auto cases = std::to_array<Case>({
         // End-of-records and acknowledgement replies are not logged.
         {"one new booking", b5Waiting([](F&) {}), B5Only, {B5}, NoFile, Lines{"10|" + B5}, true, {}},
@@ -82,30 +81,36 @@ TEST(Download, EachServerScriptLeavesItsRequestsFilesLogAndCommand) {
          }, {"10| BK1 ", "12|1", "10| BK1 ", "10|BK3", "11| BK1 ", "11|BK3", "13|3", "11|BK3", "quit"},
          {bookingLine("1")}, {"11,3,120.50,2026-12-06"}, {}, true, {}},
         {"replies classified and logged byte for byte", [](F& f) {
-             for (const char* r : {"NONE", "10|1234", "10|abcd,9"}) f.server.reply("10|BK1", r);  // unexpected, short, 2 fields
+             // unexpected, short, two fields
+             for (const char* r : {"NONE", "10|1234", "10|abcd,9"}) f.server.reply("10|BK1", r);
              f.server.record("10|BK1", 6, "zz10zz" + B6);
              f.server.reply("10|BK1", "10| \"None\"");  // the end: the word alone, any case, quoted or not
              f.server.reply("11|BK1", "Hello there");
              f.server.reply("11|BK1", "BAD - timed out");
          }, {"10|BK1", "10|BK1", "10|BK1", "10|BK1", "12|6", "10|BK1", "11|BK1", "11|BK1", "quit"}, {B6}, NoFile,
          Lines{"Did not receive a 10 type record.'NONE'", "10|abcd,9", "Retry - bad data", "zz10zz" + B6,
-               "Did not receive a 11 type record.'Hello there'", "BAD received - Exiting procedure. Error(BAD - timed out)"}, true, {}},
+               "Did not receive a 11 type record.'Hello there'",
+               "BAD received - Exiting procedure. Error(BAD - timed out)"}, true, {}},
         {"a failure leaves bookings for payments, and in payments ends the download", [](F& f) {
              f.params.loNumbers[2] = "BK2";
              f.server.reply("10|BK1", "BAD - lost connection");
              f.server.reply("11|BK1", "BAD");
          }, {"10|BK1", "11|BK1", "quit"}, NoFile, NoFile,
-         Lines{"10 BAD received - going to payments. Error(BAD - lost connection)", "BAD received - Exiting procedure. Error(BAD)"}, false, {}},
+         Lines{"10 BAD received - going to payments. Error(BAD - lost connection)",
+               "BAD received - Exiting procedure. Error(BAD)"}, false, {}},
         {"disconnected at the end: no quit, the command starts", b5Waiting([](F& f) {
              f.server.onRequest = [&f](const std::string& r) { f.server.connected = r != "11|BK1"; };
          }), {"10|BK1", "12|5", "10|BK1", "11|BK1"}, {B5}, NoFile, {}, true, {}},
-        {"no command configured", b5Waiting([](F& f) { f.params.uploadCommand = "  "; }), B5Only, {B5}, NoFile, {}, false, {}},
-        {"a command that cannot start", b5Waiting([](F& f) { f.launcher.failAll = true; }), B5Only, {B5}, NoFile, {}, false, {"GetFiles"}},
+        {"no command configured", b5Waiting([](F& f) { f.params.uploadCommand = "  "; }), B5Only, {B5}, NoFile, {},
+         false, {}},
+        {"a command that cannot start", b5Waiting([](F& f) { f.launcher.failAll = true; }), B5Only, {B5}, NoFile, {},
+         false, {"GetFiles"}},
         {"parameters are read at the moment of use", b5Waiting([](F& f) {
              f.server.onRequest = [&f](const std::string& r) { if (r == "12|5") f.params.loNumbers[2] = "BK2"; };
          }), {"10|BK1", "12|5", "10|BK1", "10|BK2", "11|BK1", "11|BK2", "quit"}, {B5}, NoFile, {}, true, {}},
         {"malformed records rejected, odd but whole ones stored as they came", [&](F& f) {
-             for (const std::string& r : {std::string(R"(10|"""""")"), std::string("10|\"a,b,c,d,e,6,g,h,i,j,k,l,m,n,o,p,q,r,s,t"),
+             for (const std::string& r : {std::string(R"(10|"""""")"),
+                                          std::string("10|\"a,b,c,d,e,6,g,h,i,j,k,l,m,n,o,p,q,r,s,t"),
                                           manyFields, "10|" + bookingLine("99999999999")})
                  f.server.reply("10|BK1", r);
              f.server.record("10|BK1", 1, "10|" + mib);
@@ -134,7 +139,8 @@ TEST(Download, EachServerScriptLeavesItsRequestsFilesLogAndCommand) {
              f.server.record("11|BK1", 7, "11,7,120.50,2026-12-06");
          }, {"10|BK1", "11|BK1", "I {cut record - more of its line came after a pause}", "11|BK1", "13|7", "11|BK1",
              "quit"}, NoFile, {"11,7,120.50,2026-12-06"}, std::nullopt, true, {}},
-        {"a file without a final line end gets one first", b5Waiting([](F& f) { f.fs.putFile(BookingsPath, "\"torn"); }), B5Only, {"\"torn", B5}, NoFile, {}, true, {}},
+        {"a file without a final line end gets one first",
+         b5Waiting([](F& f) { f.fs.putFile(BookingsPath, "\"torn"); }), B5Only, {"\"torn", B5}, NoFile, {}, true, {}},
         // An earlier append reached the file but its fsync failed: made durable before it is acknowledged.
         {"a record already in the file is acknowledged, not stored twice", b5Waiting([](F& f) {
              f.fs.putFile(BookingsPath, "");
@@ -142,38 +148,51 @@ TEST(Download, EachServerScriptLeavesItsRequestsFilesLogAndCommand) {
              f.fs.putFile(PaymentsPath, B5 + "\r\n");  // the same line in the other file does not count
          }), B5Only, {B5}, {B5}, {}, true, {}},
         {"a lost acknowledgement: acknowledged again, stored once", b5Waiting([](F& f) { f.server.acksToLose = 1; }),
-         {"10|BK1", "12|5", "10|BK1", "12|5", "10|BK1", "11|BK1", "quit"}, {B5}, NoFile, Lines{"10|" + B5, "10|" + B5}, true, {}},
+         {"10|BK1", "12|5", "10|BK1", "12|5", "10|BK1", "11|BK1", "quit"}, {B5}, NoFile, Lines{"10|" + B5, "10|" + B5},
+         true, {}},
         {"acknowledgements never taken: the number is left after 3 repeats", b5Waiting([](F& f) {
              f.params.loNumbers[2] = "BK2";
              f.server.record("10|BK2", 6, "10|" + B6);
              f.server.acksToLose = 3;
-         }), {"10|BK1", "12|5", "10|BK1", "12|5", "10|BK1", "12|5", "10|BK1", "10|BK2", "12|6", "10|BK2", "11|BK1", "11|BK2", "quit"},
+         }), {"10|BK1", "12|5", "10|BK1", "12|5", "10|BK1", "12|5", "10|BK1", "10|BK2", "12|6", "10|BK2", "11|BK1",
+              "11|BK2", "quit"},
          {B5, B6}, NoFile, Lines{"10|" + B5, "10|" + B5, "10|" + B5, "10|" + B5,
-               "Record 5 sent again 3 times after its acknowledgement - leaving 10|BK1 for the next cycle.", "10|" + B6}, true, {}},
+               "Record 5 sent again 3 times after its acknowledgement - leaving 10|BK1 for the next cycle.",
+               "10|" + B6},
+         true, {}},
         // A record that cannot be stored is not acknowledged; its phase is left at once, and the server keeps it.
-        {"a store that fails", seeded([](F& f) { f.params.loNumbers[2] = "BK2"; f.fs.failOn(Op::Append, EIO, 1, BookingsPath); }),
+        {"a store that fails",
+         seeded([](F& f) { f.params.loNumbers[2] = "BK2", f.fs.failOn(Op::Append, EIO, 1, BookingsPath); }),
          {"10|BK1", "11|BK1", "13|7", "11|BK1", "11|BK2", "quit"}, NoFile, {P7},
-         Lines{"10|" + B5, "Record 5 not stored, not acknowledged - going to payments.", "11|" + P7}, true, {"GetFiles"}},
-        {"a full disk in payments", seeded([](F& f) { f.fs.failOn(Op::Append, ENOSPC, 1, PaymentsPath); }), {"10|BK1", "12|5", "10|BK1", "11|BK1", "quit"}, {B5}, NoFile,
-         Lines{"10|" + B5, "11|" + P7, "Record 7 not stored, not acknowledged - Exiting procedure."}, true, {"GetFiles"}},
-        {"a link is neither followed nor replaced", seeded([](F& f) { f.fs.putSymlink(BookingsPath, "/elsewhere/x.csv"); }), {}, NoFile, {P7}, {}, true, {"GetFiles"}},
-        {"a read-only data directory", seeded([](F& f) { f.fs.setReadOnly("/data"); }), {}, NoFile, NoFile, {}, true, unusable},
+         Lines{"10|" + B5, "Record 5 not stored, not acknowledged - going to payments.", "11|" + P7}, true,
+         {"GetFiles"}},
+        {"a full disk in payments", seeded([](F& f) { f.fs.failOn(Op::Append, ENOSPC, 1, PaymentsPath); }),
+         {"10|BK1", "12|5", "10|BK1", "11|BK1", "quit"}, {B5}, NoFile,
+         Lines{"10|" + B5, "11|" + P7, "Record 7 not stored, not acknowledged - Exiting procedure."}, true,
+         {"GetFiles"}},
+        {"a link is neither followed nor replaced",
+         seeded([](F& f) { f.fs.putSymlink(BookingsPath, "/elsewhere/x.csv"); }), {}, NoFile, {P7}, {}, true,
+         {"GetFiles"}},
+        {"a read-only data directory", seeded([](F& f) { f.fs.setReadOnly("/data"); }), {}, NoFile, NoFile, {}, true,
+         unusable},
         {"a full disk", seeded([](F& f) { f.fs.setCapacity(0); }), {}, NoFile, NoFile, {}, true, unusable},
         {"an incoming file locked by the importer", seeded([](F& f) {
              f.fs.putFile(BookingsPath, "");
-             f.fs.beforeOp = [](Op op, const std::string& p) { if (p == BookingsPath && op != Op::Length) throw platform::errnoError(EBUSY, p); };
+             f.fs.beforeOp = [](Op op, const std::string& p) {
+                 if (p == BookingsPath && op != Op::Length) throw platform::errnoError(EBUSY, p);
+             };
          }), {}, {}, {P7}, {}, true, {"GetFiles"}},
         // A server that never gives a usable record: the tenth bad record of a phase (all its numbers) ends
         // the phase, the hundredth unusable reply in a row to a number leaves it.
         {"bad records", always(R"("too","few")"), {}, NoFile, NoFile, {}, true, {}, 10 + 10 + 1},
-        {"unexpected replies", [](F& f) { f.server.rule = [](const std::string&) { return std::string("huh"); }; }, {}, NoFile, NoFile, {}, false, {}, 100 + 100 + 1},
+        {"unexpected replies", [](F& f) { f.server.rule = [](const std::string&) { return std::string("huh"); }; }, {},
+         NoFile, NoFile, {}, false, {}, 100 + 100 + 1},
         {"the count of unusable replies starts again after a record", [](F& f) {
              for (int i = 0; i < 99; ++i) f.server.reply("10|BK1", i % 2 ? "10|x" : "huh");
              f.server.record("10|BK1", 5, "10|" + B5);
              for (int i = 0; i < 99; ++i) f.server.reply("10|BK1", "10|x");
          }, {}, {B5}, NoFile, {}, true, {}, 99 + 2 + 99 + 5},
     });
-    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         F f;

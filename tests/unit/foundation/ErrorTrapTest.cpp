@@ -42,13 +42,19 @@ TEST(ErrorTrap, AReportNamesTheFailingStatementAndOnly999EndsTheProgram) {
 
 TEST(RepeatFilter, ARepeatedReportIsWrittenOnceThenCountedInAtMostOneLineAnHour) {
     platform::RepeatFilter filter;
-    // clang-format off
-    const auto steps = std::to_array<std::tuple<const char*, int64_t, std::optional<std::string>>>({
-        {"importer missing", 0, "importer missing"}, {"importer missing", 15000, std::nullopt},
-        {"server down", 15000, "server down"}, {"importer missing", 3599999, std::nullopt},
-        {"importer missing", 3600000, "importer missing (repeated 3 times since it was last written)"},
-        {"importer missing", 3615000, std::nullopt}});
-    // clang-format on
+    struct Step {
+        const char* text = "importer missing";
+        int64_t atMs;
+        std::optional<std::string> written = std::nullopt;
+    };
+    const auto steps = std::to_array<Step>({
+        {.atMs = 0, .written = "importer missing"},
+        {.atMs = 15000},
+        {.text = "server down", .atMs = 15000, .written = "server down"},
+        {.atMs = 3599999},
+        {.atMs = 3600000, .written = "importer missing (repeated 3 times since it was last written)"},
+        {.atMs = 3615000},
+    });
     for (const auto& [text, atMs, written] : steps) EXPECT_EQ(filter.pass(text, atMs), written) << text << " " << atMs;
     // The link came back: the count owed is written, and the next outage's first report is news again.
     EXPECT_EQ(filter.forget(),

@@ -20,12 +20,14 @@ TEST(SettingsConversion, ReadsNumbersAsTheDesktopDoesInAnyLocale) {
             return "error " + std::to_string(e.number());
         }
     };
-    // clang-format off
-    const auto cases = std::to_array<std::string>({"15.5=16", "14.5=14", "-2.5=-2", "-3.5=-4", "15.49=15", " \t15  =15", "+7=7", ".5=0",
-        "1E3=1000", "2147483647=2147483647", "-2147483648=-2147483648", "2147483647.5=error 6", "-2147483649=error 6",
-        "1e300=error 6", "=error 13", " =error 13", "15 s=error 13", "1,5=error 13", "--1=error 13", "1e=error 13",
-        "+=error 13", ".=error 13", "0x10=error 13", "1 2=error 13"});
-    // clang-format on
+    const std::string table =  // "text=result;"
+        "15.5=16;14.5=14;-2.5=-2;-3.5=-4;15.49=15; \t15  =15;+7=7;.5=0;1E3=1000;2147483647=2147483647;"
+        "-2147483648=-2147483648;2147483647.5=error 6;-2147483649=error 6;1e300=error 6;=error 13; =error 13;"
+        "15 s=error 13;1,5=error 13;--1=error 13;1e=error 13;+=error 13;.=error 13;0x10=error 13;1 2=error 13;";
+    std::vector<std::string> cases;
+    for (size_t at = 0, end; (end = table.find(';', at)) != std::string::npos; at = end + 1)
+        cases.push_back(table.substr(at, end - at));
+    ASSERT_EQ(cases.size(), 24U);
     for (const char* localeName : {"C", "de_DE.UTF-8"}) {
         std::optional<testsupport::GeneratedLocale> locale;
         if (std::string(localeName) != "C") locale.emplace(localeName);
@@ -46,26 +48,29 @@ TEST(IniDocument, ReadsRawValuesAndAWriteChangesOnlyItsKeyLine) {
         "EndFlag=Y \r\n[ostrell]\nDataDir=/srv/brannick/d;x/\nUpLoad= /opt/imp,--quiet, \"a b\" \n"
         "#TimeOut=1\n  TimeOut  =15.5=x\nnot a key line\n[Binary \xff]\n" +
         std::string("A=x\0y\n", 6) + "[Ostrell]\nDataDir=second\nLast=CR at end\r");
-    // clang-format off
-    const auto cases = std::to_array<std::tuple<const char*, const char*, std::optional<std::string>>>({
-        {"Application", "DirName", R"(C:\Brannick\App\)"}, {"APPLICATION", "endflag", "Y "},
-        {"Ostrell", "DataDir", "/srv/brannick/d;x/"}, {"Ostrell", "UpLoad", " /opt/imp,--quiet, \"a b\" "},
-        {"Ostrell", "TimeOut", "15.5=x"}, {"Ostrell", "Last", "CR at end\r"},
-        {"Binary \xff", "A", std::string("x\0y", 3)}, {"Ostrell", "c", std::nullopt},
-        {"Ostrell", "not a key line", std::nullopt}, {"", "top", std::nullopt}});
-    // clang-format on
+    const auto cases = std::to_array<std::tuple<const char*, const char*, std::optional<std::string>>>(
+        {{"Application", "DirName", R"(C:\Brannick\App\)"},
+         {"APPLICATION", "endflag", "Y "},
+         {"Ostrell", "DataDir", "/srv/brannick/d;x/"},
+         {"Ostrell", "UpLoad", " /opt/imp,--quiet, \"a b\" "},
+         {"Ostrell", "TimeOut", "15.5=x"},
+         {"Ostrell", "Last", "CR at end\r"},
+         {"Binary \xff", "A", std::string("x\0y", 3)},
+         {"Ostrell", "c", std::nullopt},
+         {"Ostrell", "not a key line", std::nullopt},
+         {"", "top", std::nullopt}});
     for (const auto& [section, key, value] : cases) EXPECT_EQ(d.value(section, key), value) << section << "/" << key;
-    // clang-format off
-    const auto writes = std::to_array<std::pair<std::string, std::string>>({  // before, after setting Ostrell/Last=v
-        {"; c\r\n[Ostrell]\r\n last = old\r\nX=1\r\n", "; c\r\n[Ostrell]\r\n last =v\r\nX=1\r\n"},
-        {"[Ostrell]\nA=1\n; note\n\n[Version]\nB=2\n", "[Ostrell]\nA=1\n; note\nLast=v\n\n[Version]\nB=2\n"},
-        {"[OSTRELL]\n\n[Version]\n", "[OSTRELL]\nLast=v\n\n[Version]\n"}, {"", "[Ostrell]\nLast=v\n"},
-        {"[Version]\r\nB=2", "[Version]\r\nB=2\r\n[Ostrell]\r\nLast=v\r\n"},
-        {"[Ostrell]\nA=1\n[X]\n[Ostrell]\nB=2\n", "[Ostrell]\nA=1\nLast=v\n[X]\n[Ostrell]\nB=2\n"},
-        {"\x01\x02 not ini \xff\n", "\x01\x02 not ini \xff\n[Ostrell]\nLast=v\n"},
-        {"\xEF\xBB\xBF[ostrell]\nLast=old\n", "\xEF\xBB\xBF[ostrell]\nLast=v\n"},
-        {"\xEF\xBB\xBF", "\xEF\xBB\xBF[Ostrell]\nLast=v\n"}});
-    // clang-format on
+    const auto writes = std::to_array<std::pair<std::string, std::string>>(
+        {// before, after setting Ostrell/Last=v
+         {"; c\r\n[Ostrell]\r\n last = old\r\nX=1\r\n", "; c\r\n[Ostrell]\r\n last =v\r\nX=1\r\n"},
+         {"[Ostrell]\nA=1\n; note\n\n[Version]\nB=2\n", "[Ostrell]\nA=1\n; note\nLast=v\n\n[Version]\nB=2\n"},
+         {"[OSTRELL]\n\n[Version]\n", "[OSTRELL]\nLast=v\n\n[Version]\n"},
+         {"", "[Ostrell]\nLast=v\n"},
+         {"[Version]\r\nB=2", "[Version]\r\nB=2\r\n[Ostrell]\r\nLast=v\r\n"},
+         {"[Ostrell]\nA=1\n[X]\n[Ostrell]\nB=2\n", "[Ostrell]\nA=1\nLast=v\n[X]\n[Ostrell]\nB=2\n"},
+         {"\x01\x02 not ini \xff\n", "\x01\x02 not ini \xff\n[Ostrell]\nLast=v\n"},
+         {"\xEF\xBB\xBF[ostrell]\nLast=old\n", "\xEF\xBB\xBF[ostrell]\nLast=v\n"},
+         {"\xEF\xBB\xBF", "\xEF\xBB\xBF[Ostrell]\nLast=v\n"}});
     for (const auto& [before, after] : writes) {
         platform::IniDocument w(before);
         w.set("Ostrell", "Last", "v");

@@ -13,24 +13,21 @@ using Lines = std::vector<std::string>;
 TEST(RecordConversion, EachKindHasItsOwnRuleAndItsDigitInFront) {
     struct Case {
         int kind;
-        std::string line;
-        int16_t marker;
-        std::string wire;
-        bool markerSkipped;
+        std::string line, wire;
+        int16_t marker = 0;
+        bool markerSkipped = false;
     };
-    // clang-format off
     const auto cases = std::to_array<Case>({
-        {2, R"("x,y","",z)", 0, "2|x,y||z", false},  // quoted commas stay, the quotes go
-        {2, "\"open,still open,", 0, "2|open,still open,", false},  // an unclosed quote to the end of its record
-        {2, "a\nb,c\n", 0, "2|a b|c ", false},  // a lone LF would end the request line: a blank
-        {2, "\x01\xfe\0,|"s, 0, "2|\x01\xfe\0||"s, false},
-        {3, "PER0001,x", 0, "3|PER00010||x", false},  // the marker after 7 characters, whatever they are
-        {7, "ABCDEFG", 1, "7|ABCDEFG1| ", false},
-        {7, "AB,C", 1, "7|AB|C", true},  // too short for the marker: sent without it
-        {1, "a,,,,b", 0, "1|a| | | |b", false},  // each empty field one blank, a trailing bar one too
-        {5, "D1,0,0,x", 0, "5|D1|0000|0|x", false},  // of two zeros in a row only the first; ends never
+        {.kind = 2, .line = R"("x,y","",z)", .wire = "2|x,y||z"},                 // quoted commas stay, the quotes go
+        {.kind = 2, .line = "\"open,still open,", .wire = "2|open,still open,"},  // unclosed: to the record's end
+        {.kind = 2, .line = "a\nb,c\n", .wire = "2|a b|c "},  // a lone LF would end the request line: a blank
+        {.kind = 2, .line = "\x01\xfe\0,|"s, .wire = "2|\x01\xfe\0||"s},
+        {.kind = 3, .line = "PER0001,x", .wire = "3|PER00010||x"},  // the marker after 7 characters, any
+        {.kind = 7, .line = "ABCDEFG", .wire = "7|ABCDEFG1| ", .marker = 1},
+        {.kind = 7, .line = "AB,C", .wire = "7|AB|C", .marker = 1, .markerSkipped = true},  // too short for it
+        {.kind = 1, .line = "a,,,,b", .wire = "1|a| | | |b"},      // each empty field one blank, a trailing bar too
+        {.kind = 5, .line = "D1,0,0,x", .wire = "5|D1|0000|0|x"},  // of two zeros in a row only the first
     });
-    // clang-format on
     for (const auto& c : cases) {
         const WireRecord w = convertRecord(c.kind, c.line, c.marker);
         EXPECT_EQ(w.text, c.wire) << c.kind << " " << c.line;
@@ -45,18 +42,20 @@ TEST(CutDownPlan, AcceptedLinesGoWhatTheHostAddedStaysAndARewrittenFileIsLeftAlo
         std::string read;
         std::vector<bool> accepted;
         std::string now;
-        Action action;
-        std::string content;
+        Action action = Action::Rewrite;
+        std::string content = {};
     };
-    // clang-format off
     const auto cases = std::to_array<Case>({
-        {"a\rb\rc\nx\rd", {true, true, false, false}, "a\rb\rc\nx\rd", Action::Rewrite, "c\nx\r\nd\r\n"},
-        {"", {}, "new\r\n", Action::LeaveAlone, ""},
-        {"a\r\nb\r\n", {true, false}, "a\r\nb\r\nc\rd", Action::Rewrite, "b\r\nc\r\nd"},  // d may be half-written
-        {"a\r\nb", {true, true}, "a\r\nbc\r\n", Action::Rewrite, "bc\r\n"},  // a last line finished since was not sent
-        {"a\r\nb\r\n", {true, false}, "a\r\nB\r\nc\r\n", Action::Replaced, ""},
+        {.read = "a\rb\rc\nx\rd",
+         .accepted = {true, true, false, false},
+         .now = "a\rb\rc\nx\rd",
+         .content = "c\nx\r\nd\r\n"},
+        {.read = "", .accepted = {}, .now = "new\r\n", .action = Action::LeaveAlone},
+        // d may be half-written; a last line finished since was not sent
+        {.read = "a\r\nb\r\n", .accepted = {true, false}, .now = "a\r\nb\r\nc\rd", .content = "b\r\nc\r\nd"},
+        {.read = "a\r\nb", .accepted = {true, true}, .now = "a\r\nbc\r\n", .content = "bc\r\n"},
+        {.read = "a\r\nb\r\n", .accepted = {true, false}, .now = "a\r\nB\r\nc\r\n", .action = Action::Replaced},
     });
-    // clang-format on
     for (const auto& c : cases) {
         const CutDownPlan plan = planCutDown(c.read, readOutLines(c.read), c.accepted, c.now);
         EXPECT_EQ(plan.action, c.action) << c.now;

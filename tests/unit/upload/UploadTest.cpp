@@ -54,33 +54,47 @@ TEST(Upload, EachFileAndServerScriptLeavesItsAcceptedLinesFilesAndReports) {
         return refusingPrc002([=](F& f) { f.fs.failOn(op, errnum, nth, path); });
     };
     const Files both{{"Child", Child}, {"Prices", Prices}};
-    // clang-format off
     const auto cases = std::to_array<Case>({
         {"files go in kind order; files sent in full and empty ones are deleted",
-         {{"RoomTypes", "RT0001,x"}, {"Bookings", "b1"}, {"Deleted", "d1"}, {"Prices", ""}, {"Periods", "PER001,x"}, {"EndDate", "e1"}, {"Child", "c1"}},
-         [](F&) {}, 1, {"1|c1", "2|e1", "3|PER001|0|x", "5|d1", "6|b1", "7|RT0001|0|x"}, {}, {}, {}, {"Ostrell/Batch3=1", "Ostrell/Batch7=1"}},
-        {"the worked example; the marker alternates per complete file, each kind its own key", {{"Prices", "PRC017,\"Room 1, sea view\",350,\r\n218,\"Room 1, sea view\",350,"}, {"RoomTypes", "RT0001,Double"}},
-         [](F& f) { f.store.set("Ostrell", "Batch7", "5"); }, 1, {"4|PRC017|0|Room 1, sea view|350| ", "4|218|Roo0|m 1, sea view|350| ", "7|RT0001|5|Double"}, {}, {},
-         Lines{" G 4|PRC017|0|Room 1, sea view|350| ", " G 4|218|Roo0|m 1, sea view|350| ", " G 7|RT0001|5|Double"}, {"Ostrell/Batch4=1", "Ostrell/Batch7=0"}},
-        {"an unreadable marker stays 0, a record too short for it goes without; both reported", {{"Periods", "PER001,x\rAB"}},
-         [](F& f) { f.store.unreadable.insert("Batch3"); }, 1, {"3|PER001|0|x", "3|AB"}, {}, {"SendFileOK", "SendFileOK"}, {}, {"Ostrell/Batch3=1"}},
+         {{"RoomTypes", "RT0001,x"}, {"Bookings", "b1"}, {"Deleted", "d1"}, {"Prices", ""}, {"Periods", "PER001,x"},
+          {"EndDate", "e1"}, {"Child", "c1"}},
+         [](F&) {}, 1, {"1|c1", "2|e1", "3|PER001|0|x", "5|d1", "6|b1", "7|RT0001|0|x"}, {}, {}, {},
+         {"Ostrell/Batch3=1", "Ostrell/Batch7=1"}},
+        {"the worked example; the marker alternates per complete file, each kind its own key",
+         {{"Prices", "PRC017,\"Room 1, sea view\",350,\r\n218,\"Room 1, sea view\",350,"},
+          {"RoomTypes", "RT0001,Double"}},
+         [](F& f) { f.store.set("Ostrell", "Batch7", "5"); }, 1,
+         {"4|PRC017|0|Room 1, sea view|350| ", "4|218|Roo0|m 1, sea view|350| ", "7|RT0001|5|Double"}, {}, {},
+         Lines{" G 4|PRC017|0|Room 1, sea view|350| ", " G 4|218|Roo0|m 1, sea view|350| ", " G 7|RT0001|5|Double"},
+         {"Ostrell/Batch4=1", "Ostrell/Batch7=0"}},
+        {"an unreadable marker stays 0, a record too short for it goes without; both reported",
+         {{"Periods", "PER001,x\rAB"}}, [](F& f) { f.store.unreadable.insert("Batch3"); }, 1, {"3|PER001|0|x", "3|AB"},
+         {}, {"SendFileOK", "SendFileOK"}, {}, {"Ostrell/Batch3=1"}},
         // The second cycle starts with the record that stopped the first; a given-up file keeps its marker.
-        {"a partly sent file keeps what was not accepted, with CR LF ends", {{"EndDate", "r1\rr2\r\nr3\rr4\nx\r\n\r\n"}, {"Prices", "PRC001,a"}},
-         script({"2|SUCCESS", "2|SUCCESS", "BAD", "BAD"}), 2, {"2|r1", "2|r2", "2|r3", "2|r4 x", "2|", "4|PRC001|0|a"}, {}, {}, {}, {"Ostrell/Batch4=1"}},
+        {"a partly sent file keeps what was not accepted, with CR LF ends",
+         {{"EndDate", "r1\rr2\r\nr3\rr4\nx\r\n\r\n"}, {"Prices", "PRC001,a"}},
+         script({"2|SUCCESS", "2|SUCCESS", "BAD", "BAD"}), 2, {"2|r1", "2|r2", "2|r3", "2|r4 x", "2|", "4|PRC001|0|a"},
+         {}, {}, {}, {"Ostrell/Batch4=1"}},
         {"five failed attempts per file, not per record", {{"EndDate", "r1\rr2\rr3"}},
-         script({"2|FAILED", "BAD - timed out", "bad", "2|SUCCESS", "BAD - lost connection", "2|failed: dup"}), 1, {"2|r1"}, {{"EndDate", "r2\r\nr3\r\n"}}, {},
-         Lines{"2|FAILED", "*F 2|r1", "*R 2|r1", "BAD - timed out", "*R 2|r1", "bad", "*R 2|r1", " G 2|r1", "BAD - lost connection", "*R 2|r2", "2|failed: dup", "*F 2|r2", "*T 2|r2"}},
-        {"only the kind's own digit with SUCCESS accepts; an exact BAD stops the file unlogged", {{"Deleted", "a,0,b\rc"}},
-         script({"3|SUCCESS", "xx 5|Success yy", "BAD"}), 1, {"5|a|0000|b"}, {{"Deleted", "c\r\n"}}, {}, Lines{"3|SUCCESS", "*R 5|a|0000|b", " G 5|a|0000|b", "*B 5|c"}},
-        {"a file of which nothing was accepted stays byte for byte", {{"Child", "\"a,b\rc\nd\r\n\r\n   \r\x01\xff tail"}},
-         script({"1|FAILED", "BAD"}), 1, {}, {{"Child", "\"a,b\rc\nd\r\n\r\n   \r\x01\xff tail"}}, {}, Lines{"1|FAILED", "*F 1|a,b", "*R 1|a,b", "*B 1|a,b"}},
-        {"an unreadable file is reported, left as it is, and the next file still goes", {{"Child", "c1"}, {"EndDate", "e1"}},
-         [](F& f) { f.fs.failOn(Op::Read, EIO, 1, F::path("Child")); },
-         1, {"2|e1"}, {{"Child", "c1"}}, {"SendFiles"}},
+         script({"2|FAILED", "BAD - timed out", "bad", "2|SUCCESS", "BAD - lost connection", "2|failed: dup"}), 1,
+         {"2|r1"}, {{"EndDate", "r2\r\nr3\r\n"}}, {},
+         Lines{"2|FAILED", "*F 2|r1", "*R 2|r1", "BAD - timed out", "*R 2|r1", "bad", "*R 2|r1", " G 2|r1",
+               "BAD - lost connection", "*R 2|r2", "2|failed: dup", "*F 2|r2", "*T 2|r2"}},
+        {"only the kind's own digit with SUCCESS accepts; an exact BAD stops the file unlogged",
+         {{"Deleted", "a,0,b\rc"}}, script({"3|SUCCESS", "xx 5|Success yy", "BAD"}), 1, {"5|a|0000|b"},
+         {{"Deleted", "c\r\n"}}, {}, Lines{"3|SUCCESS", "*R 5|a|0000|b", " G 5|a|0000|b", "*B 5|c"}},
+        {"a file of which nothing was accepted stays byte for byte",
+         {{"Child", "\"a,b\rc\nd\r\n\r\n   \r\x01\xff tail"}},
+         script({"1|FAILED", "BAD"}), 1, {}, {{"Child", "\"a,b\rc\nd\r\n\r\n   \r\x01\xff tail"}}, {},
+         Lines{"1|FAILED", "*F 1|a,b", "*R 1|a,b", "*B 1|a,b"}},
+        {"an unreadable file is reported, left as it is, and the next file still goes",
+         {{"Child", "c1"}, {"EndDate", "e1"}}, [](F& f) { f.fs.failOn(Op::Read, EIO, 1, F::path("Child")); }, 1,
+         {"2|e1"}, {{"Child", "c1"}}, {"SendFiles"}},
         {"a link is reported, not sent and left as it is", {{"Child", "c1"}},
          [](F& f) { f.fs.putSymlink(F::path("Prices"), "/elsewhere/prices.csv"); }, 1, {"1|c1"}, {}, {"SendFiles"},
          Lines{" G 1|c1", "Outgoing file is a symbolic link - not sent, left as it is: /data/Prices.csv"}},
-        {"a file the host replaced or took away while it was sent is left to the host", {{"Child", Child}, {"EndDate", "e1"}}, [](F& f) {
+        {"a file the host replaced or took away while it was sent is left to the host",
+         {{"Child", Child}, {"EndDate", "e1"}}, [](F& f) {
              f.server.onRequest = [&f](const std::string& r) {
                  if (r == "1|c1") f.fs.putFile(F::path("Child"), "new1\r\n");
                  if (r == "2|e1") f.fs.remove(F::path("EndDate"));
@@ -94,29 +108,42 @@ TEST(Upload, EachFileAndServerScriptLeavesItsAcceptedLinesFilesAndReports) {
          }, 1, {}, {{"Periods", "PER001,x\r\n"}}, {}},
         {"a last line without its end, changed within 2 s, waits; it keeps having no end", {{"Child", "c1\r\nc2\r\n"}},
          [](F& f) { f.fs.putFile(F::path("Child"), "c1\r\nc2\r\nc3"); }, 1, {"1|c1", "1|c2"}, {{"Child", "c3"}}, {}},
-        {"a work file left by a crash goes at the next send", {{"Prices.csv.ostrell-tmp", "PRC001,a"}, {"Prices", "PRC000,z"}},
-         script({"BAD"}), 1, {}, {{"Prices", "PRC000,z"}}, {}},
+        {"a work file left by a crash goes at the next send",
+         {{"Prices.csv.ostrell-tmp", "PRC001,a"}, {"Prices", "PRC000,z"}}, script({"BAD"}), 1, {},
+         {{"Prices", "PRC000,z"}}, {}},
         // Each step of the disposal failing: the original stays whole, no work file stays, and it is reported.
         {"re-read fails", both, failing(Op::Read, EIO, 5), 1, PricesGivenUp, {{"Prices", Prices}}, {"SendFiles"}},
-        {"work file not written", both, failing(Op::Create, ENOSPC, 1), 1, PricesGivenUp, {{"Prices", Prices}}, {"SendFiles"}},
-        {"rename fails", both, failing(Op::Rename, EIO, 1, Temp), 1, PricesGivenUp, {{"Prices", Prices}}, {"SendFiles"}},
-        {"sync after rename fails", both, failing(Op::SyncDir, EIO, 2), 1, PricesGivenUp, {{"Prices", Cut}}, {"SendFiles"}},
-        {"delete fails", both, failing(Op::Remove, EACCES, 1), 1, PricesGivenUp, {{"Child", Child}, {"Prices", Cut}}, {"SendFiles"}},
-        {"sync after delete fails", both, failing(Op::SyncDir, EIO, 1), 1, PricesGivenUp, {{"Prices", Cut}}, {"SendFiles"}},
+        {"work file not written", both, failing(Op::Create, ENOSPC, 1), 1, PricesGivenUp, {{"Prices", Prices}},
+         {"SendFiles"}},
+        {"rename fails", both, failing(Op::Rename, EIO, 1, Temp), 1, PricesGivenUp, {{"Prices", Prices}},
+         {"SendFiles"}},
+        {"sync after rename fails", both, failing(Op::SyncDir, EIO, 2), 1, PricesGivenUp, {{"Prices", Cut}},
+         {"SendFiles"}},
+        {"delete fails", both, failing(Op::Remove, EACCES, 1), 1, PricesGivenUp, {{"Child", Child}, {"Prices", Cut}},
+         {"SendFiles"}},
+        {"sync after delete fails", both, failing(Op::SyncDir, EIO, 1), 1, PricesGivenUp, {{"Prices", Cut}},
+         {"SendFiles"}},
         {"rename and the work file's removal fail: it goes at the next send", {{"Prices", Prices}},
-         refusingPrc002([](F& f) { f.fs.failOn(Op::Rename, EIO, 1, Temp); f.fs.failOn(Op::Remove, EIO); }), 2, {"4|PRC001|0|a"}, {{"Prices", Cut}}, {"SendFiles", "SendFiles"}},
-        {"a read-only directory keeps every file as it was", {{"Child", Child}, {"Prices", Prices}},
-         refusingPrc002([](F& f) { f.fs.setReadOnly("/data"); }), 1, PricesGivenUp, {{"Child", Child}, {"Prices", Prices}}, {"LogRec", "LogRec", "SendFiles", "LogRec", "LogRec", "SendFiles"}},
+         refusingPrc002([](F& f) { f.fs.failOn(Op::Rename, EIO, 1, Temp), f.fs.failOn(Op::Remove, EIO); }), 2,
+         {"4|PRC001|0|a"}, {{"Prices", Cut}}, {"SendFiles", "SendFiles"}},
+        {"a read-only directory keeps every file as it was", both,
+         refusingPrc002([](F& f) { f.fs.setReadOnly("/data"); }), 1, PricesGivenUp, both,
+         {"LogRec", "LogRec", "SendFiles", "LogRec", "LogRec", "SendFiles"}},
         // Read and append but no delete or create in the folder: what the server has is noted, not sent again.
         {"a file that cannot be disposed of", both, [](F& f) {
-             f.fs.beforeOp = [](Op op, const std::string& p) { if ((op == Op::Remove || op == Op::Create) && p.rfind("/data/", 0) == 0) throw platform::errnoError(EACCES, p); };
+             f.fs.beforeOp = [](Op op, const std::string& p) {
+                 if ((op == Op::Remove || op == Op::Create) && p.rfind("/data/", 0) == 0)
+                     throw platform::errnoError(EACCES, p);
+             };
              f.server.script = {"1|SUCCESS", "1|SUCCESS", "4|SUCCESS", "BAD"};
-         }, 3, {"1|c1", "1|c2", "4|PRC001|0|a", "4|PRC002|0|b", "4|PRC003|0|c"}, both, Lines(6, "SendFiles"), {}, {"Ostrell/Batch4=1"}},
+         }, 3, {"1|c1", "1|c2", "4|PRC001|0|a", "4|PRC002|0|b", "4|PRC003|0|c"}, both, Lines(6, "SendFiles"), {},
+         {"Ostrell/Batch4=1"}},
         // Deleting needs no space, but there is no room for the note of what of Prices the server has.
-        {"a full disk", {{"Child", Child}, {"Prices", Prices}}, refusingPrc002([](F& f) { f.fs.setCapacity(static_cast<int64_t>(Child.size() + Prices.size())); }),
-         1, PricesGivenUp, {{"Prices", Prices}}, {"SendFileOK", "LogRec", "LogRec", "SendFileOK", "LogRec", "LogRec", "SendFiles"}},
+        {"a full disk", both,
+         refusingPrc002([](F& f) { f.fs.setCapacity(static_cast<int64_t>(Child.size() + Prices.size())); }), 1,
+         PricesGivenUp, {{"Prices", Prices}},
+         {"SendFileOK", "LogRec", "LogRec", "SendFileOK", "LogRec", "LogRec", "SendFiles"}},
     });
-    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         F f;
@@ -167,6 +194,7 @@ TEST(Upload, ALineTheHostAddsAtAnyStepIsSentOnce) {
                 std::sort(ledger.begin(), ledger.end());
                 EXPECT_EQ(ledger, (Lines{"6|b1", "6|b2", "6|b3", "6|h1"})) << cutDown << later << " step " << step;
                 EXPECT_EQ(f.dataFiles(), Lines{}) << cutDown << later << " step " << step;
+                EXPECT_EQ(f.fs.list("/state/ostrell"), Lines{}) << "the note of accepted lines goes with them";
             }
     EXPECT_GT(hit, 60);
 }
