@@ -61,7 +61,7 @@ Agent::Agent(const AgentPlatform& platform, Shell& shell, const UploaderFactory&
                  [this](int n) { shell_.showTickCount(n); }) {
     connection_.setLogonHook([this] { refreshTrayPicture(); });
     scheduler_.setCycleHooks([this] { cycleStarted(); }, [this](bool reached) { cycleEnded(reached); });
-    // The three timers run from the moment the window exists; tmrMain waits for start-up.
+    // The three timers run from the moment the window exists; the tick timer waits for start-up.
     endRequestTimer_ = platform.loop.createTimer([this] {
         errors::Trap trap(reporter_, "Timer1_Timer");
         trap(10, [&] { checkEndRequest(); });

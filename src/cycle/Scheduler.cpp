@@ -82,7 +82,7 @@ void Scheduler::runCycle() {
     // Only the statements that can fail carry a label: the settings writes and the steps' I/O.
     errors::Trap trap(reporter_, "tmrMain_Timer");
     tickTimer_->setInterval(0);
-    secondsCounted_ = 0;  // txtTO keeps the last count until the next counting tick
+    secondsCounted_ = 0;  // the tick count box keeps the last count until the next counting tick
     if (cycleStarted_) cycleStarted_();
     trap(25, [&] { settings_.save(settings::keys::lastTry(), loop_.localDateTimeText()); });
     net::Connection& connection = steps_.connection;

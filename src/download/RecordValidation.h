@@ -25,7 +25,7 @@ std::string validationText(const std::string& line);
 // The fields of a record line, 1 to k (element 0 empty), as validation counts them.
 std::vector<std::string> validationFields(const std::string& line);
 
-// Booking (Valid8) and payment (Valid9) records. Accepted when the line has exactly the required number
+// Booking and payment records. Accepted when the line has exactly the required number
 // of fields: the result is then the record number from the number field, or 0 when that field is not a
 // number. A number outside the 32-bit range is reported under the procedure's name and the record
 // rejected, since it cannot be acknowledged. Nothing: rejected.
