@@ -147,9 +147,9 @@ private:
     cycle::Scheduler scheduler_;
     bool exitChosen_ = false;
     std::string dataDirProblem_;  // reported once while it stands
-    std::string stopCause_;    // for the stop line: Exit, or the signal
-    bool stopLogged_ = false;  // a close can be asked for again on the way out
-    int failedCycles_ = 0;     // in a row: the outage so far
+    std::string stopCause_;       // for the stop line: Exit, or the signal
+    bool stopLogged_ = false;     // a close can be asked for again on the way out
+    int failedCycles_ = 0;        // in a row: the outage so far
     TrayStatus trayStatus_;
     std::string today_;  // the date trayStatus_ counts, "2026-12-07"
     int alertAfterMinutes_ = 30;

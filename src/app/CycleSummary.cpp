@@ -24,15 +24,14 @@ std::string cycleSummaryLine(const CycleSummary& s) {
     std::string line = "cycle: ";
     if (!s.connected) {
         // A cycle that never reached the server failed, whether or not anything was reported on the way.
-        line = "cycle failed: " + (s.logonUnanswered ? logonUnansweredText(s)
-                                                     : "not connected to " + server + " (" + reasonOf(s) + ")");
+        line = "cycle failed: " +
+               (s.logonUnanswered ? logonUnansweredText(s) : "not connected to " + server + " (" + reasonOf(s) + ")");
         if (s.errors > 0) line += ", " + plural(s.errors, "error", "errors");
     } else {
         line += "connected to " + server;
         std::string sent;
         for (const auto& [kind, lines] : s.linesAccepted) {
-            if (kind < upload::FirstOutKind || kind > upload::LastOutKind) continue;
-            sent += (sent.empty() ? "" : ", ") + std::string(upload::OutFileNames[kind]) + ".csv " +
+            sent += (sent.empty() ? "" : ", ") + std::string(upload::outFileName(kind)) + ".csv " +
                     plural(lines, "line", "lines");
         }
         line += sent.empty() ? ", nothing sent" : ", sent " + sent;

@@ -17,12 +17,12 @@ struct FileLines {
 // What `ostrell --status` found: the status file, whether its agent still runs, the data directory.
 struct StatusFindings {
     std::optional<AgentStatus> status;  // none when no agent ever wrote one
-    bool agentRunning = false;        // an agent holds the user's lock
-    int64_t runningPid = 0;           // its pid, as its lock file says
-    std::string dataDir;              // "DataDir" as stored
-    bool dataDirMissing = false;      // it names no folder: the agent sends and fetches nothing
-    std::vector<FileLines> outgoing;  // the outgoing files waiting
-    std::vector<FileLines> incoming;  // the incoming files present
+    bool agentRunning = false;          // an agent holds the user's lock
+    int64_t runningPid = 0;             // its pid, as its lock file says
+    std::string dataDir;                // "DataDir" as stored
+    bool dataDirMissing = false;        // it names no folder: the agent sends and fetches nothing
+    std::vector<FileLines> outgoing;    // the outgoing files waiting
+    std::vector<FileLines> incoming;    // the incoming files present
     std::optional<int64_t> transferLogBytes;
 };
 

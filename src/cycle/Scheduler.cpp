@@ -90,8 +90,8 @@ void Scheduler::runCycle() {
     const bool reached = connection.isConnected();
     if (reached) {
         trap(30, [&] { settings_.save(settings::keys::lastSuccess(), loop_.localDateTimeText()); });
-        // hasLoNumber is read here, mid-cycle, as the refresh may have changed it during the logon.
-        if (params_.hasLoNumber) {
+        // hasBkNumber is read here, mid-cycle, as the refresh may have changed it during the logon.
+        if (params_.hasBkNumber) {
             if (trap.value(
                     35, [&] { return steps_.uploader.hasFilesToSend(); }, false))
                 trap(40, [&] { steps_.uploader.sendFiles(); });

@@ -69,7 +69,7 @@ public:
     // The server closed the link; the exit command calls it too, to close from this side.
     void handleClosed();
 
-    int socketState() const { return socket_.state(); }
+    platform::SocketState socketState() const { return socket_.state(); }
     // The socket is taken to be connected and logged on.
     bool isConnected() const { return connected_; }
     // The last connection attempt reached the server, but the logon got no reply within its wait.

@@ -334,7 +334,7 @@ void MainWindow::showParameters(const settings::Parameters& p) {
     loopBox_->setText(QString::number(p.loopCount));
     appDirBox_->setPlainText(displayText(p.appDirPath));
     dataDirBox_->setPlainText(displayText(p.dataDirSetting));
-    bkNumberBox_->setText(displayText(p.loNumbers[1]));
+    bkNumberBox_->setText(displayText(p.bkNumbers.front()));
 }
 
 // The tip is the window's caption, in the owner's language.

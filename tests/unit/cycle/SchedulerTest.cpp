@@ -47,11 +47,11 @@ TEST(Scheduler, ACycleRunsItsStepsInOrder) {
         {"failures are reported, the cycle goes on", true, true, true, true, false, 1000, all, 0, 0, 0, 3},
         {"an end unwinds it", true, true, true, false, true, 1000, {all[0], all[1], all[2], all[3], all[4]}, 1, 1, 0, 0}});
     // clang-format on
-    for (const auto& [name, filesWaiting, hasLoNumber, serverUp, faulty, endInGetFiles, runMs, journal, attempts,
+    for (const auto& [name, filesWaiting, hasBkNumber, serverUp, faulty, endInGetFiles, runMs, journal, attempts,
                       successes, importerStarts, reports] : cases) {
         CycleFixture f;
         f.steps.filesWaiting = filesWaiting;
-        f.params.hasLoNumber = hasLoNumber;
+        f.params.hasBkNumber = hasBkNumber;
         f.socket.acceptConnections = serverUp;
         f.store.failWrites = f.launcher.failAll = faulty;
         f.steps.duringGetFiles = [&, endInGetFiles = endInGetFiles] {

@@ -32,7 +32,7 @@ TEST(RecordConversion, EachKindHasItsOwnRuleAndItsDigitInFront) {
     });
     // clang-format on
     for (const auto& c : cases) {
-        const WireRecord w = convertRecord(c.kind, c.line, c.marker);
+        const WireRecord w = convertRecord(static_cast<OutKind>(c.kind), c.line, c.marker);
         EXPECT_EQ(w.text, c.wire) << c.kind << " " << c.line;
         EXPECT_EQ(w.markerSkipped, c.markerSkipped) << c.kind << " " << c.line;
     }
