@@ -49,7 +49,8 @@ uint8_t byte(std::string_view in, size_t at) { return at < in.size() ? static_ca
     const std::string reply = net::trimBlanks(net::cleanLine(std::string(in), false).text);
     const std::string record = download::recordLine(reply);
     CHECK(reply.ends_with(record) && (reply.find('"') == std::string::npos || record.starts_with('"')));
-    CHECK((upload::judgeReply(1 + byte(in, 0) % 7, reply) == upload::ReplyVerdict::GiveUp) == (reply == "BAD"));
+    CHECK((upload::judgeReply(upload::OutKinds.at(byte(in, 0) % 7), reply) == upload::ReplyVerdict::GiveUp) ==
+          (reply == "BAD"));
 }
 
 // A record split into fields gives back its text; a valid record has the right field count, and an
@@ -57,28 +58,29 @@ uint8_t byte(std::string_view in, size_t at) { return at < in.size() ? static_ca
 [[maybe_unused]] void recordValidation(std::string_view in) {
     const std::string separator(in.substr(0, 1)), text(in.substr(separator.size()));
     const auto fields = download::splitFields(text, separator);
-    std::string back = fields.size() > 1 ? fields[1] : "";
-    for (size_t i = 2; i < fields.size(); ++i) back += separator + fields[i];
-    CHECK(fields.size() >= 2 && fields[0].empty() && (back == text || back + separator == text || separator.empty()));
+    std::string back = fields.empty() ? "" : fields[0];
+    for (size_t i = 1; i < fields.size(); ++i) back += separator + fields[i];
+    CHECK(!fields.empty() && (back == text || back + separator == text || separator.empty()));
     fake::RecordingErrorSinks sinks;
     fake::ThrowingTerminator terminator;
     errors::ErrorReporter reporter(sinks, terminator);
     for (const auto& [validate, rule] : {std::pair{&download::validateBooking, download::BookingRule},
                                          std::pair{&download::validatePayment, download::PaymentRule}}) {
         // Accepted only with the rule's field count.
-        if (validate(text, reporter)) CHECK(download::validationFields(text).size() - 1 == rule.fieldsRequired);
+        if (validate(text, reporter)) CHECK(download::validationFields(text).size() == rule.fieldsRequired);
     }
 }
 
 // An outgoing file: each line one wire line of its kind; after sending (the host may have appended
 // meanwhile) every line not accepted as it was sent stays, in order, and the rest go.
 [[maybe_unused]] void recordConversion(std::string_view in) {
-    const int kind = 1 + byte(in, 0) % 7;
+    const upload::OutKind kind = upload::OutKinds.at(byte(in, 0) % 7);
     const std::string file(in.substr(std::min<size_t>(3, in.size())));
     const auto lines = upload::readOutLines(file);
     for (const auto& line : lines) {
         const std::string wire = upload::convertRecord(kind, line, static_cast<int16_t>(byte(in, 1) % 2)).text;
-        CHECK(wire.find_first_of("\r\n") == std::string::npos && wire.starts_with(std::to_string(kind) + "|"));
+        CHECK(wire.find_first_of("\r\n") == std::string::npos &&
+              wire.starts_with(std::to_string(upload::wireDigit(kind)) + "|"));
     }
     const std::string bytesRead = file.substr(0, byte(in, in.size() - 1) % (file.size() + 1));
     const auto sent = upload::readOutLines(bytesRead);

@@ -62,7 +62,7 @@ Agent::Agent(const AgentPlatform& platform, Shell& shell, const UploaderFactory&
                  [this](int n) { shell_.showTickCount(n); }) {
     connection_.setLogonHook([this] { refreshTrayPicture(); });
     scheduler_.setCycleHooks([this] { cycleStarted(); }, [this](bool reached) { cycleEnded(reached); });
-    // The three timers run from the moment the window exists; tmrMain waits for start-up.
+    // The three timers run from the moment the window exists; the tick timer waits for start-up.
     endRequestTimer_ = platform.loop.createTimer([this] {
         errors::Trap trap(reporter_, "Timer1_Timer");
         trap(10, [&] { checkEndRequest(); });
@@ -268,11 +268,11 @@ void Agent::refreshParameters() {
     trap(15, [&] { p.appDirPath = settings_.text(keys::dirName()); });
     trap(20, [&] { p.exitMode = settings_.text(keys::exitMode()); });
     trap(25, [&] { p.loopCount = settings_.wholeNumber(keys::loopLength()); });
-    p.hasLoNumber = false;
-    for (int i = 1; i <= 5; ++i) {
-        trap(35, [&] { p.loNumbers[i] = settings_.text(keys::loNumber(i)); });
+    p.hasBkNumber = false;
+    for (size_t i = 0; i < p.bkNumbers.size(); ++i) {
+        trap(35, [&] { p.bkNumbers.at(i) = settings_.text(keys::bkNumber(i)); });
         // An entry of blanks counts: only an empty text leaves the flag alone.
-        if (!p.loNumbers[i].empty()) p.hasLoNumber = true;
+        if (!p.bkNumbers.at(i).empty()) p.hasBkNumber = true;
     }
     trap(50, [&] { p.timeoutSecs = settings_.wholeNumber(keys::timeout()); });
     trap(55, [&] { p.uploadCommand = settings_.text(keys::uploadCommand()); });
@@ -300,10 +300,10 @@ void Agent::followDataDirectory(errors::Trap& trap, int32_t label) {
 
 void Agent::refreshTrayPicture() {
     errors::Trap trap(reporter_, "tmrFlash_Timer");
-    const bool hasLoNumber = params_.hasLoNumber;
-    const bool filesWaiting = hasLoNumber && trap.value(
+    const bool hasBkNumber = params_.hasBkNumber;
+    const bool filesWaiting = hasBkNumber && trap.value(
                                                  10, [&] { return dataDirGuard_.hasFilesToSend(); }, false);
-    shell_.setTrayPicture(trayPictureFor(hasLoNumber, filesWaiting, connection_.isConnected()));
+    shell_.setTrayPicture(trayPictureFor(hasBkNumber, filesWaiting, connection_.isConnected()));
 }
 
 void Agent::saveSettings() { app::saveSettings(shell_, settings_, reporter_); }

@@ -26,7 +26,7 @@ public:
     void setEvents(platform::TcpSocketEvents* events) override;
     void setLocalPort(int32_t port) override { current_->setLocalPort(port); }
     void connect(const std::string& host, int32_t port) override;
-    int state() const override { return current_->state(); }
+    platform::SocketState state() const override { return current_->state(); }
     void send(const std::string& bytes) override { current_->send(bytes); }
     std::string takeAll() override { return current_->takeAll(); }
     void close() override { current_->close(); }

@@ -21,7 +21,7 @@ std::string CountingExchange::requestReply(const std::string& request) {
     } else if (type == "13") {
         ++storedFor(bkNumber_).payments;
     } else if (type.size() == 1 && type[0] >= '1' && type[0] <= '7') {
-        const int kind = type[0] - '0';
+        const auto kind = static_cast<upload::OutKind>(type[0] - '0');
         if (upload::judgeReply(kind, reply) == upload::ReplyVerdict::Accepted) ++summary_.linesAccepted[kind];
     }
     return reply;

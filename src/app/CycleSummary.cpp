@@ -31,8 +31,7 @@ std::string cycleSummaryLine(const CycleSummary& s) {
         line += "connected to " + server;
         std::string sent;
         for (const auto& [kind, lines] : s.linesAccepted) {
-            if (kind < upload::FirstOutKind || kind > upload::LastOutKind) continue;
-            sent += (sent.empty() ? "" : ", ") + std::string(upload::OutFileNames[kind]) + ".csv " +
+            sent += (sent.empty() ? "" : ", ") + std::string(upload::outFileName(kind)) + ".csv " +
                     plural(lines, "line", "lines");
         }
         line += sent.empty() ? ", nothing sent" : ", sent " + sent;

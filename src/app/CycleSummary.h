@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "upload/OutFileNames.h"
+
 namespace ostrell::app {
 
 // What one cycle did, for the one line a technician reads per cycle (headless stdout, system log).
@@ -12,8 +14,8 @@ struct CycleSummary {
     bool connected = false;
     std::string host;
     int port = 0;
-    std::string failure;               // the system's reason when the connection failed
-    std::map<int, int> linesAccepted;  // by outgoing file kind (1 to 7)
+    std::string failure;  // the system's reason when the connection failed
+    std::map<upload::OutKind, int> linesAccepted;
     struct Stored {
         std::string bkNumber;
         int bookings = 0;

@@ -27,9 +27,10 @@ class Shell : public net::ConnectionView, public net::MonitorView {
 public:
     // A modal message box with an OK button only; returns when it is closed.
     virtual void showMessage(const std::string& title, const std::string& text) = 0;
-    // txtTO.
+    // The count of seconds towards the next cycle.
     virtual void showTickCount(int count) = 0;
-    // txtTimeout, txtLoop, txtAppDir, txtDataDir, txtBKnum from the refreshed parameters.
+    // The cycle length, loop, application and data directories and first BK number from the refreshed
+    // parameters.
     virtual void showParameters(const settings::Parameters& p) = 0;
     // Adds the tray icon with the window caption as its tip and hides the window unless the monitor is on.
     virtual void addTrayIcon() = 0;
@@ -47,7 +48,7 @@ public:
     // The counts and times of the status view, after each cycle.
     virtual void showTrayStatus(const TrayStatus& /*status*/) {}
 
-    // The control panel: the two boxes Save stores (txtTimeout, txtDataDir) and the focus it gives back.
+    // The control panel: the two boxes Save stores (cycle length, data directory) and the focus it gives back.
     virtual std::string timeoutText() const { return {}; }
     virtual std::string dataDirText() const { return {}; }
     virtual void setDataDirText(const std::string& /*text*/) {}

@@ -32,9 +32,9 @@ std::string listed(const std::vector<FileLines>& files) {
 }
 
 void findDataFiles(platform::FileSystem& fs, const std::string& dataDir, StatusFindings& f) {
-    for (int kind = upload::FirstOutKind; kind <= upload::LastOutKind; ++kind)
+    for (const upload::OutKind kind : upload::OutKinds)
         if (auto n = linesOf(fs, upload::outFilePath(dataDir, kind)))
-            f.outgoing.push_back({std::string(upload::OutFileNames[kind]) + ".csv", *n});
+            f.outgoing.push_back({std::string(upload::outFileName(kind)) + ".csv", *n});
     for (const char* name : {download::BookingsFileName, download::PaymentsFileName})
         if (auto n = linesOf(fs, dataDir + name)) f.incoming.push_back({name, *n});
     try {

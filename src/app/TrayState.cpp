@@ -2,8 +2,8 @@
 
 namespace ostrell::app {
 
-TrayPicture trayPictureFor(bool hasLoNumber, bool filesWaiting, bool connected) {
-    if (!hasLoNumber) return TrayPicture::Flag;
+TrayPicture trayPictureFor(bool hasBkNumber, bool filesWaiting, bool connected) {
+    if (!hasBkNumber) return TrayPicture::Flag;
     if (!filesWaiting) return TrayPicture::Neutral;
     return connected ? TrayPicture::Smiling : TrayPicture::Frowning;
 }

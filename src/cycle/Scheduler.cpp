@@ -82,7 +82,7 @@ void Scheduler::runCycle() {
     // Only the statements that can fail carry a label: the settings writes and the steps' I/O.
     errors::Trap trap(reporter_, "tmrMain_Timer");
     tickTimer_->setInterval(0);
-    secondsCounted_ = 0;  // txtTO keeps the last count until the next counting tick
+    secondsCounted_ = 0;  // the tick count box keeps the last count until the next counting tick
     if (cycleStarted_) cycleStarted_();
     trap(25, [&] { settings_.save(settings::keys::lastTry(), loop_.localDateTimeText()); });
     net::Connection& connection = steps_.connection;
@@ -90,8 +90,8 @@ void Scheduler::runCycle() {
     const bool reached = connection.isConnected();
     if (reached) {
         trap(30, [&] { settings_.save(settings::keys::lastSuccess(), loop_.localDateTimeText()); });
-        // hasLoNumber is read here, mid-cycle, as the refresh may have changed it during the logon.
-        if (params_.hasLoNumber) {
+        // hasBkNumber is read here, mid-cycle, as the refresh may have changed it during the logon.
+        if (params_.hasBkNumber) {
             if (trap.value(
                     35, [&] { return steps_.uploader.hasFilesToSend(); }, false))
                 trap(40, [&] { steps_.uploader.sendFiles(); });

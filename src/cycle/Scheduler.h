@@ -15,10 +15,10 @@ namespace ostrell::cycle {
 
 inline constexpr int TickIntervalMs = 1000;
 
-// The main loop of the agent: the one-second tick of tmrMain counts towards the cycle length and then
+// The main loop of the agent: the one-second tick of the tick timer counts towards the cycle length and then
 // runs one sync cycle (connect, upload, download, quit, importer) with its own timer stopped, so a
 // cycle is never entered twice even though its waits let the other timers and the menu run.
-// The seconds are only worth a wake-up while the window shows the count: otherwise tmrMain is armed once
+// The seconds are only worth a wake-up while the window shows the count: otherwise the tick timer is armed once
 // for the tick that runs the cycle, and the seconds in between are counted when it comes.
 class Scheduler {
 public:
@@ -32,7 +32,7 @@ public:
     Scheduler(platform::EventLoop& loop, settings::Settings& settings, const settings::Parameters& params,
               errors::ErrorReporter& reporter, Steps steps, std::function<void(int)> showTickCount);
 
-    // The tick procedure of tmrMain.
+    // One tick of the tick timer.
     void onTick();
 
     // Starts the count towards the next cycle (the end of every cycle does it itself).
@@ -41,7 +41,7 @@ public:
     void startWithCycleDue();
     // Whether the window shows the count: ticks every second while it does, one wake-up per cycle when not.
     void setCountdownShown(bool shown);
-    // Arms tmrMain again for the cycle length as it is now (after a parameter refresh).
+    // Arms the tick timer again for the cycle length as it is now (after a parameter refresh).
     void lengthChanged();
 
     // Stopped (interval 0) until start-up starts the count; 0 again while a cycle runs.

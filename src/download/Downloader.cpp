@@ -68,8 +68,7 @@ void Downloader::downloadFiles() {
 void Downloader::runPhase(const Phase& phase, errors::Trap& trap) {
     badRecords_ = 0;
     IncomingFile file(fs_);
-    for (size_t i = 1; i <= 5; ++i) {
-        const std::string& number = params_.loNumbers[i];
+    for (const std::string& number : params_.bkNumbers) {
         if (isBlank(number)) continue;
         // The BK number goes out exactly as stored, blanks and all.
         if (!fetchRecords(phase, std::string(phase.type) + "|" + number, file, trap)) return;

@@ -9,8 +9,8 @@ namespace ostrell::download {
 namespace {
 std::optional<int32_t> validRecord(const std::string& line, RecordRule rule, errors::Trap& trap) {
     const std::vector<std::string> fields = validationFields(line);
-    if (fields.size() - 1 != rule.fieldsRequired) return std::nullopt;
-    const std::string& numberField = fields[rule.recordNoField];
+    if (fields.size() != rule.fieldsRequired) return std::nullopt;
+    const std::string& numberField = fields[rule.numberIndex];
     if (!settings::isNumeric(numberField)) return 0;
     // toWholeNumber throws Overflow past 32 bits: the trap reports it and the record is rejected.
     return trap.value(

@@ -12,20 +12,20 @@ namespace ostrell::download {
 // What a record of one type must look like: its field count and the field that holds its number.
 struct RecordRule {
     size_t fieldsRequired;
-    size_t recordNoField;
+    size_t numberIndex;  // from 0
 };
-inline constexpr RecordRule BookingRule{20, 6};  // type 10
-inline constexpr RecordRule PaymentRule{4, 2};   // type 11
+inline constexpr RecordRule BookingRule{20, 5};  // type 10: the sixth field holds the number
+inline constexpr RecordRule PaymentRule{4, 1};   // type 11: the second field holds the number
 
 // The record line as validation sees it: commas inside double quotes kept as text, the quotes dropped,
 // the other commas turned into "|" field separators. A "|" already in the line separates fields too and
 // a "~" becomes a comma (the host never sends either inside a field).
 std::string validationText(const std::string& line);
 
-// The fields of a record line, 1 to k (element 0 empty), as validation counts them.
+// The fields of a record line as validation counts them.
 std::vector<std::string> validationFields(const std::string& line);
 
-// Booking (Valid8) and payment (Valid9) records. Accepted when the line has exactly the required number
+// Booking and payment records. Accepted when the line has exactly the required number
 // of fields: the result is then the record number from the number field, or 0 when that field is not a
 // number. A number outside the 32-bit range is reported under the procedure's name and the record
 // rejected, since it cannot be acknowledged. Nothing: rejected.

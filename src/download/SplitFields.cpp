@@ -3,11 +3,8 @@
 namespace ostrell::download {
 
 std::vector<std::string> splitFields(std::string text, const std::string& separator) {
-    std::vector<std::string> fields(1);
-    if (separator.empty()) {
-        fields.push_back(std::move(text));
-        return fields;
-    }
+    if (separator.empty()) return {std::move(text)};
+    std::vector<std::string> fields;
     if (text.size() < separator.size() ||
         text.compare(text.size() - separator.size(), separator.size(), separator) != 0)
         text += separator;

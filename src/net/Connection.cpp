@@ -6,7 +6,7 @@
 
 namespace ostrell::net {
 
-using platform::TcpSocket;
+using platform::SocketState;
 
 Connection::Connection(platform::TcpSocket& socket, platform::EventLoop& loop, errors::ErrorReporter& reporter,
                        Monitor& monitor, ConnectionView& view, const settings::ConnectionSettings& server)
@@ -52,7 +52,7 @@ void Connection::connectToServer() {
     // The connection wait keeps its fixed test times even when the socket connects earlier: a greeting
     // the server sends on accepting then arrives before the logon line, which drops it, and is never
     // taken for the logon reply.
-    if (socket_.state() == TcpSocket::StateClosed) {
+    if (socket_.state() == SocketState::Closed) {
         trap(10, [&] { startConnection(); });
         loop_.pause(ConnectSettleMs);
     }
@@ -61,7 +61,7 @@ void Connection::connectToServer() {
 
     // Connection wait: decided by the socket state alone, tested on the countdown's period.
     for (;;) {
-        connected_ = socket_.state() == TcpSocket::StateConnected;
+        connected_ = socket_.state() == SocketState::Connected;
         if (connected_) break;
         view_.showCountdown(--connectTries);
         if (connectTries <= 0) {

@@ -22,9 +22,9 @@ inline constexpr const char* QuitLine = "quit\n";
 
 // The waits, in the rhythm the host's technicians know: tests and the pauses between them.
 inline constexpr int ConnectSettleMs = 400;  // after starting a connection, before its first test
-inline constexpr int ConnectTests = 10;      // txtLP 10..0
+inline constexpr int ConnectTests = 10;      // the countdown shows 10..0
 inline constexpr int ConnectPauseMs = 300;
-inline constexpr int LogonTests = 40;  // txtLP 39..0
+inline constexpr int LogonTests = 40;  // the countdown shows 39..0
 inline constexpr int LogonPauseMs = 300;
 inline constexpr int ReplyTests = 40;  // 39 pauses: a reply is given up 7.8 s after the request
 inline constexpr int ReplyPauseMs = 200;
@@ -49,7 +49,8 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    // Called when a logon reply has been taken, so the tray shows the connected state (tmrFlash_Timer).
+    // Called when a logon reply has been taken, so the tray shows the connected state as the tray
+    // picture timer would.
     void setLogonHook(std::function<void()> hook) { onLoggedOn_ = std::move(hook); }
 
     // Connects when the socket is closed, waits for the connection, logs on and waits for any reply.
@@ -68,7 +69,7 @@ public:
     // The server closed the link; the exit command calls it too, to close from this side.
     void handleClosed();
 
-    int socketState() const { return socket_.state(); }
+    platform::SocketState socketState() const { return socket_.state(); }
     // The socket is taken to be connected and logged on.
     bool isConnected() const { return connected_; }
     // The last connection attempt reached the server, but the logon got no reply within its wait.

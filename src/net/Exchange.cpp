@@ -4,11 +4,11 @@
 
 namespace ostrell::net {
 
-using platform::TcpSocket;
+using platform::SocketState;
 
 std::string Connection::requestReply(const std::string& request) {
     errors::Trap trap(reporter_, "WaitForResponse");
-    const auto linkGone = [&] { return socket_.state() != TcpSocket::StateConnected; };
+    const auto linkGone = [&] { return socket_.state() != SocketState::Connected; };
     if (linkGone()) {
         monitor_.show("I not connected");
         connectToServer();
@@ -59,7 +59,7 @@ void Connection::awaitNewReply() {
 
 bool Connection::replyArrivedWhole() {
     if (!replyAtPause_) return true;
-    const auto linkGone = [&] { return socket_.state() != TcpSocket::StateConnected; };
+    const auto linkGone = [&] { return socket_.state() != SocketState::Connected; };
     // This server never ends a line: one more pause tells whether the rest of this one is on its way.
     loop_.waitUntil([&] { return moreAfterReply_ || linkGone(); }, PartialLineFlushMs);
     if (!moreAfterReply_) return true;
@@ -71,7 +71,7 @@ bool Connection::replyArrivedWhole() {
 }
 
 void Connection::endExchange() {
-    if (socket_.state() != TcpSocket::StateConnected) return;
+    if (socket_.state() != SocketState::Connected) return;
     monitor_.show("S {quit}");
     // Cleared first: a quit line that cannot be sent leaves no logged-on link either. Its failure is the
     // caller's to report, under the caller's name.
@@ -83,7 +83,7 @@ void Connection::endExchange() {
 }
 
 void Connection::sendQuitLine() {
-    if (socket_.state() == TcpSocket::StateConnected) socket_.send(QuitLine);
+    if (socket_.state() == SocketState::Connected) socket_.send(QuitLine);
 }
 
 }  // namespace ostrell::net

@@ -7,7 +7,7 @@
 
 namespace ostrell::net {
 
-// The live view of the exchange in the main window (txtMon): newest line first, lines separated by
+// The live view of the exchange in the main window's monitor box: newest line first, lines separated by
 // CR LF, dropped while the window is hidden. Not a log: the transfer log is the permanent trace.
 class Monitor {
 public:

@@ -4,7 +4,8 @@
 
 namespace ostrell::net {
 
-// The text of the server address box (txtAppDir_DblClick): "IP: " address, CR LF, "Port: " port.
+// The text of the server address box a double click on the application directory shows: "IP: " address,
+// CR LF, "Port: " port.
 std::string serverAddressText(const std::string& serverIP, int32_t serverPort);
 
 }  // namespace ostrell::net

@@ -9,14 +9,14 @@ namespace ostrell::net {
 class ConnectionView {
 public:
     virtual ~ConnectionView() = default;
-    // txtLP: the countdown of the connection and logon waits, repainted at once.
+    // The countdown box: the countdown of the connection and logon waits, repainted at once.
     virtual void showCountdown(int value) = 0;
-    // txtLocal, txtLocalIP, txtRemote, txtRemIP.
+    // The port and address of the local and the server end of the connection.
     virtual void showSocketEnds(int32_t localPort, const std::string& localIP, int32_t remotePort,
                                 const std::string& remoteIP) = 0;
 };
 
-// txtMon and the visibility of the main window: the monitor shows lines only while the window is visible.
+// The monitor box and the visibility of the main window: the monitor shows lines only while the window is visible.
 class MonitorView {
 public:
     virtual ~MonitorView() = default;

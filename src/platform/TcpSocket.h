@@ -14,23 +14,21 @@ public:
     virtual void onError(int32_t number, const std::string& description) = 0;
 };
 
+enum class SocketState { Closed, Connecting, Connected };
+
 // The one TCP client socket. Connect and send return at once; the events report what happened.
 class TcpSocket {
 public:
-    static constexpr int StateClosed = 0;
-    static constexpr int StateConnecting = 6;
-    static constexpr int StateConnected = 7;
-
     virtual ~TcpSocket() = default;
     virtual void setEvents(TcpSocketEvents* events) = 0;
     virtual void setLocalPort(int32_t port) = 0;
     virtual void connect(const std::string& host, int32_t port) = 0;
-    virtual int state() const = 0;
+    virtual SocketState state() const = 0;
     // Bytes go out as they are (single-byte text).
     virtual void send(const std::string& bytes) = 0;
     // All bytes received and not yet taken.
     virtual std::string takeAll() = 0;
-    // Back to state 0 at once, without a close event.
+    // Back to Closed at once, without a close event.
     virtual void close() = 0;
 
     virtual int32_t localPort() const = 0;

@@ -37,7 +37,8 @@ inline Key dataDir() { return {section::Ostrell, "DataDir", ""}; }
 inline Key timeout() { return {section::Ostrell, "TimeOut", "15"}; }
 inline Key loopLength() { return {section::Ostrell, "Loop", "10"}; }
 inline Key exitMode() { return {section::Ostrell, "Exit", "No"}; }
-inline Key loNumber(int index) { return {section::Ostrell, "LoNumber" + std::to_string(index), ""}; }
+// The BK number at this index of Parameters::bkNumbers (0 to 4); the keys count from 1.
+inline Key bkNumber(size_t index) { return {section::Ostrell, "LoNumber" + std::to_string(index + 1), ""}; }
 inline Key uploadCommand() { return {section::Ostrell, "UpLoad", ""}; }
 inline Key serverAddress() { return {section::Ostrell, "IPadd", ""}; }
 inline Key serverPort() { return {section::Ostrell, "IPport", "0"}; }

@@ -13,8 +13,8 @@ struct Parameters {
     std::string appDirPath;
     std::string exitMode;
     int32_t loopCount = 0;
-    std::array<std::string, 6> loNumbers;  // indexes 1 to 5; element 0 unused
-    bool hasLoNumber = false;
+    std::array<std::string, 5> bkNumbers;  // "LoNumber1" to "LoNumber5"
+    bool hasBkNumber = false;
     int32_t timeoutSecs = 0;
     std::string uploadCommand;
 };

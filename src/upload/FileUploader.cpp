@@ -13,7 +13,7 @@ bool FileUploader::hasFilesToSend() {
     // A file replaced in the last send may have got a line after its last look: the next send brings it over.
     if (!retired_.empty()) return true;
     errors::Trap trap(reporter_, "TransFiles");
-    for (int kind = FirstOutKind; kind <= LastOutKind; ++kind) {
+    for (const OutKind kind : OutKinds) {
         const std::string path = outFilePath(params_.dataDirPath, kind);
         if (trap.value(
                 10, [&] { return fs_.isFile(path); }, false))
@@ -28,7 +28,7 @@ void FileUploader::sendFiles() {
     retired_.clear();
     for (RetiredFile& retired : lastSend)
         if (!carryOver(retired, trap)) retired_.push_back(std::move(retired));  // tried again next time
-    for (int kind = FirstOutKind; kind <= LastOutKind; ++kind) sendOutFile(kind, trap);
+    for (const OutKind kind : OutKinds) sendOutFile(kind, trap);
 }
 
 bool FileUploader::readOutFile(const std::string& path, OutFile& file, errors::Trap& trap) {
@@ -50,9 +50,9 @@ bool FileUploader::readOutFile(const std::string& path, OutFile& file, errors::T
     return true;
 }
 
-void FileUploader::sendOutFile(int kind, errors::Trap& trap) {
+void FileUploader::sendOutFile(OutKind kind, errors::Trap& trap) {
     const std::string path = outFilePath(params_.dataDirPath, kind);
-    const std::string baseName = OutFileNames[kind];
+    const std::string baseName = outFileName(kind);
     // A copy left by a cut-down that a crash interrupted; the original it was made from is intact.
     const std::string temp = outTempPath(path);
     trap(10, [&] {
@@ -99,7 +99,8 @@ bool FileUploader::sendRecords(OutFile& file) {
     int32_t retries = 0;
     // Read once for the whole file, so all its records carry the same marker; unreadable, it stays 0.
     int16_t batchMarker = 0;
-    if (marked) trap(10, [&] { batchMarker = settings_.smallWholeNumber(settings::keys::batch(file.kind)); });
+    if (marked)
+        trap(10, [&] { batchMarker = settings_.smallWholeNumber(settings::keys::batch(wireDigit(file.kind))); });
 
     for (size_t n = 0; n < file.lines.size(); ++n) {
         if (file.accepted[n]) continue;  // accepted in an earlier cycle
@@ -118,7 +119,7 @@ bool FileUploader::sendRecords(OutFile& file) {
                     // Records are accepted in order, so the first n+1 lines are the server's now.
                     if (!file.noteFailed)
                         file.noteFailed = !trap(22, [&] {
-                            sentLines_.noteAccepted(OutFileNames[file.kind], file.identity, file.lines, n + 1);
+                            sentLines_.noteAccepted(outFileName(file.kind), file.identity, file.lines, n + 1);
                         });
                     log_.write(" G " + wire.text);
                     break;
@@ -136,7 +137,8 @@ bool FileUploader::sendRecords(OutFile& file) {
             log_.write("*R " + wire.text);
         }
     }
-    if (marked) trap(25, [&] { settings_.save(settings::keys::batch(file.kind), batchMarker == 0 ? "1" : "0"); });
+    if (marked)
+        trap(25, [&] { settings_.save(settings::keys::batch(wireDigit(file.kind)), batchMarker == 0 ? "1" : "0"); });
     return true;
 }
 

@@ -14,6 +14,7 @@
 #include "settings/Settings.h"
 #include "steps/CycleSteps.h"
 #include "translog/TransferLog.h"
+#include "upload/OutFileNames.h"
 #include "upload/SentLinesMemory.h"
 
 namespace ostrell::upload {
@@ -44,13 +45,13 @@ public:
     // a late line). The tray timer asks it while a send is waiting for a reply, so it touches nothing of
     // the send.
     bool hasFilesToSend() override;
-    // Sends and disposes of every waiting file, kinds 1 to 7 in order.
+    // Sends and disposes of every waiting file, kind by kind in the host's order.
     void sendFiles() override;
 
 private:
     // One outgoing file while it is sent; it lives only for the one file.
     struct OutFile {
-        int kind = 0;
+        OutKind kind = OutKind::Child;
         platform::FileIdentity identity;  // of the file as read
         std::string bytesRead;            // as read for sending, to tell what the host added since
         std::vector<std::string> lines;   // record n of the file is element n-1; an unfinished last line is not one
@@ -66,7 +67,7 @@ private:
         int64_t carriedUpTo = 0;  // its bytes up to here are sent or in the new file
     };
 
-    void sendOutFile(int kind, errors::Trap& trap);
+    void sendOutFile(OutKind kind, errors::Trap& trap);
     // Reads the file and its records; false when it cannot be read (reported).
     bool readOutFile(const std::string& path, OutFile& file, errors::Trap& trap);
     // Sends the file's records not yet accepted, in order, noting each accepted one; true when every one

@@ -41,29 +41,31 @@ std::string barSeparated(const std::string& line) {
     return out;
 }
 
-bool kindHasBatchMarker(int kind) { return kind == 3 || kind == 4 || kind == 7; }
+bool kindHasBatchMarker(OutKind kind) {
+    return kind == OutKind::Periods || kind == OutKind::Prices || kind == OutKind::RoomTypes;
+}
 
-WireRecord convertRecord(int kind, const std::string& line, int16_t batchMarker) {
+WireRecord convertRecord(OutKind kind, const std::string& line, int16_t batchMarker) {
     WireRecord wire;
     std::string record = barSeparated(line);
     switch (kind) {
-        case 1:
-        case 6:
+        case OutKind::Child:
+        case OutKind::Bookings:
             // Twice: one pass leaves every second bar of a run unmatched ("|||" -> "| ||").
             record = replaceAll(replaceAll(record, "||", "| |"), "||", "| |");
             blankAfterTrailingBar(record);
             break;
-        case 3:
-        case 4:
-        case 7:
+        case OutKind::Periods:
+        case OutKind::Prices:
+        case OutKind::RoomTypes:
             if (record.size() >= 7) record = record.substr(0, 7) + std::to_string(batchMarker) + "|" + record.substr(7);
             else wire.markerSkipped = true;
             blankAfterTrailingBar(record);
             break;
-        case 5: record = replaceAll(record, "|0|", "|0000|"); break;
-        default: break;
+        case OutKind::Deleted: record = replaceAll(record, "|0|", "|0000|"); break;
+        case OutKind::EndDate: break;
     }
-    wire.text = std::to_string(kind) + "|" + record;
+    wire.text = std::to_string(wireDigit(kind)) + "|" + record;
     return wire;
 }
 

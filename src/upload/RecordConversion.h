@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <string>
 
+#include "upload/OutFileNames.h"
+
 namespace ostrell::upload {
 
 // The CSV line made bar-separated: a comma inside double quotes stays a comma, every other comma becomes
@@ -11,7 +13,7 @@ namespace ostrell::upload {
 std::string barSeparated(const std::string& line);
 
 // Kinds whose records carry the alternating batch marker ("Periods", "Prices", "RoomTypes").
-bool kindHasBatchMarker(int kind);
+bool kindHasBatchMarker(OutKind kind);
 
 struct WireRecord {
     std::string text;            // kind digit, "|", converted record: the request line without its LF
@@ -19,11 +21,12 @@ struct WireRecord {
 };
 
 // The request line for one line of the outgoing file of this kind:
-//  1, 6: every empty field becomes one blank ("||" -> "| |", twice), and a trailing "|" gets a blank;
-//  3, 4, 7: the batch marker and "|" go in after the first 7 characters (whatever they are), then a
+//  Child, Bookings: every empty field becomes one blank ("||" -> "| |", twice), and a trailing "|" gets a
+//           blank;
+//  Periods, Prices, RoomTypes: the batch marker and "|" go in after the first 7 characters (whatever they are), then a
 //           trailing "|" gets a blank; a record shorter than 7 characters goes without the marker;
-//  5: "|0|" -> "|0000|", left to right, matches not overlapping;
-//  2: no change.
-WireRecord convertRecord(int kind, const std::string& line, int16_t batchMarker);
+//  Deleted: "|0|" -> "|0000|", left to right, matches not overlapping;
+//  EndDate: no change.
+WireRecord convertRecord(OutKind kind, const std::string& line, int16_t batchMarker);
 
 }  // namespace ostrell::upload

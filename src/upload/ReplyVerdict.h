@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+#include "upload/OutFileNames.h"
+
 namespace ostrell::upload {
 
 enum class ReplyVerdict {
@@ -11,6 +13,6 @@ enum class ReplyVerdict {
 };
 
 // The server's answer to a record of this kind, judged by its text alone, tests in this order.
-ReplyVerdict judgeReply(int kind, const std::string& reply);
+ReplyVerdict judgeReply(OutKind kind, const std::string& reply);
 
 }  // namespace ostrell::upload

@@ -50,9 +50,9 @@ TEST_F(QtTcpSocketTest, CarriesBytesUnchangedAndTheLastReplyBeforeTheServersClos
     for (int round = 0; round < 2; ++round) {
         log_.clear(), received_.clear(), peerReceived_.clear();
         socket_.connect("127.0.0.1", server_.serverPort());
-        EXPECT_EQ(socket_.state(), TcpSocket::StateConnecting) << "connect returns before the connection is made";
+        EXPECT_EQ(socket_.state(), SocketState::Connecting) << "connect returns before the connection is made";
         peer_ = nullptr;
-        ASSERT_TRUE(loop_.waitUntil([&] { return socket_.state() == TcpSocket::StateConnected && peer_; }, 8000));
+        ASSERT_TRUE(loop_.waitUntil([&] { return socket_.state() == SocketState::Connected && peer_; }, 8000));
         EXPECT_EQ(std::tuple(peer_->peerPort(), socket_.localPort(), socket_.remotePort(), socket_.remoteHostIP()),
                   std::tuple(local.localPort(), int(local.localPort()), server_.serverPort(), "127.0.0.1"s));
         socket_.send(outgoing);
@@ -63,7 +63,7 @@ TEST_F(QtTcpSocketTest, CarriesBytesUnchangedAndTheLastReplyBeforeTheServersClos
         peer_->disconnectFromHost();
         ASSERT_TRUE(loop_.waitUntil([&] { return log_.ends_with("close "); }, 8000));
         EXPECT_EQ(std::tuple(log_, received_, peerReceived_.toStdString(), socket_.state()),
-                  std::tuple("connect data close "s, incoming + "record 2\n", outgoing, int(TcpSocket::StateClosed)));
+                  std::tuple("connect data close "s, incoming + "record 2\n", outgoing, SocketState::Closed));
         socket_.close();
     }
 }
@@ -86,7 +86,7 @@ TEST_F(QtTcpSocketTest, EachAddressOfANameIsTriedAndAQuitLineBeforeTheAgentsClos
         ASSERT_TRUE(
             loop_.waitUntil([&] { return peer_ && peer_->state() == QAbstractSocket::UnconnectedState; }, 8000));
         EXPECT_EQ(std::tuple(log_, sent, peerReceived_, socket_.state()),
-                  std::tuple(log, port == server_.serverPort(), QByteArray("quit\n"), int(TcpSocket::StateClosed)))
+                  std::tuple(log, port == server_.serverPort(), QByteArray("quit\n"), SocketState::Closed))
             << host;
     }
 }

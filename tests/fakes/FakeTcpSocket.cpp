@@ -5,13 +5,13 @@
 namespace ostrell::fake {
 
 void FakeTcpSocket::connect(const std::string& host, int32_t port) {
-    if (state_ != StateClosed)
+    if (state_ != platform::SocketState::Closed)
         throw platform::PlatformError(platform::err::SocketError,
                                       "Wrong protocol or connection state for the requested transaction or request");
     ++connectCalls;
     host_ = host;
     port_ = port;
-    state_ = StateConnecting;
+    state_ = platform::SocketState::Connecting;
     const uint64_t gen = ++generation_;
     partialLine_.clear();
     inbox_.clear();
@@ -19,18 +19,18 @@ void FakeTcpSocket::connect(const std::string& host, int32_t port) {
     loop_.post(connectDelayMs, [this, gen] {
         if (gen != generation_) return;
         if (refuseConnections) {
-            state_ = StateClosed;
+            state_ = platform::SocketState::Closed;
             if (events_) events_->onError(10061, "Connection is forcefully rejected");
             return;
         }
-        state_ = StateConnected;
+        state_ = platform::SocketState::Connected;
         if (onAccepted) onAccepted();
         if (events_) events_->onConnect();
     });
 }
 
 void FakeTcpSocket::send(const std::string& bytes) {
-    if (state_ != StateConnected)
+    if (state_ != platform::SocketState::Connected)
         throw platform::PlatformError(platform::err::SocketError,
                                       "Wrong protocol or connection state for the requested transaction or request");
     partialLine_ += bytes;
@@ -44,14 +44,14 @@ void FakeTcpSocket::send(const std::string& bytes) {
 
 void FakeTcpSocket::close() {
     ++generation_;
-    state_ = StateClosed;
+    state_ = platform::SocketState::Closed;
     inbox_.clear();
 }
 
 void FakeTcpSocket::peerSend(const std::string& bytes, int64_t delayMs) {
     const uint64_t gen = generation_;
     loop_.post(delayMs, [this, gen, bytes] {
-        if (gen != generation_ || state_ != StateConnected) return;
+        if (gen != generation_ || state_ != platform::SocketState::Connected) return;
         inbox_ += bytes;
         if (events_) events_->onDataArrival(static_cast<int64_t>(inbox_.size()));
     });
@@ -60,8 +60,8 @@ void FakeTcpSocket::peerSend(const std::string& bytes, int64_t delayMs) {
 void FakeTcpSocket::peerClose(int64_t delayMs) {
     const uint64_t gen = generation_;
     loop_.post(delayMs, [this, gen] {
-        if (gen != generation_ || state_ != StateConnected) return;
-        state_ = StateClosed;  // the platform leaves a closing state; the close event follows
+        if (gen != generation_ || state_ != platform::SocketState::Connected) return;
+        state_ = platform::SocketState::Closed;  // the platform leaves a closing state; the close event follows
         if (events_) events_->onClose();
     });
 }

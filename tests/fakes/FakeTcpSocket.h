@@ -34,21 +34,21 @@ public:
     void setEvents(platform::TcpSocketEvents* events) override { events_ = events; }
     void setLocalPort(int32_t port) override { boundPort_ = port; }
     void connect(const std::string& host, int32_t port) override;
-    int state() const override { return state_; }
+    platform::SocketState state() const override { return state_; }
     void send(const std::string& bytes) override;
     std::string takeAll() override { return std::exchange(inbox_, {}); }
     void close() override;
     int32_t localPort() const override {
-        return state_ == StateConnected ? (boundPort_ ? boundPort_ : 50123) : boundPort_;
+        return state_ == platform::SocketState::Connected ? (boundPort_ ? boundPort_ : 50123) : boundPort_;
     }
     std::string localIP() const override { return "127.0.0.1"; }
-    int32_t remotePort() const override { return state_ == StateConnected ? port_ : 0; }
-    std::string remoteHostIP() const override { return state_ == StateConnected ? host_ : ""; }
+    int32_t remotePort() const override { return state_ == platform::SocketState::Connected ? port_ : 0; }
+    std::string remoteHostIP() const override { return state_ == platform::SocketState::Connected ? host_ : ""; }
 
 private:
     FakeEventLoop& loop_;
     platform::TcpSocketEvents* events_ = nullptr;
-    int state_ = StateClosed;
+    platform::SocketState state_ = platform::SocketState::Closed;
     int32_t boundPort_ = 0;
     std::string host_;
     int32_t port_ = 0;

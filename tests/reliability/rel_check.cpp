@@ -74,7 +74,7 @@ Tally check(const Ledger& ledger, const Reader& before, const Reader& after, InF
     std::map<std::string, size_t> accepted;
     for (const auto& e : ledger)
         if (e.event == "ACCEPT" && e.fields.size() >= 3) ++accepted[e.fields[2]], ++t.accepted;
-    for (int kind = upload::FirstOutKind; kind <= upload::LastOutKind; ++kind) {
+    for (const upload::OutKind kind : upload::OutKinds) {
         const std::string name = upload::outFilePath("", kind);
         if (after(upload::outTempPath(name))) t.violation("U: work file left: ", upload::outTempPath(name));
         std::map<std::string, size_t> left;
@@ -172,7 +172,7 @@ struct World {
                               "LoNumber3=4712"});
         store.set("Version", "Brannhall", "2.3.119");
         fs.addDirectory("/data");
-        for (int kind = upload::FirstOutKind; kind <= upload::LastOutKind; ++kind)
+        for (const upload::OutKind kind : upload::OutKinds)
             if (auto text = directory(dir + "/before/")(upload::outFilePath("", kind)))
                 fs.putFile(upload::outFilePath("/data/", kind), *text);
     }

@@ -184,8 +184,8 @@ struct TransferFixture : Fixture {
     upload::FileUploader uploader{fs, server, log, settings, reporter, params, loop, "/state/ostrell"};
 
     TransferFixture() {
-        params.loNumbers[1] = "BK1";
-        params.hasLoNumber = true;
+        params.bkNumbers[0] = "BK1";
+        params.hasBkNumber = true;
         params.uploadCommand = "/opt/brannick/upload --now";
     }
     static std::string path(const std::string& base) { return "/data/" + base + ".csv"; }
@@ -288,7 +288,7 @@ struct CycleFixture : WithFiles<NetFixture> {
 
     CycleFixture() {
         params.timeoutSecs = 15;
-        params.hasLoNumber = true;
+        params.hasBkNumber = true;
         store.set("VRX1", "DBase", "C:\\bk\\vrx.mdb");
     }
     // The clock times written to one key ("LastTry"), in order; the virtual clock starts at midnight.

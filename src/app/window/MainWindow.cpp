@@ -217,50 +217,51 @@ void MainWindow::buildControls() {
         QWidget* parent = row.parent ? findChild<QWidget*>(QString::fromUtf8(row.parent)) : this;
         createControl(row, parent);
     }
-    txtMon_ = control<QPlainTextEdit>("txtMon");
-    txtTimeout_ = control<QLineEdit>("txtTimeout");
-    txtTO_ = control<QLineEdit>("txtTO");
-    txtLoop_ = control<QLineEdit>("txtLoop");
-    txtLP_ = control<QLineEdit>("txtLP");
-    txtLocal_ = control<QLineEdit>("txtLocal");
-    txtLocalIP_ = control<QLineEdit>("txtLocalIP");
-    txtRemote_ = control<QLineEdit>("txtRemote");
-    txtRemIP_ = control<QLineEdit>("txtRemIP");
-    txtDataDir_ = control<QPlainTextEdit>("txtDataDir");
-    txtAppDir_ = control<QPlainTextEdit>("txtAppDir");
-    txtBKnum_ = control<QLineEdit>("txtBKnum");
+    monitorView_ = control<QPlainTextEdit>("txtMon");
+    cycleLengthBox_ = control<QLineEdit>("txtTimeout");
+    tickCountBox_ = control<QLineEdit>("txtTO");
+    loopBox_ = control<QLineEdit>("txtLoop");
+    countdownBox_ = control<QLineEdit>("txtLP");
+    localPortBox_ = control<QLineEdit>("txtLocal");
+    localAddressBox_ = control<QLineEdit>("txtLocalIP");
+    remotePortBox_ = control<QLineEdit>("txtRemote");
+    remoteAddressBox_ = control<QLineEdit>("txtRemIP");
+    dataDirBox_ = control<QPlainTextEdit>("txtDataDir");
+    appDirBox_ = control<QPlainTextEdit>("txtAppDir");
+    bkNumberBox_ = control<QLineEdit>("txtBKnum");
 
     for (const auto& [name, spoken] : AccessibleNames)
         control<QWidget>(name)->setAccessibleName(QCoreApplication::translate("frmMain", spoken));
     for (const auto& [label, field] : Buddies) control<QLabel>(label)->setBuddy(control<QWidget>(field));
     for (size_t i = 1; i < TabOrder.size(); ++i)
         setTabOrder(control<QWidget>(TabOrder.at(i - 1)), control<QWidget>(TabOrder.at(i)));
-    txtAppDir_->installEventFilter(this);
-    txtMon_->setFont(terminalFont());
-    txtMon_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    txtAppDir_->viewport()->installEventFilter(this);
-    auto* cmdDir = control<QPushButton>("cmdDir");
-    cmdDir->setIcon(QIcon(QStringLiteral(":/ostrell/cmdDir.svg")));
-    cmdDir->setIconSize(QSize(16, 15));
-    cmdDir->setToolTip(ownerText(ChooserTitle));
-    for (QLineEdit* b : {txtTO_, txtLoop_, txtLP_, txtLocal_, txtRemote_}) b->setAlignment(Qt::AlignRight);
+    appDirBox_->installEventFilter(this);
+    monitorView_->setFont(terminalFont());
+    monitorView_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    appDirBox_->viewport()->installEventFilter(this);
+    auto* dirButton = control<QPushButton>("cmdDir");
+    dirButton->setIcon(QIcon(QStringLiteral(":/ostrell/cmdDir.svg")));
+    dirButton->setIconSize(QSize(16, 15));
+    dirButton->setToolTip(ownerText(ChooserTitle));
+    for (QLineEdit* b : {tickCountBox_, loopBox_, countdownBox_, localPortBox_, remotePortBox_})
+        b->setAlignment(Qt::AlignRight);
     connect(control<QPushButton>("cmdSave"), &QPushButton::clicked, this, &MainWindow::saveClicked);
-    connect(cmdDir, &QPushButton::clicked, this, &MainWindow::dataDirectoryClicked);
+    connect(dirButton, &QPushButton::clicked, this, &MainWindow::dataDirectoryClicked);
 }
 
 void MainWindow::buildTrayMenu() {
-    mnuTray_ = new QMenu(ownerText("File"), this);
-    mnuTray_->setObjectName(QStringLiteral("mnuTray"));
-    mnuTray_->addAction(ownerText("Cancel"))->setObjectName(QStringLiteral("mnuCancel"));
-    mnuMonitor_ = mnuTray_->addAction(ownerText(MonitorOffCaption));
-    mnuMonitor_->setObjectName(QStringLiteral("mnuMonitor"));
-    QAction* mnuExit = mnuTray_->addAction(ownerText("Exit"));
-    mnuExit->setObjectName(QStringLiteral("mnuExit"));
+    trayMenu_ = new QMenu(ownerText("File"), this);
+    trayMenu_->setObjectName(QStringLiteral("mnuTray"));
+    trayMenu_->addAction(ownerText("Cancel"))->setObjectName(QStringLiteral("mnuCancel"));
+    monitorItem_ = trayMenu_->addAction(ownerText(MonitorOffCaption));
+    monitorItem_->setObjectName(QStringLiteral("mnuMonitor"));
+    QAction* exitItem = trayMenu_->addAction(ownerText("Exit"));
+    exitItem->setObjectName(QStringLiteral("mnuExit"));
     // Cancel only closes the menu, which choosing any item does.
-    connect(mnuMonitor_, &QAction::triggered, this, &MainWindow::monitorChosen);
-    connect(mnuExit, &QAction::triggered, this, &MainWindow::exitChosen);
+    connect(monitorItem_, &QAction::triggered, this, &MainWindow::monitorChosen);
+    connect(exitItem, &QAction::triggered, this, &MainWindow::exitChosen);
     // The icon's own menu: a StatusNotifierItem host gets it over DBusMenu, an XEmbed tray opens it itself.
-    tray_.setMenu(mnuTray_);
+    tray_.setMenu(trayMenu_);
     statusView_ = new QLabel(this, Qt::Popup);
     statusView_->setObjectName(QStringLiteral("statusView"));
     statusView_->setMargin(8);
@@ -297,16 +298,16 @@ QIcon MainWindow::pictureIcon(TrayPicture picture, bool alert) {
 // --- Shell ---
 
 void MainWindow::showCountdown(int value) {
-    txtLP_->setText(QString::number(value));
-    if (isVisible()) txtLP_->repaint();
+    countdownBox_->setText(QString::number(value));
+    if (isVisible()) countdownBox_->repaint();
 }
 
 void MainWindow::showSocketEnds(int32_t localPort, const std::string& localIP, int32_t remotePort,
                                 const std::string& remoteIP) {
-    txtLocal_->setText(QString::number(localPort));
-    txtLocalIP_->setText(displayText(localIP));
-    txtRemote_->setText(QString::number(remotePort));
-    txtRemIP_->setText(displayText(remoteIP));
+    localPortBox_->setText(QString::number(localPort));
+    localAddressBox_->setText(displayText(localIP));
+    remotePortBox_->setText(QString::number(remotePort));
+    remoteAddressBox_->setText(displayText(remoteIP));
 }
 
 bool MainWindow::isWindowVisible() const { return isVisible(); }
@@ -315,8 +316,8 @@ std::string MainWindow::monitorText() const { return monitor_; }
 
 void MainWindow::setMonitorText(const std::string& text) {
     monitor_ = text;
-    txtMon_->setPlainText(displayText(text));
-    txtMon_->verticalScrollBar()->setValue(0);  // the newest line is the first
+    monitorView_->setPlainText(displayText(text));
+    monitorView_->verticalScrollBar()->setValue(0);  // the newest line is the first
 }
 
 void MainWindow::showMessage(const std::string& title, const std::string& text) {
@@ -326,14 +327,14 @@ void MainWindow::showMessage(const std::string& title, const std::string& text) 
     box.exec();
 }
 
-void MainWindow::showTickCount(int count) { txtTO_->setText(QString::number(count)); }
+void MainWindow::showTickCount(int count) { tickCountBox_->setText(QString::number(count)); }
 
 void MainWindow::showParameters(const settings::Parameters& p) {
-    txtTimeout_->setText(QString::number(p.timeoutSecs));
-    txtLoop_->setText(QString::number(p.loopCount));
-    txtAppDir_->setPlainText(displayText(p.appDirPath));
-    txtDataDir_->setPlainText(displayText(p.dataDirSetting));
-    txtBKnum_->setText(displayText(p.loNumbers[1]));
+    cycleLengthBox_->setText(QString::number(p.timeoutSecs));
+    loopBox_->setText(QString::number(p.loopCount));
+    appDirBox_->setPlainText(displayText(p.appDirPath));
+    dataDirBox_->setPlainText(displayText(p.dataDirSetting));
+    bkNumberBox_->setText(displayText(p.bkNumbers.front()));
 }
 
 // The tip is the window's caption, in the owner's language.
@@ -389,20 +390,20 @@ void MainWindow::showTrayStatus(const TrayStatus& s) {
 
 // --- the panel ---
 
-std::string MainWindow::timeoutText() const { return txtTimeout_->text().toStdString(); }
+std::string MainWindow::timeoutText() const { return cycleLengthBox_->text().toStdString(); }
 
-std::string MainWindow::dataDirText() const { return txtDataDir_->toPlainText().toStdString(); }
+std::string MainWindow::dataDirText() const { return dataDirBox_->toPlainText().toStdString(); }
 
-void MainWindow::focusTimeout() { txtTimeout_->setFocus(Qt::OtherFocusReason); }
+void MainWindow::focusTimeout() { cycleLengthBox_->setFocus(Qt::OtherFocusReason); }
 
 std::optional<std::string> MainWindow::chooseFile(const std::string& title, const std::string& filter) {
-    const QString start = QFileInfo(txtDataDir_->toPlainText()).path();
+    const QString start = QFileInfo(dataDirBox_->toPlainText()).path();
     const QString chosen = QFileDialog::getOpenFileName(this, ownerText(title), start, qtFilter(filter));
     if (chosen.isEmpty()) return std::nullopt;
     return chosen.toStdString();
 }
 
-void MainWindow::setDataDirText(const std::string& text) { txtDataDir_->setPlainText(QString::fromStdString(text)); }
+void MainWindow::setDataDirText(const std::string& text) { dataDirBox_->setPlainText(QString::fromStdString(text)); }
 
 // --- the Monitor item ---
 
@@ -438,7 +439,7 @@ void MainWindow::setWindowVisible(bool visible) {
 
 void MainWindow::showMonitorMode(bool on) {
     monitoring_ = on;
-    mnuMonitor_->setText(ownerText(on ? MonitorOnCaption : MonitorOffCaption));
+    monitorItem_->setText(ownerText(on ? MonitorOnCaption : MonitorOffCaption));
 }
 
 // --- events ---
@@ -448,7 +449,7 @@ void MainWindow::onTrayEvent(TrayEvent event) {
         case TrayAction::OpenMenu:
             // An XEmbed tray has opened the icon's menu already; the status window and a StatusNotifierItem
             // host that asks for it have not.
-            if (!mnuTray_->isVisible()) mnuTray_->popup(QCursor::pos());
+            if (!trayMenu_->isVisible()) trayMenu_->popup(QCursor::pos());
             break;
         case TrayAction::ShowStatus: statusView_->move(QCursor::pos()), statusView_->show(); break;
         case TrayAction::RestoreNormal:
@@ -492,12 +493,12 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* e) {
         onSessionEnding();
         return true;  // the agent decides, and ends the loop itself when it allows the close
     }
-    if (watched == txtAppDir_->viewport() && e->type() == QEvent::MouseButtonDblClick) {
+    if (watched == appDirBox_->viewport() && e->type() == QEvent::MouseButtonDblClick) {
         emit serverAddressRequested();
         return true;
     }
     // The keyboard's way to the double click: Enter on the box.
-    if (watched == txtAppDir_ && e->type() == QEvent::KeyPress) {
+    if (watched == appDirBox_ && e->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(e)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             emit serverAddressRequested();

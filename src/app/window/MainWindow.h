@@ -17,7 +17,7 @@
 
 namespace ostrell::app {
 
-// frmMain: the monitor and control panel, hidden while the agent sits in the tray. It shows what the
+// The main window: the monitor and control panel, hidden while the agent sits in the tray. It shows what the
 // agent gives it (app::Shell) and says what the user does through its signals, which the program
 // connects to the agent.
 class MainWindow : public QWidget, public Shell {
@@ -53,8 +53,8 @@ public:
     void setWindowVisible(bool visible) override;
     void showMonitorMode(bool on) override;
 
-    // The tray menu mnuTray and the tray module, for the desktop tests.
-    QMenu& trayMenu() { return *mnuTray_; }
+    // The tray menu and the tray module, for the desktop tests.
+    QMenu& trayMenu() { return *trayMenu_; }
     IconTray& tray() { return tray_; }
     QLabel& statusView() { return *statusView_; }
 
@@ -62,11 +62,11 @@ public:
     static QIcon pictureIcon(TrayPicture picture, bool alert = false);
 
 signals:
-    void saveClicked();                                     // cmdSave
-    void dataDirectoryClicked();                            // cmdDir
-    void serverAddressRequested();                          // a double click on txtAppDir
-    void monitorChosen();                                   // mnuMonitor
-    void exitChosen();                                      // mnuExit
+    void saveClicked();                                     // the Save button
+    void dataDirectoryClicked();                            // the button beside the data directory
+    void serverAddressRequested();                          // a double click on the application directory
+    void monitorChosen();                                   // the Monitor item
+    void exitChosen();                                      // the Exit item
     void closeRequested(ostrell::app::CloseReason reason);  // the window's close; the agent decides
     void countdownShown(bool shown);                        // the count is worth a tick only while seen
 
@@ -90,27 +90,27 @@ private:
     IconTray tray_;
     TrayPicture picture_ = TrayPicture::Neutral;
     bool linkAlert_ = false;  // the picture carries the outage warning mark
-    std::string monitor_;     // txtMon's text as the core wrote it, CR LF and all
+    std::string monitor_;     // the monitor's text as the core wrote it, CR LF and all
     bool sessionEnding_ = false;
     bool ending_ = false;      // the agent removed the icon on its way out
     bool monitoring_ = false;  // the Monitor item is on: adding the tray icon leaves the window shown
     bool placed_ = false;
 
-    QPlainTextEdit* txtMon_ = nullptr;
-    QLineEdit* txtTimeout_ = nullptr;
-    QLineEdit* txtTO_ = nullptr;
-    QLineEdit* txtLoop_ = nullptr;
-    QLineEdit* txtLP_ = nullptr;
-    QLineEdit* txtLocal_ = nullptr;
-    QLineEdit* txtLocalIP_ = nullptr;
-    QLineEdit* txtRemote_ = nullptr;
-    QLineEdit* txtRemIP_ = nullptr;
-    QPlainTextEdit* txtDataDir_ = nullptr;
-    QPlainTextEdit* txtAppDir_ = nullptr;
-    QLineEdit* txtBKnum_ = nullptr;
+    QPlainTextEdit* monitorView_ = nullptr;
+    QLineEdit* cycleLengthBox_ = nullptr;
+    QLineEdit* tickCountBox_ = nullptr;
+    QLineEdit* loopBox_ = nullptr;
+    QLineEdit* countdownBox_ = nullptr;
+    QLineEdit* localPortBox_ = nullptr;
+    QLineEdit* localAddressBox_ = nullptr;
+    QLineEdit* remotePortBox_ = nullptr;
+    QLineEdit* remoteAddressBox_ = nullptr;
+    QPlainTextEdit* dataDirBox_ = nullptr;
+    QPlainTextEdit* appDirBox_ = nullptr;
+    QLineEdit* bkNumberBox_ = nullptr;
 
-    QMenu* mnuTray_ = nullptr;
-    QAction* mnuMonitor_ = nullptr;
+    QMenu* trayMenu_ = nullptr;
+    QAction* monitorItem_ = nullptr;
     QLabel* statusView_ = nullptr;  // what a left click on the icon shows
     DesktopNotifier notifier_;
 };

@@ -190,14 +190,14 @@ void QtTcpSocket::failLater(int32_t number, const std::string& text) {
         Qt::QueuedConnection);
 }
 
-int QtTcpSocket::state() const {
+SocketState QtTcpSocket::state() const {
     switch (phase_) {
         case Phase::LookingUp:
-        case Phase::Connecting: return StateConnecting;
-        case Phase::Connected: return StateConnected;
+        case Phase::Connecting: return SocketState::Connecting;
+        case Phase::Connected: return SocketState::Connected;
         case Phase::Closed: break;
     }
-    return StateClosed;
+    return SocketState::Closed;
 }
 
 void QtTcpSocket::send(const std::string& bytes) {

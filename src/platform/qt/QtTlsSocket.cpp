@@ -175,14 +175,14 @@ void QtTlsSocket::onDisconnected() {
     if (events_) runFromEventLoop("the close event", [this] { events_->onClose(); });
 }
 
-int QtTlsSocket::state() const {
+SocketState QtTlsSocket::state() const {
     switch (phase_) {
         case Phase::Connecting:
-        case Phase::Handshake: return StateConnecting;
-        case Phase::Connected: return StateConnected;
+        case Phase::Handshake: return SocketState::Connecting;
+        case Phase::Connected: return SocketState::Connected;
         case Phase::Closed: break;
     }
-    return StateClosed;
+    return SocketState::Closed;
 }
 
 void QtTlsSocket::send(const std::string& bytes) {

@@ -27,7 +27,7 @@ public:
     void setEvents(TcpSocketEvents* events) override { events_ = events; }
     void setLocalPort(int32_t port) override { localPort_ = port; }
     void connect(const std::string& host, int32_t port) override;
-    int state() const override;
+    SocketState state() const override;
     void send(const std::string& bytes) override;
     std::string takeAll() override;
     void close() override;

@@ -58,7 +58,7 @@ TEST(Ending, ExitSaysQuitAndEnds) {
     f.agent->requestClose(app::CloseReason::SessionEnding);  // the quit that follows: no second line
     EXPECT_EQ(f.systemLog.lines.back(), "info: stopping on Exit");
     EXPECT_EQ(f.socket.sentLines.back(), "quit");
-    EXPECT_EQ(f.socket.state(), platform::TcpSocket::StateClosed);
+    EXPECT_EQ(f.socket.state(), platform::SocketState::Closed);
     EXPECT_TRUE(f.loop.endRequested());
 }
 
@@ -90,7 +90,7 @@ TEST(Refresh, ABadNumberKeepsItsOldValueAndTheOtherReadsRun) {
     f.loop.runFor(60000);
     const settings::Parameters& p = f.shell.shown;
     EXPECT_EQ(std::to_string(p.timeoutSecs) + " " + std::to_string(p.loopCount) + " " + p.uploadCommand +
-                  (p.hasLoNumber ? ", a BK number of blanks" : ""),
+                  (p.hasBkNumber ? ", a BK number of blanks" : ""),
               "42 16 importer --now, a BK number of blanks");
     EXPECT_EQ(reportedProcedures(f.sinks), Lines{"tmrParams_Timer"});
     EXPECT_EQ(f.sinks.details, Lines{"tmrParams_Timer: key \"TimeOut\" in [Ostrell] holds \"soon\""});

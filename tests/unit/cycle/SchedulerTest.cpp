@@ -42,7 +42,7 @@ TEST(Scheduler, ACycleRunsItsStepsInOrder) {
     const Lines all{"> tolvane|QHT514", "TransFiles", "SendFiles", "GetFiles", "timer stopped", "> quit"};
     struct Row {
         const char* name;
-        bool waiting = true, hasLoNumber = true, serverUp = true, faulty = false, endIn = false;
+        bool waiting = true, hasBkNumber = true, serverUp = true, faulty = false, endIn = false;
         int64_t ms = 1000;
         Lines journal;
         std::vector<size_t> counts = {1, 1, 1, 0};  // attempts, successes, importer starts, reports
@@ -50,7 +50,7 @@ TEST(Scheduler, ACycleRunsItsStepsInOrder) {
     const auto rows = std::to_array<Row>({
         {.name = "files waiting", .journal = all},
         {.name = "nothing to send", .waiting = false, .journal = {all[0], all[1], all[3], all[4], all[5]}},
-        {.name = "no BK number", .hasLoNumber = false, .journal = {all[0], all[5]}},
+        {.name = "no BK number", .hasBkNumber = false, .journal = {all[0], all[5]}},
         {.name = "no connection", .serverUp = false, .journal = {}, .counts = {1, 0, 0, 0}},
         {.name = "held connection used again; no download while the importer runs",
          .ms = 17500,
@@ -65,7 +65,7 @@ TEST(Scheduler, ACycleRunsItsStepsInOrder) {
     for (const Row& r : rows) {
         CycleFixture f;
         f.steps.filesWaiting = r.waiting;
-        f.params.hasLoNumber = r.hasLoNumber;
+        f.params.hasBkNumber = r.hasBkNumber;
         f.socket.acceptConnections = r.serverUp;
         f.store.failWrites = f.launcher.failAll = r.faulty;
         f.steps.duringGetFiles = [&] {

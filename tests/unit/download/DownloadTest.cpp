@@ -75,7 +75,7 @@ TEST(Download, EachServerScriptLeavesItsRequestsFilesLogAndCommand) {
         // End-of-records and acknowledgement replies are not logged.
         {"one new booking", b5Waiting([](F&) {}), B5Only, {B5}, NoFile, Lines{"10|" + B5}, true, {}},
         {"each configured number as stored, bookings then payments", [](F& f) {
-             f.params.loNumbers = {"", " BK1 ", "", "BK3", "   ", ""};
+             f.params.bkNumbers = {" BK1 ", "", "BK3", "   ", ""};
              f.server.record("10| BK1 ", 1, "10|" + bookingLine("1"));
              f.server.record("11|BK3", 3, "11,3,120.50,2026-12-06");  // no quotes: stored whole
          }, {"10| BK1 ", "12|1", "10| BK1 ", "10|BK3", "11| BK1 ", "11|BK3", "13|3", "11|BK3", "quit"},
@@ -92,7 +92,7 @@ TEST(Download, EachServerScriptLeavesItsRequestsFilesLogAndCommand) {
                "Did not receive a 11 type record.'Hello there'",
                "BAD received - Exiting procedure. Error(BAD - timed out)"}, true, {}},
         {"a failure leaves bookings for payments, and in payments ends the download", [](F& f) {
-             f.params.loNumbers[2] = "BK2";
+             f.params.bkNumbers[1] = "BK2";
              f.server.reply("10|BK1", "BAD - lost connection");
              f.server.reply("11|BK1", "BAD");
          }, {"10|BK1", "11|BK1", "quit"}, NoFile, NoFile,
@@ -106,7 +106,7 @@ TEST(Download, EachServerScriptLeavesItsRequestsFilesLogAndCommand) {
         {"a command that cannot start", b5Waiting([](F& f) { f.launcher.failAll = true; }), B5Only, {B5}, NoFile, {},
          false, {"GetFiles"}},
         {"parameters are read at the moment of use", b5Waiting([](F& f) {
-             f.server.onRequest = [&f](const std::string& r) { if (r == "12|5") f.params.loNumbers[2] = "BK2"; };
+             f.server.onRequest = [&f](const std::string& r) { if (r == "12|5") f.params.bkNumbers[1] = "BK2"; };
          }), {"10|BK1", "12|5", "10|BK1", "10|BK2", "11|BK1", "11|BK2", "quit"}, {B5}, NoFile, {}, true, {}},
         {"malformed records rejected, odd but whole ones stored as they came", [&](F& f) {
              for (const std::string& r : {std::string(R"(10|"""""")"),
@@ -121,7 +121,7 @@ TEST(Download, EachServerScriptLeavesItsRequestsFilesLogAndCommand) {
          {"10|BK1", "12|7", "10|BK1", "11|BK1", "quit"}, {nonesuch}, NoFile, {}, true, {}},
         // veltrana-sim --data (a line holding "allergies none", unquoted) --none-text '"NONE"'
         {"a remark saying none is a record, a quoted NONE ends the number", [&](F& f) {
-             f.params.loNumbers[2] = "BK2";
+             f.params.bkNumbers[1] = "BK2";
              f.server.record("10|BK1", 5, "10|" + allergies);
              f.server.reply("10|BK1", "10|\"NONE\"");
              f.server.record("10|BK2", 6, "10|" + B6);
@@ -151,7 +151,7 @@ TEST(Download, EachServerScriptLeavesItsRequestsFilesLogAndCommand) {
          {"10|BK1", "12|5", "10|BK1", "12|5", "10|BK1", "11|BK1", "quit"}, {B5}, NoFile, Lines{"10|" + B5, "10|" + B5},
          true, {}},
         {"acknowledgements never taken: the number is left after 3 repeats", b5Waiting([](F& f) {
-             f.params.loNumbers[2] = "BK2";
+             f.params.bkNumbers[1] = "BK2";
              f.server.record("10|BK2", 6, "10|" + B6);
              f.server.acksToLose = 3;
          }), {"10|BK1", "12|5", "10|BK1", "12|5", "10|BK1", "12|5", "10|BK1", "10|BK2", "12|6", "10|BK2", "11|BK1",
@@ -162,7 +162,7 @@ TEST(Download, EachServerScriptLeavesItsRequestsFilesLogAndCommand) {
          true, {}},
         // A record that cannot be stored is not acknowledged; its phase is left at once, and the server keeps it.
         {"a store that fails",
-         seeded([](F& f) { f.params.loNumbers[2] = "BK2", f.fs.failOn(Op::Append, EIO, 1, BookingsPath); }),
+         seeded([](F& f) { f.params.bkNumbers[1] = "BK2", f.fs.failOn(Op::Append, EIO, 1, BookingsPath); }),
          {"10|BK1", "11|BK1", "13|7", "11|BK1", "11|BK2", "quit"}, NoFile, {P7},
          Lines{"10|" + B5, "Record 5 not stored, not acknowledged - going to payments.", "11|" + P7}, true,
          {"GetFiles"}},
@@ -196,7 +196,7 @@ TEST(Download, EachServerScriptLeavesItsRequestsFilesLogAndCommand) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         F f;
-        if (c.requests) f.params.loNumbers[2] = "BK2";
+        if (c.requests) f.params.bkNumbers[1] = "BK2";
         c.setUp(f);
         f.downloader.downloadFiles();
         const auto lines = [&](const std::string& path) {

@@ -115,7 +115,7 @@ TEST(QuitLines, TheQuitLinesGoOutOnlyOnAnOpenSocket) {
     EXPECT_EQ(f.journal, (Lines{"> tolvane|QHT514", "> quit", "> quit"}));
     EXPECT_EQ(f.loop.nowMs() - start, 300);
     EXPECT_FALSE(f.connection.isConnected());
-    EXPECT_EQ(f.socket.state(), platform::TcpSocket::StateConnected);
+    EXPECT_EQ(f.socket.state(), platform::SocketState::Connected);
     f.socket.close();
     f.connection.endExchange();
     f.connection.sendQuitLine();

@@ -29,7 +29,7 @@ TEST(RecordConversion, EachKindHasItsOwnRuleAndItsDigitInFront) {
         {.kind = 5, .line = "D1,0,0,x", .wire = "5|D1|0000|0|x"},  // of two zeros in a row only the first
     });
     for (const auto& c : cases) {
-        const WireRecord w = convertRecord(c.kind, c.line, c.marker);
+        const WireRecord w = convertRecord(static_cast<OutKind>(c.kind), c.line, c.marker);
         EXPECT_EQ(w.text, c.wire) << c.kind << " " << c.line;
         EXPECT_EQ(w.markerSkipped, c.markerSkipped) << c.kind << " " << c.line;
     }
