@@ -9,7 +9,8 @@ install(DIRECTORY ${CMAKE_SOURCE_DIR}/data/icons/hicolor DESTINATION ${CMAKE_INS
         FILES_MATCHING PATTERN "*.svg")
 install(FILES ${CMAKE_SOURCE_DIR}/data/ostrell.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 # AppStream wants the file named after the component's id.
-install(FILES ${CMAKE_SOURCE_DIR}/data/invalid.ostrell.Ostrell.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${CMAKE_SOURCE_DIR}/data/invalid.ostrell.Ostrell.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
 # The manual page and the Debian changelog go compressed, without a time stamp in the gzip header, so
 # that two builds of the same sources give the same package.

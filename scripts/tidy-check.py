@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """clang-tidy over the sources of src/, tools/, tests/, fuzz/ and bench/ that the compile database lists
-(the build's generated moc files are left out), with the .clang-tidy files of the checkout; every finding is an error. Prints each
-distinct finding once, with the path of the file in the checkout, and a count by check.
+(the build's generated moc files are left out), with the .clang-tidy files of the checkout; every finding is an
+error. Prints each distinct finding once, with the path of the file in the checkout, and a count by check.
 
   scripts/tidy-check.py [--build DIR] [-j N] [FILE...]   DIR holds compile_commands.json (default: build)
 
@@ -121,7 +121,8 @@ def main():
     wanted = [relative(os.path.abspath(f)) for f in args.files] or sorted(entries)
     unknown = [f for f in wanted if f not in entries]
     if unknown or not wanted:
-        print("tidy-check: not in %s: %s" % (db, " ".join(unknown) or "any source of " + " ".join(CHECKED)), file=sys.stderr)
+        print("tidy-check: not in %s: %s" % (db, " ".join(unknown) or "any source of " + " ".join(CHECKED)),
+              file=sys.stderr)
         return 2
 
     cache = os.path.join(os.environ.get("XDG_CACHE_HOME") or os.path.expanduser("~/.cache"), "ostrell", "clang-tidy")
