@@ -148,7 +148,6 @@ def short_of_minimum(hit, points):
 
 
 def until(done, seconds):
-    """Polls done() every 50 ms for at most `seconds`."""
     for _ in range(seconds * 20):
         if done():
             return
@@ -158,6 +157,23 @@ def until(done, seconds):
 def replace(path, data):
     open(path + ".new", "wb").write(data)
     os.replace(path + ".new", path)
+
+
+def rewrite_in_place(path, data, cut, pause):
+    """The host's habit: truncate, write up to `cut`, pause, write the rest. Gives when the pause began and ended."""
+    with open(path, "r+b") as f:
+        f.truncate(0)
+        f.write(data[:cut])
+        f.flush()
+        paused = (time.time(), time.sleep(pause) or time.time())
+        f.write(data[cut:])
+    return paused
+
+
+def strace(trace, calls, paths, *options):
+    """A wrapper tracing `calls` on `paths` into `trace` with times."""
+    return ["strace", "-f", "-qq", "-ttt", "-o", trace, "-e", "trace=" + calls, *options] + [
+        a for p in paths for a in ("-P", p)] + ["--"]
 
 
 class Agent:
@@ -180,7 +196,6 @@ class Agent:
                                  stdout=out, stderr=err, stdin=sp.DEVNULL, cwd=run.dir, **(account or {}))
 
     def quits(self):
-        """Cycles that reached their quit line."""
         return open(self.out, "rb").read().count(b" S {quit}\n")
 
     def wait(self, cycles, seconds):
@@ -215,12 +230,7 @@ def life(run, c, wrapper=(), tag="first"):
     for k in range(c["churn"] * 40):  # another process's habit: truncate, write in two pieces, pause, next
         data = [run.good, run.good[:99], b"", run.good.replace(b"[Ostrell]", b"[Ostrell"), run.good * 2,
                 b"\x00garbage\xff\n[Ostrell\nTimeOut\n=\n", run.good.replace(b"TimeOut=30", b"TimeOut=abc")][k % 7]
-        with open(run.ini, "r+b") as f:
-            f.truncate(0)
-            f.write(data[:len(data) // 2])
-            f.flush()
-            time.sleep(0.003)
-            f.write(data[len(data) // 2:])
+        rewrite_in_place(run.ini, data, len(data) // 2, 0.003)
         time.sleep(0.02)
     if not agent.wait(max(1, c["cycles"]), c["budget"]) and c["cycles"]:
         run.problems.append("%s life: %d of %d cycles in %d s" % (tag, agent.quits(), c["cycles"], c["budget"]))
@@ -315,18 +325,12 @@ def in_pieces(run, c):
     file must be the host's last version beside the agent's own keys. Hit when the agent began a save
     during a pause (it opened BKX.ini.lock then)."""
     trace = os.path.join(run.dir, "pieces.trace")
-    agent = Agent(run, ["strace", "-f", "-qq", "-ttt", "-o", trace, "-e", "trace=openat", "-P", run.ini + ".lock",
-                        "--"])
+    agent = Agent(run, strace(trace, "openat", [run.ini + ".lock"]))
     run.problems += [] if agent.wait(1, c["budget"]) else ["no cycle in %d s" % c["budget"]]
     pauses, host = [], run.good
     for k in range(c["pieces"]):
         host = run.good.replace(b"[Application]\n", b"[Application]\nDirName=/round/%d\n" % k)
-        with open(run.ini, "r+b") as f:
-            f.truncate(0)
-            f.write(host[:host.index(b"[Version]")])
-            f.flush()
-            pauses.append((time.time(), time.sleep(1.5) or time.time()))
-            f.write(host[host.index(b"[Version]"):])
+        pauses.append(rewrite_in_place(run.ini, host, host.index(b"[Version]"), 1.5))
         time.sleep(2.5)  # quiet: the agent's own keys are written now
     final, strip = open(run.ini, "rb").read(), lambda b: re.sub(AGENT_KEYS, b"", b, flags=re.M)  # noqa: E731
     if strip(final) != strip(host):
@@ -455,9 +459,8 @@ def appends_during_cut_down(run, seconds):
     refuses no line, but the server answers BAD now and then, so files are cut down as well as deleted).
     Points: the held renames and deletes; hit: those a host line was written during."""
     calls = "rename,renameat,renameat2,unlink,unlinkat"
-    agent = Agent(run, ["strace", "-f", "-qq", "-ttt", "-T", "-o", run.trace, "-e", "trace=" + calls, "-e",
-                        "inject=%s:delay_enter=150000" % calls] + [a for p in ("", ".ostrell-tmp") for a in (
-                        "-P", os.path.join(run.data, "Bookings.csv" + p))] + ["--"])
+    files = [os.path.join(run.data, "Bookings.csv" + p) for p in ("", ".ostrell-tmp")]
+    agent = Agent(run, strace(run.trace, calls, files, "-T", "-e", "inject=%s:delay_enter=150000" % calls))
     written = [time.time()]
     while written[-1] < written[0] + seconds:
         written.append(host_write(run, host_line(len(written)) + "\r\n", host_line(len(written))))
@@ -473,8 +476,7 @@ def appends_during_cut_down(run, seconds):
 def half_lines(run, seconds):
     """The host writes each line in two pieces 1.5 s apart, so the file nearly always ends in half a line. Points:
     the agent's reads of the file while the host wrote; hit: those made while a half line was in it."""
-    agent = Agent(run, ["strace", "-f", "-qq", "-ttt", "-o", run.trace, "-e", "trace=openat", "-P",
-                        os.path.join(run.data, "Bookings.csv"), "--"])
+    agent = Agent(run, strace(run.trace, "openat", [os.path.join(run.data, "Bookings.csv")]))
     halves = []
     for n in range(int(seconds / 1.5)):
         line = host_line(n)
