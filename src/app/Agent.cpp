@@ -4,10 +4,9 @@
 
 #include "app/AgentStatus.h"
 #include "app/DataDirChooser.h"
-#include "app/LinkAlert.h"
 #include "app/MonitorSwitch.h"
 #include "app/SaveButton.h"
-#include "app/TrayState.h"
+#include "app/TrayRules.h"
 #include "app/VersionGate.h"
 #include "download/Downloader.h"
 #include "errors/Trap.h"

@@ -4,11 +4,12 @@
 #include <string>
 
 #include "app/ChosenSocket.h"
-#include "app/CloseRule.h"
 #include "app/CycleCounting.h"
 #include "app/CycleSummary.h"
 #include "app/DataDirectoryGuard.h"
 #include "app/Shell.h"
+#include "app/TrayRules.h"
+#include "cycle/CycleSteps.h"
 #include "cycle/Importer.h"
 #include "cycle/Scheduler.h"
 #include "errors/ErrorReporter.h"
@@ -27,7 +28,6 @@
 #include "platform/TlsSocket.h"
 #include "settings/Parameters.h"
 #include "settings/Settings.h"
-#include "steps/CycleSteps.h"
 #include "translog/TransferLog.h"
 
 namespace ostrell::app {
