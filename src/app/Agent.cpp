@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <stdexcept>
+
 #include "app/AgentStatus.h"
 #include "app/DataDirChooser.h"
 #include "app/MonitorSwitch.h"
@@ -36,11 +38,14 @@ DownloaderFactory realDownloader() {
 namespace {
 namespace keys = settings::keys;
 
-std::unique_ptr<cycle::Uploader> makeUploader(const UploaderFactory& f, const StepContext& c) {
-    return f ? f(c) : std::make_unique<cycle::NoUpload>();
-}
-std::unique_ptr<cycle::Downloader> makeDownloader(const DownloaderFactory& f, const StepContext& c) {
-    return f ? f(c) : std::make_unique<cycle::NoDownload>();
+// A step the agent is built without is a wiring mistake, not a mode: it stops here, not in a silent cycle.
+template <class Step>
+std::unique_ptr<Step> makeStep(const std::function<std::unique_ptr<Step>(const StepContext&)>& factory,
+                               const StepContext& c, const char* what) {
+    if (!factory) throw std::invalid_argument(std::string("Agent: no ") + what + " factory");
+    auto step = factory(c);
+    if (!step) throw std::invalid_argument(std::string("Agent: the ") + what + " factory made nothing");
+    return step;
 }
 }  // namespace
 
@@ -51,10 +56,14 @@ Agent::Agent(const AgentPlatform& platform, Shell& shell, const UploaderFactory&
       socket_(platform.socket, platform.loop), monitor_(shell, reporter_),
       connection_(socket_, platform.loop, reporter_, monitor_, shell, server_),
       countingExchange_(connection_, summary_), transferLog_(platform.files, platform.loop, reporter_, params_),
-      uploader_(makeUploader(uploader, StepContext{countingExchange_, platform.files, platform.launcher, reporter_,
-                                                   settings_, params_, transferLog_, platform.loop})),
-      downloader_(makeDownloader(downloader, StepContext{countingExchange_, platform.files, platform.launcher,
-                                                         reporter_, settings_, params_, transferLog_, platform.loop})),
+      uploader_(makeStep(uploader,
+                         StepContext{countingExchange_, platform.files, platform.launcher, reporter_, settings_,
+                                     params_, transferLog_, platform.loop},
+                         "uploader")),
+      downloader_(makeStep(downloader,
+                           StepContext{countingExchange_, platform.files, platform.launcher, reporter_, settings_,
+                                       params_, transferLog_, platform.loop},
+                           "downloader")),
       dataDirGuard_(*uploader_, *downloader_), importer_(platform.launcher, settings_, transferLog_, reporter_),
       scheduler_(platform.loop, settings_, params_, reporter_,
                  cycle::Scheduler::Steps{connection_, dataDirGuard_, dataDirGuard_, importer_},

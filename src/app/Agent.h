@@ -62,6 +62,8 @@ struct StepContext {
     translog::TransferLog& transferLog;
     platform::EventLoop& loop;
 };
+// The steps the agent builds its cycle from; both are required (an empty one is a wiring mistake and
+// throws std::invalid_argument).
 using UploaderFactory = std::function<std::unique_ptr<cycle::Uploader>(const StepContext&)>;
 using DownloaderFactory = std::function<std::unique_ptr<cycle::Downloader>(const StepContext&)>;
 UploaderFactory realUploader();
