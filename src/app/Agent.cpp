@@ -265,9 +265,8 @@ void Agent::refreshParameters() {
     trap(10, [&] { p.dataDirSetting = settings_.text(keys::dataDir()); });
     // One rule for the folder (settings/DataFolder.h); without one, nothing is sent or fetched.
     const settings::DataFolder folder = settings::dataFolderOf(
-        p.dataDirSetting,
-        !p.dataDirSetting.empty() && trap.value(
-                                         12, [&] { return platform_.files.isDirectory(p.dataDirSetting); }, false));
+        p.dataDirSetting, !p.dataDirSetting.empty() &&
+                              trap.value(12, false, [&] { return platform_.files.isDirectory(p.dataDirSetting); }));
     p.dataDirPath = folder.path;
     dataDirGuard_.setFolderMissing(folder.path.empty());
     if (!folder.problem.empty() && folder.problem != dataDirProblem_)
@@ -295,7 +294,7 @@ void Agent::followDataDirectory(errors::Trap& trap, int32_t label) {
     // Without a folder there is nothing to lock (an empty path would name the working directory's lock).
     if (!platform_.directoryLock || params_.dataDirPath.empty()) return;
     const DirectoryNotice notice = trap.value(
-        label, [&] { return dataDirGuard_.follow(*platform_.directoryLock, params_.dataDirPath); }, DirectoryNotice{});
+        label, DirectoryNotice{}, [&] { return dataDirGuard_.follow(*platform_.directoryLock, params_.dataDirPath); });
     if (notice.kind == DirectoryNotice::Kind::None) return;
     monitor_.show(notice.text);
     if (notice.kind == DirectoryNotice::Kind::Resumed) {
@@ -309,8 +308,7 @@ void Agent::followDataDirectory(errors::Trap& trap, int32_t label) {
 void Agent::refreshTrayPicture() {
     errors::Trap trap(reporter_, "tmrFlash_Timer");
     const bool hasBkNumber = params_.hasBkNumber;
-    const bool filesWaiting = hasBkNumber && trap.value(
-                                                 10, [&] { return dataDirGuard_.hasFilesToSend(); }, false);
+    const bool filesWaiting = hasBkNumber && trap.value(10, false, [&] { return dataDirGuard_.hasFilesToSend(); });
     shell_.setTrayPicture(trayPictureFor(hasBkNumber, filesWaiting, connection_.isConnected()));
 }
 
