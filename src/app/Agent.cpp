@@ -114,7 +114,7 @@ void Agent::start() {
     }
     // OutFileNames is the upload unit's fixed table (upload/OutFileNames.h): nothing to build here.
     refreshParameters();
-    trap(30, [&] { scheduler_.startWithCycleDue(); });  // the first tick runs a cycle at once
+    scheduler_.startWithCycleDue();  // the first tick runs a cycle at once
     // Read once: a change of address or port needs a restart.
     trap(80, [&] { server_.serverIp = settings_.text(keys::serverAddress()); });
     trap(85, [&] { server_.serverPort = settings_.wholeNumber(keys::serverPort()); });
