@@ -2,12 +2,13 @@
 
 #include <unistd.h>
 
+#include <stdexcept>
+
 #include "app/AgentStatus.h"
 #include "app/DataDirChooser.h"
-#include "app/LinkAlert.h"
 #include "app/MonitorSwitch.h"
 #include "app/SaveButton.h"
-#include "app/TrayState.h"
+#include "app/TrayRules.h"
 #include "app/VersionGate.h"
 #include "download/Downloader.h"
 #include "errors/Trap.h"
@@ -37,11 +38,14 @@ DownloaderFactory realDownloader() {
 namespace {
 namespace keys = settings::keys;
 
-std::unique_ptr<cycle::Uploader> makeUploader(const UploaderFactory& f, const StepContext& c) {
-    return f ? f(c) : std::make_unique<cycle::NoUpload>();
-}
-std::unique_ptr<cycle::Downloader> makeDownloader(const DownloaderFactory& f, const StepContext& c) {
-    return f ? f(c) : std::make_unique<cycle::NoDownload>();
+// A step the agent is built without is a wiring mistake, not a mode: it stops here, not in a silent cycle.
+template <class Step>
+std::unique_ptr<Step> makeStep(const std::function<std::unique_ptr<Step>(const StepContext&)>& factory,
+                               const StepContext& c, const char* what) {
+    if (!factory) throw std::invalid_argument(std::string("Agent: no ") + what + " factory");
+    auto step = factory(c);
+    if (!step) throw std::invalid_argument(std::string("Agent: the ") + what + " factory made nothing");
+    return step;
 }
 }  // namespace
 
@@ -52,10 +56,14 @@ Agent::Agent(const AgentPlatform& platform, Shell& shell, const UploaderFactory&
       socket_(platform.socket, platform.loop), monitor_(shell, reporter_),
       connection_(socket_, platform.loop, reporter_, monitor_, shell, server_),
       countingExchange_(connection_, summary_), transferLog_(platform.files, platform.loop, reporter_, params_),
-      uploader_(makeUploader(uploader, StepContext{countingExchange_, platform.files, platform.launcher, reporter_,
-                                                   settings_, params_, transferLog_, platform.loop})),
-      downloader_(makeDownloader(downloader, StepContext{countingExchange_, platform.files, platform.launcher,
-                                                         reporter_, settings_, params_, transferLog_, platform.loop})),
+      uploader_(makeStep(uploader,
+                         StepContext{countingExchange_, platform.files, platform.launcher, reporter_, settings_,
+                                     params_, transferLog_, platform.loop},
+                         "uploader")),
+      downloader_(makeStep(downloader,
+                           StepContext{countingExchange_, platform.files, platform.launcher, reporter_, settings_,
+                                       params_, transferLog_, platform.loop},
+                           "downloader")),
       dataDirGuard_(*uploader_, *downloader_), importer_(platform.launcher, settings_, transferLog_, reporter_),
       scheduler_(platform.loop, settings_, params_, reporter_,
                  cycle::Scheduler::Steps{connection_, dataDirGuard_, dataDirGuard_, importer_},
@@ -106,7 +114,7 @@ void Agent::start() {
     }
     // OutFileNames is the upload unit's fixed table (upload/OutFileNames.h): nothing to build here.
     refreshParameters();
-    trap(30, [&] { scheduler_.startWithCycleDue(); });  // the first tick runs a cycle at once
+    scheduler_.startWithCycleDue();  // the first tick runs a cycle at once
     // Read once: a change of address or port needs a restart.
     trap(80, [&] { server_.serverIp = settings_.text(keys::serverAddress()); });
     trap(85, [&] { server_.serverPort = settings_.wholeNumber(keys::serverPort()); });
@@ -257,9 +265,8 @@ void Agent::refreshParameters() {
     trap(10, [&] { p.dataDirSetting = settings_.text(keys::dataDir()); });
     // One rule for the folder (settings/DataFolder.h); without one, nothing is sent or fetched.
     const settings::DataFolder folder = settings::dataFolderOf(
-        p.dataDirSetting,
-        !p.dataDirSetting.empty() && trap.value(
-                                         12, [&] { return platform_.files.isDirectory(p.dataDirSetting); }, false));
+        p.dataDirSetting, !p.dataDirSetting.empty() &&
+                              trap.value(12, false, [&] { return platform_.files.isDirectory(p.dataDirSetting); }));
     p.dataDirPath = folder.path;
     dataDirGuard_.setFolderMissing(folder.path.empty());
     if (!folder.problem.empty() && folder.problem != dataDirProblem_)
@@ -287,7 +294,7 @@ void Agent::followDataDirectory(errors::Trap& trap, int32_t label) {
     // Without a folder there is nothing to lock (an empty path would name the working directory's lock).
     if (!platform_.directoryLock || params_.dataDirPath.empty()) return;
     const DirectoryNotice notice = trap.value(
-        label, [&] { return dataDirGuard_.follow(*platform_.directoryLock, params_.dataDirPath); }, DirectoryNotice{});
+        label, DirectoryNotice{}, [&] { return dataDirGuard_.follow(*platform_.directoryLock, params_.dataDirPath); });
     if (notice.kind == DirectoryNotice::Kind::None) return;
     monitor_.show(notice.text);
     if (notice.kind == DirectoryNotice::Kind::Resumed) {
@@ -301,8 +308,7 @@ void Agent::followDataDirectory(errors::Trap& trap, int32_t label) {
 void Agent::refreshTrayPicture() {
     errors::Trap trap(reporter_, "tmrFlash_Timer");
     const bool hasBkNumber = params_.hasBkNumber;
-    const bool filesWaiting = hasBkNumber && trap.value(
-                                                 10, [&] { return dataDirGuard_.hasFilesToSend(); }, false);
+    const bool filesWaiting = hasBkNumber && trap.value(10, false, [&] { return dataDirGuard_.hasFilesToSend(); });
     shell_.setTrayPicture(trayPictureFor(hasBkNumber, filesWaiting, connection_.isConnected()));
 }
 

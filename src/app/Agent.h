@@ -4,11 +4,12 @@
 #include <string>
 
 #include "app/ChosenSocket.h"
-#include "app/CloseRule.h"
 #include "app/CycleCounting.h"
 #include "app/CycleSummary.h"
 #include "app/DataDirectoryGuard.h"
 #include "app/Shell.h"
+#include "app/TrayRules.h"
+#include "cycle/CycleSteps.h"
 #include "cycle/Importer.h"
 #include "cycle/Scheduler.h"
 #include "errors/ErrorReporter.h"
@@ -27,7 +28,6 @@
 #include "platform/TlsSocket.h"
 #include "settings/Parameters.h"
 #include "settings/Settings.h"
-#include "steps/CycleSteps.h"
 #include "translog/TransferLog.h"
 
 namespace ostrell::app {
@@ -62,6 +62,8 @@ struct StepContext {
     translog::TransferLog& transferLog;
     platform::EventLoop& loop;
 };
+// The steps the agent builds its cycle from; both are required (an empty one is a wiring mistake and
+// throws std::invalid_argument).
 using UploaderFactory = std::function<std::unique_ptr<cycle::Uploader>(const StepContext&)>;
 using DownloaderFactory = std::function<std::unique_ptr<cycle::Downloader>(const StepContext&)>;
 UploaderFactory realUploader();

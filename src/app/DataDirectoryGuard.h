@@ -1,8 +1,8 @@
 #pragma once
 #include <string>
 
+#include "cycle/CycleSteps.h"
 #include "platform/DirectoryLock.h"
-#include "steps/CycleSteps.h"
 
 namespace ostrell::app {
 

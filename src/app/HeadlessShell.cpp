@@ -1,6 +1,6 @@
 #include "app/HeadlessShell.h"
 
-#include "app/LinkAlert.h"
+#include "app/TrayRules.h"
 
 namespace ostrell::app {
 

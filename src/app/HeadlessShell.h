@@ -42,8 +42,11 @@ public:
     void addTrayIcon() override;
     void setTrayPicture(TrayPicture picture) override;
     void deleteTrayIcon() override;
-    void showCycleSummary(const std::string& line) override;
+    // No tray here: the warning and the all-clear reach out through notify, the counts through the summary.
+    void showLinkState(bool, const std::string&) override {}
     void notify(bool warning, const std::string& since) override;
+    void showTrayStatus(const TrayStatus&) override {}
+    void showCycleSummary(const std::string& line) override;
 
 private:
     void print(const std::string& line);

@@ -22,7 +22,8 @@ enum class TrayPicture { Smiling = 101, Neutral = 102, Frowning = 103, Flag = 10
 
 // The desktop as the agent sees it: the main window's boxes (the connection's and the monitor's among
 // them), the tray, the control panel's dialogs, message boxes. The Qt window implements it; the headless
-// program prints instead, and a desktop without a panel keeps the defaults (no dialog ever answers).
+// program prints instead. What every shell must do is pure virtual; only what a shell without a window or
+// a control panel may ignore has a default (no dialog ever answers there).
 class Shell : public net::ConnectionView, public net::MonitorView {
 public:
     // A modal message box with an OK button only; returns when it is closed.
@@ -37,16 +38,16 @@ public:
     // Sets the window's icon and the tray icon to one of the four pictures.
     virtual void setTrayPicture(TrayPicture picture) = 0;
     virtual void deleteTrayIcon() = 0;
+    // The outage warning mark on the tray picture (or not) and the tip's second line, from the time of
+    // day of the last contact ("14:05"; empty when there was none yet).
+    virtual void showLinkState(bool alerting, const std::string& lastContact) = 0;
+    // A notification for the owner: the outage warning (no contact since the time given), or the all-clear.
+    virtual void notify(bool warning, const std::string& since) = 0;
+    // The counts and times of the status view, after each cycle.
+    virtual void showTrayStatus(const TrayStatus& status) = 0;
 
     // One line per cycle, counts only: the headless program prints it; the desktop has the tray.
     virtual void showCycleSummary(const std::string& /*line*/) {}
-    // The outage warning mark on the tray picture (or not) and the tip's second line, from the time of
-    // day of the last contact ("14:05"; empty when there was none yet).
-    virtual void showLinkState(bool /*alerting*/, const std::string& /*lastContact*/) {}
-    // A notification for the owner: the outage warning (no contact since the time given), or the all-clear.
-    virtual void notify(bool /*warning*/, const std::string& /*since*/) {}
-    // The counts and times of the status view, after each cycle.
-    virtual void showTrayStatus(const TrayStatus& /*status*/) {}
 
     // The control panel: the two boxes Save stores (cycle length, data directory) and the focus it gives back.
     virtual std::string timeoutText() const { return {}; }

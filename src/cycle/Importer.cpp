@@ -28,8 +28,7 @@ void Importer::launchIfDue() {
     std::string dbase;
     trap(15, [&] { dbase = settings_.text(settings::keys::database()); });
     if (dbase.empty()) return;
-    const bool running = trap.value(
-        20, [&] { return stillRunning(); }, false);
+    const bool running = trap.value(20, false, [&] { return stillRunning(); });
     if (running) {
         if (!restartRefusalNoted_) log_.write(ImporterStillRunningText);
         restartRefusalNoted_ = true;

@@ -92,12 +92,10 @@ void Scheduler::runCycle() {
         trap(30, [&] { settings_.save(settings::keys::lastSuccess(), loop_.localDateTimeText()); });
         // hasBkNumber is read here, mid-cycle, as the refresh may have changed it during the logon.
         if (params_.hasBkNumber) {
-            if (trap.value(
-                    35, [&] { return steps_.uploader.hasFilesToSend(); }, false))
+            if (trap.value(35, false, [&] { return steps_.uploader.hasFilesToSend(); }))
                 trap(40, [&] { steps_.uploader.sendFiles(); });
             // Nothing is appended to the incoming files while the importer we started reads them.
-            if (!trap.value(
-                    43, [&] { return steps_.importer.readingIncomingFiles(); }, false))
+            if (!trap.value(43, false, [&] { return steps_.importer.readingIncomingFiles(); }))
                 trap(45, [&] { steps_.downloader.downloadFiles(); });
         }
         trap(50, [&] { connection.sendQuitLine(); });

@@ -3,13 +3,13 @@
 #include <functional>
 #include <memory>
 
+#include "cycle/CycleSteps.h"
 #include "cycle/Importer.h"
 #include "errors/ErrorReporter.h"
 #include "net/Connection.h"
 #include "platform/EventLoop.h"
 #include "settings/Parameters.h"
 #include "settings/Settings.h"
-#include "steps/CycleSteps.h"
 
 namespace ostrell::cycle {
 

@@ -81,8 +81,7 @@ bool Downloader::fetchRecords(const Phase& phase, const std::string& request, In
     int repeatsInRow = 0;
     for (;;) {
         // requestReply answers failures with "BAD - ..." itself; should it ever throw, that is a failure too.
-        const std::string reply = trap.value(
-            10, [&] { return exchange_.requestReply(request); }, std::string("BAD"));
+        const std::string reply = trap.value(10, std::string("BAD"), [&] { return exchange_.requestReply(request); });
         const ReplyKind kind = classifyReply(reply, phase.type);
         switch (kind) {
             case ReplyKind::Failure: log_.write(phase.failureText + reply + ")"); return false;
@@ -106,8 +105,7 @@ bool Downloader::fetchRecords(const Phase& phase, const std::string& request, In
         const std::string line = recordLine(reply);
         // Asked first, whatever the quotes say: a line cut at a pause must be dropped with its rest before
         // the next request, or that rest would be taken for the next reply.
-        const bool arrivedWhole = trap.value(
-            12, [&] { return exchange_.replyArrivedWhole(); }, false);
+        const bool arrivedWhole = trap.value(12, false, [&] { return exchange_.replyArrivedWhole(); });
         const char* cut = !arrivedWhole           ? "more of its line came after a pause"
                           : !quotesBalanced(line) ? "odd number of quotes"
                                                   : nullptr;
@@ -118,8 +116,7 @@ bool Downloader::fetchRecords(const Phase& phase, const std::string& request, In
         }
         const std::optional<int32_t> recordNo =
             cut ? std::nullopt
-                : trap.value(
-                      15, [&] { return phase.validate(line, reporter_); }, std::optional<int32_t>());
+                : trap.value(15, std::optional<int32_t>(), [&] { return phase.validate(line, reporter_); });
         if (!recordNo) {
             if (++badRecords_ >= BadRecordLimit) {
                 log_.write(phase.tooManyBadText);

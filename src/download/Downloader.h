@@ -3,13 +3,13 @@
 #include <optional>
 #include <string>
 
+#include "cycle/CycleSteps.h"
 #include "errors/ErrorReporter.h"
 #include "errors/Trap.h"
 #include "net/LineExchange.h"
 #include "platform/FileSystem.h"
 #include "platform/ProcessLauncher.h"
 #include "settings/Parameters.h"
-#include "steps/CycleSteps.h"
 #include "translog/TransferLog.h"
 
 namespace ostrell::download {

@@ -13,8 +13,8 @@ std::optional<int32_t> validRecord(const std::string& line, RecordRule rule, err
     const std::string& numberField = fields[rule.numberIndex];
     if (!settings::isNumeric(numberField)) return 0;
     // toWholeNumber throws Overflow past 32 bits: the trap reports it and the record is rejected.
-    return trap.value(
-        10, [&] { return std::optional<int32_t>(settings::toWholeNumber(numberField)); }, std::optional<int32_t>());
+    return trap.value(10, std::optional<int32_t>(),
+                      [&] { return std::optional<int32_t>(settings::toWholeNumber(numberField)); });
 }
 }  // namespace
 

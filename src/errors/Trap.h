@@ -12,7 +12,7 @@ namespace ostrell::errors {
 //
 //   Trap trap(reporter, "GetFiles");
 //   trap(80, [&] { fs.append(path, line, true); });          // a statement with its line label
-//   while (trap.value(95, [&] { return moreLines(); }, false)) // a loop test that fails ends the loop
+//   while (trap.value(95, false, [&] { return moreLines(); }))  // a loop test that fails ends the loop
 //
 // A statement that throws has no further effect; the failure is reported once with the procedure's
 // name and the statement's label, and the procedure goes on. ProgramEnding is not a failure: it passes.
@@ -33,8 +33,9 @@ public:
     }
 
     // Runs an expression; on failure reports it and gives fallback (the default a failed function gives).
-    template <class F, class T>
-    T value(int label, F&& expression, T fallback) {
+    // The work comes last so that a call reads label, fallback, then the lambda, however long it is.
+    template <class T, class F>
+    T value(int label, T fallback, F&& expression) {
         try {
             return std::forward<F>(expression)();
         } catch (const std::exception& e) {

@@ -65,7 +65,7 @@ void Connection::connectToServer() {
         if (connected_) break;
         view_.showCountdown(--connectTries);
         if (connectTries <= 0) {
-            trap(15, [&] { closeSocket(); });
+            closeSocket();
             return;
         }
         loop_.pause(ConnectPauseMs);
@@ -87,7 +87,7 @@ void Connection::connectToServer() {
             monitor_.show("I {closeing port .. no response.}");
             // Not logged on, so no contact: the cycle neither counts nor uses this link, and the next
             // request connects afresh.
-            trap(25, [&] { closeSocket(); });
+            closeSocket();
             connected_ = false;
             logonUnanswered_ = true;
             return;
@@ -99,20 +99,18 @@ void Connection::connectToServer() {
 void Connection::handleConnected() { connected_ = true; }
 
 void Connection::handleClosed() {
-    errors::Trap trap(reporter_, "wsock_Close");
     // A server that never ends its lines ends its reply by hanging up: "BAD" then the close is that
     // reply. From one that does end lines, a cut line stays a lost connection (closeSocket drops it).
     if (!serverEndsLines_ && framer_.hasPartial()) errors::passOver([&] { takeLine(framer_.takePartial()); });
-    trap(10, [&] { closeSocket(); });
+    closeSocket();
     connected_ = false;
 }
 
 void Connection::handleSocketError(int32_t /*number*/, const std::string& description) {
-    errors::Trap trap(reporter_, "wsock_Error");
     connected_ = false;
     lastSocketError_ = description;
     monitor_.show("E {Error - " + description + "}");
-    trap(10, [&] { closeSocket(); });
+    closeSocket();
 }
 
 }  // namespace ostrell::net

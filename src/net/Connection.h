@@ -89,6 +89,7 @@ private:
     void onError(int32_t number, const std::string& description) override { handleSocketError(number, description); }
 
     void startConnection();
+    // Cannot fail: it drops what was received and closes, so no caller traps it.
     void closeSocket();
     void resetReceiveSide();
     // Before a request or the logon goes out: no reply yet, and nothing held from before counts.

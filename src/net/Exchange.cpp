@@ -38,7 +38,7 @@ std::string Connection::requestReply(const std::string& request) {
         if (--replyTries <= 0) {
             // A reply that comes after we gave up must never be taken for the next request's:
             // the link is dropped, and the next request logs on afresh.
-            trap(15, [&] { closeSocket(); });
+            closeSocket();
             connected_ = false;
             return "BAD - timed out";
         }

@@ -7,8 +7,8 @@
 namespace ostrell::net {
 
 void Connection::handleData(int64_t /*bytesTotal*/) {
-    std::string bytes;
-    if (!errors::passOver([&] { bytes = socket_.takeAll(); }) || bytes.empty()) return;
+    const std::string bytes = socket_.takeAll();
+    if (bytes.empty()) return;
     const uint64_t arrival = ++arrivals_;
     // The server sends one reply per request: bytes after a reply taken at a pause are more of its line.
     if (replyTaken_ && replyAtPause_) moreAfterReply_ = true;

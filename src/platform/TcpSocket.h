@@ -26,9 +26,9 @@ public:
     virtual SocketState state() const = 0;
     // Bytes go out as they are (single-byte text).
     virtual void send(const std::string& bytes) = 0;
-    // All bytes received and not yet taken.
+    // All bytes received and not yet taken. Never fails.
     virtual std::string takeAll() = 0;
-    // Back to Closed at once, without a close event.
+    // Back to Closed at once, without a close event. Never fails.
     virtual void close() = 0;
 
     virtual int32_t localPort() const = 0;

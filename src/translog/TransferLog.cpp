@@ -28,17 +28,13 @@ void TransferLog::write(const std::string& text) {
         }
     });
     if (written && length_ <= TransferLogLimit) return;
-    const bool tooLarge = written && measured ? true
-                                              : trap.value(
-                                                    15,
-                                                    [&] {
-                                                        length_ = -1;
-                                                        const int64_t now = fs_.isFile(path) ? fs_.length(path) : 0;
-                                                        length_ = now;
-                                                        lengthPath_ = path;
-                                                        return now > TransferLogLimit;
-                                                    },
-                                                    false);
+    const bool tooLarge = written && measured ? true : trap.value(15, false, [&] {
+        length_ = -1;
+        const int64_t now = fs_.isFile(path) ? fs_.length(path) : 0;
+        length_ = now;
+        lengthPath_ = path;
+        return now > TransferLogLimit;
+    });
     if (!tooLarge) return;
     length_ = -1;  // a new file from the next line on
     const std::string backup = path + ".bak";

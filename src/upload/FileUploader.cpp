@@ -15,9 +15,7 @@ bool FileUploader::hasFilesToSend() {
     errors::Trap trap(reporter_, "TransFiles");
     for (const OutKind kind : OutKinds) {
         const std::string path = outFilePath(params_.dataDirPath, kind);
-        if (trap.value(
-                10, [&] { return fs_.isFile(path); }, false))
-            return true;
+        if (trap.value(10, false, [&] { return fs_.isFile(path); })) return true;
     }
     return false;
 }
@@ -58,11 +56,8 @@ void FileUploader::sendOutFile(OutKind kind, errors::Trap& trap) {
     trap(10, [&] {
         if (fs_.isFile(temp) || fs_.isSymlink(temp)) fs_.remove(temp);
     });
-    const bool isLink = trap.value(
-        15, [&] { return fs_.isSymlink(path); }, false);
-    if (!isLink && !trap.value(
-                       20, [&] { return fs_.isFile(path); }, false))
-        return;
+    const bool isLink = trap.value(15, false, [&] { return fs_.isSymlink(path); });
+    if (!isLink && !trap.value(20, false, [&] { return fs_.isFile(path); })) return;
     if (isLink) {
         // Following it would send whatever it points at and cut that down; the host never makes one.
         log_.write("Outgoing file is a symbolic link - not sent, left as it is: " + path);
@@ -77,8 +72,8 @@ void FileUploader::sendOutFile(OutKind kind, errors::Trap& trap) {
     if (!readOutFile(path, file, trap)) return;
 
     // Lines the server accepted before a stop, a crash or a cut-down that could not be made.
-    const size_t acceptedBefore = trap.value(
-        35, [&] { return sentLines_.acceptedBefore(baseName, file.identity, file.lines); }, size_t{0});
+    const size_t acceptedBefore =
+        trap.value(35, size_t{0}, [&] { return sentLines_.acceptedBefore(baseName, file.identity, file.lines); });
     for (size_t n = 0; n < acceptedBefore; ++n) file.accepted[n] = true;
     if (acceptedBefore > 0)
         log_.write("First " + std::to_string(acceptedBefore) + " lines already accepted - not sent again: " + path);
@@ -109,8 +104,7 @@ bool FileUploader::sendRecords(OutFile& file) {
             trap.report(15, platform::PlatformError(platform::err::InvalidProcedureCall,
                                                     "Record too short for the batch marker; sent without it"));
         for (;;) {
-            const std::string reply = trap.value(
-                20, [&] { return exchange_.requestReply(wire.text); }, std::string());
+            const std::string reply = trap.value(20, std::string(), [&] { return exchange_.requestReply(wire.text); });
             switch (judgeReply(file.kind, reply)) {
                 case ReplyVerdict::GiveUp: log_.write("*B " + wire.text); return false;
                 case ReplyVerdict::Accepted:
@@ -145,9 +139,7 @@ bool FileUploader::sendRecords(OutFile& file) {
 bool FileUploader::settleSentFile(const std::string& path, const OutFile& file, errors::Trap& trap) {
     const std::string dir = platform::parentDirectory(path);
     // Taken away by the host while we sent: nothing left to dispose of.
-    if (!trap.value(
-            40, [&] { return fs_.isFile(path) || fs_.isSymlink(path); }, true))
-        return true;
+    if (!trap.value(40, true, [&] { return fs_.isFile(path) || fs_.isSymlink(path); })) return true;
     std::unique_ptr<platform::OpenFile> held;
     std::string bytesNow;
     platform::FileIdentity heldIdentity;

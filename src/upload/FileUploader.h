@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "cycle/CycleSteps.h"
 #include "errors/ErrorReporter.h"
 #include "errors/Trap.h"
 #include "net/LineExchange.h"
@@ -12,7 +13,6 @@
 #include "platform/StateDirectory.h"
 #include "settings/Parameters.h"
 #include "settings/Settings.h"
-#include "steps/CycleSteps.h"
 #include "translog/TransferLog.h"
 #include "upload/OutFileNames.h"
 #include "upload/SentLinesMemory.h"

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "app/Agent.h"
-#include "app/LinkAlert.h"
+#include "app/TrayRules.h"
 #include "cycle/Importer.h"
 #include "cycle/Scheduler.h"
 #include "download/Downloader.h"

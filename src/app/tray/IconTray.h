@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "app/TrayActivation.h"
+#include "app/TrayRules.h"
 #include "app/tray/StatusNotifierItem.h"
 #include "app/tray/StatusWindow.h"
 

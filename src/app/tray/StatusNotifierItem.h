@@ -6,7 +6,7 @@
 #include <QObject>
 #include <QString>
 
-#include "app/TrayActivation.h"
+#include "app/TrayRules.h"
 
 namespace ostrell::app {
 

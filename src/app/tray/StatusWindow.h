@@ -3,7 +3,7 @@
 #include <QLabel>
 #include <QWidget>
 
-#include "app/TrayActivation.h"
+#include "app/TrayRules.h"
 
 namespace ostrell::app {
 

@@ -20,8 +20,8 @@
 #include "app/DataDirChooser.h"
 #include "app/MonitorSwitch.h"
 #include "app/SaveButton.h"
-#include "app/Twips.h"
 #include "app/window/DisplayText.h"
+#include "app/window/Twips.h"
 
 // The icons live in a resource of this static library; it must be registered by name, outside namespaces.
 static void initDesktopResources() { Q_INIT_RESOURCE(ostrell); }

@@ -9,9 +9,8 @@
 #include <optional>
 #include <string>
 
-#include "app/CloseRule.h"
 #include "app/Shell.h"
-#include "app/TrayActivation.h"
+#include "app/TrayRules.h"
 #include "app/tray/DesktopNotifier.h"
 #include "app/tray/IconTray.h"
 

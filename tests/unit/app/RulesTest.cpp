@@ -9,9 +9,7 @@
 #include "app/DataDirChooser.h"
 #include "app/DisplayChoice.h"
 #include "app/HeadlessShell.h"
-#include "app/LinkAlert.h"
-#include "app/TrayActivation.h"
-#include "app/TrayState.h"
+#include "app/TrayRules.h"
 #include "app/VersionGate.h"
 #include "fakes/FakeEventLoop.h"
 

@@ -22,7 +22,7 @@ TEST(ErrorTrap, AReportNamesTheFailingStatementAndOnly999EndsTheProgram) {
         const auto more = [&] { return ran.size() == 2 ? (fail(), true) : true; };
         bool ended = false;
         try {
-            while (trap.value(80, more, false)) ran.push_back(80);
+            while (trap.value(80, false, more)) ran.push_back(80);
             trap(85, [&] { fail(), ran.push_back(85); });
             trap(90, [&] { ran.push_back(90); });
         } catch (const fake::ProgramEnded&) {

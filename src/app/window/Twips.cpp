@@ -1,4 +1,4 @@
-#include "app/Twips.h"
+#include "app/window/Twips.h"
 
 #include <cmath>
 

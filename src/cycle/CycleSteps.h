@@ -21,16 +21,4 @@ public:
     virtual void downloadFiles() = 0;
 };
 
-// Stand-ins while no real step is wired in: nothing waits, nothing is fetched.
-class NoUpload : public Uploader {
-public:
-    bool hasFilesToSend() override { return false; }
-    void sendFiles() override {}
-};
-
-class NoDownload : public Downloader {
-public:
-    void downloadFiles() override {}
-};
-
 }  // namespace ostrell::cycle
