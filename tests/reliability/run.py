@@ -59,7 +59,7 @@ def cases(part, points, lines, fast, sample):
             net("replies split byte by byte", ["--split", "1", "--split-pause-ms", "1"], acks=ALL),
             net("replies in pieces, pauses past the 200 ms line wait", ["--split", "16", "--split-pause-ms", "260"],
                 120),
-            net("no line ends, 300 ms pauses inside records", ["--no-eol", "--split", "60", "--split-pause-ms", "300"],
+            net("no line ends, 300 ms pauses inside records", ["--split", "60", "--split-pause-ms", "300", "--no-eol"],
                 120),
             net("replies merged with a forged record line", ["--merge", "--merge-text", '10|"G99"' + ',"1"' * 19]),
             net("greeting banner", ["--banner", "Welcome to Veltrana"], acks=ALL),
