@@ -56,6 +56,10 @@ struct Units {
     fake::FakeSettingsStore store;
     settings::Settings settings{store};
     settings::Parameters params;
+    struct : cycle::StepEvents {
+        void lineAccepted(const std::string&) override {}
+        void recordStored(const std::string&, cycle::RecordKind) override {}
+    } events;
 };
 
 double cutDownSecondsPerLine(const std::string& workDir, int64_t lines) {
@@ -68,7 +72,7 @@ double cutDownSecondsPerLine(const std::string& workDir, int64_t lines) {
     writeFile(file, content);
     translog::TransferLog log(u.files, u.loop, u.reporter, u.params);
     AcceptFirst server(lines / 2);
-    upload::FileUploader uploader(u.files, server, log, u.settings, u.reporter, u.params, u.loop);
+    upload::FileUploader uploader(u.files, server, log, u.settings, u.reporter, u.params, u.loop, u.events);
     const double t0 = nowSeconds();
     uploader.sendFiles();
     const double seconds = nowSeconds() - t0;

@@ -24,14 +24,14 @@ namespace ostrell::app {
 UploaderFactory realUploader() {
     return [](const StepContext& c) {
         return std::make_unique<upload::FileUploader>(c.files, c.exchange, c.transferLog, c.settings, c.reporter,
-                                                      c.params, c.loop);
+                                                      c.params, c.loop, c.events);
     };
 }
 
 DownloaderFactory realDownloader() {
     return [](const StepContext& c) {
         return std::make_unique<download::Downloader>(c.exchange, c.files, c.launcher, c.reporter, c.params,
-                                                      c.transferLog);
+                                                      c.transferLog, c.events);
     };
 }
 
@@ -55,14 +55,14 @@ Agent::Agent(const AgentPlatform& platform, Shell& shell, const UploaderFactory&
       reporter_(countingSinks_, platform.terminator), settings_(platform.store),
       socket_(platform.socket, platform.loop), monitor_(shell, reporter_),
       connection_(socket_, platform.loop, reporter_, monitor_, shell, server_),
-      countingExchange_(connection_, summary_), transferLog_(platform.files, platform.loop, reporter_, params_),
+      summaryCounter_(summary_), transferLog_(platform.files, platform.loop, reporter_, params_),
       uploader_(makeStep(uploader,
-                         StepContext{countingExchange_, platform.files, platform.launcher, reporter_, settings_,
-                                     params_, transferLog_, platform.loop},
+                         StepContext{connection_, platform.files, platform.launcher, reporter_, settings_, params_,
+                                     transferLog_, platform.loop, summaryCounter_},
                          "uploader")),
       downloader_(makeStep(downloader,
-                           StepContext{countingExchange_, platform.files, platform.launcher, reporter_, settings_,
-                                       params_, transferLog_, platform.loop},
+                           StepContext{connection_, platform.files, platform.launcher, reporter_, settings_, params_,
+                                       transferLog_, platform.loop, summaryCounter_},
                            "downloader")),
       dataDirGuard_(*uploader_, *downloader_), importer_(platform.launcher, settings_, transferLog_, reporter_),
       scheduler_(platform.loop, settings_, params_, reporter_,
@@ -171,6 +171,7 @@ void Agent::cycleStarted() {
     summary_ = CycleSummary{};
     summary_.host = server_.serverIp;
     summary_.port = server_.serverPort;
+    for (const std::string& bkNumber : params_.bkNumbers) summary_.stored.push_back({bkNumber, 0, 0});
     cycleStartMs_ = platform_.loop.nowMs();
     lastAttemptIso_ = platform_.loop.isoTimestamp();
     // A directory whose lock another agent held, or that could not be locked, is tried again every cycle.

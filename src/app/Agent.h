@@ -4,7 +4,6 @@
 #include <string>
 
 #include "app/ChosenSocket.h"
-#include "app/CycleCounting.h"
 #include "app/CycleSummary.h"
 #include "app/DataDirectoryGuard.h"
 #include "app/Shell.h"
@@ -61,6 +60,7 @@ struct StepContext {
     const settings::Parameters& params;
     translog::TransferLog& transferLog;
     platform::EventLoop& loop;
+    cycle::StepEvents& events;
 };
 // The steps the agent builds its cycle from; both are required (an empty one is a wiring mistake and
 // throws std::invalid_argument).
@@ -145,7 +145,7 @@ private:
     ChosenSocket socket_;  // clear text or TLS, chosen at start
     net::Monitor monitor_;
     net::Connection connection_;
-    CountingExchange countingExchange_;
+    SummaryCounter summaryCounter_;
     translog::TransferLog transferLog_;
     std::unique_ptr<cycle::Uploader> uploader_;
     std::unique_ptr<cycle::Downloader> downloader_;

@@ -1,11 +1,26 @@
 #include "app/CycleSummary.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
-#include "upload/OutFileNames.h"
-
 namespace ostrell::app {
+
+void SummaryCounter::lineAccepted(const std::string& fileName) {
+    for (auto& [name, lines] : summary_.linesAccepted)
+        if (name == fileName) {
+            ++lines;
+            return;
+        }
+    summary_.linesAccepted.emplace_back(fileName, 1);
+}
+
+void SummaryCounter::recordStored(const std::string& bkNumber, cycle::RecordKind kind) {
+    auto bk = std::find_if(summary_.stored.begin(), summary_.stored.end(),
+                           [&](const CycleSummary::Stored& s) { return s.bkNumber == bkNumber; });
+    if (bk == summary_.stored.end()) bk = summary_.stored.insert(bk, {bkNumber, 0, 0});
+    ++(kind == cycle::RecordKind::Booking ? bk->bookings : bk->payments);
+}
 
 namespace {
 std::string plural(int n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); }
@@ -30,10 +45,8 @@ std::string cycleSummaryLine(const CycleSummary& s) {
     } else {
         line += "connected to " + server;
         std::string sent;
-        for (const auto& [kind, lines] : s.linesAccepted) {
-            sent += (sent.empty() ? "" : ", ") + std::string(upload::outFileName(kind)) + ".csv " +
-                    plural(lines, "line", "lines");
-        }
+        for (const auto& [fileName, lines] : s.linesAccepted)
+            sent += (sent.empty() ? "" : ", ") + fileName + " " + plural(lines, "line", "lines");
         line += sent.empty() ? ", nothing sent" : ", sent " + sent;
         std::string stored;
         for (const CycleSummary::Stored& bk : s.stored) {

@@ -1,10 +1,12 @@
 #pragma once
 #include <cstdint>
-#include <map>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "upload/OutFileNames.h"
+#include "cycle/CycleSteps.h"
+#include "platform/ErrorSink.h"
 
 namespace ostrell::app {
 
@@ -15,16 +17,42 @@ struct CycleSummary {
     std::string host;
     int port = 0;
     std::string failure;  // the system's reason when the connection failed
-    std::map<upload::OutKind, int> linesAccepted;
+    std::vector<std::pair<std::string, int>> linesAccepted;  // per outgoing file, in the order sent
     struct Stored {
         std::string bkNumber;
         int bookings = 0;
         int payments = 0;
     };
-    std::vector<Stored> stored;  // in the order the BK numbers were asked
+    std::vector<Stored> stored;  // in the order the BK numbers are asked: the parameters' order
     int errors = 0;              // reports made during the cycle
     int64_t durationMs = 0;
     bool logonUnanswered = false;  // connected, but the logon got no reply: no contact
+};
+
+// Counts what the steps report into the summary of the cycle under way.
+class SummaryCounter final : public cycle::StepEvents {
+public:
+    explicit SummaryCounter(CycleSummary& summary) : summary_(summary) {}
+    void lineAccepted(const std::string& fileName) override;
+    void recordStored(const std::string& bkNumber, cycle::RecordKind kind) override;
+
+private:
+    CycleSummary& summary_;
+};
+
+// Counts the reports of a cycle on their way to the real sink.
+class CountingErrorSinks : public platform::ErrorSinkFactory {
+public:
+    CountingErrorSinks(platform::ErrorSinkFactory& inner, CycleSummary& summary) : inner_(inner), summary_(summary) {}
+    std::unique_ptr<platform::ErrorSink> create() override {
+        ++summary_.errors;
+        return inner_.create();
+    }
+    std::string description() const override { return inner_.description(); }
+
+private:
+    platform::ErrorSinkFactory& inner_;
+    CycleSummary& summary_;
 };
 
 // "cycle: connected to 10.1.2.3:6000, sent Bookings.csv 12 lines, stored 4711: 2 bookings 1 payment,

@@ -12,6 +12,7 @@ namespace ostrell::download {
 // Everything that differs between the bookings and the payments phase.
 struct Downloader::Phase {
     const char* type;  // the type digits: request prefix and classification key
+    cycle::RecordKind kind;
     const char* ack;
     const char* fileName;
     std::optional<int32_t> (*validate)(const std::string& line, errors::ErrorReporter& reporter);
@@ -23,6 +24,7 @@ struct Downloader::Phase {
 
 namespace {
 const Downloader::Phase Bookings{"10",
+                                 cycle::RecordKind::Booking,
                                  "12|",
                                  BookingsFileName,
                                  &validateBooking,
@@ -31,6 +33,7 @@ const Downloader::Phase Bookings{"10",
                                  "Too many retries - on to payments.",
                                  "going to payments."};
 const Downloader::Phase Payments{"11",
+                                 cycle::RecordKind::Payment,
                                  "13|",
                                  PaymentsFileName,
                                  &validatePayment,
@@ -71,11 +74,13 @@ void Downloader::runPhase(const Phase& phase, errors::Trap& trap) {
     for (const std::string& number : params_.bkNumbers) {
         if (isBlank(number)) continue;
         // The BK number goes out exactly as stored, blanks and all.
-        if (!fetchRecords(phase, std::string(phase.type) + "|" + number, file, trap)) return;
+        if (!fetchRecords(phase, number, file, trap)) return;
     }
 }
 
-bool Downloader::fetchRecords(const Phase& phase, const std::string& request, IncomingFile& file, errors::Trap& trap) {
+bool Downloader::fetchRecords(const Phase& phase, const std::string& bkNumber, IncomingFile& file,
+                              errors::Trap& trap) {
+    const std::string request = std::string(phase.type) + "|" + bkNumber;
     int unusableInRow = 0;
     std::string lastAcknowledged;  // the record line acknowledged last for this BK number
     int repeatsInRow = 0;
@@ -144,6 +149,7 @@ bool Downloader::fetchRecords(const Phase& phase, const std::string& request, In
             log_.write("Record " + std::to_string(*recordNo) + " not stored, not acknowledged - " + phase.leaving);
             return false;
         }
+        events_.recordStored(bkNumber, phase.kind);
         trap(25, [&] { exchange_.requestReply(phase.ack + std::to_string(*recordNo)); });  // reply not examined
         lastAcknowledged = line;
     }

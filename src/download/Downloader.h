@@ -32,8 +32,10 @@ inline constexpr const char* CommandRunningText = "UpLoad command still running 
 class Downloader : public cycle::Downloader {
 public:
     Downloader(net::LineExchange& exchange, platform::FileSystem& fs, platform::ProcessLauncher& launcher,
-               errors::ErrorReporter& reporter, const settings::Parameters& params, translog::TransferLog& log)
-        : exchange_(exchange), fs_(fs), launcher_(launcher), reporter_(reporter), params_(params), log_(log) {}
+               errors::ErrorReporter& reporter, const settings::Parameters& params, translog::TransferLog& log,
+               cycle::StepEvents& events)
+        : exchange_(exchange), fs_(fs), launcher_(launcher), reporter_(reporter), params_(params), log_(log),
+          events_(events) {}
 
     void downloadFiles() override;
 
@@ -43,7 +45,7 @@ private:
     void runPhase(const Phase& phase, errors::Trap& trap);
     // Asks for records of one BK number until its end-of-records reply (true) or until the phase is
     // to be left (false).
-    bool fetchRecords(const Phase& phase, const std::string& request, IncomingFile& file, errors::Trap& trap);
+    bool fetchRecords(const Phase& phase, const std::string& bkNumber, IncomingFile& file, errors::Trap& trap);
 
     net::LineExchange& exchange_;
     platform::FileSystem& fs_;
@@ -51,6 +53,7 @@ private:
     errors::ErrorReporter& reporter_;
     const settings::Parameters& params_;  // read at the moment of use: a refresh may change it mid-download
     translog::TransferLog& log_;
+    cycle::StepEvents& events_;
 
     std::optional<platform::ProcessHandle> commandStarted_;  // the post-download command started last
     bool commandWaitNoted_ = false;

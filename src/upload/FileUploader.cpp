@@ -116,6 +116,7 @@ bool FileUploader::sendRecords(OutFile& file) {
                             sentLines_.noteAccepted(outFileName(file.kind), file.identity, file.lines, n + 1);
                         });
                     log_.write(" G " + wire.text);
+                    events_.lineAccepted(std::string(outFileName(file.kind)) + ".csv");
                     break;
                 case ReplyVerdict::Refused:
                     log_.write(reply);

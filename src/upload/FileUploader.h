@@ -37,9 +37,10 @@ class FileUploader : public cycle::Uploader {
 public:
     FileUploader(platform::FileSystem& fs, net::LineExchange& exchange, translog::TransferLog& log,
                  settings::Settings& settings, errors::ErrorReporter& reporter, const settings::Parameters& params,
-                 platform::EventLoop& loop, const std::string& stateDir = platform::stateDirectory())
+                 platform::EventLoop& loop, cycle::StepEvents& events,
+                 const std::string& stateDir = platform::stateDirectory())
         : fs_(fs), exchange_(exchange), log_(log), settings_(settings), reporter_(reporter), params_(params),
-          loop_(loop), sentLines_(fs, stateDir) {}
+          loop_(loop), events_(events), sentLines_(fs, stateDir) {}
 
     // Whether any of the seven outgoing files exists (or one replaced in the last send is still held for
     // a late line). The tray timer asks it while a send is waiting for a reply, so it touches nothing of
@@ -90,6 +91,7 @@ private:
     errors::ErrorReporter& reporter_;
     const settings::Parameters& params_;
     platform::EventLoop& loop_;
+    cycle::StepEvents& events_;
     SentLinesMemory sentLines_;
     std::vector<RetiredFile> retired_;  // from the last send
 };

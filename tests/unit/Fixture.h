@@ -177,11 +177,21 @@ inline std::string paymentLine(const std::string& number, const std::string& amo
     return quotedFields({"BK1", number, amount, "2026-12-06"});
 }
 
+// What the steps said they sent and stored: "Prices.csv", "BK1 booking".
+struct RecordedEvents : cycle::StepEvents {
+    Lines said;
+    void lineAccepted(const std::string& fileName) override { said.push_back(fileName); }
+    void recordStored(const std::string& bk, cycle::RecordKind kind) override {
+        said.push_back(bk + (kind == cycle::RecordKind::Booking ? " booking" : " payment"));
+    }
+};
+
 struct TransferFixture : Fixture {
     ScriptedServer server;
     fake::FakeProcessLauncher launcher;
-    download::Downloader downloader{server, fs, launcher, reporter, params, log};
-    upload::FileUploader uploader{fs, server, log, settings, reporter, params, loop, "/state/ostrell"};
+    RecordedEvents events;
+    download::Downloader downloader{server, fs, launcher, reporter, params, log, events};
+    upload::FileUploader uploader{fs, server, log, settings, reporter, params, loop, events, "/state/ostrell"};
 
     TransferFixture() {
         params.bkNumbers[0] = "BK1";

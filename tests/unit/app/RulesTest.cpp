@@ -5,7 +5,7 @@
 #include <tuple>
 
 #include "app/AgentStatus.h"
-#include "app/CycleCounting.h"
+#include "app/CycleSummary.h"
 #include "app/DataDirChooser.h"
 #include "app/DisplayChoice.h"
 #include "app/HeadlessShell.h"
@@ -53,21 +53,17 @@ TEST(Rules, DecideAsTheDesktopAndTheHostExpect) {
           Iso{"2026-13-06T12:00:00+00:00", {}}})
         EXPECT_EQ(app::epochSecondsOf(iso), epoch) << iso;
 }
-TEST(CycleSummary, CountsAcceptedLinesPerFileAndAcknowledgedRecordsPerBkNumberButNoContents) {
-    struct Scripted : net::LineExchange {
-        std::string requestReply(const std::string& r) override {
-            return r == "6|refused" ? "6|FAILED" : r[0] == '6' ? "6|SUCCESS" : r[0] == '4' ? "4|success" : "10|1|Guest";
-        }
-        void endExchange() override {}
-    } server;
-    app::CycleSummary s{true, "10.1.2.3", 6000, "", {}, {}, 1, 1400};
-    app::CountingExchange counting(server, s);
-    for (const char* request :
-         {"6|a", "6|refused", "6|b", "4|c", "10|4711", "12|1", "12|2", "11|4711", "13|3", "10|815", "11|815", "13|4"})
-        counting.requestReply(request);
+TEST(CycleSummary, CountsAcceptedLinesPerFileAndStoredRecordsPerBkNumberButNoContents) {
+    app::CycleSummary s{true, "10.1.2.3", 6000, "", {}, {{"815", 0, 0}, {"4711", 0, 0}, {"  ", 0, 0}}, 1, 1400};
+    app::SummaryCounter counter(s);
+    for (const char* file : {"Prices.csv", "Bookings.csv", "Bookings.csv"}) counter.lineAccepted(file);
+    using K = cycle::RecordKind;
+    for (const auto& [bk, kind] : {std::pair{"4711", K::Booking}, {"4711", K::Booking}, {"4711", K::Payment},
+                                   {"815", K::Payment}, {"9", K::Booking}})
+        counter.recordStored(bk, kind);
     EXPECT_EQ(app::cycleSummaryLine(s),
-              "cycle: connected to 10.1.2.3:6000, sent Prices.csv 1 line, Bookings.csv 2 lines, stored 4711: "
-              "2 bookings 1 payment, 815: 0 bookings 1 payment, 1 error, 1.4 s");
+              "cycle: connected to 10.1.2.3:6000, sent Prices.csv 1 line, Bookings.csv 2 lines, stored 815: "
+              "0 bookings 1 payment, 4711: 2 bookings 1 payment, 9: 1 booking 0 payments, 1 error, 1.4 s");
 }
 
 // Headless: the lines the output mode asks for (none twice on the journal); message boxes go to err.

@@ -210,6 +210,12 @@ TEST(Download, EachServerScriptLeavesItsRequestsFilesLogAndCommand) {
         EXPECT_EQ(f.launcher.started, c.command ? Lines{"/opt/brannick/upload --now"} : Lines{});
         EXPECT_EQ(reportedProcedures(f.sinks), c.reports);
         expectEveryAckDurable(f);
+        Lines told;  // the downloader tells of each record it stored, and acknowledges it next
+        std::string bk;
+        for (const std::string& r : f.server.sent)
+            if (r[0] == '1' && r[1] <= '1') bk = r.substr(3);
+            else if (r[0] == '1') told.push_back(bk + (r[1] == '2' ? " booking" : " payment"));
+        EXPECT_EQ(f.events.said, told);
     }
 }
 

@@ -12,6 +12,7 @@
 
 using namespace ostrell;
 using namespace ostrell::unittest;
+using namespace std::string_literals;
 using Op = fake::FakeFileSystem::Op;
 using F = TransferFixture;
 using Files = std::map<std::string, std::string>;  // base name -> bytes
@@ -153,6 +154,9 @@ TEST(Upload, EachFileAndServerScriptLeavesItsAcceptedLinesFilesAndReports) {
         c.setUp(f);
         for (int cycle = 0; cycle < c.cycles; ++cycle) f.uploader.sendFiles();
         EXPECT_EQ(f.server.ledger, c.ledger);
+        Lines told;  // the uploader tells of each line the server accepted, by its file
+        for (const std::string& r : c.ledger) told.push_back(upload::outFileName(upload::OutKind(r[0] - '0')) + ".csv"s);
+        EXPECT_EQ(f.events.said, told);
         Lines names;
         for (const auto& [base, bytes] : c.after) {
             names.push_back(base + ".csv");
@@ -223,8 +227,8 @@ TEST(Upload, AStopOrCrashInMidFileResendsAtMostTheRecordInFlight) {
         ++hit;
         f.fs.beforeOp = nullptr;
         f.server.onRequest = nullptr;
-        upload::FileUploader restarted{f.fs,       f.server, f.log,  f.settings,
-                                       f.reporter, f.params, f.loop, "/state/ostrell"};
+        upload::FileUploader restarted{f.fs,     f.server, f.log,    f.settings,      f.reporter,
+                                       f.params, f.loop,   f.events, "/state/ostrell"};
         restarted.sendFiles();
         Lines once = f.server.ledger;
         std::sort(once.begin(), once.end());
