@@ -5,14 +5,11 @@
 
 #include "download/RecordValidation.h"
 #include "download/ReplyClassification.h"
-#include "download/SplitFields.h"
 #include "fakes/RecordingErrorSink.h"
 #include "net/LineFramer.h"
 #include "net/ReplyCleanup.h"
-#include "upload/OutFileCutDown.h"
-#include "upload/OutLineReading.h"
+#include "upload/OutFileLines.h"
 #include "upload/RecordConversion.h"
-#include "upload/ReplyVerdict.h"
 
 using namespace ostrell;
 

@@ -5,18 +5,15 @@
 #include <stdexcept>
 
 #include "app/AgentStatus.h"
-#include "app/DataDirChooser.h"
-#include "app/MonitorSwitch.h"
-#include "app/SaveButton.h"
+#include "app/PanelActions.h"
+#include "app/StartChecks.h"
 #include "app/TrayRules.h"
-#include "app/VersionGate.h"
 #include "download/Downloader.h"
 #include "errors/Trap.h"
-#include "net/ServerAddress.h"
 #include "platform/PlatformError.h"
-#include "platform/StateDirectory.h"
-#include "settings/DataFolder.h"
+#include "platform/StateWriter.h"
 #include "settings/KeyTable.h"
+#include "settings/Parameters.h"
 #include "upload/FileUploader.h"
 
 namespace ostrell::app {
@@ -54,8 +51,8 @@ Agent::Agent(const AgentPlatform& platform, Shell& shell, const UploaderFactory&
     : platform_(platform), shell_(shell), countingSinks_(platform.errorSinks, summary_),
       reporter_(countingSinks_, platform.terminator), settings_(platform.store),
       socket_(platform.socket, platform.loop), monitor_(shell, reporter_),
-      connection_(socket_, platform.loop, reporter_, monitor_, shell, server_),
-      summaryCounter_(summary_), transferLog_(platform.files, platform.loop, reporter_, params_),
+      connection_(socket_, platform.loop, reporter_, monitor_, shell, server_), summaryCounter_(summary_),
+      transferLog_(platform.files, platform.loop, reporter_, params_),
       uploader_(makeStep(uploader,
                          StepContext{connection_, platform.files, platform.launcher, reporter_, settings_, params_,
                                      transferLog_, platform.loop, summaryCounter_},
@@ -264,7 +261,7 @@ void Agent::refreshParameters() {
     // Each read is its own statement: a value that cannot be converted is reported and keeps the old one.
     settings::Parameters& p = params_;
     trap(10, [&] { p.dataDirSetting = settings_.text(keys::dataDir()); });
-    // One rule for the folder (settings/DataFolder.h); without one, nothing is sent or fetched.
+    // One rule for the folder (settings/Parameters.h); without one, nothing is sent or fetched.
     const settings::DataFolder folder = settings::dataFolderOf(
         p.dataDirSetting, !p.dataDirSetting.empty() &&
                               trap.value(12, false, [&] { return platform_.files.isDirectory(p.dataDirSetting); }));
@@ -318,7 +315,7 @@ void Agent::saveSettings() { app::saveSettings(shell_, settings_, reporter_); }
 void Agent::chooseDataDirectory() { app::chooseDataDirectory(shell_, platform_.files); }
 
 void Agent::showServerAddress() {
-    shell_.showMessage(ProgramTitle, net::serverAddressText(server_.serverIp, server_.serverPort));
+    shell_.showMessage(ProgramTitle, serverAddressText(server_.serverIp, server_.serverPort));
 }
 
 void Agent::toggleMonitor() { monitor_.setEnabled(app::toggleMonitor(shell_, monitor_.isEnabled())); }

@@ -16,7 +16,7 @@ struct CycleSummary {
     bool connected = false;
     std::string host;
     int port = 0;
-    std::string failure;  // the system's reason when the connection failed
+    std::string failure;                                     // the system's reason when the connection failed
     std::vector<std::pair<std::string, int>> linesAccepted;  // per outgoing file, in the order sent
     struct Stored {
         std::string bkNumber;

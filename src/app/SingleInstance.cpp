@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "settings/DataFolder.h"
+#include "settings/Parameters.h"
 #include "settings/Settings.h"
 
 namespace ostrell::app {

@@ -2,9 +2,8 @@
 
 #include <algorithm>
 
-#include "app/ExitStatus.h"
 #include "download/IncomingFile.h"
-#include "settings/DataFolder.h"
+#include "settings/Parameters.h"
 #include "translog/TransferLog.h"
 #include "upload/OutFileNames.h"
 

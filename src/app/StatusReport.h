@@ -40,4 +40,11 @@ std::string statusReportText(const StatusFindings& f, int64_t nowEpochSeconds);
 // 0 running and in contact, 3 running without a recent success or without a folder, 4 not running.
 int statusExitCode(const StatusFindings& f, int64_t nowEpochSeconds);
 
+// The program's exit statuses, as the README and the manual page list them.
+inline constexpr int ExitNormal = 0;      // ended normally: Exit, EndFlag, end of the session
+inline constexpr int ExitRefused = 1;     // refused to run: host version too old, already running
+inline constexpr int ExitUsage = 2;       // unknown option or stray argument
+inline constexpr int ExitStale = 3;       // --status: running, but no success within three cycles plus a minute
+inline constexpr int ExitNotRunning = 4;  // --status: no agent holds the lock
+
 }  // namespace ostrell::app

@@ -78,8 +78,7 @@ void Downloader::runPhase(const Phase& phase, errors::Trap& trap) {
     }
 }
 
-bool Downloader::fetchRecords(const Phase& phase, const std::string& bkNumber, IncomingFile& file,
-                              errors::Trap& trap) {
+bool Downloader::fetchRecords(const Phase& phase, const std::string& bkNumber, IncomingFile& file, errors::Trap& trap) {
     const std::string request = std::string(phase.type) + "|" + bkNumber;
     int unusableInRow = 0;
     std::string lastAcknowledged;  // the record line acknowledged last for this BK number

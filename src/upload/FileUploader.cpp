@@ -1,11 +1,9 @@
 #include "upload/FileUploader.h"
 
 #include "settings/KeyTable.h"
-#include "upload/OutFileCutDown.h"
+#include "upload/OutFileLines.h"
 #include "upload/OutFileNames.h"
-#include "upload/OutLineReading.h"
 #include "upload/RecordConversion.h"
-#include "upload/ReplyVerdict.h"
 
 namespace ostrell::upload {
 

@@ -10,7 +10,7 @@
 #include "net/LineExchange.h"
 #include "platform/EventLoop.h"
 #include "platform/FileSystem.h"
-#include "platform/StateDirectory.h"
+#include "platform/StateWriter.h"
 #include "settings/Parameters.h"
 #include "settings/Settings.h"
 #include "translog/TransferLog.h"

@@ -17,10 +17,8 @@
 #include <algorithm>
 #include <array>
 
-#include "app/DataDirChooser.h"
-#include "app/MonitorSwitch.h"
-#include "app/SaveButton.h"
-#include "app/window/DisplayText.h"
+#include "app/PanelActions.h"
+#include "app/window/Translations.h"
 #include "app/window/Twips.h"
 
 // The icons live in a resource of this static library; it must be registered by name, outside namespaces.

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QStringDecoder>
 #include <QTranslator>
 
 namespace ostrell::app {
@@ -31,6 +32,14 @@ QString notSetUpMessage(const std::string& settingsFile) {
                                        "Brannick is not set up for this account (there is no %1), so Ostrell does not "
                                        "run.")
         .arg(QString::fromStdString(settingsFile));
+}
+
+QString displayText(const std::string& bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    if (utf8.hasError()) text = QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    return text;
 }
 
 }  // namespace ostrell::app

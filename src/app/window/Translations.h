@@ -12,4 +12,8 @@ void installTranslations(const QString& dir = {});
 // The first-run refusal as the owner reads it.
 QString notSetUpMessage(const std::string& settingsFile);
 
+// Text from the wire and the host travels as bytes: UTF-8 when it is valid UTF-8, otherwise the
+// single-byte character set (Latin-1). CR LF line ends show as plain line breaks.
+QString displayText(const std::string& bytes);
+
 }  // namespace ostrell::app

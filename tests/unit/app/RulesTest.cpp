@@ -6,11 +6,11 @@
 
 #include "app/AgentStatus.h"
 #include "app/CycleSummary.h"
-#include "app/DataDirChooser.h"
 #include "app/DisplayChoice.h"
 #include "app/HeadlessShell.h"
+#include "app/PanelActions.h"
+#include "app/StartChecks.h"
 #include "app/TrayRules.h"
-#include "app/VersionGate.h"
 #include "fakes/FakeEventLoop.h"
 
 using namespace ostrell;
@@ -58,8 +58,11 @@ TEST(CycleSummary, CountsAcceptedLinesPerFileAndStoredRecordsPerBkNumberButNoCon
     app::SummaryCounter counter(s);
     for (const char* file : {"Prices.csv", "Bookings.csv", "Bookings.csv"}) counter.lineAccepted(file);
     using K = cycle::RecordKind;
-    for (const auto& [bk, kind] : {std::pair{"4711", K::Booking}, {"4711", K::Booking}, {"4711", K::Payment},
-                                   {"815", K::Payment}, {"9", K::Booking}})
+    for (const auto& [bk, kind] : {std::pair{"4711", K::Booking},
+                                   {"4711", K::Booking},
+                                   {"4711", K::Payment},
+                                   {"815", K::Payment},
+                                   {"9", K::Booking}})
         counter.recordStored(bk, kind);
     EXPECT_EQ(app::cycleSummaryLine(s),
               "cycle: connected to 10.1.2.3:6000, sent Prices.csv 1 line, Bookings.csv 2 lines, stored 815: "

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "net/ServerAddress.h"
 #include "unit/Fixture.h"
 
 using namespace ostrell;
@@ -18,7 +17,6 @@ TEST(Monitor, NewestLineFirstNothingWhileHiddenAndAPastFiveThousandTextCutToItsN
     EXPECT_EQ(f.view.text.size(), 5000u);
     f.monitor.show("ab");
     EXPECT_EQ(f.view.text, "ab\r\nab\r\n" + std::string(492, 'x'));
-    EXPECT_EQ(net::serverAddressText("10.1.2.3", 6667), "IP: 10.1.2.3\r\nPort: 6667");
 }
 
 TEST(Monitor, AWindowThatFailsIsReportedUnderShowTXTAndTheCallerCarriesOn) {

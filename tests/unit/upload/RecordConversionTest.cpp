@@ -2,8 +2,7 @@
 
 #include <array>
 
-#include "upload/OutFileCutDown.h"
-#include "upload/OutLineReading.h"
+#include "upload/OutFileLines.h"
 #include "upload/RecordConversion.h"
 
 using namespace ostrell::upload;

@@ -155,7 +155,8 @@ TEST(Upload, EachFileAndServerScriptLeavesItsAcceptedLinesFilesAndReports) {
         for (int cycle = 0; cycle < c.cycles; ++cycle) f.uploader.sendFiles();
         EXPECT_EQ(f.server.ledger, c.ledger);
         Lines told;  // the uploader tells of each line the server accepted, by its file
-        for (const std::string& r : c.ledger) told.push_back(upload::outFileName(upload::OutKind(r[0] - '0')) + ".csv"s);
+        for (const std::string& r : c.ledger)
+            told.push_back(upload::outFileName(upload::OutKind(r[0] - '0')) + ".csv"s);
         EXPECT_EQ(f.events.said, told);
         Lines names;
         for (const auto& [base, bytes] : c.after) {

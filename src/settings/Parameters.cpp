@@ -1,4 +1,4 @@
-#include "settings/DataFolder.h"
+#include "settings/Parameters.h"
 
 namespace ostrell::settings {
 

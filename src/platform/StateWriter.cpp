@@ -1,8 +1,7 @@
-#include "platform/StateDirectory.h"
+#include "platform/StateWriter.h"
 
 #include <pwd.h>
 #include <unistd.h>
-
 #include <cstdlib>
 
 namespace ostrell::platform {
