@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """The reliability suite: the real agent against veltrana-sim on loopback under crash points (strace kills it
-at each file-mutating call of a clean cycle), network, disk and settings faults, each run checked by rel_check;
+at each file-mutating call of a clean cycle), network and settings faults, each run checked by rel_check;
 its power-loss and kill sweeps on the fakes; the fuzzers. Prints per part the faults hit, those not reached
 and the violations; exit status 1 on a violation, a part short of its minimums or a fuzzer crash.
-  run.py --build DIR [--fast] [--part crash|network|disk|settings|sharing|powerloss|kill|fuzz|hostfiles]...
+  run.py --build DIR [--fast] [--part crash|network|settings|powerloss|kill|fuzz|hostfiles]...
          [--sample N]
          [--fuzz-seconds N]"""
 import argparse, math, os, re, shutil, signal, subprocess as sp, sys, tempfile, time  # noqa: E401
@@ -23,14 +23,13 @@ CALLS = "write,pwrite64,writev,fsync,fdatasync,rename,renameat,renameat2,unlink,
 FUZZERS = ["fuzz_line_framer", "fuzz_reply_classification", "fuzz_record_validation", "fuzz_record_conversion"]
 
 
-def case(part, name, sim=(), budget=60, cycles=1, acks=0, kill=None, full=False, settings=None, churn=0, reports=(),
-         fires=None, in_flight=0, pieces=0, accounts=False):
+def case(part, name, sim=(), budget=60, cycles=1, acks=0, kill=None, settings=None, churn=0, reports=(), fires=None,
+         in_flight=0):
     """A row: server options beyond SIM_DATA; cycles the first life must finish in `budget` seconds; records
-    acknowledged at the end; the call strace kills the first life at; a 64 KiB tmpfs as data directory,
-    filled up; settings values at start-up, or seconds of the host rewriting the file in place; error
-    numbers the error sink must report; the server fault whose FAULT line proves the case was hit; the
-    records a life may leave in flight (accepted, then sent again); rounds of the host writing BKX.ini in
-    two pieces with a pause; a second account's agent on the same data directory."""
+    acknowledged at the end; the call strace kills the first life at; settings values at start-up, or
+    seconds of the host rewriting the file in place; error numbers the error sink must report; the server
+    fault whose FAULT line proves the case was hit; the records a life may leave in flight (accepted, then
+    sent again)."""
     return dict(locals())
 
 
@@ -45,14 +44,7 @@ def cases(part, points, lines, fast, sample):
     if part == "settings":  # a read may catch the churn between lines: no "DataDir", so no U/D check there
         return [case("settings", "values not numbers or too large", budget=20, acks=ALL, reports=(13, 6),
                      settings=dict(TimeOut="abc", Loop="99999999999", Batch4="70000", IPLocalport="x1")),
-                case("settings", "the host rewrites the file in place", cycles=0, churn=20 if fast else 75),
-                case("settings", "the host writes the file in two pieces with a pause", pieces=4 if fast else 15,
-                     settings=dict(TimeOut=0))]
-    if part == "sharing":
-        return [case("sharing", "two accounts, one setgid data directory, umask 077", accounts=True)]
-    if part == "disk":  # single failing calls are the unit and adapter tests' (fault-injecting file systems)
-        return [case("disk", "full", ["--bookings", "4711:60", "--payments", "4711:20"], full=True, cycles=0, acks=1,
-                     reports=(61,))]
+                case("settings", "the host rewrites the file in place", cycles=0, churn=20 if fast else 75)]
     # A network fault that ends an exchange early leaves its records to the next cycle (TimeOut 30 s).
     return [net("dropped at the first download request", ["--drop-at-run", ask]),
             net("dropped after an acknowledgement was carried out", ["--drop-at-run", ack, "--drop-mode", "after"]),
@@ -96,13 +88,12 @@ class Run:
                      "\n[Version]\nBrannhall=2.3.119\n\n[Application]\nEndFlag=N\n").encode()
         replace(self.ini, self.good)
 
-    def end_flag(self, flag, ini=None):
+    def end_flag(self, flag):
         """The host's end flag, written the careful way (whole, renamed in), keeping what the agent saved."""
-        ini = ini or self.ini
-        text = open(ini, "rb").read() if os.path.exists(ini) else b""
+        text = open(self.ini, "rb").read() if os.path.exists(self.ini) else b""
         new, n = re.subn(rb"^EndFlag=.*$", b"EndFlag=" + flag, text, flags=re.M)
         if new != text or not n:
-            replace(ini, new if n else text + b"\n[Application]\nEndFlag=" + flag + b"\n")
+            replace(self.ini, new if n else text + b"\n[Application]\nEndFlag=" + flag + b"\n")
 
     def fired(self, fault):
         """Whether the server's ledger says the fault changed what a connection got."""
@@ -160,14 +151,13 @@ def replace(path, data):
 
 
 def rewrite_in_place(path, data, cut, pause):
-    """The host's habit: truncate, write up to `cut`, pause, write the rest. Gives when the pause began and ended."""
+    """The host's habit: truncate, write up to `cut`, pause, write the rest."""
     with open(path, "r+b") as f:
         f.truncate(0)
         f.write(data[:cut])
         f.flush()
-        paused = (time.time(), time.sleep(pause) or time.time())
+        time.sleep(pause)
         f.write(data[cut:])
-    return paused
 
 
 def strace(trace, calls, paths, *options):
@@ -179,21 +169,16 @@ def strace(trace, calls, paths, *options):
 class Agent:
     """The built agent, headless, maybe under strace; counts the cycles that reached their quit."""
 
-    def __init__(self, run, wrapper=(), tag="first", config=None, account=None):
-        """config: its own config (and runtime, and home) directory; account: Popen's user, group,
-        extra_groups and umask for an agent of another account."""
-        self.run, self.traced, self.config = run, bool(wrapper), config or run.config
-        self.ini = os.path.join(self.config, "BKX.ini")
+    def __init__(self, run, wrapper=(), tag="first"):
+        self.run, self.traced = run, bool(wrapper)
         self.out, self.err = os.path.join(run.dir, tag + ".out"), os.path.join(run.dir, tag + ".err")
-        run.end_flag(b"N", self.ini)
+        run.end_flag(b"N")
         env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
-        env.update(XDG_CONFIG_HOME=self.config, XDG_RUNTIME_DIR=self.config, QT_QPA_PLATFORM="offscreen",
-                   XDG_STATE_HOME=os.path.join(self.config if config else run.dir, "state"))  # accepted-line notes
-        if config:
-            env.update(HOME=self.config)
+        env.update(XDG_CONFIG_HOME=run.config, XDG_RUNTIME_DIR=run.config, QT_QPA_PLATFORM="offscreen",
+                   XDG_STATE_HOME=os.path.join(run.dir, "state"))  # the accepted-line notes
         with open(self.out, "wb") as out, open(self.err, "wb") as err:
             self.proc = sp.Popen(list(wrapper) + [run.paths["ostrell"], "--headless", "--monitor"], env=env,
-                                 stdout=out, stderr=err, stdin=sp.DEVNULL, cwd=run.dir, **(account or {}))
+                                 stdout=out, stderr=err, stdin=sp.DEVNULL, cwd=run.dir)
 
     def quits(self):
         return open(self.out, "rb").read().count(b" S {quit}\n")
@@ -215,7 +200,7 @@ class Agent:
         it read before); its exit status, or None when it had to be killed. Notes its peak memory."""
         status = open("/proc/%d/status" % self.pid()).read() if self.proc.poll() is None else ""
         self.peak_kb = int(next(iter(re.findall(r"VmHWM:\s+(\d+)", status)), 0))
-        until(lambda: self.run.end_flag(b"Y", self.ini) or self.proc.poll() is not None, 20)
+        until(lambda: self.run.end_flag(b"Y") or self.proc.poll() is not None, 20)
         status = self.proc.poll()
         for pid in dict.fromkeys([self.pid(), self.proc.pid] if status is None else []):
             os.kill(pid, signal.SIGKILL)  # the agent first: strace killed would let it run on
@@ -243,102 +228,27 @@ def life(run, c, wrapper=(), tag="first"):
 
 def run_case(root, paths, c):
     run = Run(root, paths, c["part"])
-    full = c["full"] and sp.run(["mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", run.data]).returncode == 0
     try:
-        run.hit = full or not c["full"]
-        if run.hit:
-            run.start(c["sim"] if full else SIM_DATA + list(c["sim"]), **(c["settings"] or {}))
-            wrapper = run.traced(c["kill"]) if c["kill"] else []
-        if full:  # filled up to about 12 KiB
-            room = os.statvfs(run.data)
-            replace(os.path.join(run.data, "filler.bin"), bytes(max(0, room.f_bavail * room.f_frsize - 12288)))
-        if run.hit and c["accounts"]:
-            two_accounts(run, c)
-        elif run.hit and c["pieces"]:
-            in_pieces(run, c)
-        elif run.hit and c["part"] == "crash":
-            first = Agent(run, wrapper)
+        run.start(SIM_DATA + list(c["sim"]), **(c["settings"] or {}))
+        if c["part"] == "crash":
+            first = Agent(run, run.traced(c["kill"]))
             first.wait(99, c["budget"])
             run.hit = run.traced(False)[1] and first.proc.poll() is not None
             first.end()
             if run.hit:
                 life(run, case("crash", "restart"), tag="second")
-        elif run.hit:
-            errors = life(run, c, wrapper)
+        else:
+            errors = life(run, c)
             run.problems += ["no report of error %d" % n for n in c["reports"] if n not in errors]
-            if full:
-                run.check("while full: ")
-                os.unlink(os.path.join(run.data, "filler.bin"))
-                life(run, case("disk", "freed"), tag="freed")
         run.hit = run.hit and (not c["fires"] or run.fired(c["fires"]))
         run.stop()
         acks = run.check(in_flight=c["in_flight"]) if run.hit and not c["churn"] else c["acks"]
         run.problems += ["%d records acknowledged, %d wanted" % (acks, c["acks"])] if acks < c["acks"] else []
     finally:
         run.stop()
-        if full:  # after the check, which reads the files on it
-            sp.run(["umount", "-l", run.data])
     if not run.problems:
         shutil.rmtree(run.dir, ignore_errors=True)
     return run
-
-
-SHARED_GROUP, ACCOUNTS = 61000, (61001, 61002)  # ids no one else uses: the two accounts and their group
-AGENT_KEYS = rb"^(LastTry|Last|Batch\d|ostrell)=.*\n"  # what the agent itself writes into BKX.ini
-
-
-def two_accounts(run, c):
-    """Two accounts' agents (as root two uids in one group, else this user twice), own config directories,
-    one setgid data directory, umask 077: the second, started while the first holds the lock, must see it."""
-    root, configs = os.geteuid() == 0, (run.config, os.path.join(run.dir, "config2"))
-    shutil.copytree(run.config, configs[1])
-    if root:  # the agents reach their directories, own their config, share the data directory's group
-        list(map(lambda p: os.chmod(p, 0o711), (run.dir, os.path.dirname(run.dir))))
-        for uid, d in zip(ACCOUNTS, configs):
-            list(map(lambda p: os.chown(p, uid, uid), [d] + [os.path.join(d, n) for n in os.listdir(d)]))
-        for p in [run.data] + [os.path.join(run.data, n) for n in os.listdir(run.data)]:
-            os.chown(p, 0, SHARED_GROUP)
-            os.chmod(p, 0o660)
-    os.chmod(run.data, 0o2770)
-    lock, agents = os.path.join(run.data, "Ostrell.lock"), []
-    for uid, config, tag in zip(ACCOUNTS, configs, ("first", "second")):
-        account = dict(user=uid, group=uid, extra_groups=[SHARED_GROUP]) if root else {}
-        agents.append(Agent(run, (), tag, config, dict(umask=0o077, **account)))
-        until(lambda: os.path.exists(lock) and os.path.getsize(lock) or agents[0].proc.poll() is not None, 10)
-    run.hit = agents[0].proc.poll() is None
-    until(lambda: agents[1].proc.poll() is not None or agents[1].quits(), 30)
-    said = open(agents[1].err, encoding="latin-1").read()
-    if not re.search(r"already running \(pid \d+\) on the data directory|used by another agent", said):
-        run.problems.append("the second agent did not see the first's lock: " + said[-300:])
-    if os.stat(lock).st_mode & 0o777 != 0o660:
-        run.problems.append("Ostrell.lock is %o, not 660" % (os.stat(lock).st_mode & 0o777))
-    if not agents[0].wait(1, c["budget"]):
-        run.problems.append("first agent: no cycle in %d s" % c["budget"])
-    for agent in agents[::-1]:
-        status = agent.end() if agent.proc.poll() is None else 0
-        run.problems += ["%s: status %r at the end request" % (agent.err, status)] if status != 0 else []
-
-
-def in_pieces(run, c):
-    """The host rewrites BKX.ini in place in two pieces (the first ends at a line end before "[Version]")
-    with a pause shorter than the agent's quiet time, while the agent cycles every second; then the
-    file must be the host's last version beside the agent's own keys. Hit when the agent began a save
-    during a pause (it opened BKX.ini.lock then)."""
-    trace = os.path.join(run.dir, "pieces.trace")
-    agent = Agent(run, strace(trace, "openat", [run.ini + ".lock"]))
-    run.problems += [] if agent.wait(1, c["budget"]) else ["no cycle in %d s" % c["budget"]]
-    pauses, host = [], run.good
-    for k in range(c["pieces"]):
-        host = run.good.replace(b"[Application]\n", b"[Application]\nDirName=/round/%d\n" % k)
-        pauses.append(rewrite_in_place(run.ini, host, host.index(b"[Version]"), 1.5))
-        time.sleep(2.5)  # quiet: the agent's own keys are written now
-    final, strip = open(run.ini, "rb").read(), lambda b: re.sub(AGENT_KEYS, b"", b, flags=re.M)  # noqa: E731
-    if strip(final) != strip(host):
-        run.problems.append("BKX.ini is not the host's last version: %r" % final[-200:])
-    opens = [float(t) for t in re.findall(r"^\d+ +(\d+\.\d+) openat", open(trace).read(), re.M)]
-    run.hit = any(a <= t <= b for t in opens for a, b in pauses)
-    status = agent.end()
-    run.problems += ["status %r at the end request" % status] if status != 0 else []
 
 
 def scenarios(root, paths, parts, args, log):
@@ -414,8 +324,8 @@ def fuzz(build, seconds, log):
 
 
 # --- Part "hostfiles": the host's habits with outgoing files, against the real agent ---------------------------
-# Bookings.csv only; before/ gets every whole line the host wrote. Besides U, an accepted line the host never wrote
-# whole (a half line) and more acceptances than lines beyond one per stop are violations.
+# Bookings.csv only; before/ gets every line the host wrote. Besides U, an accepted line the host never wrote and
+# more acceptances than lines beyond one per stop are violations.
 
 def host_line(n):
     return "H%d,2027-01-02,x%d" % (n, n)
@@ -430,14 +340,12 @@ def host_start(run, sim, lines):
         replace(os.path.join(d, "Bookings.csv"), "".join(l + "\r\n" for l in run.host).encode())
 
 
-def host_write(run, data, whole=None):
-    """One write of the host into data/Bookings.csv (open, write, close); whole: the line it finished."""
-    with open(os.path.join(run.data, "Bookings.csv"), "ab") as f:
-        f.write(data.encode())
-    if whole is not None:
-        run.host.append(whole)
-        with open(os.path.join(run.before, "Bookings.csv"), "ab") as f:
-            f.write((whole + "\r\n").encode())
+def host_write(run, line):
+    """One line the host appends to data/Bookings.csv (open, write, close), noted in before/."""
+    run.host.append(line)
+    for d in (run.data, run.before):
+        with open(os.path.join(d, "Bookings.csv"), "ab") as f:
+            f.write((line + "\r\n").encode())
     return time.time()
 
 
@@ -463,7 +371,7 @@ def appends_during_cut_down(run, seconds):
     agent = Agent(run, strace(run.trace, calls, files, "-T", "-e", "inject=%s:delay_enter=150000" % calls))
     written = [time.time()]
     while written[-1] < written[0] + seconds:
-        written.append(host_write(run, host_line(len(written)) + "\r\n", host_line(len(written))))
+        written.append(host_write(run, host_line(len(written))))
         time.sleep(0.01)
     agent.wait(agent.quits() + 3, 30)
     agent.end()
@@ -471,23 +379,6 @@ def appends_during_cut_down(run, seconds):
                                                                      open(run.trace).read(), re.M)]
     held = [(a, b) for a, b in held if written[0] <= a and b <= written[-1]]  # while the host wrote
     return len(held), sum(1 for a, b in held if any(a <= w <= b for w in written))
-
-
-def half_lines(run, seconds):
-    """The host writes each line in two pieces 1.5 s apart, so the file nearly always ends in half a line. Points:
-    the agent's reads of the file while the host wrote; hit: those made while a half line was in it."""
-    agent = Agent(run, strace(run.trace, "openat", [os.path.join(run.data, "Bookings.csv")]))
-    halves = []
-    for n in range(int(seconds / 1.5)):
-        line = host_line(n)
-        start = host_write(run, line[:9])
-        time.sleep(1.5)
-        halves.append((start, host_write(run, line[9:] + "\r\n", line)))
-    agent.wait(agent.quits() + 3, 30)
-    agent.end()
-    reads = [float(t) for t in re.findall(r"^\d+ +([\d.]+) openat\(.*O_RDONLY", open(run.trace).read(), re.M)]
-    reads = [r for r in reads if halves[0][0] <= r < halves[-1][1]]  # while the host wrote
-    return len(reads), sum(1 for r in reads if any(a <= r < b for a, b in halves))
 
 
 def stops_in_mid_file(run, rounds):
@@ -511,12 +402,11 @@ def stops_in_mid_file(run, rounds):
 
 
 def host_files(root, paths, fast, log):
-    """The three host-files cases; a case with under 90 % of its points hit fails."""
+    """The host-files cases; a case with under 90 % of its points hit fails."""
     seconds, rounds, total = (10, 1, [0, 0, []]) if fast else (30, 2, [0, 0, []])
     for name, work, sim, lines, stops in [
             ("host appends during cut-down", lambda r: appends_during_cut_down(r, seconds),
              [a for n in range(5, seconds * 100, 23) for a in ("--bad", "6:%d" % n)], 0, 0),
-            ("half line", lambda r: half_lines(r, seconds), [], 0, 0),
             ("stop and crash in mid-file", lambda r: stops_in_mid_file(r, rounds), ["--delay-ms", "40"], 600,
              5 * rounds)]:
         run, points, hit = Run(root, paths, "hostfiles"), 0, 0
@@ -538,7 +428,7 @@ def host_files(root, paths, fast, log):
 
 
 def main():
-    all_parts = ["crash", "network", "disk", "settings", "sharing", "powerloss", "kill", "fuzz", "hostfiles"]
+    all_parts = ["crash", "network", "settings", "powerloss", "kill", "fuzz", "hostfiles"]
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--build", default=os.environ.get("OSTRELL_BUILD_DIR", "build"))
     ap.add_argument("--part", action="append", choices=all_parts)
@@ -553,7 +443,7 @@ def main():
         return print("not built: " + " ".join(paths.values())) or 2
     log = lambda text: print(text, flush=True)  # noqa: E731
     root, started = tempfile.mkdtemp(prefix="ostrell-reliability."), time.monotonic()
-    live = [p for p in parts if p in ("crash", "network", "disk", "settings", "sharing")]
+    live = [p for p in parts if p in ("crash", "network", "settings")]
     results = (scenarios(root, paths, live, args, log) if live else []) + [
         sweep(root, paths, mode) for mode in ("powerloss", "kill") if mode in parts] + (
         [fuzz(build, args.fuzz_seconds or (3 if args.fast else 60), log)] if "fuzz" in parts else []) + (
