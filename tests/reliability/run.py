@@ -23,13 +23,11 @@ CALLS = "write,pwrite64,writev,fsync,fdatasync,rename,renameat,renameat2,unlink,
 FUZZERS = ["fuzz_line_framer", "fuzz_reply_classification", "fuzz_record_validation", "fuzz_record_conversion"]
 
 
-def case(part, name, sim=(), budget=60, cycles=1, acks=0, kill=None, settings=None, churn=0, reports=(), fires=None,
-         in_flight=0):
+def case(part, name, sim=(), budget=60, cycles=1, acks=0, kill=None, churn=0, fires=None, in_flight=0):
     """A row: server options beyond SIM_DATA; cycles the first life must finish in `budget` seconds; records
-    acknowledged at the end; the call strace kills the first life at; settings values at start-up, or
-    seconds of the host rewriting the file in place; error numbers the error sink must report; the server
-    fault whose FAULT line proves the case was hit; the records a life may leave in flight (accepted, then
-    sent again)."""
+    acknowledged at the end; the call strace kills the first life at; seconds of the host rewriting the
+    settings file in place; the server fault whose FAULT line proves the case was hit; the records a life
+    may leave in flight (accepted, then sent again)."""
     return dict(locals())
 
 
@@ -42,9 +40,7 @@ def cases(part, points, lines, fast, sample):
         points = [points[round(i * (len(points) - 1) / max(1, sample - 1))] for i in range(sample or 0)] or points
         return [case("crash", "%s #%d on %s" % p, kill=p[:2], in_flight=1) for p in points]
     if part == "settings":  # a read may catch the churn between lines: no "DataDir", so no U/D check there
-        return [case("settings", "values not numbers or too large", budget=20, acks=ALL, reports=(13, 6),
-                     settings=dict(TimeOut="abc", Loop="99999999999", Batch4="70000", IPLocalport="x1")),
-                case("settings", "the host rewrites the file in place", cycles=0, churn=20 if fast else 75)]
+        return [case("settings", "the host rewrites the file in place", cycles=0, churn=20 if fast else 75)]
     # A network fault that ends an exchange early leaves its records to the next cycle (TimeOut 30 s).
     return [net("dropped at the first download request", ["--drop-at-run", ask]),
             net("dropped after an acknowledgement was carried out", ["--drop-at-run", ack, "--drop-mode", "after"]),
@@ -210,7 +206,7 @@ class Agent:
 
 def life(run, c, wrapper=(), tag="first"):
     """One life up to the host's end request: it must finish its cycles, still run then and end on it, and
-    stay under 96 MiB whatever the server sends. The error numbers it reported."""
+    stay under 96 MiB whatever the server sends."""
     agent = Agent(run, wrapper, tag)
     for k in range(c["churn"] * 40):  # another process's habit: truncate, write in two pieces, pause, next
         data = [run.good, run.good[:99], b"", run.good.replace(b"[Ostrell]", b"[Ostrell"), run.good * 2,
@@ -223,13 +219,12 @@ def life(run, c, wrapper=(), tag="first"):
     if not alive or status != 0 or agent.peak_kb > 96 * 1024:
         run.problems.append("%s life: %s, status %r, peak %d KiB" % (tag, ["gone", "alive"][alive], status,
                                                                       agent.peak_kb))
-    return [int(n) for n in re.findall(r": error (\d+) in ", open(agent.err, encoding="latin-1").read())]
 
 
 def run_case(root, paths, c):
     run = Run(root, paths, c["part"])
     try:
-        run.start(SIM_DATA + list(c["sim"]), **(c["settings"] or {}))
+        run.start(SIM_DATA + list(c["sim"]))
         if c["part"] == "crash":
             first = Agent(run, run.traced(c["kill"]))
             first.wait(99, c["budget"])
@@ -238,8 +233,7 @@ def run_case(root, paths, c):
             if run.hit:
                 life(run, case("crash", "restart"), tag="second")
         else:
-            errors = life(run, c)
-            run.problems += ["no report of error %d" % n for n in c["reports"] if n not in errors]
+            life(run, c)
         run.hit = run.hit and (not c["fires"] or run.fired(c["fires"]))
         run.stop()
         acks = run.check(in_flight=c["in_flight"]) if run.hit and not c["churn"] else c["acks"]
