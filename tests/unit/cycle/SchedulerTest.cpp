@@ -19,7 +19,6 @@ TEST(Scheduler, CyclesRunWhenTheCountReachesTheLength) {
     };
     const auto rows = std::to_array<Row>({
         {.name = "shown", .shown = true, .ticksShown = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}},
-        {.name = "hidden"},
         {.name = "length 0: every tick", .secs = 0, .ms = 3500, .attempts = {"00:00:01", "00:00:02", "00:00:03"}},
         {.name = "shown later", .shownAt = 6400, .ms = 8900, .attempts = {"00:00:01"}, .ticksShown = {5, 6, 7}},
         {.name = "a refresh shortens it", .shorterAt = 3000, .ms = 12000, .attempts = {"00:00:01", "00:00:11"}},
