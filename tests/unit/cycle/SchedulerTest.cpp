@@ -47,7 +47,6 @@ TEST(Scheduler, ACycleRunsItsStepsInOrder) {
         std::vector<size_t> counts = {1, 1, 1, 0};  // attempts, successes, importer starts, reports
     };
     const auto rows = std::to_array<Row>({
-        {.name = "files waiting", .journal = all},
         {.name = "nothing to send", .waiting = false, .journal = {all[0], all[1], all[3], all[4], all[5]}},
         {.name = "no BK number", .hasBkNumber = false, .journal = {all[0], all[5]}},
         {.name = "no connection", .serverUp = false, .journal = {}, .counts = {1, 0, 0, 0}},
