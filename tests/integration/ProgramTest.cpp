@@ -96,7 +96,7 @@ TEST(CommandLine, EachOptionPrintsAndEndsWithItsStatusAndWritesOrConnectsNothing
 
 // Menu entry and autostart of one user, or two users sharing the data directory: both copies start at
 // once, one says it is already running and ends with status 1, the other sends each record once, stores
-// the server's booking, reports it in one summary line without the guest's data, and --status sees it.
+// the server's booking, reports it in one summary line (no monitor lines), and --status sees it.
 TEST(TwoAgents, OnOneDataDirectoryUploadEachRecordOnce) {
     testApp();
     for (const bool sameUser : {true, false}) {
