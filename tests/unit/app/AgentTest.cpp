@@ -181,6 +181,11 @@ TEST(CycleReport, EachOutageLeavesOneWarningAndOneRecoveryLineAndTheStatusItsTim
               (Lines{"info: started ostrell " + errors::programVersionText() +
                          ": server 10.1.2.3:6000, data folder /data/, error reports to the error sink",
                      failed, warning, failed}));
+    app::StatusFindings status{};
+    status.agentRunning = true;
+    status.status = app::parseStatusFile(f.stateFiles.files["status"]);
+    EXPECT_EQ(app::statusExitCode(status, 0), 3);
+    EXPECT_NE(app::statusReportText(status, 0).find(", no contact yet\n"), std::string::npos);
     f.socket.refuseConnections = false;
     f.systemLog.lines.clear();
     f.loop.runFor(17000);
@@ -190,8 +195,6 @@ TEST(CycleReport, EachOutageLeavesOneWarningAndOneRecoveryLineAndTheStatusItsTim
     EXPECT_EQ(f.systemLog.lines[2], "(repeats forgotten)");
     const app::TrayStatus& view = f.shell.trayStatus;
     EXPECT_EQ(view.lastContact + " " + view.nextCycle + " " + std::to_string(view.cyclesToday), "00:00 00:00:54 3");
-    app::StatusFindings status{};
-    status.agentRunning = true;
     status.status = app::parseStatusFile(f.stateFiles.files["status"]);
     const int64_t success = app::epochSecondsOf(status.status->lastSuccess).value();
     EXPECT_EQ(app::statusExitCode(status, success + 45 + 60), 0);

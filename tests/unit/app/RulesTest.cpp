@@ -15,7 +15,6 @@
 
 using namespace ostrell;
 
-// The rules that decide something, one table each.
 TEST(Rules, DecideAsTheDesktopAndTheHostExpect) {
     for (const char* v : {"2.3.119", "2.3.120", "2.10.0", "10.0.0", "2.3.0119", " 2.3.119 ", "2.4", "2.3.119.5"})
         EXPECT_TRUE(app::hostVersionAccepted(v, "2.3.119")) << v;

@@ -19,7 +19,6 @@ TEST(Scheduler, CyclesRunWhenTheCountReachesTheLength) {
     };
     const auto rows = std::to_array<Row>({
         {.name = "shown", .shown = true, .ticksShown = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}},
-        {.name = "hidden"},
         {.name = "length 0: every tick", .secs = 0, .ms = 3500, .attempts = {"00:00:01", "00:00:02", "00:00:03"}},
         {.name = "shown later", .shownAt = 6400, .ms = 8900, .attempts = {"00:00:01"}, .ticksShown = {5, 6, 7}},
         {.name = "a refresh shortens it", .shorterAt = 3000, .ms = 12000, .attempts = {"00:00:01", "00:00:11"}},
@@ -48,7 +47,6 @@ TEST(Scheduler, ACycleRunsItsStepsInOrder) {
         std::vector<size_t> counts = {1, 1, 1, 0};  // attempts, successes, importer starts, reports
     };
     const auto rows = std::to_array<Row>({
-        {.name = "files waiting", .journal = all},
         {.name = "nothing to send", .waiting = false, .journal = {all[0], all[1], all[3], all[4], all[5]}},
         {.name = "no BK number", .hasBkNumber = false, .journal = {all[0], all[5]}},
         {.name = "no connection", .serverUp = false, .journal = {}, .counts = {1, 0, 0, 0}},

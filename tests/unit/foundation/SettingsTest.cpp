@@ -44,8 +44,8 @@ TEST(SettingsConversion, ReadsNumbersAsTheDesktopDoesInAnyLocale) {
 // wins; a write changes one value, or adds one line (and a section line), and keeps every other byte.
 TEST(IniDocument, ReadsRawValuesAndAWriteChangesOnlyItsKeyLine) {
     const platform::IniDocument d(
-        "top=before any section\n; c=comment\n[Application]\r\nDirName=C:\\Brannick\\App\\\r\n"
-        "EndFlag=Y \r\n[ostrell]\nDataDir=/srv/brannick/d;x/\nUpLoad= /opt/imp,--quiet, \"a b\" \n"
+        "top=before any section\n[Application]\r\nDirName=C:\\Brannick\\App\\\r\n"
+        "EndFlag=Y \r\n[ostrell]\n; c=comment\nDataDir=/srv/brannick/d;x/\nUpLoad= /opt/imp,--quiet, \"a b\" \n"
         "#TimeOut=1\n  TimeOut  =15.5=x\nnot a key line\n[Binary \xff]\n" +
         std::string("A=x\0y\n", 6) + "[Ostrell]\nDataDir=second\nLast=CR at end\r");
     const auto cases = std::to_array<std::tuple<const char*, const char*, std::optional<std::string>>>(
@@ -56,7 +56,7 @@ TEST(IniDocument, ReadsRawValuesAndAWriteChangesOnlyItsKeyLine) {
          {"Ostrell", "TimeOut", "15.5=x"},
          {"Ostrell", "Last", "CR at end\r"},
          {"Binary \xff", "A", std::string("x\0y", 3)},
-         {"Ostrell", "c", std::nullopt},
+         {"Ostrell", "; c", std::nullopt},
          {"Ostrell", "not a key line", std::nullopt},
          {"", "top", std::nullopt}});
     for (const auto& [section, key, value] : cases) EXPECT_EQ(d.value(section, key), value) << section << "/" << key;
