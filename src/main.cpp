@@ -162,8 +162,9 @@ int runDesktop(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     platform::QtPlatform p;
     platform::InstanceLock instance;  // held until the program ends
-    if (const auto refusal = app::claimSingleInstance(instance, p.settings, std::cerr)) {
-        QMessageBox::warning(nullptr, QStringLiteral("Ostrell"), QString::fromStdString(*refusal));
+    if (const auto start = app::claimSingleInstance(instance, p.settings, std::cerr); start.refusal) {
+        QMessageBox::warning(nullptr, QStringLiteral("Ostrell"),
+                             app::alreadyRunningMessage(start.holderPid, start.heldDirectory));
         return app::ExitRefused;
     }
     platform::PosixStateWriter state(platform::stateDirectory());
@@ -206,7 +207,7 @@ int runHeadless(int argc, char** argv, bool monitorLines) {
     });
     platform::QtPlatform p;
     platform::InstanceLock instance;  // held until the program ends
-    if (app::claimSingleInstance(instance, p.settings, std::cerr)) return app::ExitRefused;
+    if (app::claimSingleInstance(instance, p.settings, std::cerr).refusal) return app::ExitRefused;
     platform::PosixStateWriter state(platform::stateDirectory());
     app::HeadlessShell shell(p.loop, std::cout, std::cerr, {monitorLines, platform::isJournalStream(1)});
     app::Agent agent({p.loop, p.socket, p.settings, p.files, p.launcher, p.errorSinks, p.terminator,

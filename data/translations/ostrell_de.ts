@@ -194,5 +194,13 @@ Heute: %3 Durchläufe, %4 Buchungen, %5 Zahlungen, %6 Zeilen gesendet</translati
         <source>Veltrana Interface</source>
         <translation>Veltrana-Schnittstelle</translation>
     </message>
+    <message>
+        <source>Ostrell is already running (pid %1).</source>
+        <translation>Ostrell läuft bereits (PID %1).</translation>
+    </message>
+    <message>
+        <source>Ostrell is already running (pid %1) on the data directory %2.</source>
+        <translation>Ostrell läuft bereits (PID %1) im Datenverzeichnis %2.</translation>
+    </message>
 </context>
 </TS>

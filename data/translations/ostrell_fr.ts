@@ -194,5 +194,13 @@ Aujourd’hui : %3 cycles, %4 réservations, %5 paiements, %6 lignes envoyées</
         <source>Veltrana Interface</source>
         <translation>Interface Veltrana</translation>
     </message>
+    <message>
+        <source>Ostrell is already running (pid %1).</source>
+        <translation>Ostrell est déjà lancé (PID %1).</translation>
+    </message>
+    <message>
+        <source>Ostrell is already running (pid %1) on the data directory %2.</source>
+        <translation>Ostrell est déjà lancé (PID %1) sur le dossier de données %2.</translation>
+    </message>
 </context>
 </TS>

@@ -16,8 +16,8 @@ void tell(std::ostream& err, const std::string& text, int priority) {
 }
 }  // namespace
 
-std::optional<std::string> claimSingleInstance(platform::InstanceLock& lock, platform::SettingsStore& store,
-                                               std::ostream& err) {
+platform::InstanceLock::Start claimSingleInstance(platform::InstanceLock& lock, platform::SettingsStore& store,
+                                                  std::ostream& err) {
     std::string dataDir;
     try {
         // The folder's lock goes where its files go; no folder, no lock (the refresh reports it).
@@ -32,7 +32,7 @@ std::optional<std::string> claimSingleInstance(platform::InstanceLock& lock, pla
     const platform::InstanceLock::Start start = lock.acquire(platform::InstanceLock::userLockDirectory(), dataDir);
     if (!start.warnings.empty()) tell(err, start.warnings.substr(0, start.warnings.size() - 1), LOG_WARNING);
     if (start.refusal) tell(err, *start.refusal, LOG_ERR);
-    return start.refusal;
+    return start;
 }
 
 }  // namespace ostrell::app

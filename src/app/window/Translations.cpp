@@ -34,6 +34,14 @@ QString notSetUpMessage(const std::string& settingsFile) {
         .arg(QString::fromStdString(settingsFile));
 }
 
+QString alreadyRunningMessage(long pid, const std::string& dataDirectory) {
+    if (dataDirectory.empty())
+        return QCoreApplication::translate("ostrell", "Ostrell is already running (pid %1).").arg(pid);
+    return QCoreApplication::translate("ostrell", "Ostrell is already running (pid %1) on the data directory %2.")
+        .arg(pid)
+        .arg(QString::fromStdString(dataDirectory));
+}
+
 QString displayText(const std::string& bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));

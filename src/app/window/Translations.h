@@ -12,6 +12,9 @@ void installTranslations(const QString& dir = {});
 // The first-run refusal as the owner reads it.
 QString notSetUpMessage(const std::string& settingsFile);
 
+// The refusal of a second copy as the owner reads it (stderr and the system log keep the English line).
+QString alreadyRunningMessage(long pid, const std::string& dataDirectory);
+
 // Text from the wire and the host travels as bytes: UTF-8 when it is valid UTF-8, otherwise the
 // single-byte character set (Latin-1). CR LF line ends show as plain line breaks.
 QString displayText(const std::string& bytes);

@@ -136,6 +136,7 @@ InstanceLock::Start InstanceLock::acquire(const std::string& userDir, const std:
     const LockOutcome user = lockFile(userDir + "/" + UserLockName, userFd_);
     if (user.state == LockOutcome::State::Busy) {
         start.refusal = alreadyRunning(user.holderPid);
+        start.holderPid = user.holderPid;
         return start;
     }
     if (user.state == LockOutcome::State::Unavailable)
@@ -143,6 +144,8 @@ InstanceLock::Start InstanceLock::acquire(const std::string& userDir, const std:
     const LockOutcome dir = claimDirectory(dataDir);
     if (dir.state == LockOutcome::State::Busy) {
         start.refusal = alreadyRunning(dir.holderPid) + " on the data directory " + dataDir;
+        start.holderPid = dir.holderPid;
+        start.heldDirectory = dataDir;
         release(userFd_);
     }
     // A data directory that cannot be locked is reported by the agent's parameter refresh.

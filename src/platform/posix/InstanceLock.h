@@ -20,6 +20,8 @@ public:
     struct Start {
         // "already running (pid N)" when another agent holds either lock: the caller ends with status 1.
         std::optional<std::string> refusal;
+        long holderPid = 0;         // of that agent
+        std::string heldDirectory;  // the data directory it holds; empty when it holds the user's lock
         // The user's lock could not be taken (read-only directory): to be reported; the agent runs.
         std::string warnings;
     };
