@@ -3,11 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "download/RecordValidation.h"
-#include "download/ReplyClassification.h"
-#include "fakes/RecordingErrorSink.h"
 #include "net/LineFramer.h"
-#include "net/ReplyCleanup.h"
 #include "upload/OutFileLines.h"
 #include "upload/RecordConversion.h"
 
@@ -36,34 +32,6 @@ uint8_t byte(std::string_view in, size_t at) { return at < in.size() ? static_ca
     }
     const std::string partial = framer.takePartial();
     CHECK(partial.size() <= limit && delivered + partial == stream);
-}
-
-// A reply as the agent takes it: one clean line; the record kept is its tail from the first quote on;
-// only "BAD" gives an upload up.
-[[maybe_unused]] void replyClassification(std::string_view in) {
-    for (const bool greeting : {false, true})
-        CHECK(net::cleanLine(std::string(in), greeting).text.find_first_of("\r\n") == std::string::npos);
-    const std::string reply = net::trimBlanks(net::cleanLine(std::string(in), false).text);
-    const std::string record = download::recordLine(reply);
-    CHECK(reply.ends_with(record) && (reply.find('"') == std::string::npos || record.starts_with('"')));
-    CHECK((upload::judgeReply(upload::OutKinds.at(byte(in, 0) % 7), reply) == upload::ReplyVerdict::GiveUp) ==
-          (reply == "BAD"));
-}
-
-// A record split into fields gives back its text; a valid record has the right field count, and an
-// invalid one leaves the record number alone.
-[[maybe_unused]] void recordValidation(std::string_view in) {
-    const std::string separator(in.substr(0, 1)), text(in.substr(separator.size()));
-    const auto fields = download::splitFields(text, separator);
-    std::string back = fields.empty() ? "" : fields[0];
-    for (size_t i = 1; i < fields.size(); ++i) back += separator + fields[i];
-    CHECK(!fields.empty() && (back == text || back + separator == text || separator.empty()));
-    fake::RecordingErrorSinks sinks;
-    fake::ThrowingTerminator terminator;
-    errors::ErrorReporter reporter(sinks, terminator);
-    for (const auto& [validate, rule] : {std::pair{&download::validateBooking, download::BookingRule},
-                                         std::pair{&download::validatePayment, download::PaymentRule}})
-        if (validate(text, reporter)) CHECK(download::validationFields(text).size() == rule.fieldsRequired);
 }
 
 // An outgoing file: each line one wire line of its kind; after sending (the host may have appended

@@ -1,16 +1,14 @@
 // The data-safety check of the reliability suite. U: every line of an outgoing file was accepted by the
-// server or is still in its file; no cut-down work file is left; no line was accepted more often than
-// the host wrote it, beyond the records in flight when a life was cut short. D: every record the server
-// saw acknowledged is in its incoming file once and whole; the incoming files hold only what it sent,
-// and no record twice.
-//   rel_check [--in-flight N|any] RUNDIR   (veltrana-sim's ledger.txt, data/, before/: the outgoing files
-//   as the host left them; N: the lives cut short or replies lost, each of which may resend one record)
-// prints "checked acknowledged A accepted U lines L extra E" and each violation; exit 1 on any, 2 when
-// something cannot be read or nothing was checked.
-//   rel_check --sweep powerloss|kill RUNDIR [veltrana-sim data and rule options]
-// runs a cycle of the agent on the fakes with the server's protocol core behind the fake socket; then,
-// for each file operation and request line of it, a fresh world dies there (power loss drops what was
-// not fsynced), lives again to finish a cycle, loses power and is checked. Prints "... points hit H".
+// server or is still in its file, no cut-down work file is left, and no line was accepted more often than
+// the host wrote it beyond the records in flight. D: every record the server saw acknowledged is in its
+// incoming file once and whole; the incoming files hold only what it sent, and no record twice.
+//   rel_check [--in-flight N|any] RUNDIR   (veltrana-sim's ledger.txt, data/, and before/ with the outgoing
+//   files as the host left them) prints "checked acknowledged A accepted U lines L extra E" and each
+//   violation; exit 1 on any, 2 when something cannot be read or nothing was checked.
+//   rel_check --sweep powerloss|kill RUNDIR [veltrana-sim options]: a cycle of the agent on the fakes with
+//   the server's protocol core behind the fake socket; then for each file operation and request line of
+//   it a fresh world dies there (a power loss drops what was not synced), lives again, loses power and is
+//   checked. Prints "... points hit H".
 #include <sys/stat.h>
 
 #include <algorithm>

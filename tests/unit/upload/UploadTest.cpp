@@ -203,3 +203,21 @@ TEST(Upload, ALineTheHostAddsAtAnyStepIsSentOnce) {
             }
     EXPECT_GT(hit, 60);
 }
+
+// An end request while a reply is awaited in the middle of a file; then a new start sends only the rest.
+// (A kill at every operation of a cycle is the reliability suite's kill sweep.)
+TEST(Upload, AnEndRequestInMidFileLeavesOnlyTheRestForTheNextStart) {
+    F f;
+    f.fs.putFile(F::path("Bookings"), "b1\r\nb2\r\nb3\r\n");
+    f.loop.runFor(upload::UnfinishedLineQuietMs);
+    f.server.onRequest = [](const std::string& r) {
+        if (r == "6|b2") throw platform::ProgramEnding{};
+    };
+    EXPECT_THROW(f.uploader.sendFiles(), platform::ProgramEnding);
+    f.server.onRequest = nullptr;
+    upload::FileUploader restarted{f.fs,     f.server, f.log,    f.settings,      f.reporter,
+                                   f.params, f.loop,   f.events, "/state/ostrell"};
+    restarted.sendFiles();
+    EXPECT_EQ(f.server.ledger, (Lines{"6|b1", "6|b2", "6|b3"}));
+    EXPECT_EQ(f.dataFiles(), Lines{});
+}
