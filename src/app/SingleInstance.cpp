@@ -29,7 +29,7 @@ platform::InstanceLock::Start claimSingleInstance(platform::InstanceLock& lock, 
         // The directory is locked at the first parameter refresh that reads it.
         tell(err, std::string("Ostrell: the data directory is not known yet: ") + e.what(), LOG_WARNING);
     }
-    const platform::InstanceLock::Start start = lock.acquire(platform::InstanceLock::userLockDirectory(), dataDir);
+    platform::InstanceLock::Start start = lock.acquire(platform::InstanceLock::userLockDirectory(), dataDir);
     if (!start.warnings.empty()) tell(err, start.warnings.substr(0, start.warnings.size() - 1), LOG_WARNING);
     if (start.refusal) tell(err, *start.refusal, LOG_ERR);
     return start;
