@@ -7,12 +7,10 @@
 namespace ostrell::app {
 
 void SummaryCounter::lineAccepted(const std::string& fileName) {
-    for (auto& [name, lines] : summary_.linesAccepted)
-        if (name == fileName) {
-            ++lines;
-            return;
-        }
-    summary_.linesAccepted.emplace_back(fileName, 1);
+    auto file = std::find_if(summary_.linesAccepted.begin(), summary_.linesAccepted.end(),
+                             [&](const auto& counted) { return counted.first == fileName; });
+    if (file == summary_.linesAccepted.end()) file = summary_.linesAccepted.insert(file, {fileName, 0});
+    ++file->second;
 }
 
 void SummaryCounter::recordStored(const std::string& bkNumber, cycle::RecordKind kind) {
